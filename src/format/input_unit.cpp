@@ -1,0 +1,132 @@
+#include "format/input_unit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "format/output_unit.h"
+#include "format/run_error.h"
+#include "format/unit_names.h"
+
+namespace locprox {
+namespace {
+constexpr std::size_t kBlockSize = 1 << 20;
+// A record longer than this is refused rather than buffered without bound.
+constexpr std::size_t kLongestRecord = std::size_t{64} << 20;
+}  // namespace
+
+InputUnit::InputUnit(int unit, std::string name, OutputUnit* flush_before_read)
+    : unit_(unit), name_(std::move(name)), flush_before_read_(flush_before_read) {}
+
+InputUnit::~InputUnit() {
+  close();
+}
+
+void InputUnit::open() {
+  fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) fail(std::string("cannot open the file: ") + std::strerror(errno));
+  owns_fd_ = true;
+  struct stat status {};
+  if (::fstat(fd_, &status) == 0 && S_ISDIR(status.st_mode)) {
+    fail("cannot open the file: it is a directory");
+  }
+}
+
+void InputUnit::adopt(int fd) {
+  fd_ = fd;
+  owns_fd_ = false;
+}
+
+void InputUnit::close() noexcept {
+  if (fd_ >= 0 && owns_fd_) ::close(fd_);
+  fd_ = -1;
+}
+
+bool InputUnit::fill() {
+  if (at_end_of_file_) return false;
+  if (fd_ < 0) fail("read from a unit that is not open");
+  // Keep the unread part (the record being looked for starts at next_)
+  // and move it to the front.
+  if (next_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
+    filled_ -= next_;
+    next_ = 0;
+    can_step_back_ = false;
+  }
+  if (buffer_.size() - filled_ < kBlockSize / 2) {
+    if (buffer_.size() >= kLongestRecord) fail("record longer than 64 MiB");
+    buffer_.resize(buffer_.empty() ? kBlockSize : buffer_.size() * 2);
+  }
+  if (flush_before_read_ != nullptr) flush_before_read_->flush();
+  for (;;) {
+    ssize_t got = ::read(fd_, buffer_.data() + filled_, buffer_.size() - filled_);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail(std::string("read failed: ") + std::strerror(errno));
+    }
+    if (got == 0) {
+      at_end_of_file_ = true;
+      return false;
+    }
+    filled_ += static_cast<std::size_t>(got);
+    return true;
+  }
+}
+
+bool InputUnit::next_record(std::string_view& record) {
+  std::size_t searched = next_;
+  for (;;) {
+    const char* start = buffer_.data() + searched;
+    const void* line_feed =
+        filled_ > searched ? std::memchr(start, '\n', filled_ - searched) : nullptr;
+    if (line_feed != nullptr) {
+      std::size_t end =
+          static_cast<std::size_t>(static_cast<const char*>(line_feed) - buffer_.data());
+      std::size_t length = end - next_;
+      if (length > 0 && buffer_[end - 1] == '\r') --length;
+      record = std::string_view(buffer_.data() + next_, length);
+      last_record_ = next_;
+      next_ = end + 1;
+      break;
+    }
+    std::size_t scanned = filled_ - next_;
+    if (!fill()) {
+      if (next_ >= filled_) return false;
+      // The last line has no line feed; it is a record all the same (a
+      // carriage return left at its end is dropped like one before a feed).
+      std::size_t length = filled_ - next_;
+      if (buffer_[filled_ - 1] == '\r') --length;
+      record = std::string_view(buffer_.data() + next_, length);
+      last_record_ = next_;
+      next_ = filled_;
+      break;
+    }
+    searched = next_ + scanned;
+  }
+  can_step_back_ = true;
+  ++line_number_;
+  return true;
+}
+
+void InputUnit::step_back() {
+  if (!can_step_back_) fail("cannot step back more than one record");
+  next_ = last_record_;
+  can_step_back_ = false;
+  --line_number_;
+}
+
+void InputUnit::fail(std::string_view problem) const {
+  std::string where = describe_unit(unit_, name_);
+  if (line_number_ > 0) where += ", line " + std::to_string(line_number_);
+  throw RunError(where + ": " + std::string(problem));
+}
+
+void InputUnit::fail_at_end() const {
+  throw RunError(describe_unit(unit_, name_) + ": end of file met during a read, after line " +
+                 std::to_string(line_number_));
+}
+
+}  // namespace locprox

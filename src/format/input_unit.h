@@ -1,0 +1,71 @@
+// A source of records: an input file or the console. A record ends at a line
+// feed; a carriage return right before it is not part of the record, and a
+// last line without a line feed is still a record.
+//
+// The file is read front to back in large blocks; records are views into the
+// block. The record just read can be given back once (step_back), which costs
+// a pointer move, not a re-read.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace locprox {
+
+class OutputUnit;
+
+class InputUnit {
+ public:
+  // `unit` is the unit number (0 for the console); `name` the file name for
+  // messages. When `flush_before_read` is given, it is flushed before every
+  // read that has to wait for more input (the console's prompts).
+  InputUnit(int unit, std::string name, OutputUnit* flush_before_read = nullptr);
+  ~InputUnit();
+  InputUnit(const InputUnit&) = delete;
+  InputUnit& operator=(const InputUnit&) = delete;
+
+  // Opens the existing file `name_` for reading.
+  void open();
+  // Reads from an already open descriptor that the unit does not close.
+  void adopt(int fd);
+  void close() noexcept;
+
+  // The next record, or false at the end of the file. The view stays valid
+  // until the next call.
+  bool next_record(std::string_view& record);
+  // The next call of next_record returns the record just read again.
+  void step_back();
+
+  // The 1-based line number of the record last read (0 before the first).
+  long line_number() const { return line_number_; }
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+  bool is_open() const { return fd_ >= 0; }
+
+  // Stops the run with a message naming the unit, the file, the line of the
+  // record last read and the problem.
+  [[noreturn]] void fail(std::string_view problem) const;
+  // Stops the run because the file ended during a read that needs a record.
+  [[noreturn]] void fail_at_end() const;
+
+ private:
+  // Reads more of the file after the unread part; false at end of file.
+  bool fill();
+
+  int unit_;
+  std::string name_;
+  OutputUnit* flush_before_read_;
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  bool at_end_of_file_ = false;
+  std::vector<char> buffer_;
+  std::size_t next_ = 0;         // start of the next record
+  std::size_t filled_ = 0;       // end of the bytes read so far
+  std::size_t last_record_ = 0;  // start of the record last returned
+  bool can_step_back_ = false;
+  long line_number_ = 0;
+};
+
+}  // namespace locprox

@@ -1,0 +1,119 @@
+#include "format/output_unit.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "format/run_error.h"
+#include "format/unit_names.h"
+
+namespace locprox {
+namespace {
+constexpr std::size_t kBufferSize = 1 << 18;
+}
+
+OutputUnit::OutputUnit(int unit, std::string name, Style style, bool flush_every_record)
+    : unit_(unit),
+      name_(std::move(name)),
+      style_(style),
+      flush_every_record_(flush_every_record),
+      buffer_(kBufferSize) {}
+
+OutputUnit::~OutputUnit() {
+  close_quietly();
+}
+
+void OutputUnit::open() {
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) fail(std::string("cannot create or replace the file: ") + std::strerror(errno));
+  owns_fd_ = true;
+}
+
+void OutputUnit::adopt(int fd) {
+  fd_ = fd;
+  owns_fd_ = false;
+}
+
+void OutputUnit::commit(std::size_t count) {
+  if (count == 0) return;
+  if (at_record_start_ && style_ == Style::kConsole) {
+    // The first character of a console record is carriage control.
+    char* start = buffer_.data() + used_;
+    std::memmove(start, start + 1, count - 1);
+    --count;
+  }
+  at_record_start_ = false;
+  used_ += count;
+}
+
+void OutputUnit::end_record() {
+  // Written straight into the buffer: a line end is never carriage control.
+  std::string_view line_end = style_ == Style::kConsole ? "\n" : "\r\n";
+  char* out = reserve(line_end.size());
+  std::memcpy(out, line_end.data(), line_end.size());
+  used_ += line_end.size();
+  at_record_start_ = true;
+  if (flush_every_record_) flush();
+}
+
+void OutputUnit::make_room(std::size_t count) {
+  flush();
+  if (buffer_.size() < count) buffer_.resize(count);
+}
+
+void OutputUnit::flush() {
+  if (used_ == 0) return;
+  std::size_t size = used_;
+  used_ = 0;
+  write_out(buffer_.data(), size);
+}
+
+void OutputUnit::write_out(const char* data, std::size_t size) {
+  if (fd_ < 0) fail("write to a unit that is not open");
+  while (size > 0) {
+    ssize_t written = ::write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail(std::string("write failed: ") + std::strerror(errno));
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void OutputUnit::close() {
+  if (fd_ < 0) return;
+  flush();
+  if (owns_fd_) {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) fail(std::string("close failed: ") + std::strerror(errno));
+  }
+  fd_ = -1;
+}
+
+void OutputUnit::close_quietly() noexcept {
+  if (fd_ < 0) return;
+  if (used_ > 0) {
+    const char* data = buffer_.data();
+    std::size_t size = used_;
+    used_ = 0;
+    while (size > 0) {
+      ssize_t written = ::write(fd_, data, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) break;
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+  }
+  if (owns_fd_) ::close(fd_);
+  fd_ = -1;
+}
+
+void OutputUnit::fail(std::string_view problem) const {
+  throw RunError(describe_unit(unit_, name_) + ": " + std::string(problem));
+}
+
+}  // namespace locprox

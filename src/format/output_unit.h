@@ -1,0 +1,78 @@
+// A destination of records: the console or an output file, with its unit
+// number and file name for error messages. Records are built in a large
+// buffer and written with one system call per buffer (per record on the
+// console). Every write failure stops the run with a RunError.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace locprox {
+
+class OutputUnit {
+ public:
+  enum class Style {
+    kFile,     // records end in CR LF; every character is written
+    kConsole,  // an interactive console: the first character of every record is
+               // carriage control and not shown, records end in LF
+  };
+
+  // `unit` is the unit number (0 for the console); `name` the file name shown
+  // in messages. The unit does not own `fd` until open() or adopt().
+  OutputUnit(int unit, std::string name, Style style, bool flush_every_record);
+  ~OutputUnit();
+  OutputUnit(const OutputUnit&) = delete;
+  OutputUnit& operator=(const OutputUnit&) = delete;
+
+  // Creates or replaces the file `name_` and opens it for writing.
+  void open();
+  // Writes to an already open descriptor that the unit does not close.
+  void adopt(int fd);
+
+  // Space for `count` characters at the end of the current record; commit()
+  // then says how many were written.
+  char* reserve(std::size_t count) {
+    if (capacity_left() < count) make_room(count);
+    return buffer_.data() + used_;
+  }
+  void commit(std::size_t count);
+  void append(std::string_view text) {
+    char* out = reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = text[i];
+    commit(text.size());
+  }
+  void end_record();
+
+  // Writes out everything buffered.
+  void flush();
+  // Flushes and closes the file; a failure of either stops the run.
+  void close();
+  // Flushes what can be flushed and closes without raising errors: used while
+  // a run is already stopping with an error.
+  void close_quietly() noexcept;
+
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+  bool is_open() const { return fd_ >= 0; }
+
+  [[noreturn]] void fail(std::string_view problem) const;
+
+ private:
+  std::size_t capacity_left() const { return buffer_.size() - used_; }
+  void make_room(std::size_t count);
+  void write_out(const char* data, std::size_t size);
+
+  int unit_;
+  std::string name_;
+  Style style_;
+  bool flush_every_record_;
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  bool at_record_start_ = true;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace locprox

@@ -1,0 +1,82 @@
+#include "format/record_writer.h"
+
+#include <stdexcept>
+
+#include "format/fields.h"
+
+namespace locprox {
+
+bool RecordWriter::write_up_to_data_item() {
+  const auto& items = layout_.items();
+  while (position_ < items.size()) {
+    const LayoutItem& item = items[position_];
+    switch (item.kind) {
+      case LayoutItem::Kind::kText:
+        out_.append(item.text);
+        break;
+      case LayoutItem::Kind::kBlanks: {
+        char* field = out_.reserve(static_cast<std::size_t>(item.width));
+        for (int i = 0; i < item.width; ++i) field[i] = ' ';
+        out_.commit(static_cast<std::size_t>(item.width));
+        break;
+      }
+      case LayoutItem::Kind::kRecordEnd:
+        out_.end_record();
+        break;
+      default:
+        return true;
+    }
+    ++position_;
+  }
+  return false;
+}
+
+const LayoutItem& RecordWriter::next_data_item() {
+  if (!write_up_to_data_item()) {
+    if (!layout_.has_data_items()) throw std::logic_error("value given to a layout without fields");
+    out_.end_record();
+    position_ = layout_.reversion_index();
+    write_up_to_data_item();
+  }
+  return layout_.items()[position_++];
+}
+
+void RecordWriter::put(std::int64_t value) {
+  const LayoutItem& item = next_data_item();
+  if (item.kind != LayoutItem::Kind::kInteger) throw std::logic_error("integer for a non-I field");
+  char* field = out_.reserve(static_cast<std::size_t>(item.width));
+  out_.commit(static_cast<std::size_t>(format_integer(field, value, item.width) - field));
+}
+
+void RecordWriter::put(double value) {
+  const LayoutItem& item = next_data_item();
+  char* field = out_.reserve(static_cast<std::size_t>(item.width));
+  char* end = nullptr;
+  if (item.kind == LayoutItem::Kind::kFixed) {
+    end = format_fixed(field, value, item.width, item.decimals);
+  } else if (item.kind == LayoutItem::Kind::kExponent) {
+    end = format_exponent(field, value, item.width, item.decimals);
+  } else {
+    throw std::logic_error("real for a non-F/E field");
+  }
+  out_.commit(static_cast<std::size_t>(end - field));
+}
+
+void RecordWriter::put(std::string_view value) {
+  const LayoutItem& item = next_data_item();
+  if (item.kind != LayoutItem::Kind::kCharacter) throw std::logic_error("text for a non-A field");
+  if (item.width == 0) {
+    out_.append(value);
+    return;
+  }
+  char* field = out_.reserve(static_cast<std::size_t>(item.width));
+  out_.commit(static_cast<std::size_t>(format_characters(field, value, item.width) - field));
+}
+
+void RecordWriter::finish() {
+  bool stopped_at_data = write_up_to_data_item();
+  if (!stopped_at_data && layout_.leaves_record_open()) return;
+  out_.end_record();
+}
+
+}  // namespace locprox

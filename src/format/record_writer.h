@@ -1,0 +1,56 @@
+// Writes values to an output unit through a layout, item by item:
+// each data field takes the next value, texts, blanks and record ends are
+// written as they are met. When values outrun the layout the record ends
+// and the layout starts again at its reversion point; when the values run
+// out, the texts and blanks before the next data field are still written and
+// the record ends there (unless the layout ends in $ and all of it was used).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "format/layout.h"
+#include "format/output_unit.h"
+
+namespace locprox {
+
+class RecordWriter {
+ public:
+  // Starts writing with `layout`; nothing is written until the first value
+  // or finish().
+  RecordWriter(OutputUnit& out, const Layout& layout) : out_(out), layout_(layout) {}
+
+  void put(std::int64_t value);  // an I field
+  void put(std::int32_t value) { put(static_cast<std::int64_t>(value)); }
+  void put(double value);  // an F or E field
+  void put(float value) { put(static_cast<double>(value)); }
+  void put(std::string_view value);  // an A or Aw field
+  void put(const char* value) { put(std::string_view(value)); }
+  void put(char value) { put(std::string_view(&value, 1)); }
+
+  // Writes what stands before the next data field and ends the record.
+  void finish();
+
+ private:
+  // Writes the non-data items from the current position up to the next data
+  // item, reverting when the layout is used up; returns that data item.
+  const LayoutItem& next_data_item();
+  // Writes the non-data items from the current position; false when the
+  // layout has been used up.
+  bool write_up_to_data_item();
+
+  OutputUnit& out_;
+  const Layout& layout_;
+  std::size_t position_ = 0;
+};
+
+// Writes one statement's worth of values with `layout`.
+template <class... Values>
+void write_record(OutputUnit& out, const Layout& layout, const Values&... values) {
+  RecordWriter writer(out, layout);
+  (writer.put(values), ...);
+  writer.finish();
+}
+
+}  // namespace locprox

@@ -1,0 +1,101 @@
+#include "input/observations_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "format/free_form.h"
+
+namespace locprox {
+namespace {
+
+const Layout kEndOfData{"' End of data'"};
+const Layout kDuplicate{"' Duplicate observation in YR/Loc/En ' I5 I5 I5 F10.3"};
+const Layout kOutOfRange{"' Observation out of range in YR/Loc/En ' I5 I5 I5 F10.3"};
+
+// Values beyond this magnitude would overflow single precision once centred
+// (and reach the proximity file as infinities), so they are refused.
+constexpr float kLargestValue = 1.0e30f;
+
+}  // namespace
+
+ObservationLine parse_observation(const InputUnit& unit, std::string_view record,
+                                  ObservationFields& fields) {
+  std::int32_t* const integers[3] = {&fields.year, &fields.location, &fields.entry};
+  ListScanner scanner;
+  scanner.feed(record);
+  ListItem item;
+  std::string_view malformed;
+  int given = 0;  // values and null values met so far
+  bool slash = false;
+  while (given < 4 && scanner.next(item, malformed)) {
+    if (item.kind == ListItem::Kind::kSlash) {
+      slash = true;
+      break;
+    }
+    for (std::int64_t r = 0; r < item.repeat && given < 4; ++r, ++given) {
+      if (item.kind == ListItem::Kind::kNull) continue;
+      if (given < 3) {
+        if (!parse_integer(item.text, *integers[given])) {
+          unit.fail("malformed number \"" + std::string(item.text.substr(0, 40)) +
+                    "\" where an integer is expected");
+        }
+      } else {
+        if (!parse_real(item.text, fields.value)) {
+          unit.fail("malformed number \"" + std::string(item.text.substr(0, 40)) +
+                    "\" where a real number is expected");
+        }
+        if (std::fabs(fields.value) > kLargestValue) {
+          unit.fail("observed value \"" + std::string(item.text.substr(0, 40)) +
+                    "\" exceeds 1.0E+30 in magnitude");
+        }
+      }
+    }
+  }
+  if (!malformed.empty()) {
+    unit.fail("malformed repeat count in \"" + std::string(malformed.substr(0, 40)) + "\"");
+  }
+  if (given == 0 && !slash) return ObservationLine::kBlank;
+  if (given < 4 && !slash) {
+    unit.fail(
+        "an observation needs its year, location, entry and value on one line, and this "
+        "line holds " +
+        std::to_string(given) + (given == 1 ? " value" : " values"));
+  }
+  return ObservationLine::kObservation;
+}
+
+void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
+            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG) {
+  const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
+  std::fill_n(YDATA.begin(), cells, 0.0f);
+  std::fill_n(INCID.begin(), cells, 0);
+  InputUnit& file = units.observations;
+  std::string_view record;
+  for (;;) {
+    if (!file.next_record(record)) {
+      console_then_report(units, kEndOfData);
+      return;
+    }
+    if (parse_observation(file, record, fields) == ObservationLine::kBlank) continue;
+    if (fields.year < IY) continue;
+    if (fields.year > IY) {
+      // The first record of a later year is read again by the next call.
+      file.step_back();
+      return;
+    }
+    const std::int32_t L = fields.location;
+    const std::int32_t G = fields.entry;
+    if (L < 1 || L > MAXL || G < 1 || G > MAXG) {
+      report_then_console(units, kOutOfRange, IY, L, G, fields.value);
+      continue;
+    }
+    const std::size_t cell = static_cast<std::size_t>(L - 1) +
+                             static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL);
+    YDATA[cell] = fields.value;
+    if (INCID[cell] == 1) report_then_console(units, kDuplicate, IY, L, G, fields.value);
+    INCID[cell] = 1;
+  }
+}
+
+}  // namespace locprox

@@ -1,0 +1,76 @@
+#include "job/run_job.h"
+
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "format/run_error.h"
+#include "format/unit_names.h"
+#include "job/job_dialogue.h"
+#include "job/job_files.h"
+#include "job/probsz.h"
+#include "job/work_arrays.h"
+
+namespace locprox {
+namespace {
+
+void write_error(int error_fd, const std::string& message) {
+  std::string line = "locprox: " + message + "\n";
+  const char* data = line.data();
+  std::size_t size = line.size();
+  while (size > 0) {
+    ssize_t written = ::write(error_fd, data, size);
+    if (written <= 0) return;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+int run_job(int input_fd, int output_fd, int error_fd) {
+  // On an interactive console the first character of each record is
+  // carriage control; redirected, the console is written like a file.
+  const auto console_style =
+      ::isatty(output_fd) ? OutputUnit::Style::kConsole : OutputUnit::Style::kFile;
+  OutputUnit console(kConsoleUnit, "standard output", console_style, true);
+  console.adopt(output_fd);
+  InputUnit console_input(kConsoleUnit, "standard input", &console);
+  console_input.adopt(input_fd);
+  std::unique_ptr<InputUnit> observations;
+  std::unique_ptr<InputUnit> names;
+  std::unique_ptr<OutputUnit> report;
+  std::unique_ptr<OutputUnit> proximity;
+  try {
+    const JobFileNames file_names = ask_file_names(console, console_input);
+    observations =
+        std::make_unique<InputUnit>(kObservationsUnit, trimmed_file_name(file_names.observations));
+    names = std::make_unique<InputUnit>(kNamesUnit, trimmed_file_name(file_names.names));
+    report = std::make_unique<OutputUnit>(kReportUnit, trimmed_file_name(file_names.report),
+                                          OutputUnit::Style::kFile, false);
+    proximity = std::make_unique<OutputUnit>(
+        kProximityUnit, trimmed_file_name(file_names.proximity), OutputUnit::Style::kFile, false);
+    Units units{console, console_input, *observations, *names, *report, *proximity};
+    open_job_files(units);
+
+    auto work = std::make_unique<WorkArrays>();
+    PROBSZ(units, work->DZ, work->Z, work->MZ, work->AZ, DZDIM, ZDIM, MZDIM, AZDIM);
+
+    // A failed write or close of either output file is an error stop, never
+    // a normal end.
+    report->close();
+    proximity->close();
+    console.flush();
+    return 0;
+  } catch (const RunError& error) {
+    // What was written before the stop is kept.
+    if (report) report->close_quietly();
+    if (proximity) proximity->close_quietly();
+    console.close_quietly();
+    write_error(error_fd, error.what());
+    return 2;
+  }
+}
+
+}  // namespace locprox
