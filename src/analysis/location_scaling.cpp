@@ -1,0 +1,108 @@
+#include "analysis/location_scaling.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstddef>
+
+namespace locprox {
+
+namespace {
+
+// Locations are handled in blocks of this many, with one accumulator per
+// location on the stack, so that both arrays are walked in storage order
+// (entry by entry, the locations of an entry contiguous). Every location's sum
+// still grows one entry after another in ascending entry order.
+constexpr std::size_t kBlock = 256;
+
+struct Shape {
+  std::size_t nl;  // MAXL, the leading dimension
+  std::size_t ng;  // MAXG
+};
+
+Shape shape_of(std::size_t ydata_size, std::size_t incid_size, std::int32_t MAXL,
+               std::int32_t MAXG) {
+  if (MAXL <= 0 || MAXG <= 0) return {0, 0};
+  const Shape s{static_cast<std::size_t>(MAXL), static_cast<std::size_t>(MAXG)};
+  assert(ydata_size >= s.nl * s.ng && incid_size >= s.nl * s.ng);
+  (void)ydata_size;
+  (void)incid_size;
+  return s;
+}
+
+}  // namespace
+
+void LOCCEN(std::span<float> YDATA, std::span<const std::int32_t> INCID, std::int32_t MAXL,
+            std::int32_t MAXG) {
+  const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
+  double sum[kBlock];
+  double count[kBlock];
+  double mean[kBlock];
+  bool observed[kBlock];
+  for (std::size_t i0 = 0; i0 < sh.nl; i0 += kBlock) {
+    const std::size_t len = std::min(kBlock, sh.nl - i0);
+    std::fill_n(sum, len, 0.0);
+    std::fill_n(count, len, 0.0);
+    for (std::size_t g = 0; g < sh.ng; ++g) {
+      const float* y = YDATA.data() + g * sh.nl + i0;
+      const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
+      for (std::size_t k = 0; k < len; ++k) {
+        const double w = static_cast<double>(inc[k]);
+        sum[k] = sum[k] + w * static_cast<double>(y[k]);
+        count[k] = count[k] + w;
+      }
+    }
+    for (std::size_t k = 0; k < len; ++k) {
+      observed[k] = count[k] >= 1.0;
+      mean[k] = observed[k] ? sum[k] / count[k] : 0.0;
+    }
+    for (std::size_t g = 0; g < sh.ng; ++g) {
+      float* y = YDATA.data() + g * sh.nl + i0;
+      const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
+      for (std::size_t k = 0; k < len; ++k) {
+        if (inc[k] > 0 && observed[k]) {
+          y[k] = static_cast<float>(static_cast<double>(y[k]) - mean[k]);
+        }
+      }
+    }
+  }
+}
+
+void LOCSTD(std::span<float> YDATA, std::span<const std::int32_t> INCID, std::int32_t MAXL,
+            std::int32_t MAXG) {
+  const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
+  double squares[kBlock];
+  std::int32_t count[kBlock];
+  double sd[kBlock];
+  bool scaled[kBlock];
+  for (std::size_t i0 = 0; i0 < sh.nl; i0 += kBlock) {
+    const std::size_t len = std::min(kBlock, sh.nl - i0);
+    std::fill_n(squares, len, 0.0);
+    std::fill_n(count, len, 0);
+    for (std::size_t g = 0; g < sh.ng; ++g) {
+      const float* y = YDATA.data() + g * sh.nl + i0;
+      const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
+      for (std::size_t k = 0; k < len; ++k) {
+        const double v = static_cast<double>(y[k]);
+        squares[k] = squares[k] + static_cast<double>(inc[k]) * (v * v);
+        count[k] = count[k] + inc[k];
+      }
+    }
+    for (std::size_t k = 0; k < len; ++k) {
+      // With fewer than two values there is no standard deviation. A standard
+      // deviation of exactly 0 means the centred values are all 0.0; dividing
+      // would turn them into NaN, so the location is left as it is.
+      sd[k] = count[k] >= 2 ? std::sqrt(squares[k] / static_cast<double>(count[k] - 1)) : 0.0;
+      scaled[k] = count[k] >= 2 && sd[k] != 0.0;
+    }
+    for (std::size_t g = 0; g < sh.ng; ++g) {
+      float* y = YDATA.data() + g * sh.nl + i0;
+      const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
+      for (std::size_t k = 0; k < len; ++k) {
+        if (inc[k] > 0 && scaled[k]) y[k] = static_cast<float>(static_cast<double>(y[k]) / sd[k]);
+      }
+    }
+  }
+}
+
+}  // namespace locprox

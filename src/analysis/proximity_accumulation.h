@@ -1,0 +1,36 @@
+// Proximity accumulation: adds one year's location-by-location proximity
+// values and counts to the running sums of the run.
+//
+// YDATA (single precision) and INCID (0 or 1) are the year's MAXL x MAXG
+// arrays, column-major with MAXL as leading dimension. PROX, NGPAIR and NYPAIR
+// are packed upper triangles of NTM = MAXL(MAXL+1)/2 elements: pair (I, J),
+// I <= J, 1-based, sits at index J(J-1)/2 + I - 1. Both operations only add to
+// them. The results are bit-identical to summing each pair's terms one entry
+// after another in ascending entry order.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace locprox {
+
+// Squared Euclidean distance between the locations of every pair I < J over
+// the entries observed at both. With WEIGHT 'W' the year's value is the sum of
+// squared differences, otherwise their mean; NGPAIR gains the number of entries
+// in common and NYPAIR one when there was any. The diagonal is never touched.
+void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT);
+
+// Correlation between the locations of every pair I <= J (diagonal included)
+// over the entries observed at both, plain or through Fisher's z (CORTYP 'Z',
+// off the diagonal only: the count is reduced by 3 and the year is skipped
+// when it does not stay positive; 1 - r or r + 1 below 1.0e-6f gives +7.25 or
+// -7.25). With WEIGHT 'W' the value is multiplied by the (reduced) count. A
+// pair whose values at one of the locations are all 0.0 over the entries in
+// common has no correlation and contributes nothing that year.
+void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP);
+
+}  // namespace locprox
