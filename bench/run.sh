@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Builds the program (Release) and the workload generator, generates the wide
+# (W1) and long (W2) benchmark jobs once, runs each with the four option sets
+# several times, prints the median wall time and the peak resident memory of
+# the whole process, and checks the SHA-256 of every output (report,
+# proximity file, console) against bench/workloads/expected.sha256.
+#
+#   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2"] [--record]
+#
+#   --plain      build with -DLOCPROX_PLAIN_LOOPS=ON in build-plain (the
+#                one-pair-at-a-time accumulation the checksums come from)
+#   --runs N     runs per job and option set (default 5); the median is shown
+#   --workloads  which workloads to run (default "W1 W2")
+#   --record     write the outputs' checksums to expected.sha256 instead of
+#                checking them (do this from a --plain build only)
+#
+# Generated jobs and outputs stay under the build directory, never in git.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+plain=OFF
+runs=5
+workloads="W1 W2"
+record=no
+while (($# > 0)); do
+  case "$1" in
+    --plain) plain=ON ;;
+    --runs) runs=$2; shift ;;
+    --workloads) workloads=$2; shift ;;
+    --record) record=yes ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+build=$root/build-bench
+[ "$plain" = ON ] && build=$root/build-plain
+expected=$root/bench/workloads/expected.sha256
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# Wall-time targets per option set, in seconds.
+declare -A target=([W1]=0.35 [W2]=0.6)
+# generate_workload arguments: MAXY MAXL MAXG PERCENT_OBSERVED SEED
+declare -A shape=([W1]="10 400 600 60 1" [W2]="300 100 300 50 2")
+option_sets="sed-centred-weighted sed-standardised-unweighted cor-plain-weighted cor-fisher-unweighted"
+rss_target_kib=$((16 * 1024))
+
+echo "== building $build (Release, LOCPROX_PLAIN_LOOPS=$plain)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_PLAIN_LOOPS=$plain >/dev/null
+cmake --build "$build" -j"$jobs" --target locprox >/dev/null
+for tool in generate_workload time_run; do
+  if [ ! -x "$build/$tool" ] || [ "bench/workloads/$tool.cpp" -nt "$build/$tool" ]; then
+    c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "bench/workloads/$tool.cpp"
+  fi
+done
+
+data=$build/workloads
+mkdir -p "$data"
+for w in $workloads; do
+  stamp="$data/$w.generated"
+  if [ ! -f "$stamp" ] || [ "$build/generate_workload" -nt "$stamp" ]; then
+    echo "== generating $w (${shape[$w]})"
+    # shellcheck disable=SC2086
+    "$build/generate_workload" "$data" "$w" ${shape[$w]} 
+    touch "$stamp"
+  fi
+done
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+status=0
+sums=$(mktemp)
+trap 'rm -f "$sums"' EXIT
+printf '\n%-4s %-28s %10s %10s %12s %s\n' job "option set" "median s" "min s" "peak RSS KiB" "targets"
+for w in $workloads; do
+  for set in $option_sets; do
+    dir=$build/runs/$w/$set
+    mkdir -p "$dir"
+    ln -sf "$data/$w.SEQ" "$dir/$w.SEQ"
+    ln -sf "$data/$w.NAQ" "$dir/$w.NAQ"
+    times=()
+    peak=0
+    for ((r = 1; r <= runs; r++)); do
+      read -r seconds rss code < <(cd "$dir" &&
+        "$build/time_run" "$data/$w.$set.answers" console.txt "$build/locprox")
+      if [ "$code" != 0 ]; then
+        echo "$w $set: locprox exited with status $code" >&2
+        exit 1
+      fi
+      times+=("$seconds")
+      ((rss > peak)) && peak=$rss
+    done
+    med=$(printf '%s\n' "${times[@]}" | median)
+    min=$(printf '%s\n' "${times[@]}" | sort -g | head -1)
+    verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="$rss_target_kib" \
+      'BEGIN {printf "%s %s", (m < t ? "time ok" : "TIME OVER " t " s"), (p < pt ? "rss ok" : "RSS OVER")}')
+    printf '%-4s %-28s %10.3f %10.3f %12d %s\n' "$w" "$set" "$med" "$min" "$peak" "$verdict"
+    (cd "$build/runs" && sha256sum "$w/$set/$w.OCC" "$w/$set/$w.PRX" "$w/$set/console.txt") >>"$sums"
+  done
+done
+
+echo
+if [ "$record" = yes ]; then
+  # Keep the lines of workloads not run this time.
+  others=$(mktemp)
+  if [ -f "$expected" ]; then
+    pattern=$(printf ' %s/|' $workloads)
+    grep -Ev "${pattern%|}" "$expected" >"$others" || true
+  fi
+  sort -k2 "$others" "$sums" >"$expected"
+  rm -f "$others"
+  echo "== recorded $(wc -l <"$sums") checksums in $expected"
+elif [ ! -f "$expected" ]; then
+  echo "== no $expected: outputs not checked"
+  status=1
+else
+  bad=0
+  while read -r sum path; do
+    want=$(awk -v p="$path" '$2 == p {print $1}' "$expected")
+    if [ -z "$want" ]; then
+      echo "no expected checksum for $path"
+      bad=1
+    elif [ "$want" != "$sum" ]; then
+      echo "MISMATCH $path"
+      bad=1
+    fi
+  done <"$sums"
+  if [ "$bad" = 0 ]; then
+    echo "== all $(wc -l <"$sums") outputs match $expected byte for byte"
+  else
+    echo "== outputs differ from $expected"
+    status=1
+  fi
+fi
+exit $status
