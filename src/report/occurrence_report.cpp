@@ -1,14 +1,153 @@
 #include "report/occurrence_report.h"
 
+#include <cstddef>
+#include <limits>
+
+#include "format/layout.h"
+#include "format/record_writer.h"
+
 namespace locprox {
+namespace {
 
-void OCCREP(OutputUnit&, std::span<const std::int32_t>, std::span<const std::int32_t>,
-            std::span<const std::int32_t>, std::int32_t, std::span<const std::int32_t>,
-            std::span<const std::int32_t>, std::span<const std::int32_t>, std::int32_t,
-            std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {}
+// Incidence section: a heading per block of at most 200 entries, then one
+// row per location with one digit per entry.
+const Layout kIncidenceTitle{"/' Incidence array for each year'"};
+const Layout kIncidenceBlockHeading{"' Loc Genotype(' I3 ') to Genotype(' I3 ')'"};
+const Layout kIncidenceRow{"I5,1X,200I1"};
+constexpr std::int32_t kEntriesPerBlock = 200;
 
-void KAPPA(OutputUnit&, std::span<const std::int32_t>, std::span<std::int32_t>,
-           std::span<const std::int32_t>, std::span<std::int32_t>, std::span<std::int32_t>,
-           std::span<std::int32_t>, std::int32_t, std::int32_t) {}
+// Delta and gamma sections share the year heading, the year-number line and
+// the location rows; the eleven blanks of the year line stand over the
+// location number, the blank and the total of the rows.
+const Layout kDeltaTitle{"/' Delta matrices. Counts of no. of entries at each level'"};
+const Layout kGammaTitle{"/' Gamma matrices. Counts of no. of years at each level'"};
+const Layout kYearRange{"' Loc  Total Year(' I3 ') to Year(' I3 ')'"};
+const Layout kYearNumbers{"11X,48I5"};
+const Layout kLocationRow{"I5,1X,49I5"};
+const Layout kDeltaTotal{"' Total',I5"};
+const Layout kGammaTotals{"' Total',49I5"};
+
+// Kappa section. The first two headings are each one record made of two
+// texts written back to back.
+const Layout kKappaHeading{
+    "/' Kappa matrices',' Ki gives no of locations compared with location i'"
+    "/\" Kii' indicates if locations i and i' have been compared\",' in any year'"
+    "/\"  Ki.  Kii'\""};
+const Layout kKappaRow{"20I4"};
+
+std::size_t at(std::int32_t index) {
+  return static_cast<std::size_t>(index);
+}
+
+// Element (i, k) of a location-by-column matrix stored column by column,
+// i and k counting from 1.
+std::size_t element(std::int32_t i, std::int32_t k, std::int32_t MAXL) {
+  return at(i - 1) + at(k - 1) * at(MAXL);
+}
+
+void write_incidence(OutputUnit& report, std::span<const std::int32_t> INCID, std::int32_t MAXL,
+                     std::int32_t MAXG) {
+  write_record(report, kIncidenceTitle);
+  const std::int32_t blocks = (MAXG - 1) / kEntriesPerBlock + 1;
+  for (std::int32_t b = 1; b <= blocks; ++b) {
+    const std::int32_t g0 = kEntriesPerBlock * (b - 1) + 1;
+    const std::int32_t g1 = g0 + kEntriesPerBlock - 1 < MAXG ? g0 + kEntriesPerBlock - 1 : MAXG;
+    write_record(report, kIncidenceBlockHeading, g0, g1);
+    for (std::int32_t i = 1; i <= MAXL; ++i) {
+      RecordWriter row(report, kIncidenceRow);
+      row.put(i);
+      for (std::int32_t g = g0; g <= g1; ++g) row.put(INCID[element(i, g, MAXL)]);
+      row.finish();
+    }
+  }
+}
+
+// The part the delta and gamma sections have in common: title, year
+// heading, year numbers IYS..IY, and a row per location with its total and
+// its K year values.
+void write_level_matrix(OutputUnit& report, const Layout& title,
+                        std::span<const std::int32_t> matrix, std::span<const std::int32_t> totals,
+                        std::int32_t MAXL, std::int32_t IYS, std::int32_t IY, std::int32_t K) {
+  write_record(report, title);
+  write_record(report, kYearRange, IYS, IY);
+  RecordWriter years(report, kYearNumbers);
+  for (std::int32_t year = IYS; year <= IY; ++year) years.put(year);
+  years.finish();
+  for (std::int32_t i = 1; i <= MAXL; ++i) {
+    RecordWriter row(report, kLocationRow);
+    row.put(i);
+    row.put(totals[at(i - 1)]);
+    for (std::int32_t k = 1; k <= K; ++k) row.put(matrix[element(i, k, MAXL)]);
+    row.finish();
+  }
+}
+
+// a + b held to the 32-bit range. The location totals add up non-negative
+// pair counts, so once a total reaches the limit it stays there whatever the
+// order of the additions; it then prints as asterisks instead of wrapping
+// round to a plausible-looking figure.
+std::int32_t add_held(std::int32_t a, std::int32_t b) {
+  const std::int64_t sum = static_cast<std::int64_t>(a) + b;
+  if (sum > std::numeric_limits<std::int32_t>::max())
+    return std::numeric_limits<std::int32_t>::max();
+  if (sum < std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+void OCCREP(OutputUnit& report, std::span<const std::int32_t> INCID,
+            std::span<const std::int32_t> DELTA, std::span<const std::int32_t> DELTOT,
+            std::int32_t NDELTA, std::span<const std::int32_t> GAMMA,
+            std::span<const std::int32_t> GAMTOT, std::span<const std::int32_t> GAMYR,
+            std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t /*NYA*/, std::int32_t MAXG,
+            std::int32_t IYS, std::int32_t IY, std::int32_t K) {
+  write_incidence(report, INCID, MAXL, MAXG);
+
+  write_level_matrix(report, kDeltaTitle, DELTA, DELTOT, MAXL, IYS, IY, K);
+  write_record(report, kDeltaTotal, NDELTA);
+
+  write_level_matrix(report, kGammaTitle, GAMMA, GAMTOT, MAXL, IYS, IY, K);
+  RecordWriter totals(report, kGammaTotals);
+  totals.put(NGAMMA);
+  for (std::int32_t k = 1; k <= K; ++k) totals.put(GAMYR[at(k - 1)]);
+  totals.finish();
+}
+
+void KAPPA(OutputUnit& report, std::span<const std::int32_t> NGPAIR, std::span<std::int32_t> NGLOC,
+           std::span<const std::int32_t> NYPAIR, std::span<std::int32_t> NYLOC,
+           std::span<std::int32_t> KII, std::span<std::int32_t> KI, std::int32_t NTM,
+           std::int32_t MAXL) {
+  // The counts are derived afresh from the pair counts every year.
+  for (std::int32_t i = 0; i < MAXL; ++i) {
+    NGLOC[at(i)] = 0;
+    NYLOC[at(i)] = 0;
+    KI[at(i)] = 0;
+  }
+  for (std::int32_t p = 0; p < NTM; ++p) KII[at(p)] = NYPAIR[at(p)] != 0 ? 1 : 0;
+  // Pairs of different locations only: the diagonal never enters the totals.
+  for (std::int32_t J = 2; J <= MAXL; ++J) {
+    const std::size_t column = at(J) * at(J - 1) / 2;
+    for (std::int32_t I = 1; I <= J - 1; ++I) {
+      const std::size_t p = column + at(I - 1);
+      NGLOC[at(J - 1)] = add_held(NGLOC[at(J - 1)], NGPAIR[p]);
+      NGLOC[at(I - 1)] = add_held(NGLOC[at(I - 1)], NGPAIR[p]);
+      NYLOC[at(J - 1)] = add_held(NYLOC[at(J - 1)], NYPAIR[p]);
+      NYLOC[at(I - 1)] = add_held(NYLOC[at(I - 1)], NYPAIR[p]);
+      KI[at(J - 1)] += KII[p];
+      KI[at(I - 1)] += KII[p];
+    }
+  }
+
+  write_record(report, kKappaHeading);
+  for (std::int32_t J = 1; J <= MAXL; ++J) {
+    const std::size_t column = at(J) * at(J - 1) / 2;
+    RecordWriter row(report, kKappaRow);
+    row.put(KI[at(J - 1)]);
+    for (std::size_t p = column; p < column + at(J); ++p) row.put(KII[p]);
+    row.finish();
+  }
+}
 
 }  // namespace locprox
