@@ -41,9 +41,12 @@ char* format_integer(char* out, std::int64_t value, int width) {
 char* format_fixed(char* out, double value, int width, int decimals) {
   char text[400];
   if (!std::isfinite(value)) return asterisks(out, width);
-  auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  auto result =
+      std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, decimals);
   if (result.ec != std::errc()) return asterisks(out, width);
   int length = static_cast<int>(result.ptr - text);
+  // A fixed-point field always shows its point: F4.0 of 2.0 is "  2.".
+  if (decimals == 0) text[length++] = '.';
   const char* start = text;
   if (length > width) {
     // Drop the zero before the decimal point of a value below 1.
