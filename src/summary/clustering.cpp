@@ -1,0 +1,177 @@
+#include "summary/clustering.h"
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+#include "summary/proximity_file.h"
+
+namespace locprox::summary {
+
+namespace {
+
+constexpr double kUnconnected = std::numeric_limits<double>::infinity();
+
+// Strict upper triangle over 0-based slots x < y.
+size_t upper(std::int32_t x, std::int32_t y) {
+  return static_cast<size_t>(std::int64_t{y} * (y - 1) / 2 + x);
+}
+
+// The working state: every cluster lives in the slot of its lowest location
+// and keeps, towards every other cluster, the sum of the distances of the
+// compared pairs between them and how many there are. The mean linkage
+// distance is their quotient, so merging two clusters only adds their rows.
+class Linkage {
+ public:
+  Linkage(std::int32_t n, const std::vector<double>& distance,
+          const std::vector<std::uint8_t>& compared)
+      : n_(n),
+        sum_(static_cast<size_t>(std::int64_t{n} * (n - 1) / 2), 0.0),
+        pairs_(sum_.size(), 0),
+        active_(static_cast<size_t>(n), 1),
+        node_(static_cast<size_t>(n)),
+        size_(static_cast<size_t>(n), 1),
+        best_(static_cast<size_t>(n)) {
+    for (std::int32_t y = 1; y < n; ++y) {
+      for (std::int32_t x = 0; x < y; ++x) {
+        const size_t p = packed_index(x + 1, y + 1);
+        if (compared[p]) {
+          sum_[upper(x, y)] = distance[p];
+          pairs_[upper(x, y)] = 1;
+        }
+      }
+    }
+    std::iota(node_.begin(), node_.end(), 0);
+    for (std::int32_t x = 0; x < n; ++x) refresh(x);
+  }
+
+  Dendrogram run() {
+    Dendrogram tree;
+    tree.leaves = n_;
+    for (std::int32_t k = 0; k + 1 < n_; ++k) {
+      // The closest pair; scanning slots upwards with a strict comparison
+      // keeps the lowest slot among equal distances, and each row's best
+      // already keeps the lowest partner.
+      std::int32_t a = -1;
+      for (std::int32_t x = 0; x < n_; ++x) {
+        if (!active_[x] || best_[x].partner < 0) continue;
+        if (a < 0 || best_[x].distance < best_[a].distance) a = x;
+      }
+      const std::int32_t b = best_[a].partner;
+      const double height = best_[a].distance;
+      tree.merges.push_back(
+          Merge{node_[a], node_[b], height, height != kUnconnected, size_[a] + size_[b]});
+      join(a, b);
+      node_[a] = n_ + k;
+    }
+    tree.order = drawing_order(tree);
+    return tree;
+  }
+
+ private:
+  struct Best {
+    double distance = kUnconnected;
+    std::int32_t partner = -1;  // the closest active slot above this one, -1 if none
+  };
+
+  double between(std::int32_t x, std::int32_t y) const {
+    const size_t p = x < y ? upper(x, y) : upper(y, x);
+    return pairs_[p] > 0 ? sum_[p] / static_cast<double>(pairs_[p]) : kUnconnected;
+  }
+
+  void refresh(std::int32_t x) {
+    Best best;
+    for (std::int32_t y = x + 1; y < n_; ++y) {
+      if (!active_[y]) continue;
+      const double d = between(x, y);
+      if (best.partner < 0 || d < best.distance) best = Best{d, y};
+    }
+    best_[x] = best;
+  }
+
+  // Cluster b (the higher slot) joins cluster a.
+  void join(std::int32_t a, std::int32_t b) {
+    active_[b] = 0;
+    size_[a] += size_[b];
+    for (std::int32_t x = 0; x < n_; ++x) {
+      if (!active_[x] || x == a) continue;
+      const size_t to_a = x < a ? upper(x, a) : upper(a, x);
+      const size_t to_b = x < b ? upper(x, b) : upper(b, x);
+      sum_[to_a] += sum_[to_b];
+      pairs_[to_a] += pairs_[to_b];
+    }
+    refresh(a);
+    for (std::int32_t x = 0; x < b; ++x) {
+      if (!active_[x] || x == a) continue;
+      Best& best = best_[x];
+      if (best.partner == b || best.partner == a) {
+        refresh(x);
+      } else if (x < a) {
+        const double d = between(x, a);
+        if (d < best.distance || (d == best.distance && a < best.partner)) best = Best{d, a};
+      }
+    }
+  }
+
+  std::vector<std::int32_t> drawing_order(const Dendrogram& tree) const {
+    std::vector<std::int32_t> order;
+    if (n_ == 0) return order;
+    std::vector<std::int32_t> stack{
+        n_ == 1 ? 0 : n_ + static_cast<std::int32_t>(tree.merges.size()) - 1};
+    while (!stack.empty()) {
+      std::int32_t node = stack.back();
+      stack.pop_back();
+      if (node < n_) {
+        order.push_back(node);
+        continue;
+      }
+      const Merge& m = tree.merges[static_cast<size_t>(node - n_)];
+      stack.push_back(m.right);
+      stack.push_back(m.left);
+    }
+    return order;
+  }
+
+  std::int32_t n_;
+  std::vector<double> sum_;
+  std::vector<std::int64_t> pairs_;
+  std::vector<std::uint8_t> active_;
+  std::vector<std::int32_t> node_;
+  std::vector<std::int32_t> size_;
+  std::vector<Best> best_;
+};
+
+}  // namespace
+
+Dendrogram average_linkage(std::int32_t n, const std::vector<double>& distance,
+                           const std::vector<std::uint8_t>& compared) {
+  return Linkage(n, distance, compared).run();
+}
+
+std::vector<std::int32_t> cut_tree(const Dendrogram& tree, std::int32_t groups) {
+  const std::int32_t n = tree.leaves;
+  // Union of the merges that stay: the first n - groups of them.
+  std::vector<std::int32_t> root(
+      static_cast<size_t>(n + static_cast<std::int32_t>(tree.merges.size())));
+  std::iota(root.begin(), root.end(), 0);
+  auto find = [&](std::int32_t x) {
+    while (root[x] != x) x = root[x] = root[root[x]];
+    return x;
+  };
+  for (std::int32_t k = 0; k < n - groups; ++k) {
+    const Merge& m = tree.merges[static_cast<size_t>(k)];
+    root[find(m.left)] = n + k;
+    root[find(m.right)] = n + k;
+  }
+  std::vector<std::int32_t> group(static_cast<size_t>(n), 0);
+  std::vector<std::int32_t> number(root.size(), 0);
+  std::int32_t next = 0;
+  for (std::int32_t location : tree.order) {
+    std::int32_t r = find(location);
+    if (number[r] == 0) number[r] = ++next;
+    group[location] = number[r];
+  }
+  return group;
+}
+
+}  // namespace locprox::summary

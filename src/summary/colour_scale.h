@@ -1,0 +1,52 @@
+// The heatmap's colours: the viridis scale (readable in grey print and by
+// colour-blind readers) cut into equal steps over the range of the averages,
+// a paler copy of every step for pairs compared on too few entries, and the
+// fixed colours for cells without an average.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "summary/averages.h"
+#include "summary/png_image.h"
+
+namespace locprox::summary {
+
+// Palette indices of the embedded image.
+enum PaletteIndex : std::uint8_t {
+  kNoValue = 0,        // white: a diagonal cell that has no average of this measure
+  kNeverCompared = 1,  // neutral grey
+  kUnknown = 2,        // dark grey: the count was written as asterisks
+  kMarker = 3,         // the dot on a cell compared on too few entries
+  kFirstLevel = 4,
+};
+constexpr int kLevels = 100;
+
+struct ColourScale {
+  double low = 0.0;
+  double high = 1.0;
+
+  // The step of `value`, 0 to kLevels - 1; values outside the range take the
+  // end steps.
+  int level(double value) const;
+  // Palette index of a compared cell.
+  std::uint8_t index(double value, bool few_common) const {
+    return static_cast<std::uint8_t>(kFirstLevel + level(value) + (few_common ? kLevels : 0));
+  }
+};
+
+// The range of the averages between distinct locations (the diagonal of a
+// correlation is 1 and would squeeze the rest), widened when it is a single
+// value; 0 to 1 when there is no average at all.
+ColourScale scale_for(const Averages& averages);
+
+// The whole palette, in the order of PaletteIndex, then the kLevels steps,
+// then their pale copies.
+std::vector<Rgb> heatmap_palette();
+
+// The scale's colour at fraction t (0 to 1), as "#rrggbb".
+std::string scale_colour(double t);
+std::string hex(const Rgb& colour);
+
+}  // namespace locprox::summary

@@ -1,0 +1,150 @@
+#include "summary/command_line.h"
+
+#include <charconv>
+#include <limits>
+
+#include "summary/errors.h"
+
+namespace locprox::summary {
+
+const char* const kHelpText =
+    R"(Usage: locprox-summary JOB.PRX [options]
+
+Reads the proximity file of a locprox run (and the names file beside it,
+JOB.NAQ, for the location names) and turns the running sums and counts of one
+year's group into averages, groups of locations and a picture.
+
+For every pair of locations with a positive count the average is
+PROX / NGPAIR for a weighted run and PROX / NYPAIR otherwise. A correlation
+run averaged on Fisher's z scale is turned back into a correlation with tanh,
+unless --z is given.
+
+Writes, beside JOB.PRX (or under the stem given with --out):
+  JOB.pairs.csv   one row per pair: location_i, name_i, location_j, name_j,
+                  average, sum, entries_in_common, years_compared; the
+                  diagonal only where the measure fills it; an empty average
+                  where the pair was never compared
+  JOB.matrix.csv  the symmetric location-by-location matrix of averages, names
+                  as header row and first column, empty cells where never
+                  compared
+  JOB.svg         a heatmap in the clustering's order with the dendrogram,
+                  a colour scale, never-compared pairs in grey and pairs with
+                  fewer than --min-common entries in common pale (dotted)
+and prints a short summary.
+
+The locations are grouped by average-linkage clustering on the averages (the
+distance itself for squared Euclidean runs, 1 - r for correlation runs), using
+only the pairs that were compared: the distance between two groups is the mean
+over their compared pairs, and groups with no compared pair between them join
+last. Ties go to the groups holding the lowest location numbers.
+
+Options:
+  --names FILE      read the location names from FILE; without a names
+                    file the locations are numbered
+  --year N          summarise year number N (default: the last year of the
+                    file, the result of the whole sequence)
+  --z               keep Fisher z averages on the z scale
+  --groups K        print the K groups of the clustering
+  --min-common N    flag pairs compared on fewer than N entries in common
+                    (default 10)
+  --out STEM        write STEM.pairs.csv, STEM.matrix.csv and STEM.svg
+  --help            show this text
+
+A count too wide for its six columns (written as asterisks) leaves its field
+empty in the CSV, and a pair whose average needs it has no average; a warning
+says so.
+
+Exit status: 0 on success; 2 for a bad command line or a file that cannot be
+read or does not have the layout of a proximity or names file (the message
+names the file and the line); 1 when an output file cannot be written.
+)";
+
+namespace {
+
+std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
+                           std::int64_t high) {
+  std::int64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    throw InputError(option + " needs a whole number, not \"" + text + "\"");
+  }
+  if (value < low || value > high) {
+    throw InputError(option + " " + text + " is out of range (" + std::to_string(low) + " to " +
+                     std::to_string(high) + ")");
+  }
+  return value;
+}
+
+bool ends_with_extension(const std::string& path, std::string& extension) {
+  if (path.size() < 4) return false;
+  extension = path.substr(path.size() - 4);
+  return extension == ".PRX" || extension == ".prx" || extension == ".Prx";
+}
+
+}  // namespace
+
+CommandLine parse_command_line(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  constexpr std::int64_t kIntMax = std::numeric_limits<std::int32_t>::max();
+  for (size_t a = 0; a < arguments.size(); ++a) {
+    std::string option = arguments[a];
+    std::optional<std::string> inline_value;
+    if (option.rfind("--", 0) == 0 && option.find('=') != std::string::npos) {
+      inline_value = option.substr(option.find('=') + 1);
+      option = option.substr(0, option.find('='));
+    }
+    auto value = [&]() -> std::string {
+      if (inline_value) return *inline_value;
+      if (a + 1 >= arguments.size()) throw InputError(option + " needs a value");
+      return arguments[++a];
+    };
+    auto flag = [&]() {
+      if (inline_value) throw InputError(option + " takes no value");
+    };
+    if (option == "--help" || option == "-h") {
+      flag();
+      line.help = true;
+    } else if (option == "--names") {
+      line.names = value();
+    } else if (option == "--year") {
+      line.year = static_cast<std::int32_t>(integer_value(option, value(), -kIntMax, kIntMax));
+    } else if (option == "--z") {
+      flag();
+      line.keep_z = true;
+    } else if (option == "--groups") {
+      line.groups = static_cast<std::int32_t>(integer_value(option, value(), 1, kIntMax));
+    } else if (option == "--min-common") {
+      line.min_common = integer_value(option, value(), 0, kIntMax);
+    } else if (option == "--out") {
+      line.out = value();
+      if (line.out->empty()) throw InputError("--out needs a non-empty stem");
+    } else if (option.size() > 1 && option[0] == '-') {
+      throw InputError("unknown option " + option);
+    } else if (line.proximity_file.empty()) {
+      line.proximity_file = option;
+    } else {
+      throw InputError("one proximity file only: \"" + line.proximity_file + "\" and \"" + option +
+                       "\" were both given");
+    }
+  }
+  if (!line.help && line.proximity_file.empty()) throw InputError("no proximity file given");
+  return line;
+}
+
+std::string job_stem(const std::string& proximity_file) {
+  std::string extension;
+  if (ends_with_extension(proximity_file, extension)) {
+    return proximity_file.substr(0, proximity_file.size() - 4);
+  }
+  return proximity_file;
+}
+
+std::string default_names_file(const std::string& proximity_file) {
+  std::string extension;
+  if (ends_with_extension(proximity_file, extension) && extension == ".prx") {
+    return job_stem(proximity_file) + ".naq";
+  }
+  return job_stem(proximity_file) + ".NAQ";
+}
+
+}  // namespace locprox::summary

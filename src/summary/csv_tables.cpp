@@ -1,0 +1,78 @@
+#include "summary/csv_tables.h"
+
+#include "summary/number_text.h"
+
+namespace locprox::summary {
+
+namespace {
+constexpr const char* kLineEnd = "\n";
+}  // namespace
+
+std::string csv_field(const std::string& text) {
+  const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string pairs_csv(const ProximityFile& file, const Averages& averages,
+                      const std::vector<std::string>& names) {
+  const YearGroup& group = file.group;
+  const std::int32_t maxl = averages.locations;
+  std::string out =
+      "location_i,name_i,location_j,name_j,average,sum,entries_in_common,years_compared";
+  out += kLineEnd;
+  out.reserve(out.size() + static_cast<size_t>(file.dims.ntm) * 48);
+  for (std::int32_t i = 1; i <= maxl; ++i) {
+    std::string left = std::to_string(i);
+    left += ',';
+    left += csv_field(names[i - 1]);
+    left += ',';
+    for (std::int32_t j = i; j <= maxl; ++j) {
+      if (i == j && file.options.distance()) continue;  // no distance of a location to itself
+      const size_t p = packed_index(i, j);
+      out += left;
+      out += std::to_string(j);
+      out += ',';
+      out += csv_field(names[j - 1]);
+      out += ',';
+      if (averages.state[p] == PairState::compared) out += number_text(averages.value[p]);
+      out += ',';
+      out += number_text(group.prox[p]);
+      out += ',';
+      if (group.ngpair_known[p]) out += std::to_string(group.ngpair[p]);
+      out += ',';
+      if (group.nypair_known[p]) out += std::to_string(group.nypair[p]);
+      out += kLineEnd;
+    }
+  }
+  return out;
+}
+
+std::string matrix_csv(const Averages& averages, const std::vector<std::string>& names) {
+  const std::int32_t maxl = averages.locations;
+  std::string out;
+  for (std::int32_t j = 1; j <= maxl; ++j) {
+    out += ',';
+    out += csv_field(names[j - 1]);
+  }
+  out += kLineEnd;
+  for (std::int32_t i = 1; i <= maxl; ++i) {
+    out += csv_field(names[i - 1]);
+    for (std::int32_t j = 1; j <= maxl; ++j) {
+      const size_t p = i <= j ? packed_index(i, j) : packed_index(j, i);
+      out += ',';
+      if (averages.state[p] == PairState::compared) out += number_text(averages.value[p]);
+    }
+    out += kLineEnd;
+  }
+  return out;
+}
+
+}  // namespace locprox::summary

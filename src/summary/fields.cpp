@@ -1,0 +1,115 @@
+#include "summary/fields.h"
+
+#include <array>
+#include <charconv>
+#include <system_error>
+
+namespace locprox::summary {
+
+namespace {
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view trim_blanks(std::string_view text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+using CharTable = std::array<bool, 256>;
+
+constexpr CharTable make_table(std::string_view allowed) {
+  CharTable table{};
+  for (char c : allowed) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+
+constexpr CharTable kCountChars = make_table(" 0123456789-*");
+constexpr CharTable kRealChars = make_table(" 0123456789-+.EeDd");
+
+bool only(std::string_view record, const CharTable& table) {
+  // Branch-free accumulation so the loop runs at memory speed over the years
+  // that are only checked.
+  bool ok = true;
+  for (char c : record) ok &= table[static_cast<unsigned char>(c)];
+  return ok;
+}
+
+}  // namespace
+
+std::optional<CountField> parse_count(std::string_view field) {
+  std::string_view text = trim_blanks(field);
+  if (text.empty()) return std::nullopt;
+  if (text.find_first_not_of('*') == std::string_view::npos) {
+    if (text.size() != field.size()) return std::nullopt;  // asterisks fill the field
+    return CountField{0, false};
+  }
+  bool negative = text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  std::int32_t value = 0;
+  for (char c : text) {
+    if (!is_digit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return CountField{negative ? -value : value, true};
+}
+
+std::optional<double> parse_real(std::string_view field) {
+  std::string_view text = trim_blanks(field);
+  if (text.empty() || text.size() > 40) return std::nullopt;
+  // Rebuild the text in the one form from_chars takes: [-]digits[.digits][e[-]digits].
+  std::array<char, 48> buffer{};
+  size_t out = 0;
+  size_t at = 0;
+  if (text[at] == '-' || text[at] == '+') {
+    if (text[at] == '-') buffer[out++] = '-';
+    ++at;
+  }
+  size_t digits = 0;
+  while (at < text.size() && is_digit(text[at])) buffer[out++] = text[at++], ++digits;
+  if (at < text.size() && text[at] == '.') {
+    buffer[out++] = text[at++];
+    while (at < text.size() && is_digit(text[at])) buffer[out++] = text[at++], ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (at < text.size()) {
+    char c = text[at];
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+      ++at;
+    } else if (c != '+' && c != '-') {
+      return std::nullopt;  // the letter may only be left out before a signed exponent
+    }
+    buffer[out++] = 'e';
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+      if (text[at] == '-') buffer[out++] = '-';
+      ++at;
+    }
+    size_t exponent_digits = 0;
+    while (at < text.size() && is_digit(text[at])) buffer[out++] = text[at++], ++exponent_digits;
+    if (exponent_digits == 0) return std::nullopt;
+  }
+  if (at != text.size()) return std::nullopt;
+  double value = 0.0;
+  auto [end, error] = std::from_chars(buffer.data(), buffer.data() + out, value);
+  if (error != std::errc() || end != buffer.data() + out) return std::nullopt;
+  return value;
+}
+
+bool has_fields(std::string_view record, int width, int count) {
+  size_t needed = static_cast<size_t>(width) * static_cast<size_t>(count);
+  if (record.size() < needed) return false;
+  return record.find_first_not_of(' ', needed) == std::string_view::npos;
+}
+
+bool is_count_text(std::string_view record) {
+  return only(record, kCountChars);
+}
+bool is_real_text(std::string_view record) {
+  return only(record, kRealChars);
+}
+
+}  // namespace locprox::summary

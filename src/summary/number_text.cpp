@@ -1,0 +1,14 @@
+#include "summary/number_text.h"
+
+#include <array>
+#include <charconv>
+
+namespace locprox::summary {
+
+std::string number_text(double value) {
+  std::array<char, 32> buffer{};
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return std::string(buffer.data(), result.ptr);
+}
+
+}  // namespace locprox::summary

@@ -1,0 +1,102 @@
+#include "summary/summary_report.h"
+
+#include <cstdio>
+
+namespace locprox::summary {
+
+namespace {
+
+std::string line(const std::string& label, const std::string& value) {
+  std::string text = "  " + label;
+  if (text.size() < 36) text.resize(36, ' ');
+  return text + value + "\n";
+}
+
+std::string year_text(const ProximityFile& file) {
+  const YearGroup& group = file.group;
+  std::string name = group.year_name;
+  name.erase(name.find_last_not_of(' ') + 1);
+  std::string text = std::to_string(group.year);
+  if (!name.empty()) text += " (" + name + ")";
+  if (group.year == file.dims.iyf) {
+    text += ", the last of years " + std::to_string(file.dims.iys) + " to " +
+            std::to_string(file.dims.iyf) + ": the whole sequence";
+  } else {
+    text += ", of years " + std::to_string(file.dims.iys) + " to " + std::to_string(file.dims.iyf);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string measure_text(const RunOptions& options, bool keep_z) {
+  if (options.distance()) {
+    return std::string("squared Euclidean distance, ") +
+           (options.standardised() ? "standardised" : "centred") + " data";
+  }
+  if (!options.fisher_z()) return "correlation";
+  return keep_z ? "correlation through Fisher's z, averaged and shown on the z scale"
+                : "correlation through Fisher's z, averaged on the z scale and turned back into r";
+}
+
+std::string weighting_text(const RunOptions& options) {
+  return options.weighted() ? "weighted by entries in common: average = PROX / NGPAIR"
+                            : "unweighted, over the years compared: average = PROX / NYPAIR";
+}
+
+std::string value_label(const RunOptions& options, bool keep_z) {
+  if (options.distance()) return "average squared Euclidean distance";
+  if (options.fisher_z() && keep_z) return "average Fisher z";
+  return "average correlation r";
+}
+
+std::string distance_label(const RunOptions& options) {
+  return options.distance() ? "squared Euclidean distance" : "1 - r";
+}
+
+std::string summary_text(const ReportFacts& facts) {
+  const ProximityFile& file = *facts.file;
+  std::string text = "locprox-summary: " + facts.proximity_file + "\n";
+  text += line("measure", measure_text(file.options, facts.keep_z));
+  text += line("weighting", weighting_text(file.options));
+  text += line("year", year_text(file));
+  text += line("locations", std::to_string(file.dims.maxl) + " (" + facts.names_source + ")");
+  text += line("pairs of locations", std::to_string(facts.pairs.pairs));
+  text += line("  compared", std::to_string(facts.pairs.compared));
+  text += line("  never compared", std::to_string(facts.pairs.never_compared));
+  if (facts.pairs.unknown > 0) {
+    text += line("  unknown (count too wide)", std::to_string(facts.pairs.unknown));
+  }
+  text += line("  fewer than " + std::to_string(facts.min_common) + " entries in common",
+               std::to_string(facts.pairs.few_common));
+  std::string written;
+  for (const std::string& name : facts.written) written += (written.empty() ? "" : ", ") + name;
+  text += line("written", written);
+  return text;
+}
+
+std::string groups_text(const std::vector<std::int32_t>& group_of,
+                        const std::vector<std::int32_t>& order,
+                        const std::vector<std::string>& names, std::int32_t groups,
+                        const std::string& distance) {
+  std::vector<std::vector<std::int32_t>> members(static_cast<size_t>(groups));
+  for (std::int32_t location : order) {
+    members[static_cast<size_t>(group_of[static_cast<size_t>(location)] - 1)].push_back(location);
+  }
+  std::string text = std::to_string(groups) + " group" + (groups == 1 ? "" : "s") +
+                     " (average linkage on " + distance + ", in the picture's order):\n";
+  for (std::int32_t g = 0; g < groups; ++g) {
+    const auto& list = members[static_cast<size_t>(g)];
+    text += "  group " + std::to_string(g + 1) + " (" + std::to_string(list.size()) + "):";
+    for (size_t k = 0; k < list.size(); ++k) {
+      const std::int32_t location = list[k];
+      text += (k == 0 ? " " : ", ") + std::to_string(location + 1);
+      const std::string& name = names[static_cast<size_t>(location)];
+      if (name != std::to_string(location + 1)) text += " " + name;
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace locprox::summary

@@ -1,0 +1,38 @@
+// The words the summary uses for a run, and the short report it prints.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "summary/averages.h"
+#include "summary/proximity_file.h"
+
+namespace locprox::summary {
+
+std::string measure_text(const RunOptions& options, bool keep_z);
+std::string weighting_text(const RunOptions& options);
+// What the averages are, for the colour scale: "average correlation r", ...
+std::string value_label(const RunOptions& options, bool keep_z);
+// What the clustering joins on: "squared Euclidean distance" or "1 - r".
+std::string distance_label(const RunOptions& options);
+
+struct ReportFacts {
+  std::string proximity_file;
+  std::string names_source;  // "names from X" or "numbered: no names file X"
+  const ProximityFile* file = nullptr;
+  bool keep_z = false;
+  PairCounts pairs;
+  std::int64_t min_common = 10;
+  std::vector<std::string> written;
+};
+
+std::string summary_text(const ReportFacts& facts);
+
+// "K groups ...", then one line per group: its size and its names.
+std::string groups_text(const std::vector<std::int32_t>& group_of,
+                        const std::vector<std::int32_t>& order,
+                        const std::vector<std::string>& names, std::int32_t groups,
+                        const std::string& distance);
+
+}  // namespace locprox::summary
