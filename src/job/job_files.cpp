@@ -25,7 +25,10 @@ struct NamedFile {
 NamedFile describe(int unit, const std::string& name) {
   NamedFile file{unit, name, {}, false, 0, 0};
   std::error_code ignored;
-  file.canonical = std::filesystem::weakly_canonical(name, ignored);
+  // Made absolute first: a relative name with no existing part would
+  // otherwise stay relative, and "rep" and "./rep" would look different.
+  file.canonical =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(name, ignored), ignored);
   if (file.canonical.empty()) file.canonical = name;
   struct stat status {};
   if (::stat(name.c_str(), &status) == 0) {
