@@ -73,6 +73,53 @@ void RecordWriter::put(std::string_view value) {
   out_.commit(static_cast<std::size_t>(format_characters(field, value, item.width) - field));
 }
 
+std::size_t RecordWriter::like_fields_ahead(const LayoutItem& item, std::size_t limit) const {
+  const auto& items = layout_.items();
+  std::size_t count = 0;
+  while (count < limit && position_ + count < items.size()) {
+    const LayoutItem& next = items[position_ + count];
+    if (next.kind != item.kind || next.width != item.width || next.decimals != item.decimals) break;
+    ++count;
+  }
+  return count;
+}
+
+void RecordWriter::put_all(std::span<const std::int32_t> values) {
+  while (!values.empty()) {
+    const LayoutItem& item = next_data_item();
+    if (item.kind != LayoutItem::Kind::kInteger)
+      throw std::logic_error("integer for a non-I field");
+    // This field and the like ones after it take values in one stretch.
+    const std::size_t count = 1 + like_fields_ahead(item, values.size() - 1);
+    const std::size_t width = static_cast<std::size_t>(item.width);
+    char* field = out_.reserve(count * width);
+    for (std::size_t i = 0; i < count; ++i) field = format_integer(field, values[i], item.width);
+    out_.commit(count * width);
+    position_ += count - 1;
+    values = values.subspan(count);
+  }
+}
+
+void RecordWriter::put_all(std::span<const double> values) {
+  while (!values.empty()) {
+    const LayoutItem& item = next_data_item();
+    const bool fixed = item.kind == LayoutItem::Kind::kFixed;
+    if (!fixed && item.kind != LayoutItem::Kind::kExponent) {
+      throw std::logic_error("real for a non-F/E field");
+    }
+    const std::size_t count = 1 + like_fields_ahead(item, values.size() - 1);
+    const std::size_t width = static_cast<std::size_t>(item.width);
+    char* field = out_.reserve(count * width);
+    for (std::size_t i = 0; i < count; ++i) {
+      field = fixed ? format_fixed(field, values[i], item.width, item.decimals)
+                    : format_exponent(field, values[i], item.width, item.decimals);
+    }
+    out_.commit(count * width);
+    position_ += count - 1;
+    values = values.subspan(count);
+  }
+}
+
 void RecordWriter::finish() {
   bool stopped_at_data = write_up_to_data_item();
   if (!stopped_at_data && layout_.leaves_record_open()) return;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "format/layout.h"
@@ -29,6 +30,12 @@ class RecordWriter {
   void put(const char* value) { put(std::string_view(value)); }
   void put(char value) { put(std::string_view(&value, 1)); }
 
+  // The values one after another, with the same output as put() for each;
+  // a run of like fields in the layout (49I5, 10E16.8) is formatted in one
+  // go instead of walking the layout value by value.
+  void put_all(std::span<const std::int32_t> values);
+  void put_all(std::span<const double> values);
+
   // Writes what stands before the next data field and ends the record.
   void finish();
 
@@ -39,6 +46,9 @@ class RecordWriter {
   // Writes the non-data items from the current position; false when the
   // layout has been used up.
   bool write_up_to_data_item();
+  // The number of fields like `item` (same kind, width and decimals) that
+  // directly follow the current position, at most `limit`.
+  std::size_t like_fields_ahead(const LayoutItem& item, std::size_t limit) const;
 
   OutputUnit& out_;
   const Layout& layout_;

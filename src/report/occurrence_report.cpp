@@ -1,5 +1,6 @@
 #include "report/occurrence_report.h"
 
+#include <array>
 #include <cstddef>
 #include <limits>
 
@@ -39,6 +40,22 @@ std::size_t at(std::int32_t index) {
   return static_cast<std::size_t>(index);
 }
 
+// Puts `count` values of a location's row of a matrix stored column by
+// column: `start`, `start` + MAXL, ... They are gathered a stretch at a time
+// so that the writer can format each stretch in one go.
+void put_row(RecordWriter& writer, std::span<const std::int32_t> matrix, std::size_t start,
+             std::size_t count, std::int32_t MAXL) {
+  std::array<std::int32_t, 256> stretch;
+  const std::size_t stride = at(MAXL);
+  while (count > 0) {
+    const std::size_t n = count < stretch.size() ? count : stretch.size();
+    for (std::size_t j = 0; j < n; ++j) stretch[j] = matrix[start + j * stride];
+    writer.put_all(std::span<const std::int32_t>(stretch.data(), n));
+    start += n * stride;
+    count -= n;
+  }
+}
+
 // Element (i, k) of a location-by-column matrix stored column by column,
 // i and k counting from 1.
 std::size_t element(std::int32_t i, std::int32_t k, std::int32_t MAXL) {
@@ -56,7 +73,7 @@ void write_incidence(OutputUnit& report, std::span<const std::int32_t> INCID, st
     for (std::int32_t i = 1; i <= MAXL; ++i) {
       RecordWriter row(report, kIncidenceRow);
       row.put(i);
-      for (std::int32_t g = g0; g <= g1; ++g) row.put(INCID[element(i, g, MAXL)]);
+      put_row(row, INCID, element(i, g0, MAXL), at(g1 - g0 + 1), MAXL);
       row.finish();
     }
   }
@@ -77,7 +94,7 @@ void write_level_matrix(OutputUnit& report, const Layout& title,
     RecordWriter row(report, kLocationRow);
     row.put(i);
     row.put(totals[at(i - 1)]);
-    for (std::int32_t k = 1; k <= K; ++k) row.put(matrix[element(i, k, MAXL)]);
+    put_row(row, matrix, element(i, 1, MAXL), at(K), MAXL);
     row.finish();
   }
 }
@@ -111,7 +128,7 @@ void OCCREP(OutputUnit& report, std::span<const std::int32_t> INCID,
   write_level_matrix(report, kGammaTitle, GAMMA, GAMTOT, MAXL, IYS, IY, K);
   RecordWriter totals(report, kGammaTotals);
   totals.put(NGAMMA);
-  for (std::int32_t k = 1; k <= K; ++k) totals.put(GAMYR[at(k - 1)]);
+  totals.put_all(GAMYR.first(at(K)));
   totals.finish();
 }
 
@@ -145,7 +162,7 @@ void KAPPA(OutputUnit& report, std::span<const std::int32_t> NGPAIR, std::span<s
     const std::size_t column = at(J) * at(J - 1) / 2;
     RecordWriter row(report, kKappaRow);
     row.put(KI[at(J - 1)]);
-    for (std::size_t p = column; p < column + at(J); ++p) row.put(KII[p]);
+    row.put_all(std::span<const std::int32_t>(KII).subspan(column, at(J)));
     row.finish();
   }
 }

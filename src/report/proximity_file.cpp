@@ -30,7 +30,7 @@ void write_count_block(OutputUnit& proximity, std::span<const std::int32_t> tota
   for (std::int32_t J = 1; J <= MAXL; ++J) {
     RecordWriter record(proximity, kCountColumn);
     record.put(totals[at(J - 1)]);
-    for (std::int32_t value : packed_column(packed, J)) record.put(value);
+    record.put_all(packed_column(packed, J));
     record.finish();
   }
 }
@@ -41,7 +41,7 @@ void PRXMAT(OutputUnit& proximity, std::span<const double> PROX, std::int32_t /*
             std::int32_t MAXL) {
   for (std::int32_t J = 1; J <= MAXL; ++J) {
     RecordWriter record(proximity, kProximityColumn);
-    for (double value : packed_column(PROX, J)) record.put(value);
+    record.put_all(packed_column(PROX, J));
     record.finish();
   }
 }
