@@ -191,6 +191,7 @@ const GoldenJob kJobs[] = {
     {"cor_fisher_weighted", Outcome::kAnalysed},
     {"cor_fisher_unweighted", Outcome::kAnalysed},
     {"cor_other_cortyp", Outcome::kAnalysed},
+    {"cor_fisher_near_one", Outcome::kAnalysed},
     {"data_problems", Outcome::kAnalysed},
     {"maxl11", Outcome::kAnalysed},
     {"maxl20", Outcome::kAnalysed},
