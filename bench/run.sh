@@ -72,7 +72,8 @@ median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 status=0
 sums=$(mktemp)
 trap 'rm -f "$sums"' EXIT
-printf '\n%-4s %-28s %10s %10s %12s %s\n' job "option set" "median s" "min s" "peak RSS KiB" "targets"
+printf '\n%-4s %-28s %9s %9s %9s %12s %s\n' job "option set" "median s" "min s" "cpu s" \
+  "peak RSS KiB" "targets (on the median)"
 for w in $workloads; do
   for set in $option_sets; do
     dir=$build/runs/$w/$set
@@ -80,22 +81,26 @@ for w in $workloads; do
     ln -sf "$data/$w.SEQ" "$dir/$w.SEQ"
     ln -sf "$data/$w.NAQ" "$dir/$w.NAQ"
     times=()
+    cpus=()
     peak=0
     for ((r = 1; r <= runs; r++)); do
-      read -r seconds rss code < <(cd "$dir" &&
+      read -r seconds rss code cpu < <(cd "$dir" &&
         "$build/time_run" "$data/$w.$set.answers" console.txt "$build/locprox")
       if [ "$code" != 0 ]; then
         echo "$w $set: locprox exited with status $code" >&2
         exit 1
       fi
       times+=("$seconds")
+      cpus+=("$cpu")
       ((rss > peak)) && peak=$rss
     done
     med=$(printf '%s\n' "${times[@]}" | median)
     min=$(printf '%s\n' "${times[@]}" | sort -g | head -1)
+    cpu_med=$(printf '%s\n' "${cpus[@]}" | median)
     verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="$rss_target_kib" \
       'BEGIN {printf "%s %s", (m < t ? "time ok" : "TIME OVER " t " s"), (p < pt ? "rss ok" : "RSS OVER")}')
-    printf '%-4s %-28s %10.3f %10.3f %12d %s\n' "$w" "$set" "$med" "$min" "$peak" "$verdict"
+    printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %s\n' "$w" "$set" "$med" "$min" "$cpu_med" "$peak" \
+      "$verdict"
     (cd "$build/runs" && sha256sum "$w/$set/$w.OCC" "$w/$set/$w.PRX" "$w/$set/console.txt") >>"$sums"
   done
 done

@@ -1,6 +1,7 @@
 #include "input/observations_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -17,10 +18,71 @@ const Layout kOutOfRange{"' Observation out of range in YR/Loc/En ' I5 I5 I5 F10
 // (and reach the proximity file as infinities), so they are refused.
 constexpr float kLargestValue = 1.0e30f;
 
+// Reads an unsigned integer of at most nine digits (so it fits 32 bits)
+// followed by a blank. Returns the position after the blank, or null.
+const char* plain_integer(const char* p, const char* end, std::int32_t& value) {
+  const char* const start = p;
+  std::int32_t v = 0;
+  while (p < end && *p >= '0' && *p <= '9') {
+    if (p - start == 9) return nullptr;
+    v = v * 10 + (*p++ - '0');
+  }
+  if (p == start || p == end || *p != ' ') return nullptr;
+  value = v;
+  return p + 1;
+}
+
+const char* skip_blanks(const char* p, const char* end) {
+  while (p < end && *p == ' ') ++p;
+  return p;
+}
+
+// The shape nearly every line of a real file has: three unsigned integers
+// and a plain decimal number (digits with at most one point), separated by
+// blanks, with nothing or a blank after the number. Such a line means the
+// same under the free-form rules as the plain reading below, so it is read
+// here without the list scanner. Anything else (commas, slashes, r*, signs,
+// exponents, tabs, a value that does not read as an ordinary float or is
+// beyond 1.0E+30) returns false with `fields` untouched, and the line goes
+// to the general reader, which applies every rule and reports every fault.
+bool parse_plain_observation(std::string_view record, ObservationFields& fields) {
+  const char* p = record.data();
+  const char* const end = p + record.size();
+  std::int32_t numbers[3];
+  for (std::int32_t& number : numbers) {
+    p = skip_blanks(p, end);
+    p = plain_integer(p, end, number);
+    if (p == nullptr) return false;
+  }
+  p = skip_blanks(p, end);
+  const char* const value_start = p;
+  int digits = 0;
+  int points = 0;
+  for (; p < end && *p != ' '; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      ++digits;
+    } else if (*p == '.') {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || points > 1) return false;
+  float value = 0.0f;
+  const auto result = std::from_chars(value_start, p, value, std::chars_format::general);
+  if (result.ec != std::errc() || result.ptr != p || !(value <= kLargestValue)) return false;
+  fields.year = numbers[0];
+  fields.location = numbers[1];
+  fields.entry = numbers[2];
+  fields.value = value;
+  return true;
+}
+
 }  // namespace
 
 ObservationLine parse_observation(const InputUnit& unit, std::string_view record,
                                   ObservationFields& fields) {
+  if (parse_plain_observation(record, fields)) return ObservationLine::kObservation;
   std::int32_t* const integers[3] = {&fields.year, &fields.location, &fields.entry};
   ListScanner scanner;
   scanner.feed(record);
