@@ -1,0 +1,143 @@
+#include "summary/csv_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "summary/example_files.h"
+#include "summary/names_file.h"
+#include "summary/number_text.h"
+#include "summary/proximity_file.h"
+#include "summary/scratch.h"
+
+namespace locprox::summary {
+namespace {
+
+using Table = std::vector<std::vector<std::string>>;
+
+// Reads CSV text back as a reader would (RFC 4180 quoting).
+Table load_csv(const std::string& text) {
+  Table rows(1);
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+    } else {
+      field += c;
+    }
+  }
+  EXPECT_TRUE(rows.back().empty() && field.empty()) << "the last row must end with a line feed";
+  rows.pop_back();
+  return rows;
+}
+
+struct Loaded {
+  ProximityFile file;
+  std::vector<std::string> names;
+};
+
+Loaded example(std::optional<std::int32_t> year) {
+  testing::Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  dir.write("JOB.NAQ", testing::example_naq());
+  Loaded loaded{read_proximity_file(dir.file("JOB.PRX"), year), {}};
+  loaded.names = read_names_file(dir.file("JOB.NAQ"), loaded.file.dims).locations;
+  return loaded;
+}
+
+TEST(PairsCsv, LoadsBackWithOneRowPerPairAndEmptyAveragesWhereNeverCompared) {
+  for (std::int32_t year : {1, 2}) {
+    SCOPED_TRACE("year " + std::to_string(year));
+    Loaded in = example(year);
+    Averages averages = form_averages(in.file, false, 10);
+    Table table = load_csv(pairs_csv(in.file, averages, in.names));
+    const Table expected_2 = {
+        {"location_i", "name_i", "location_j", "name_j", "average", "sum", "entries_in_common",
+         "years_compared"},
+        {"1", "North", "1", "North", "1", "9", "9", "2"},
+        {"1", "North", "2", "S, far", "0.5", "4", "8", "2"},
+        {"1", "North", "3", "East", "0.6", "1.2", "2", "1"},
+        {"2", "S, far", "2", "S, far", "1", "11", "11", "2"},
+        {"2", "S, far", "3", "East", "-0.5", "-1.5", "3", "1"},
+        {"3", "East", "3", "East", "1", "8", "8", "2"},
+    };
+    // Year 1: 2.4 / 4 = 0.6 for (1,2); (1,3) never compared: no average.
+    const Table expected_1 = {
+        expected_2[0],
+        {"1", "North", "1", "North", "1", "5", "5", "1"},
+        {"1", "North", "2", "S, far", "0.6", "2.4", "4", "1"},
+        {"1", "North", "3", "East", "", "0", "0", "0"},
+        {"2", "S, far", "2", "S, far", "1", "6", "6", "1"},
+        {"2", "S, far", "3", "East", "-0.5", "-1.5", "3", "1"},
+        {"3", "East", "3", "East", "1", "4", "4", "1"},
+    };
+    EXPECT_EQ(table, year == 1 ? expected_1 : expected_2);
+  }
+}
+
+TEST(PairsCsv, LeavesOutTheDiagonalOfADistanceAndEmptiesCountsInAsterisks) {
+  Loaded in = example(2);
+  in.file.options = RunOptions{'W', 'S', 'C', '\0'};
+  in.file.group.ngpair_known[4] = 0;  // NGPAIR(2,3) written as asterisks
+  in.file.group.ngpair[4] = 0;
+  Table table = load_csv(pairs_csv(in.file, form_averages(in.file, false, 10), in.names));
+  ASSERT_EQ(table.size(), 4u);  // header and the three distinct pairs
+  EXPECT_EQ(table[1],
+            (std::vector<std::string>{"1", "North", "2", "S, far", "0.5", "4", "8", "2"}));
+  EXPECT_EQ(table[3], (std::vector<std::string>{"2", "S, far", "3", "East", "", "-1.5", "", "1"}));
+}
+
+TEST(MatrixCsv, LoadsBackAsASymmetricMatrixWithNamesOnBothSides) {
+  Loaded in = example(1);
+  Table table = load_csv(matrix_csv(form_averages(in.file, false, 10), in.names));
+  const Table expected = {
+      {"", "North", "S, far", "East"},
+      {"North", "1", "0.6", ""},
+      {"S, far", "0.6", "1", "-0.5"},
+      {"East", "", "-0.5", "1"},
+  };
+  EXPECT_EQ(table, expected);
+}
+
+TEST(NumberText, IsTheShortestTextThatReadsBackExactly) {
+  for (double v : {0.1 + 0.2, 1.0 / 3.0, -2.5e-300, 6.02214076e23, 0.62, 1.0}) {
+    const std::string text = number_text(v);
+    double back = 0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    EXPECT_EQ(back, v) << text;
+  }
+  EXPECT_EQ(number_text(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(number_text(0.5), "0.5");
+}
+
+TEST(CsvField, QuotesOnlyWhatAReaderWouldMisread) {
+  EXPECT_EQ(csv_field("North"), "North");
+  EXPECT_EQ(csv_field("S, far"), "\"S, far\"");
+  EXPECT_EQ(csv_field("8\" pot"), "\"8\"\" pot\"");
+  EXPECT_EQ(csv_field(" lead"), "\" lead\"");
+  EXPECT_EQ(csv_field(""), "");
+}
+
+}  // namespace
+}  // namespace locprox::summary

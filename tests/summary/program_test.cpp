@@ -1,0 +1,183 @@
+// The built locprox-summary as a user runs it: exit status, messages, files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "summary/example_files.h"
+#include "summary/scratch.h"
+
+namespace locprox::summary {
+namespace {
+
+using testing::ProgramRun;
+using testing::Scratch;
+
+ProgramRun summary(const Scratch& dir, const std::vector<std::string>& arguments) {
+  return testing::run(LOCPROX_SUMMARY_EXE, arguments, dir.path());
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Program, HelpDescribesTheProgramAndSucceeds) {
+  Scratch dir;
+  ProgramRun run = summary(dir, {"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  for (const char* part : {"Usage: locprox-summary JOB.PRX [options]", "--names FILE", "--year N",
+                           "--z", "--groups K", "--min-common N", "JOB.pairs.csv", "JOB.matrix.csv",
+                           "JOB.svg", "PROX / NGPAIR", "Exit status"}) {
+    EXPECT_TRUE(contains(run.out, part)) << part;
+  }
+}
+
+TEST(Program, RefusesBadOptionsWithStatus2) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "no proximity file given"},
+      {{"JOB.PRX", "--bogus"}, "unknown option --bogus"},
+      {{"JOB.PRX", "--year"}, "--year needs a value"},
+      {{"JOB.PRX", "--year", "two"}, "--year needs a whole number, not \"two\""},
+      {{"JOB.PRX", "--groups", "0"}, "--groups 0 is out of range"},
+      {{"JOB.PRX", "--min-common", "-1"}, "--min-common -1 is out of range"},
+      {{"JOB.PRX", "--z=yes"}, "--z takes no value"},
+      {{"A.PRX", "B.PRX"}, "one proximity file only"},
+  };
+  Scratch dir;
+  for (const auto& [arguments, message] : cases) {
+    SCOPED_TRACE(message);
+    ProgramRun run = summary(dir, arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "locprox-summary: " + message)) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST(Program, RefusesABadFileWithStatus2NamingFileAndLine) {
+  Scratch dir;
+  std::vector<std::string> records = testing::example_records();
+  records[17] = "  0.40000000E+01  0.1100000?E+02";
+  dir.write("JOB.PRX", testing::join_records(records));
+  ProgramRun run = summary(dir, {"JOB.PRX"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(contains(run.err, "locprox-summary: JOB.PRX, line 18: bad field")) << run.err;
+  EXPECT_FALSE(dir.read("JOB.pairs.csv").size() > 0);  // nothing written
+
+  ProgramRun missing = summary(dir, {"NONE.PRX"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(contains(missing.err, "NONE.PRX: cannot be opened")) << missing.err;
+
+  // Options that only the file can judge.
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun year = summary(dir, {"JOB.PRX", "--year", "5"});
+  EXPECT_EQ(year.status, 2);
+  EXPECT_TRUE(contains(year.err, "--year 5: JOB.PRX holds years 1 to 2")) << year.err;
+  ProgramRun groups = summary(dir, {"JOB.PRX", "--groups", "4"});
+  EXPECT_EQ(groups.status, 2);
+  EXPECT_TRUE(contains(groups.err, "--groups 4 asks for more groups than the 3 locations"))
+      << groups.err;
+  dir.write("OTHER.NAQ", "T\n2 4 5\nY1\nY2\nA\nB\nC\nD\n");
+  ProgramRun names = summary(dir, {"JOB.PRX", "--names", "OTHER.NAQ"});
+  EXPECT_EQ(names.status, 2);
+  EXPECT_TRUE(contains(names.err, "OTHER.NAQ, line 2: the names file counts 4 locations"))
+      << names.err;
+}
+
+TEST(Program, SummarisesTheExampleJob) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  dir.write("JOB.NAQ", testing::example_naq());
+  ProgramRun run = summary(dir, {"JOB.PRX", "--groups", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string expected =
+      "locprox-summary: JOB.PRX\n"
+      "  measure                           correlation\n"
+      "  weighting                         weighted by entries in common: average = PROX / NGPAIR\n"
+      "  year                              2 (1996), the last of years 1 to 2: the whole sequence\n"
+      "  locations                         3 (names from JOB.NAQ)\n"
+      "  pairs of locations                3\n"
+      "    compared                        3\n"
+      "    never compared                  0\n"
+      "    fewer than 10 entries in common 3\n"
+      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.svg\n"
+      // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
+      "2 groups (average linkage on 1 - r, in the picture's order):\n"
+      "  group 1 (2): 1 North, 3 East\n"
+      "  group 2 (1): 2 S, far\n";
+  EXPECT_EQ(run.out, expected);
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
+}
+
+TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun run = summary(dir, {"JOB.PRX", "--year", "1", "--out", "early", "--min-common", "4"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "3 (numbered: no names file JOB.NAQ)")) << run.out;
+  EXPECT_TRUE(contains(run.out, "year                              1 (1995), of years 1 to 2"))
+      << run.out;
+  EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
+  EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
+  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0\n"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.pairs.csv"));
+}
+
+TEST(Program, WarnsAboutAsterisksAndStillSucceeds) {
+  Scratch dir;
+  std::vector<std::string> records = testing::example_records();
+  records[20] = "     8******    11";  // NGPAIR(1,2), the divisor of a weighted run
+  dir.write("JOB.PRX", testing::join_records(records));
+  ProgramRun run = summary(dir, {"JOB.PRX"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(
+      contains(run.err, "warning: JOB.PRX: 1 count field(s) of year 2 were written as asterisks"))
+      << run.err;
+  EXPECT_TRUE(contains(run.out, "    unknown (count too wide)        1\n")) << run.out;
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,1,2,2,,4,,2\n"));
+}
+
+TEST(Program, AnOutputThatCannotBeWrittenGivesStatus1) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun run = summary(dir, {"JOB.PRX", "--out", "no-such-folder/JOB"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(contains(run.err, "no-such-folder/JOB.pairs.csv: cannot be created")) << run.err;
+}
+
+// The whole road: the main program analyses a small job, and the summary
+// reads its proximity file. Worked by hand: after centring, year 1 has
+// location 1 at (-1, 0, 1) on entries 1-3, location 2 at (-2, 0, 2) and
+// location 3 at (2, -2, 0, 0) on entries 1-4; year 2 has locations 1 and 2
+// only, at (-1, 1) and (1, -1) on entries 1-2. Correlations: year 1
+// r12 = 4 / sqrt(8 * 2) = 1, r13 = -2 / sqrt(8 * 2) = -0.5,
+// r23 = -4 / sqrt(8 * 8) = -0.5; year 2 r12 = -2 / sqrt(2 * 2) = -1.
+// Weighted: (1,2) (1 * 3 - 1 * 2) / 5 = 0.2; (1,3) and (2,3) -1.5 / 3 = -0.5.
+TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
+  if (!std::filesystem::exists(LOCPROX_MAIN_EXE)) GTEST_SKIP() << "locprox is not built";
+  Scratch dir;
+  dir.write("JOB.NAQ", "Two years\n2 3 4\nY1\nY2\nL1\nL2\nL3\nG1\nG2\nG3\nG4\n");
+  dir.write("JOB.SEQ",
+            "1 1 1 1\n1 1 2 2\n1 1 3 3\n"
+            "1 2 1 2\n1 2 2 4\n1 2 3 6\n"
+            "1 3 1 5\n1 3 2 1\n1 3 3 3\n1 3 4 3\n"
+            "2 1 1 0\n2 1 2 2\n2 2 1 5\n2 2 2 3\n");
+  ProgramRun main_run =
+      testing::run(LOCPROX_MAIN_EXE, {}, dir.path(), "Y\nJOB\n2\n3\n4\n1\n2\nW\nR\nN\n");
+  ASSERT_EQ(main_run.status, 0) << main_run.out << main_run.err;
+  ProgramRun run = summary(dir, {"JOB.PRX"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string pairs = dir.read("JOB.pairs.csv");
+  for (const char* row :
+       {"1,L1,1,L1,1,5,5,2\n", "1,L1,2,L2,0.2,1,5,2\n", "1,L1,3,L3,-0.5,-1.5,3,1\n",
+        "2,L2,3,L3,-0.5,-1.5,3,1\n", "3,L3,3,L3,1,4,4,1\n"}) {
+    EXPECT_TRUE(contains(pairs, row)) << row << pairs;
+  }
+}
+
+}  // namespace
+}  // namespace locprox::summary
