@@ -108,6 +108,7 @@ bool InputUnit::next_record(std::string_view& record) {
   }
   can_step_back_ = true;
   ++line_number_;
+  if (flush_before_read_ != nullptr) flush_before_read_->line_read();
   return true;
 }
 

@@ -20,7 +20,8 @@ class InputUnit {
  public:
   // `unit` is the unit number (0 for the console); `name` the file name for
   // messages. When `flush_before_read` is given, it is flushed before every
-  // read that has to wait for more input (the console's prompts).
+  // read that has to wait for more input (the console's prompts), and told
+  // of every line read (see OutputUnit::line_read).
   InputUnit(int unit, std::string name, OutputUnit* flush_before_read = nullptr);
   ~InputUnit();
   InputUnit(const InputUnit&) = delete;

@@ -58,6 +58,10 @@ void OutputUnit::end_record() {
   if (flush_every_record_) flush();
 }
 
+void OutputUnit::line_read() {
+  if (style_ == Style::kConsole) at_record_start_ = true;
+}
+
 void OutputUnit::make_room(std::size_t count) {
   flush();
   if (buffer_.size() < count) buffer_.resize(count);

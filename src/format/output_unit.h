@@ -44,6 +44,12 @@ class OutputUnit {
     commit(text.size());
   }
   void end_record();
+  // A line was read from the console while a record was open (after a
+  // prompt ending in $). On an interactive console the typed line end has
+  // ended that record on the screen, so the next record starts afresh and
+  // its first character is carriage control again; written as a file, the
+  // next record still continues the open one.
+  void line_read();
 
   // Writes out everything buffered.
   void flush();

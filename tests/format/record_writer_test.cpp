@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "format/input_unit.h"
 #include "format/layout.h"
 #include "format/output_unit.h"
 #include "format/run_error.h"
@@ -152,10 +153,13 @@ TEST(CharacterField, WidthsCutAndPad) {
     const char* value;
     const char* expected;
   } cases[] = {
-      {"A8", "1995    ", "1995    "}, {"A8", "1995 main season", "1995 mai"},  // the first w
-                                                                               // characters
-      {"A8", "abc", "     abc"},  // shorter: blanks first
-      {"A", " Job is", " Job is"},    {"A", "trailing  ", "trailing  "},      {"A1", "", " "},
+      {"A8", "1995    ", "1995    "},
+      {"A8", "1995 main season", "1995 mai"},  // the first w
+                                               // characters
+      {"A8", "abc", "     abc"},               // shorter: blanks first
+      {"A", " Job is", " Job is"},
+      {"A", "trailing  ", "trailing  "},
+      {"A1", "", " "},
       {"'x' A2 'y'", "abc", "xaby"},
   };
   for (const Case& c : cases) EXPECT_EQ(field(c.layout, std::string(c.value)), c.expected);
@@ -252,6 +256,38 @@ TEST(Layout, ConsoleStyleDropsTheFirstCharacterOfEveryRecord) {
   }
   EXPECT_EQ(dir.read("out"),
             "Job is TRIAL\n\n  For year 1995\n42\nDo you wish default file names (Y or N)? - ");
+}
+
+TEST(Layout, OnAConsoleTheRecordAfterAnAnsweredPromptStartsAfresh) {
+  // The typed answer's line end ends the prompt's record on the screen: the
+  // next record drops its first character like any other. Written as a
+  // file, the next record continues the prompt's line.
+  for (auto style : {OutputUnit::Style::kConsole, OutputUnit::Style::kFile}) {
+    ScratchDirectory dir;
+    dir.write("answers", "y\nT\n3\n4\n");
+    {
+      OutputUnit out(0, (dir.path() / "out").string(), style, true);
+      out.open();
+      InputUnit in(0, (dir.path() / "answers").string(), &out);
+      in.open();
+      std::string_view answer;
+      write_record(out, Layout("A $"), " Yes or no? - ");
+      in.next_record(answer);
+      write_record(out, Layout("A"), " Enter job name");
+      in.next_record(answer);
+      write_record(out, Layout("A $"), "     years - ");
+      in.next_record(answer);
+      write_record(out, Layout("A $"), " locations - ");
+      in.next_record(answer);
+      write_record(out, Layout("/ A"), " DIMENSIONS");
+      out.close();
+    }
+    EXPECT_EQ(dir.read("out"), style == OutputUnit::Style::kConsole
+                                   ? "Yes or no? - Enter job name\n    years - locations - \n"
+                                     "DIMENSIONS\n"
+                                   : " Yes or no? -  Enter job name\r\n     years - "
+                                     " locations - \r\n DIMENSIONS\r\n");
+  }
 }
 
 TEST(OutputUnit, AFailedWriteStopsTheRun) {
