@@ -64,6 +64,8 @@ def f32_from_text(text):
     """
     exact = Fraction(text.replace('D', 'E').replace('d', 'e'))
     d = float(exact)
+    if exact == 0 and text.startswith('-'):
+        return -0.0  # a signed zero keeps its sign, as IEEE reading gives it
     try:
         f = f32(d)
     except OverflowError:
@@ -384,7 +386,7 @@ class Run:
             sizes.append(self.answer_int())
         maxy, maxl, maxg, iys, iyf = sizes
         nya = iyf - iys + 1
-        ntm = ((maxl + 1) * maxl) // 2
+        ntm = trunc_div((maxl + 1) * maxl, 2)
         self.prx.extend(layout_records(rep(10, I6), [maxy, maxl, maxg, iys, iyf, nya, ntm]))
         self.to_report(*layout_records(
             [T(' Maximum number of years in data set             (MAXY) = '), I6], [maxy]))
@@ -601,7 +603,10 @@ class Run:
     def occrep(self, iy, k):
         L, G = self.maxl, self.maxg
         self.to_report('', ' Incidence array for each year')
-        for b in range((G - 1) // 200 + 1):
+        # The number of blocks is (MAXG - 1) / 200 + 1 in integer division that
+        # truncates toward zero, so MAXG 0 still gives one (empty) block.
+        blocks = trunc_div(G - 1, 200) + 1
+        for b in range(blocks):
             g0 = 200 * b + 1
             g1 = min(g0 + 199, G)
             self.to_report(*layout_records(
@@ -766,6 +771,11 @@ class Run:
             for J in range(1, self.maxl + 1):
                 column = packed[J * (J - 1) // 2:J * (J + 1) // 2]
                 self.prx.extend(layout_records(rep(30, I6), [totals[J - 1]] + column))
+
+
+def trunc_div(a, b):
+    """Integer division truncating toward zero (b > 0), as 32-bit integer division does."""
+    return a // b if a >= 0 else -(-a // b)
 
 
 def fold(answer, letters):
