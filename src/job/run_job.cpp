@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,10 @@ void write_error(int error_fd, const std::string& message) {
 }  // namespace
 
 int run_job(int input_fd, int output_fd, int error_fd) {
+  // Standard output into a pipe that is no longer read is a failed write like
+  // any other: an error stop that keeps what the files hold, not a silent
+  // death by signal.
+  ::signal(SIGPIPE, SIG_IGN);
   // On an interactive console the first character of each record is
   // carriage control; redirected, the console is written like a file.
   const auto console_style =
