@@ -201,6 +201,7 @@ const GoldenJob kJobs[] = {
     {"maxg201", Outcome::kAnalysed},
     {"maxg1096_az_full", Outcome::kAnalysed},
     {"years50", Outcome::kAnalysed},
+    {"empty_sequence", Outcome::kAnalysed},
     {"names_disagree", Outcome::kNamesDisagree},
     {"refused_all", Outcome::kRefused},
     {"refused_az", Outcome::kRefused},
