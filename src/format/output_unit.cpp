@@ -1,6 +1,7 @@
 #include "format/output_unit.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,10 +26,19 @@ OutputUnit::~OutputUnit() {
   close_quietly();
 }
 
-void OutputUnit::open() {
-  fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+void OutputUnit::open(bool replace) {
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : 0), 0666);
   if (fd_ < 0) fail(std::string("cannot create or replace the file: ") + std::strerror(errno));
   owns_fd_ = true;
+}
+
+void OutputUnit::replace() {
+  struct stat status {};
+  // Only a regular file has contents to drop (a device such as /dev/null
+  // cannot be truncated and need not be).
+  if (::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(fd_, 0) != 0) {
+    fail(std::string("cannot replace the file: ") + std::strerror(errno));
+  }
 }
 
 void OutputUnit::adopt(int fd) {

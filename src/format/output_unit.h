@@ -26,8 +26,12 @@ class OutputUnit {
   OutputUnit(const OutputUnit&) = delete;
   OutputUnit& operator=(const OutputUnit&) = delete;
 
-  // Creates or replaces the file `name_` and opens it for writing.
-  void open();
+  // Creates or replaces the file `name_` and opens it for writing. With
+  // `replace` false an existing file keeps its contents until replace() is
+  // called, so that a run that cannot open all its outputs loses nothing.
+  void open(bool replace = true);
+  // Empties the file opened by open(false).
+  void replace();
   // Writes to an already open descriptor that the unit does not close.
   void adopt(int fd);
 

@@ -77,8 +77,12 @@ void open_job_files(Units& units) {
       }
     }
   }
-  units.report.open();
-  units.proximity.open();
+  // Both outputs are opened before either is emptied: when the second
+  // cannot be opened, the first still holds what an earlier run wrote.
+  units.report.open(false);
+  units.proximity.open(false);
+  units.report.replace();
+  units.proximity.replace();
 }
 
 }  // namespace locprox

@@ -220,6 +220,30 @@ TEST(JobDialogue, OneFileNamedTwiceIsRefusedBeforeAnyOutput) {
   }
 }
 
+TEST(JobDialogue, AnOutputThatCannotBeOpenedLeavesTheOtherAsItWas) {
+  struct Case {
+    const char* directory;  // the output that is a directory
+    const char* other;      // the other output, from an earlier run
+    std::string error;
+  } cases[] = {
+      {"T.PRX", "T.OCC",
+       "locprox: unit 23 (T.PRX): cannot create or replace the file: Is a directory\n"},
+      {"T.OCC", "T.PRX",
+       "locprox: unit 22 (T.OCC): cannot create or replace the file: Is a directory\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchDirectory dir;
+    dir.write("T.SEQ", "");
+    dir.write("T.NAQ", "");
+    std::filesystem::create_directory(dir.path() / c.directory);
+    dir.write(c.other, "earlier run\r\n");
+    ProgramRun run = run_program(dir.path(), "y\nT\n" + kRefusedSize);
+    EXPECT_EQ(run.exit_status, 2) << c.directory;
+    EXPECT_EQ(run.errors, c.error);
+    EXPECT_EQ(dir.read(c.other), "earlier run\r\n") << c.directory;
+  }
+}
+
 TEST(JobDialogue, ExistingOutputsAreReplaced) {
   ScratchDirectory dir;
   dir.write("T.SEQ", "");
