@@ -21,21 +21,101 @@ char* right_aligned(char* out, const char* text, int length, int width) {
   return out + width;
 }
 
+// The `count` significant digits of x > 0, rounded correctly (ties to even),
+// into `digits`, and the decimal exponent of the first: x ~ d.ddd * 10^exp.
+//
+// The shortest decimal that reads back as x (to_chars without a precision)
+// is much cheaper to find than a fixed number of digits. When it has at most
+// `count` digits, padding it with zeros gives the correct rounding: x and it
+// differ by less than half a unit in the last place of a double, far less
+// than half a unit in the count-th digit. When it has more, rounding it at
+// the count-th digit gives the same result as rounding x, unless a midpoint
+// between two count-digit decimals lay between the two; such a midpoint has
+// count + 1 digits and would itself read back as x, so the shortest decimal
+// would be that midpoint (the closest of its length), which is the one case
+// handed to the fixed-precision conversion. Far from 1 the exponent's own
+// length could weigh in the choice of the shortest, so the fixed-precision
+// conversion does those too.
+void significant_digits(double x, int count, char* digits, int& exponent) {
+  if (count <= 9 && x > 1e-90 && x < 1e90) {
+    char text[40];
+    const auto result = std::to_chars(text, text + sizeof text, x, std::chars_format::scientific);
+    char shortest[24];
+    int n = 0;
+    const char* p = text;
+    shortest[n++] = *p++;
+    if (*p == '.') {
+      for (++p; *p != 'e'; ++p) shortest[n++] = *p;
+    }
+    int e = 0;
+    for (const char* q = p + 2; q < result.ptr; ++q) e = e * 10 + (*q - '0');
+    if (p[1] == '-') e = -e;
+    if (n <= count) {
+      std::memcpy(digits, shortest, static_cast<std::size_t>(n));
+      std::memset(digits + n, '0', static_cast<std::size_t>(count - n));
+      exponent = e;
+      return;
+    }
+    if (n > count + 1 || shortest[count] != '5') {
+      std::memcpy(digits, shortest, static_cast<std::size_t>(count));
+      if (shortest[count] >= '5') {
+        int k = count - 1;
+        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        if (k >= 0) {
+          ++digits[k];
+        } else {
+          digits[0] = '1';  // 9.99...95 and up round to 10.0...: one more decade
+          ++e;
+        }
+      }
+      exponent = e;
+      return;
+    }
+  }
+  char text[80];
+  const auto result =
+      std::to_chars(text, text + sizeof text, x, std::chars_format::scientific, count - 1);
+  digits[0] = text[0];
+  if (count > 1) std::memcpy(digits + 1, text + 2, static_cast<std::size_t>(count - 1));
+  const char* p = text + (count > 1 ? count + 1 : 1);  // the e
+  int e = 0;
+  for (const char* q = p + 2; q < result.ptr; ++q) e = e * 10 + (*q - '0');
+  exponent = p[1] == '-' ? -e : e;
+}
+
 }  // namespace
 
 char* format_integer(char* out, std::int64_t value, int width) {
-  // Digits are produced from the right, straight into place.
-  char digits[24];
-  char* end = digits + sizeof digits;
-  char* p = end;
-  std::uint64_t magnitude =
+  const std::uint64_t magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  int length = value < 0 ? 2 : 1;
+  for (std::uint64_t rest = magnitude; rest >= 10; rest /= 10) ++length;
+  if (length > width) return asterisks(out, width);
+  // Digits are produced from the right, straight into place, two at a time.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char* const end = out + width;
+  char* p = end;
+  std::uint64_t rest = magnitude;
+  while (rest >= 100) {
+    const std::size_t pair = static_cast<std::size_t>(rest % 100) * 2;
+    rest /= 100;
+    p -= 2;
+    p[0] = kPairs[pair];
+    p[1] = kPairs[pair + 1];
+  }
+  if (rest >= 10) {
+    p -= 2;
+    p[0] = kPairs[rest * 2];
+    p[1] = kPairs[rest * 2 + 1];
+  } else {
+    *--p = static_cast<char>('0' + rest);
+  }
   if (value < 0) *--p = '-';
-  return right_aligned(out, p, static_cast<int>(end - p), width);
+  while (p > out) *--p = ' ';
+  return end;
 }
 
 char* format_fixed(char* out, double value, int width, int decimals) {
@@ -73,16 +153,11 @@ char* format_exponent(char* out, double value, int width, int decimals) {
     std::memset(text + length, '0', static_cast<std::size_t>(decimals));
     length += decimals;
   } else {
-    // to_chars gives d.ddd...e±x with d significant digits, rounded
-    // correctly; the fraction form shifts the point one place left.
-    char digits[80];
-    auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
-                                std::chars_format::scientific, decimals - 1);
-    const char* e = static_cast<const char*>(
-        std::memchr(digits, 'e', static_cast<std::size_t>(result.ptr - digits)));
-    text[length++] = digits[0];
-    for (const char* d = digits + 2; d < e; ++d) text[length++] = *d;
-    exponent = std::atoi(e + 1) + 1;
+    // d.ddd...E±x with d significant digits; the fraction form shifts the
+    // point one place left.
+    significant_digits(std::fabs(value), decimals, text + length, exponent);
+    length += decimals;
+    exponent += 1;
   }
   int magnitude = std::abs(exponent);
   if (magnitude < 100) text[length++] = 'E';

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "format/free_form.h"
@@ -17,6 +19,12 @@ const Layout kOutOfRange{"' Observation out of range in YR/Loc/En ' I5 I5 I5 F10
 // Values beyond this magnitude would overflow single precision once centred
 // (and reach the proximity file as infinities), so they are refused.
 constexpr float kLargestValue = 1.0e30f;
+
+// A decimal m / 10^k with m below 2^24 and k at most 10 has m and 10^k exact
+// in single precision.
+constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 // Reads an unsigned integer of at most nine digits (so it fits 32 bits)
 // followed by a blank. Returns the position after the blank, or null.
@@ -58,9 +66,13 @@ bool parse_plain_observation(std::string_view record, ObservationFields& fields)
   const char* const value_start = p;
   int digits = 0;
   int points = 0;
+  int decimals = 0;            // digits after the point
+  std::uint64_t mantissa = 0;  // all the digits as one integer, while it is small
   for (; p < end && *p != ' '; ++p) {
     if (*p >= '0' && *p <= '9') {
       ++digits;
+      decimals += points;
+      if (mantissa < kExactMantissa) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     } else if (*p == '.') {
       ++points;
     } else {
@@ -69,8 +81,15 @@ bool parse_plain_observation(std::string_view record, ObservationFields& fields)
   }
   if (digits == 0 || points > 1) return false;
   float value = 0.0f;
-  const auto result = std::from_chars(value_start, p, value, std::chars_format::general);
-  if (result.ec != std::errc() || result.ptr != p || !(value <= kLargestValue)) return false;
+  if (mantissa < kExactMantissa && decimals < static_cast<int>(std::size(kExactPowersOfTen))) {
+    // Both operands are exact in single precision, so the one rounding of
+    // the division is the correct rounding of the decimal text.
+    value = static_cast<float>(mantissa) / kExactPowersOfTen[decimals];
+  } else {
+    const auto result = std::from_chars(value_start, p, value, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != p) return false;
+  }
+  if (!(value <= kLargestValue)) return false;
   fields.year = numbers[0];
   fields.location = numbers[1];
   fields.entry = numbers[2];
@@ -127,36 +146,90 @@ ObservationLine parse_observation(const InputUnit& unit, std::string_view record
   return ObservationLine::kObservation;
 }
 
+namespace {
+
+// The cells of the current year's records that are waiting to be stored.
+// A year's records come in no particular order, so every store meets a
+// cache miss in the MAXL x MAXG arrays; parsing a few records ahead and
+// prefetching their cells lets the misses overlap. The records are stored
+// strictly in file order, and everything else that the reader does (a
+// message, a step back, an error stop) first stores what is waiting, so the
+// arrays and the messages are the same as storing each record at once.
+class PendingCells {
+ public:
+  PendingCells(Units& units, std::span<float> YDATA, std::span<std::int32_t> INCID, std::int32_t IY)
+      : units_(units), YDATA_(YDATA), INCID_(INCID), IY_(IY) {}
+
+  void add(std::size_t cell, std::int32_t L, std::int32_t G, float value) {
+    __builtin_prefetch(&YDATA_[cell], 1);
+    __builtin_prefetch(&INCID_[cell], 1);
+    waiting_[count_++] = {cell, L, G, value};
+    if (count_ == kAhead) store();
+  }
+
+  void store() {
+    for (std::size_t k = 0; k < count_; ++k) {
+      const Cell& c = waiting_[k];
+      YDATA_[c.cell] = c.value;
+      if (INCID_[c.cell] == 1) report_then_console(units_, kDuplicate, IY_, c.L, c.G, c.value);
+      INCID_[c.cell] = 1;
+    }
+    count_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 16;
+  struct Cell {
+    std::size_t cell;
+    std::int32_t L, G;
+    float value;
+  };
+  Units& units_;
+  std::span<float> YDATA_;
+  std::span<std::int32_t> INCID_;
+  std::int32_t IY_;
+  Cell waiting_[kAhead];
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
 void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
             std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG) {
   const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
   std::fill_n(YDATA.begin(), cells, 0.0f);
   std::fill_n(INCID.begin(), cells, 0);
   InputUnit& file = units.observations;
+  PendingCells pending(units, YDATA, INCID, IY);
   std::string_view record;
   for (;;) {
     if (!file.next_record(record)) {
+      pending.store();
       console_then_report(units, kEndOfData);
       return;
     }
-    if (parse_observation(file, record, fields) == ObservationLine::kBlank) continue;
+    if (!parse_plain_observation(record, fields)) {
+      // The general reader may stop the run: the records before come first.
+      pending.store();
+      if (parse_observation(file, record, fields) == ObservationLine::kBlank) continue;
+    }
     if (fields.year < IY) continue;
     if (fields.year > IY) {
       // The first record of a later year is read again by the next call.
+      pending.store();
       file.step_back();
       return;
     }
     const std::int32_t L = fields.location;
     const std::int32_t G = fields.entry;
     if (L < 1 || L > MAXL || G < 1 || G > MAXG) {
+      pending.store();
       report_then_console(units, kOutOfRange, IY, L, G, fields.value);
       continue;
     }
     const std::size_t cell = static_cast<std::size_t>(L - 1) +
                              static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL);
-    YDATA[cell] = fields.value;
-    if (INCID[cell] == 1) report_then_console(units, kDuplicate, IY, L, G, fields.value);
-    INCID[cell] = 1;
+    pending.add(cell, L, G, fields.value);
   }
 }
 
