@@ -54,6 +54,19 @@ std::string trimmed_file_name(const FileName& name) {
   return std::string(text.substr(first, last - first + 1));
 }
 
+// Stops the run when two of the files are one.
+void refuse_same_file(const std::vector<NamedFile>& files) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      if (same_file(files[i], files[j])) {
+        throw RunError(describe_unit(files[j].unit, files[j].name) + ": names the same file as " +
+                       describe_unit(files[i].unit, files[i].name) +
+                       "; every job file must be a different file");
+      }
+    }
+  }
+}
+
 void open_job_files(Units& units) {
   const std::pair<int, const std::string*> all[] = {{kObservationsUnit, &units.observations.name()},
                                                     {kNamesUnit, &units.names.name()},
@@ -68,19 +81,16 @@ void open_job_files(Units& units) {
   }
   units.observations.open();
   units.names.open();
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    for (std::size_t j = i + 1; j < files.size(); ++j) {
-      if (same_file(files[i], files[j])) {
-        throw RunError(describe_unit(files[j].unit, files[j].name) + ": names the same file as " +
-                       describe_unit(files[i].unit, files[i].name) +
-                       "; every job file must be a different file");
-      }
-    }
-  }
+  refuse_same_file(files);
   // Both outputs are opened before either is emptied: when the second
   // cannot be opened, the first still holds what an earlier run wrote.
   units.report.open(false);
   units.proximity.open(false);
+  // Now that all four exist, a last look by device and inode catches what
+  // no name showed: an output that is a dangling link to the other output.
+  files.clear();
+  for (const auto& [unit, name] : all) files.push_back(describe(unit, *name));
+  refuse_same_file(files);
   units.report.replace();
   units.proximity.replace();
 }

@@ -203,12 +203,16 @@ TEST(JobDialogue, OneFileNamedTwiceIsRefusedBeforeAnyOutput) {
       {"another spelling of the same path", "n\nobs\nnam\nrep\n./rep\n"},
       {"a blank before the same name", "n\nobs\nnam\nrep\n  rep\n"},
       {"a link to an input", "n\nobs\nnam\nlink\nprx\n"},
+      // A link to a report that does not exist yet: the report is created,
+      // and the check after the opens sees one file twice.
+      {"a dangling link to the other output", "n\nobs\nnam\nnew\nto-new\n"},
   };
   for (const Case& c : cases) {
     ScratchDirectory dir;
     dir.write("obs", "1 1 1 1.0\n");
     dir.write("nam", "title\n");
     std::filesystem::create_symlink("obs", dir.path() / "link");
+    std::filesystem::create_symlink("new", dir.path() / "to-new");
     ProgramRun run = run_program(dir.path(), c.answers + kRefusedSize);
     EXPECT_EQ(run.exit_status, 2) << c.name;
     EXPECT_NE(run.errors.find("names the same file as"), std::string::npos)
