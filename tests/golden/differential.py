@@ -24,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import reference_model as model  # noqa: E402
 
