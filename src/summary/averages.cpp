@@ -15,12 +15,21 @@ Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_
   out.value.assign(ntm, 0.0);
   out.distance.assign(ntm, 0.0);
   out.few_common.assign(ntm, 0);
+  out.common.assign(ntm, 0);
+  out.common_known.assign(ntm, 1);
   const auto& counts = options.weighted() ? group.ngpair : group.nypair;
   const auto& known = options.weighted() ? group.ngpair_known : group.nypair_known;
   for (std::int32_t j = 1; j <= maxl; ++j) {
     for (std::int32_t i = 1; i <= j; ++i) {
       const size_t p = packed_index(i, j);
       const bool diagonal = i == j;
+      if (options.fisher_z() && !diagonal) {
+        out.common[p] = std::int64_t{group.ngpair[p]} + 3 * std::int64_t{group.nypair[p]};
+        out.common_known[p] = group.ngpair_known[p] && group.nypair_known[p];
+      } else {
+        out.common[p] = group.ngpair[p];
+        out.common_known[p] = group.ngpair_known[p];
+      }
       // The squared Euclidean distance is only formed between two locations.
       if (diagonal && options.distance()) {
         out.state[p] = PairState::no_value;
@@ -46,7 +55,8 @@ Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_
       out.state[p] = PairState::compared;
       out.value[p] = shown;
       out.distance[p] = options.distance() ? average : 1.0 - r;
-      out.few_common[p] = group.ngpair_known[p] && group.ngpair[p] < min_common;
+      // A count too wide for its field is a million or more: never too few.
+      out.few_common[p] = out.common_known[p] && out.common[p] < min_common;
     }
   }
   return out;

@@ -25,6 +25,11 @@ struct Averages {
   std::vector<double> value;             // the average shown; 0 where state != compared
   std::vector<double> distance;          // SED average, or 1 - r; used off the diagonal only
   std::vector<std::uint8_t> few_common;  // compared on fewer entries than the minimum
+  // Entries in common behind the average: NGPAIR, except off the diagonal of a
+  // Fisher z run, where the file counts each year's entries less 3 and the
+  // entries are NGPAIR + 3 * NYPAIR (a year with 3 or fewer adds to neither).
+  std::vector<std::int64_t> common;
+  std::vector<std::uint8_t> common_known;  // false when a count it needs is asterisks
 };
 
 // Counts over the distinct pairs of locations (the diagonal left out).
@@ -37,7 +42,7 @@ struct PairCounts {
 };
 
 // `keep_z`: show Fisher z averages on the z scale. `min_common`: a compared
-// pair with fewer entries in common (NGPAIR) than this is flagged.
+// pair with fewer entries in common than this is flagged.
 Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_common);
 
 PairCounts count_pairs(const Averages& averages);

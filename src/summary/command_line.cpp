@@ -21,9 +21,12 @@ unless --z is given.
 
 Writes, beside JOB.PRX (or under the stem given with --out):
   JOB.pairs.csv   one row per pair: location_i, name_i, location_j, name_j,
-                  average, sum, entries_in_common, years_compared; the
-                  diagonal only where the measure fills it; an empty average
-                  where the pair was never compared
+                  average, sum (PROX), entries_in_common, years_compared
+                  (NYPAIR); the diagonal only where the measure fills it; an
+                  empty average where the pair was never compared.
+                  entries_in_common is NGPAIR, except between two locations
+                  of a Fisher z run, where the file counts each year's
+                  entries less 3: there it is NGPAIR + 3 x NYPAIR
   JOB.matrix.csv  the symmetric location-by-location matrix of averages, names
                   as header row and first column, empty cells where never
                   compared

@@ -46,7 +46,7 @@ std::string pairs_csv(const ProximityFile& file, const Averages& averages,
       out += ',';
       out += number_text(group.prox[p]);
       out += ',';
-      if (group.ngpair_known[p]) out += std::to_string(group.ngpair[p]);
+      if (averages.common_known[p]) out += std::to_string(averages.common[p]);
       out += ',';
       if (group.nypair_known[p]) out += std::to_string(group.nypair[p]);
       out += kLineEnd;

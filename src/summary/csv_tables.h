@@ -12,8 +12,8 @@
 namespace locprox::summary {
 
 // Columns: location_i, name_i, location_j, name_j, average, sum,
-// entries_in_common, years_compared; rows i <= j in reading order, the
-// diagonal only where the measure fills it.
+// entries_in_common (see Averages::common), years_compared (NYPAIR); rows
+// i <= j in reading order, the diagonal only where the measure fills it.
 std::string pairs_csv(const ProximityFile& file, const Averages& averages,
                       const std::vector<std::string>& names);
 

@@ -74,6 +74,8 @@ int run(const CommandLine& command) {
   text.title = file_name(stem) + ": " + value_label(file.options, command.keep_z) + ", " +
                (file.options.weighted() ? "weighted" : "unweighted") + ", year " +
                std::to_string(file.group.year);
+  const std::string year_name = display_name(file.group.year_name);
+  if (!year_name.empty()) text.title += " (" + year_name + ")";
   text.subtitle = measure_text(file.options, command.keep_z) + "; " + weighting_text(file.options);
   text.counts = std::to_string(maxl) + " locations, " + std::to_string(pairs.pairs) +
                 " pairs: " + std::to_string(pairs.compared) + " compared, " +

@@ -40,8 +40,10 @@ std::string measure_text(const RunOptions& options, bool keep_z) {
 }
 
 std::string weighting_text(const RunOptions& options) {
-  return options.weighted() ? "weighted by entries in common: average = PROX / NGPAIR"
-                            : "unweighted, over the years compared: average = PROX / NYPAIR";
+  if (!options.weighted()) return "unweighted, over the years compared: average = PROX / NYPAIR";
+  return options.fisher_z()
+             ? "weighted by entries in common less 3 per year: average = PROX / NGPAIR"
+             : "weighted by entries in common: average = PROX / NGPAIR";
 }
 
 std::string value_label(const RunOptions& options, bool keep_z) {

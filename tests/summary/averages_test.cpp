@@ -130,6 +130,26 @@ TEST(FormAverages, FlagsPairsComparedOnFewerEntriesThanTheMinimum) {
   }
 }
 
+TEST(FormAverages, CountsTheEntriesOfAFisherZRunBeforeTheThreeTakenOffEachYear) {
+  // Two years of 5 and 7 entries in common: NGPAIR = 2 + 4 = 6, NYPAIR = 2,
+  // so 12 entries stand behind the average. The diagonal is never reduced.
+  ProximityFile file = two_locations(kZWeighted, {12, 3.0, 12}, {12, 6, 12}, {2, 2, 2});
+  Averages a = form_averages(file, false, 10);
+  EXPECT_EQ(a.common, (std::vector<std::int64_t>{12, 12, 12}));
+  EXPECT_FALSE(a.few_common[1]);  // 6 alone would be flagged
+  EXPECT_TRUE(form_averages(file, false, 13).few_common[1]);
+  // Other measures: NGPAIR as it stands.
+  file.options = kCorWeighted;
+  EXPECT_EQ(form_averages(file, false, 10).common[1], 6);
+  // Asterisks in either count leave the number of entries unknown under z.
+  file.options = kZUnweighted;
+  file.group.ngpair_known[1] = 0;
+  Averages unknown = form_averages(file, false, 10);
+  EXPECT_EQ(unknown.state[1], PairState::compared);  // NYPAIR, the divisor, is known
+  EXPECT_FALSE(unknown.common_known[1]);
+  EXPECT_FALSE(unknown.few_common[1]);
+}
+
 TEST(CountPairs, CountsDistinctPairsOnly) {
   ProximityFile file;
   file.dims.maxl = 3;
