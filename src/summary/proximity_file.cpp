@@ -1,5 +1,6 @@
 #include "summary/proximity_file.h"
 
+#include <concepts>
 #include <string_view>
 
 #include "summary/errors.h"
@@ -50,22 +51,30 @@ class Walker {
  private:
   InputError error(const std::string& what) const { return error_at(in_.path(), in_.line(), what); }
 
-  std::string_view next(const std::string& what) {
+  // `what` describes the record expected, for the message; it is only
+  // called when something is wrong, so the walk builds no text per record.
+  template <typename Describe>
+  requires std::invocable<Describe> std::string_view next(const Describe& what) {
     std::string_view record;
     if (!in_.next(record)) {
       if (in_.line() == 0) throw InputError(in_.path() + ": the file is empty");
-      throw error("the file ends here, before " + what + "; it is truncated");
+      throw error("the file ends here, before " + what() + "; it is truncated");
     }
     return record;
   }
 
-  CountField count_at(std::string_view record, int field, const std::string& what) {
+  std::string_view next(const std::string& what) {
+    return next([&what] { return what; });
+  }
+
+  template <typename Describe>
+  CountField count_at(std::string_view record, int field, const Describe& what) {
     std::string_view text = record.substr(static_cast<size_t>(field) * kCountWidth, kCountWidth);
     auto value = parse_count(text);
     if (!value) {
       throw error("bad field " + quoted(text) + " in columns " +
                   std::to_string(field * kCountWidth + 1) + "-" +
-                  std::to_string((field + 1) * kCountWidth) + " of " + what);
+                  std::to_string((field + 1) * kCountWidth) + " of " + what());
     }
     return *value;
   }
@@ -181,18 +190,20 @@ class Walker {
   void read_proximity_block(std::int32_t year, bool keep) {
     const std::int32_t maxl = file_.dims.maxl;
     for (std::int32_t j = 1; j <= maxl; ++j) {
-      const std::string what = "the proximity record of location " + std::to_string(j) +
-                               " in year " + std::to_string(year);
+      auto what = [j, year] {
+        return "the proximity record of location " + std::to_string(j) + " in year " +
+               std::to_string(year);
+      };
       for (std::int32_t first = 1; first <= j; first += kRealsPerRecord) {
         const int fields = std::min(kRealsPerRecord, j - first + 1);
         std::string_view record = next(what);
         if (!has_fields(record, kRealWidth, fields)) {
-          throw error(what + " should hold " + std::to_string(fields) + " field(s) of " +
+          throw error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                       std::to_string(kRealWidth) + " columns");
         }
         if (!keep) {
           if (!is_real_text(record))
-            throw error("a character that cannot be part of a number in " + what);
+            throw error("a character that cannot be part of a number in " + what());
           continue;
         }
         for (int f = 0; f < fields; ++f) {
@@ -201,7 +212,7 @@ class Walker {
           if (!value) {
             throw error("bad field " + quoted(text) + " in columns " +
                         std::to_string(f * kRealWidth + 1) + "-" +
-                        std::to_string((f + 1) * kRealWidth) + " of " + what);
+                        std::to_string((f + 1) * kRealWidth) + " of " + what());
           }
           file_.group.prox[packed_index(first + f, j)] = *value;
         }
@@ -213,27 +224,28 @@ class Walker {
     const std::int32_t maxl = file_.dims.maxl;
     YearGroup& group = file_.group;
     for (std::int32_t j = 1; j <= maxl; ++j) {
-      const std::string what = std::string("the ") + kCountBlockNames[block] +
-                               " record of location " + std::to_string(j) + " in year " +
-                               std::to_string(year);
+      auto what = [block, j, year] {
+        return std::string("the ") + kCountBlockNames[block] + " record of location " +
+               std::to_string(j) + " in year " + std::to_string(year);
+      };
       // Value 0 of the row is the location's total, values 1..j the column of the triangle.
       for (std::int32_t first = 0; first <= j; first += kCountsPerRecord) {
         const int fields = std::min(kCountsPerRecord, j - first + 1);
         std::string_view record = next(what);
         if (!has_fields(record, kCountWidth, fields)) {
-          throw error(what + " should hold " + std::to_string(fields) + " field(s) of " +
+          throw error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                       std::to_string(kCountWidth) + " columns");
         }
         if (!keep) {
           if (!is_count_text(record))
-            throw error("a character that cannot be part of a count in " + what);
+            throw error("a character that cannot be part of a count in " + what());
           continue;
         }
         for (int f = 0; f < fields; ++f) {
           CountField value = count_at(record, f, what);
           std::int32_t i = first + f;
           if (i == 0 || block == 2) continue;  // totals and KII are not summarised
-          if (value.known && value.value < 0) throw error("a negative count in " + what);
+          if (value.known && value.value < 0) throw error("a negative count in " + what());
           size_t p = packed_index(i, j);
           auto& counts = block == 0 ? group.ngpair : group.nypair;
           auto& known = block == 0 ? group.ngpair_known : group.nypair_known;

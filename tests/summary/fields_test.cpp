@@ -77,5 +77,27 @@ TEST(CharacterClasses, SeparateCountsFromReals) {
   EXPECT_FALSE(is_real_text("  0.12345678E+02 ****"));
 }
 
+// The check runs 16 bytes at a time with a plain loop for the rest: a stray
+// character must be caught wherever it stands, including the characters
+// just outside each allowed range.
+TEST(CharacterClasses, CatchAStrayCharacterAtEveryPosition) {
+  const std::string counts = "     1    -2******    40     5   600     7";  // 42 columns
+  const std::string reals = "  0.12345678E+02 -0.10000000+100  0.5D-01E";   // 42 columns
+  ASSERT_TRUE(is_count_text(counts));
+  ASSERT_TRUE(is_real_text(reals));
+  for (size_t at = 0; at < counts.size(); ++at) {
+    for (char stray : {'/', ':', ')', '+', ',', '.', 'x', '\t', '\0', '\xB0'}) {
+      std::string bad = counts;
+      bad[at] = stray;
+      EXPECT_FALSE(is_count_text(bad)) << at << " " << int(stray);
+    }
+    for (char stray : {'/', ':', ',', '*', 'F', 'c', '\xC5', '\xE5', '\0'}) {
+      std::string bad = reals;
+      bad[at] = stray;
+      EXPECT_FALSE(is_real_text(bad)) << at << " " << int(stray);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace locprox::summary
