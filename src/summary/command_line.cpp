@@ -42,11 +42,15 @@ over their compared pairs, and groups with no compared pair between them join
 last. Ties go to the groups holding the lowest location numbers.
 
 Options:
-  --names FILE      read the location names from FILE; without a names
-                    file the locations are numbered
+  --names FILE      read the location names from FILE (default JOB.NAQ);
+                    without a names file the locations are numbered; a
+                    names file whose counts differ from the proximity file's
+                    is refused
   --year N          summarise year number N (default: the last year of the
                     file, the result of the whole sequence)
-  --z               keep Fisher z averages on the z scale
+  --z               keep Fisher z averages on the z scale (the diagonal, which
+                    holds plain correlations, is then left empty; the
+                    clustering still joins on 1 - r)
   --groups K        print the K groups of the clustering
   --min-common N    flag pairs compared on fewer than N entries in common
                     (default 10)

@@ -83,7 +83,9 @@ int run(const CommandLine& command) {
                 std::to_string(pairs.few_common) + " on fewer than " +
                 std::to_string(command.min_common) + " entries in common";
   text.scale_label = value_label(file.options, command.keep_z);
-  text.height_label = "average linkage on " + distance_label(file.options);
+  // Short enough for the width of the tree.
+  text.height_label =
+      std::string("average linkage on ") + (file.options.distance() ? "the distance" : "1 - r");
   text.min_common = command.min_common;
   write_file(svg_path, heatmap_svg(averages, tree, names, text));
 
