@@ -292,7 +292,6 @@ TEST(HeatmapSvg, RendersToPngWithARealRenderer) {
     dir.write("picture.svg", svg);
     testing::ProgramRun run = testing::run(rsvg, {"-o", "picture.png", "picture.svg"}, dir.path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
     std::int32_t width = 0, height = 0;
     ASSERT_TRUE(testing::png_size(dir.read("picture.png"), width, height));
     std::smatch size;
