@@ -34,8 +34,17 @@ std::size_t packed(std::int32_t I, std::int32_t J) {
 
 void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT) {
-  for (std::int32_t J = 2; J <= MAXL; ++J) {
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT) {
+  ColumnQueue all(MAXL);
+  SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, all);
+}
+
+// Column J holds the pairs I < J; columns are independent of each other.
+void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT,
+            ColumnQueue& columns) {
+  for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J - 1; ++I) {
       double s = 0.0;
       std::int32_t c = 0;
@@ -59,8 +68,17 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
 
 void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT, char CORTYP) {
-  for (std::int32_t J = 1; J <= MAXL; ++J) {
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP) {
+  ColumnQueue all(MAXL);
+  CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP, all);
+}
+
+// Column J holds the pairs I <= J; columns are independent of each other.
+void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT, char CORTYP,
+            ColumnQueue& columns) {
+  for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J; ++I) {
       double a = 0.0;
       double b = 0.0;

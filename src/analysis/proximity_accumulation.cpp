@@ -280,6 +280,14 @@ bool correlation_value(double a, double b, double e, std::int32_t& n, bool diago
 void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
             std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT) {
+  ColumnQueue all(MAXL);
+  SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, all);
+}
+
+void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT,
+            ColumnQueue& columns) {
   (void)NTM;  // the declared length of the packed arrays; MAXL determines it
   const Shape sh =
       shape_of(YDATA.size(), INCID.size(), PROX.size(), NGPAIR.size(), NYPAIR.size(), MAXL, MAXG);
@@ -287,7 +295,8 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
   double s[kBlock];
   std::int32_t c[kBlock];
   // Pairs I < J only: the diagonal is never touched.
-  for (std::size_t j = 1; j < sh.nl; ++j) {
+  for (std::int32_t J; sh.nl > 0 && (J = columns.take()) > 0;) {
+    const std::size_t j = static_cast<std::size_t>(J - 1);
     for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j - i0);
       sed_sums(YDATA.data(), INCID.data(), sh, j, i0, len, s, c);
@@ -306,6 +315,14 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
 void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
             std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP) {
+  ColumnQueue all(MAXL);
+  CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP, all);
+}
+
+void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP,
+            ColumnQueue& columns) {
   (void)NTM;  // the declared length of the packed arrays; MAXL determines it
   const Shape sh =
       shape_of(YDATA.size(), INCID.size(), PROX.size(), NGPAIR.size(), NYPAIR.size(), MAXL, MAXG);
@@ -316,7 +333,8 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
   double e[kBlock];
   std::int32_t n[kBlock];
   // Pairs I <= J, the diagonal included.
-  for (std::size_t j = 0; j < sh.nl; ++j) {
+  for (std::int32_t J; sh.nl > 0 && (J = columns.take()) > 0;) {
+    const std::size_t j = static_cast<std::size_t>(J - 1);
     for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j + 1 - i0);
       cor_sums(YDATA.data(), INCID.data(), sh, j, i0, len, a, b, e, n);

@@ -9,10 +9,31 @@
 // after another in ascending entry order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 
 namespace locprox {
+
+// The columns J of the packed triangle, handed out one at a time, the largest
+// first, to the threads that share one year's accumulation. A column's pairs
+// are all done by the thread that took it, and every pair's sums are formed
+// the same way whichever thread forms them, so the results do not depend on
+// how the columns were shared out.
+class ColumnQueue {
+ public:
+  ColumnQueue() = default;
+  explicit ColumnQueue(std::int32_t MAXL) : next_(MAXL) {}
+  void reset(std::int32_t MAXL) { next_.store(MAXL, std::memory_order_relaxed); }
+  // The next column to do, or 0 when every column has been taken.
+  std::int32_t take() {
+    const std::int32_t J = next_.fetch_sub(1, std::memory_order_relaxed);
+    return J > 0 ? J : 0;
+  }
+
+ private:
+  std::atomic<std::int32_t> next_{0};
+};
 
 // Squared Euclidean distance between the locations of every pair I < J over
 // the entries observed at both. With WEIGHT 'W' the year's value is the sum of
@@ -21,6 +42,11 @@ namespace locprox {
 void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
             std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT);
+// The same for the columns taken from `columns` only.
+void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT,
+            ColumnQueue& columns);
 
 // Correlation between the locations of every pair I <= J (diagonal included)
 // over the entries observed at both, plain or through Fisher's z (CORTYP 'Z',
@@ -32,5 +58,10 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
 void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
             std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
             std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP);
+// The same for the columns taken from `columns` only.
+void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP,
+            ColumnQueue& columns);
 
 }  // namespace locprox

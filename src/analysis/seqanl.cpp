@@ -1,8 +1,10 @@
 #include "analysis/seqanl.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "analysis/analysis_options.h"
+#include "analysis/helper_thread.h"
 #include "analysis/location_scaling.h"
 #include "analysis/occurrence_counts.h"
 #include "analysis/proximity_accumulation.h"
@@ -29,6 +31,46 @@ const Layout kForYear{"/ '   For year' 1X A8"};
 void progress(Units& units, const char* message) {
   report_then_console(units, kMessage, message);
 }
+
+// A year's computing after its counts, shared with the helper thread: the
+// helper writes the incidence, delta and gamma sections of the report while
+// this thread centres (and standardises) the values; once those are ready
+// both take columns of the proximity accumulation until none is left. Each
+// column is computed whole by one thread, the report sections by the helper
+// alone, and nothing else is written until the helper is done, so every
+// byte comes out as when the steps run one after another.
+struct SharedYear {
+  Units* units;
+  std::span<double> PROX;
+  std::span<float> YDATA;
+  std::span<std::int32_t> INCID, DELTA, DELTOT, GAMMA, GAMTOT, GAMYR, NGPAIR, NYPAIR;
+  std::int32_t MAXL, MAXG, NYA, NTM, IYS;
+  char WEIGHT, PRXTYP, CORTYP;
+  bool concurrent;  // the helper runs beside this thread and takes columns
+  // The year's values and counts.
+  std::int32_t NDELTA = 0, NGAMMA = 0, IY = 0, K = 0;
+  ColumnQueue columns{};
+  std::atomic<bool> values_ready{false};
+
+  void accumulate() {
+    if (PRXTYP == 'S') {
+      SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, columns);
+    } else {
+      CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP, columns);
+    }
+  }
+
+  // The helper's part.
+  static void report_then_accumulate(void* context) {
+    SharedYear& year = *static_cast<SharedYear*>(context);
+    OCCREP(year.units->report, year.INCID, year.DELTA, year.DELTOT, year.NDELTA, year.GAMMA,
+           year.GAMTOT, year.GAMYR, year.NGAMMA, year.MAXL, year.NYA, year.MAXG, year.IYS, year.IY,
+           year.K);
+    if (!year.concurrent) return;
+    year.values_ready.wait(false, std::memory_order_acquire);
+    year.accumulate();
+  }
+};
 
 }  // namespace
 
@@ -73,6 +115,10 @@ void SEQANL(Units& units, std::span<double> PROX, std::span<float> YDATA,
   progress(units, " For each year");
 
   // 8. The years of the sequence; after each, the running state is written.
+  HelperThread helper;
+  SharedYear shared{
+      &units, PROX, YDATA, INCID, DELTA, DELTOT, GAMMA,  GAMTOT, GAMYR,  NGPAIR,
+      NYPAIR, MAXL, MAXG,  NYA,   NTM,   IYS,    WEIGHT, PRXTYP, CORTYP, helper.concurrent()};
   for (std::int32_t IY = IYS, K = 1; IY <= IYF; ++IY, ++K) {
     const Name year_name = YEARNAME[static_cast<std::size_t>(IY - 1)];
     write_record(units.proximity, kYearRecord, IY, as_text(year_name));
@@ -83,12 +129,24 @@ void SEQANL(Units& units, std::span<double> PROX, std::span<float> YDATA,
     progress(units, "   Calculate delta & gamma matrices");
     OCCCNT(INCID, DELTA, DELTOT, NDELTA, GAMMA, GAMTOT, GAMYR, NGAMMA, MAXL, MAXG, NYA, K);
     progress(units, "   Write delta and gamma matrices");
-    OCCREP(units.report, INCID, DELTA, DELTOT, NDELTA, GAMMA, GAMTOT, GAMYR, NGAMMA, MAXL, NYA,
-           MAXG, IYS, IY, K);
+    // OCCREP on the helper, LOCCEN and LOCSTD here, then SEDACC or CORACC on
+    // both (see SharedYear); the records between them follow once it is done.
+    shared.NDELTA = NDELTA;
+    shared.NGAMMA = NGAMMA;
+    shared.IY = IY;
+    shared.K = K;
+    shared.columns.reset(MAXL);
+    shared.values_ready.store(false, std::memory_order_relaxed);
+    helper.start(SharedYear::report_then_accumulate, &shared);
+    LOCCEN(YDATA, INCID, MAXL, MAXG);
+    if (PRXTYP == 'S' && SEDTYP != 'C') LOCSTD(YDATA, INCID, MAXL, MAXG);
+    shared.values_ready.store(true, std::memory_order_release);
+    shared.values_ready.notify_one();
+    shared.accumulate();
+    helper.wait();
 
     write_empty_record(units.report);
     progress(units, "   Location centre the years data");
-    LOCCEN(YDATA, INCID, MAXL, MAXG);
 
     write_empty_record(units.report);
     progress(units, " Calculate requested proximity measure");
@@ -99,13 +157,10 @@ void SEQANL(Units& units, std::span<double> PROX, std::span<float> YDATA,
         progress(units, "   With location centred data");
       } else {
         progress(units, "   With location standardized data");
-        LOCSTD(YDATA, INCID, MAXL, MAXG);
       }
-      SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT);
     } else {
       progress(units, "   Of correlation measures");
       progress(units, CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
-      CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP);
     }
 
     KAPPA(units.report, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, NTM, MAXL);
