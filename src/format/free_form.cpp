@@ -130,6 +130,24 @@ bool ListScanner::next(ListItem& item, std::string_view& malformed) {
   }
 }
 
+std::string quoted_for_message(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  std::string quoted = "\"";
+  for (char c : text.substr(0, kShown)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 15];
+    } else {
+      quoted += c;
+    }
+  }
+  if (text.size() > kShown) quoted += "...";
+  return quoted + "\"";
+}
+
 bool parse_integer(std::string_view text, std::int32_t& value) {
   std::size_t i = 0;
   bool negative = false;
@@ -192,7 +210,7 @@ ReadOutcome read_free_form(InputUnit& unit, std::span<const FreeFormTarget> targ
     while (next < targets.size()) {
       if (!scanner.next(item, malformed)) {
         if (!malformed.empty()) {
-          unit.fail("malformed repeat count in \"" + std::string(malformed) + "\"");
+          unit.fail("malformed repeat count in " + quoted_for_message(malformed));
         }
         break;
       }
@@ -205,8 +223,7 @@ ReadOutcome read_free_form(InputUnit& unit, std::span<const FreeFormTarget> targ
                       : parse_real(item.text, *static_cast<float*>(target.variable));
         if (!ok) {
           unit.fail(
-              std::string("malformed number \"") + std::string(item.text.substr(0, 40)) +
-              (item.text.size() > 40 ? "..." : "") + "\" where " +
+              "malformed number " + quoted_for_message(item.text) + " where " +
               (target.kind == FreeFormTarget::Kind::kInteger ? "an integer" : "a real number") +
               " is expected");
         }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace locprox {
@@ -49,6 +50,12 @@ class ListScanner {
 // single precision; a value too small for single precision becomes zero.
 bool parse_integer(std::string_view text, std::int32_t& value);
 bool parse_real(std::string_view text, float& value);
+
+// A token as error messages show it: in double quotes, cut to its first 40
+// characters (then followed by "..."), with every byte that a terminal would
+// not show as a character (NUL, carriage return, escape, ...) written as \xNN,
+// so that a message stays one readable line whatever the file holds.
+std::string quoted_for_message(std::string_view text);
 
 // A variable to be read.
 struct FreeFormTarget {

@@ -118,23 +118,23 @@ ObservationLine parse_observation(const InputUnit& unit, std::string_view record
       if (item.kind == ListItem::Kind::kNull) continue;
       if (given < 3) {
         if (!parse_integer(item.text, *integers[given])) {
-          unit.fail("malformed number \"" + std::string(item.text.substr(0, 40)) +
-                    "\" where an integer is expected");
+          unit.fail("malformed number " + quoted_for_message(item.text) +
+                    " where an integer is expected");
         }
       } else {
         if (!parse_real(item.text, fields.value)) {
-          unit.fail("malformed number \"" + std::string(item.text.substr(0, 40)) +
-                    "\" where a real number is expected");
+          unit.fail("malformed number " + quoted_for_message(item.text) +
+                    " where a real number is expected");
         }
         if (std::fabs(fields.value) > kLargestValue) {
-          unit.fail("observed value \"" + std::string(item.text.substr(0, 40)) +
-                    "\" exceeds 1.0E+30 in magnitude");
+          unit.fail("observed value " + quoted_for_message(item.text) +
+                    " exceeds 1.0E+30 in magnitude");
         }
       }
     }
   }
   if (!malformed.empty()) {
-    unit.fail("malformed repeat count in \"" + std::string(malformed.substr(0, 40)) + "\"");
+    unit.fail("malformed repeat count in " + quoted_for_message(malformed));
   }
   if (given == 0 && !slash) return ObservationLine::kBlank;
   if (given < 4 && !slash) {
@@ -157,8 +157,21 @@ namespace {
 // arrays and the messages are the same as storing each record at once.
 class PendingCells {
  public:
-  PendingCells(Units& units, std::span<float> YDATA, std::span<std::int32_t> INCID, std::int32_t IY)
-      : units_(units), YDATA_(YDATA), INCID_(INCID), IY_(IY) {}
+  PendingCells(Units& units, std::span<float> YDATA, std::span<std::int32_t> INCID, std::int32_t IY,
+               BeforeFirstMessage* before_first_message)
+      : units_(units),
+        YDATA_(YDATA),
+        INCID_(INCID),
+        IY_(IY),
+        before_first_message_(before_first_message) {}
+
+  // Every message of the call goes through here first.
+  void before_message() {
+    if (before_first_message_ == nullptr) return;
+    BeforeFirstMessage& call = *before_first_message_;
+    before_first_message_ = nullptr;
+    call();
+  }
 
   void add(std::size_t cell, std::int32_t L, std::int32_t G, float value) {
     __builtin_prefetch(&YDATA_[cell], 1);
@@ -171,7 +184,10 @@ class PendingCells {
     for (std::size_t k = 0; k < count_; ++k) {
       const Cell& c = waiting_[k];
       YDATA_[c.cell] = c.value;
-      if (INCID_[c.cell] == 1) report_then_console(units_, kDuplicate, IY_, c.L, c.G, c.value);
+      if (INCID_[c.cell] == 1) {
+        before_message();
+        report_then_console(units_, kDuplicate, IY_, c.L, c.G, c.value);
+      }
       INCID_[c.cell] = 1;
     }
     count_ = 0;
@@ -188,6 +204,7 @@ class PendingCells {
   std::span<float> YDATA_;
   std::span<std::int32_t> INCID_;
   std::int32_t IY_;
+  BeforeFirstMessage* before_first_message_;
   Cell waiting_[kAhead];
   std::size_t count_ = 0;
 };
@@ -195,16 +212,18 @@ class PendingCells {
 }  // namespace
 
 void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
-            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG) {
+            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG,
+            BeforeFirstMessage* before_first_message) {
   const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
   std::fill_n(YDATA.begin(), cells, 0.0f);
   std::fill_n(INCID.begin(), cells, 0);
   InputUnit& file = units.observations;
-  PendingCells pending(units, YDATA, INCID, IY);
+  PendingCells pending(units, YDATA, INCID, IY, before_first_message);
   std::string_view record;
   for (;;) {
     if (!file.next_record(record)) {
       pending.store();
+      pending.before_message();
       console_then_report(units, kEndOfData);
       return;
     }
@@ -224,6 +243,7 @@ void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
     const std::int32_t G = fields.entry;
     if (L < 1 || L > MAXL || G < 1 || G > MAXG) {
       pending.store();
+      pending.before_message();
       report_then_console(units, kOutOfRange, IY, L, G, fields.value);
       continue;
     }

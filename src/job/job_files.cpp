@@ -77,6 +77,14 @@ void open_job_files(Units& units) {
   std::vector<NamedFile> files;
   for (const auto& [unit, name] : all) {
     if (name->empty()) throw RunError(describe_unit(unit, *name) + ": no file name");
+    // The system would take the name only up to its first NUL and open
+    // another file than the one named.
+    if (name->find('\0') != std::string::npos) {
+      std::string shown;
+      for (char c : *name) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+      throw RunError(describe_unit(unit, shown) +
+                     ": the file name holds a NUL character, which no file name can contain");
+    }
     files.push_back(describe(unit, *name));
   }
   units.observations.open();

@@ -1,0 +1,10 @@
+// libFuzzer target: see record_input in fuzz_entries.h.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  locprox::fuzz::record_input(data, size);
+  return 0;
+}
