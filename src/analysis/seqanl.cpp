@@ -39,11 +39,17 @@ void progress(Units& units, const char* message) {
 // column is computed whole by one thread, the report sections by the helper
 // alone, and nothing else is written until the helper is done, so every
 // byte comes out as when the steps run one after another.
+//
+// At the end of the year the helper derives the kappa counts and writes the
+// kappa section and the year's blocks of the proximity file, while this
+// thread reads the next year's observations. The records that open the next
+// year are held back until then (YearOpening), so that they still follow.
 struct SharedYear {
   Units* units;
   std::span<double> PROX;
   std::span<float> YDATA;
   std::span<std::int32_t> INCID, DELTA, DELTOT, GAMMA, GAMTOT, GAMYR, NGPAIR, NYPAIR;
+  std::span<std::int32_t> KII, NGLOC, NYLOC, KI;
   std::int32_t MAXL, MAXG, NYA, NTM, IYS;
   char WEIGHT, PRXTYP, CORTYP;
   bool concurrent;  // the helper runs beside this thread and takes columns
@@ -70,6 +76,43 @@ struct SharedYear {
     year.values_ready.wait(false, std::memory_order_acquire);
     year.accumulate();
   }
+
+  // The helper's part at the end of the year.
+  static void kappa_and_blocks(void* context) {
+    SharedYear& year = *static_cast<SharedYear*>(context);
+    KAPPA(year.units->report, year.NGPAIR, year.NGLOC, year.NYPAIR, year.NYLOC, year.KII, year.KI,
+          year.NTM, year.MAXL);
+    PRXMAT(year.units->proximity, year.PROX, year.NTM, year.MAXL);
+    PRXCNT(year.units->proximity, year.NGPAIR, year.NGLOC, year.NYPAIR, year.NYLOC, year.KII,
+           year.KI, year.NTM, year.MAXL);
+  }
+};
+
+// The records that open a year: the year record of the proximity file, the
+// "For year" line and "Read data". They are written once the helper has
+// finished the previous year, before the first message of the year's
+// reading or, without one, right after it.
+class YearOpening final : public BeforeFirstMessage {
+ public:
+  YearOpening(Units& units, HelperThread& helper, std::int32_t IY, const Name& name)
+      : units_(units), helper_(helper), IY_(IY), name_(name) {}
+
+  void operator()() override {
+    if (written_) return;
+    written_ = true;
+    // A failure of the helper's writes came first and is the one reported.
+    helper_.wait();
+    write_record(units_.proximity, kYearRecord, IY_, as_text(name_));
+    report_then_console(units_, kForYear, as_text(name_));
+    progress(units_, "   Read data");
+  }
+
+ private:
+  Units& units_;
+  HelperThread& helper_;
+  std::int32_t IY_;
+  const Name& name_;
+  bool written_ = false;
 };
 
 }  // namespace
@@ -116,16 +159,19 @@ void SEQANL(Units& units, std::span<double> PROX, std::span<float> YDATA,
 
   // 8. The years of the sequence; after each, the running state is written.
   HelperThread helper;
-  SharedYear shared{
-      &units, PROX, YDATA, INCID, DELTA, DELTOT, GAMMA,  GAMTOT, GAMYR,  NGPAIR,
-      NYPAIR, MAXL, MAXG,  NYA,   NTM,   IYS,    WEIGHT, PRXTYP, CORTYP, helper.concurrent()};
+  SharedYear shared{&units, PROX,   YDATA,  INCID, DELTA,  DELTOT, GAMMA,  GAMTOT,
+                    GAMYR,  NGPAIR, NYPAIR, KII,   NGLOC,  NYLOC,  KI,     MAXL,
+                    MAXG,   NYA,    NTM,    IYS,   WEIGHT, PRXTYP, CORTYP, helper.concurrent()};
   for (std::int32_t IY = IYS, K = 1; IY <= IYF; ++IY, ++K) {
     const Name year_name = YEARNAME[static_cast<std::size_t>(IY - 1)];
-    write_record(units.proximity, kYearRecord, IY, as_text(year_name));
-    report_then_console(units, kForYear, as_text(year_name));
-
-    progress(units, "   Read data");
-    RDYEAR(units, observation, YDATA, INCID, IY, MAXL, MAXG);
+    YearOpening opening(units, helper, IY, year_name);
+    try {
+      RDYEAR(units, observation, YDATA, INCID, IY, MAXL, MAXG, &opening);
+    } catch (...) {
+      opening();  // what came before the failed read is written first
+      throw;
+    }
+    opening();
     progress(units, "   Calculate delta & gamma matrices");
     OCCCNT(INCID, DELTA, DELTOT, NDELTA, GAMMA, GAMTOT, GAMYR, NGAMMA, MAXL, MAXG, NYA, K);
     progress(units, "   Write delta and gamma matrices");
@@ -163,10 +209,10 @@ void SEQANL(Units& units, std::span<double> PROX, std::span<float> YDATA,
       progress(units, CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
     }
 
-    KAPPA(units.report, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, NTM, MAXL);
-    PRXMAT(units.proximity, PROX, NTM, MAXL);
-    PRXCNT(units.proximity, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, NTM, MAXL);
+    // KAPPA, PRXMAT and PRXCNT on the helper (see SharedYear).
+    helper.start(SharedYear::kappa_and_blocks, &shared);
   }
+  helper.wait();
 }
 
 }  // namespace locprox

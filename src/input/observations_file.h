@@ -21,13 +21,25 @@ struct ObservationFields {
   float value = 0.0f;
 };
 
+// Called once, right before RDYEAR writes its first message of a call (a
+// caller that holds back records of its own writes them then, so that they
+// still come first).
+class BeforeFirstMessage {
+ public:
+  virtual void operator()() = 0;
+
+ protected:
+  ~BeforeFirstMessage() = default;
+};
+
 // Reads the observations of year number IY into YDATA and INCID (both
 // cleared first): skips records of earlier years, stops at the end of the
 // file (" End of data") or at the first record of a later year, which the
 // next call reads again. A repeated cell keeps the last value and is
 // reported; a location or entry outside the arrays is skipped and reported.
 void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
-            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG);
+            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG,
+            BeforeFirstMessage* before_first_message = nullptr);
 
 // What one record of the file holds.
 enum class ObservationLine { kBlank, kObservation };
