@@ -10,7 +10,8 @@
 #
 # Prints the peak resident set size of the run in kilobytes and megabytes,
 # the size of the observations file it read, and for scale the peak of a
-# run of a tiny job (the difference is what the problem adds).
+# run of a tiny job (the difference is what the problem adds) and of the
+# program stopping at its first prompt (libraries and console buffers).
 set -euo pipefail
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=${2:-$(mktemp -d)}
@@ -39,8 +40,13 @@ printf '1 1 1 1.0\n1 2 2 2.0\n' >SMALL.SEQ
 printf 'y\nSMALL\n1\n2\n2\n1\n1\nw\ns\ns\n' >small.answers
 /usr/bin/time -f '%M' -o small-peak.txt "$program" <small.answers >small-console.txt
 small_kb=$(tail -n 1 small-peak.txt)
+# And the program alone: no console input, so it stops at its first prompt,
+# before any file or work array exists.
+/usr/bin/time -f '%M' -o bare-peak.txt "$program" </dev/null >/dev/null 2>&1 || true
+bare_kb=$(tail -n 1 bare-peak.txt)
 echo "problem: MAXY $years, MAXL $locations, MAXG $entries, years 1 to $years"
 echo "observations file: $(du -h BIG.SEQ | cut -f1)"
 echo "peak resident memory: ${peak_kb} kB ($(awk -v k="$peak_kb" 'BEGIN { printf "%.1f", k / 1024 }') MB)"
 echo "work arrays: 6.1 MB (DZ 2.0, Z 1.2, MZ 2.9, AZ 0.01)"
 echo "peak of a job of 2 locations and 2 entries: ${small_kb} kB"
+echo "peak of the program stopping at its first prompt: ${bare_kb} kB"

@@ -99,6 +99,9 @@ std::vector<SizeRow> size_rows() {
       {"first year 0", 3, 2, 4, 0, 3, {kOutside}, {}, false},
       {"last year past MAXY", 3, 2, 4, 1, 4, {kOutside}, {}, false},
       {"last year far past MAXY", 3, 2, 4, 3, 99999, {kOutside}, {}, false},
+      {"all sizes zero", 0, 0, 0, 1, 0, {}, {kDZ, kZ, kMZ, kAZ, kOutside, kBackwards}, true},
+      {"no locations", 2, 0, 5, 1, 2, {}, {kDZ, kZ, kMZ, kAZ}, true},
+      {"no entries", 2, 3, 0, 1, 2, {}, {kDZ, kZ, kMZ, kAZ}, true},
       {"empty sequence far outside the years",
        3,
        2,
@@ -117,7 +120,7 @@ TEST_P(ProblemSizes, EndNormallyWithTheRightMessages) {
   const SizeRow& row = GetParam();
   const bool small =
       row.MAXL >= 0 && row.MAXG >= 0 && row.MAXY >= 0 && row.MAXY + row.MAXL + row.MAXG < 2000;
-  auto files = job_files(small ? names_for(row.MAXY, row.MAXL, row.MAXG) : kNames, "");
+  auto files = job_files(small ? names_for(row.MAXY, row.MAXL, row.MAXG) : kNames, kObservations);
   const std::string answers = "y\nT\n" + std::to_string(row.MAXY) + "\n" +
                               std::to_string(row.MAXL) + "\n" + std::to_string(row.MAXG) + "\n" +
                               std::to_string(row.IYS) + "\n" + std::to_string(row.IYF) +

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets and runs each for SECONDS (default 600), two at a
+# time, each on a working corpus seeded from tests/fixtures/fuzz/<target>.
+# With --merge, afterwards folds what the runs found into the kept corpus,
+# minimised (libFuzzer's -merge keeps the fewest inputs with the same
+# coverage). Inputs that made a target fail are left in BUILD/artifacts:
+# copy each into tests/fixtures/fuzz/<target>/ as crash-<name> once fixed.
+#
+#   fuzz/run.sh [SECONDS] [--merge]      (needs clang and libclang-rt-14-dev)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-fuzz
+seconds=${1:-600}
+merge=${2:-}
+cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j2 >/dev/null
+mkdir -p "$build/artifacts"
+
+run() {
+  local target=$1
+  mkdir -p "$build/corpus/$target"
+  "$build/fuzz_$target" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
+    -artifact_prefix="$build/artifacts/$target-" "$build/corpus/$target" \
+    "$root/tests/fixtures/fuzz/$target" >"$build/fuzz_$target.log" 2>&1
+}
+
+status=0
+run free_form & a=$!
+run records & b=$!
+wait $a || status=1
+wait $b || status=1
+run whole_run || status=1
+for target in free_form records whole_run; do
+  echo "$target: $(grep -E '^Done' "$build/fuzz_$target.log" || echo 'stopped with a finding')"
+done
+
+if [[ $merge == --merge ]]; then
+  for target in free_form records whole_run; do
+    kept=$root/tests/fixtures/fuzz/$target
+    fresh=$build/merged/$target
+    rm -rf "$fresh" && mkdir -p "$fresh"
+    "$build/fuzz_$target" -merge=1 "$fresh" "$kept" "$build/corpus/$target" >/dev/null 2>&1
+    # Seeds and crashers stay whatever the merge chose.
+    find "$kept" -type f ! -name 'seed-*' ! -name 'crash-*' -delete
+    cp -n "$fresh"/* "$kept"/ 2>/dev/null || true
+    echo "$target: $(ls "$kept" | wc -l) inputs kept"
+  done
+fi
+exit $status
