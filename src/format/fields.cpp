@@ -102,9 +102,7 @@ void significant_digits(double x, int count, char* digits, int& exponent) {
   exponent = p[1] == '-' ? -e : e;
 }
 
-}  // namespace
-
-char* format_integer(char* out, std::int64_t value, int width) {
+inline char* integer_field(char* out, std::int64_t value, int width) {
   const std::uint64_t magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   int length = value < 0 ? 2 : 1;
@@ -135,6 +133,17 @@ char* format_integer(char* out, std::int64_t value, int width) {
   }
   if (value < 0) *--p = '-';
   return end;
+}
+
+}  // namespace
+
+char* format_integer(char* out, std::int64_t value, int width) {
+  return integer_field(out, value, width);
+}
+
+char* format_integers(char* out, const std::int32_t* values, std::size_t count, int width) {
+  for (std::size_t i = 0; i < count; ++i) out = integer_field(out, values[i], width);
+  return out;
 }
 
 char* format_fixed(char* out, double value, int width, int decimals) {

@@ -3,6 +3,7 @@
 // field is written as `width` asterisks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -10,6 +11,8 @@ namespace locprox {
 
 // Iw: decimal, right-aligned, minus sign when negative.
 char* format_integer(char* out, std::int64_t value, int width);
+// `count` I fields of the same width, one after another.
+char* format_integers(char* out, const std::int32_t* values, std::size_t count, int width);
 
 // Fw.d: rounded correctly from the exact binary value to d decimals, ties to
 // even. A negative value keeps its minus sign even when it rounds to zero

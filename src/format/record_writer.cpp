@@ -93,7 +93,7 @@ void RecordWriter::put_all(std::span<const std::int32_t> values) {
     const std::size_t count = 1 + like_fields_ahead(item, values.size() - 1);
     const std::size_t width = static_cast<std::size_t>(item.width);
     char* field = out_.reserve(count * width);
-    for (std::size_t i = 0; i < count; ++i) field = format_integer(field, values[i], item.width);
+    format_integers(field, values.data(), count, item.width);
     out_.commit(count * width);
     position_ += count - 1;
     values = values.subspan(count);

@@ -26,12 +26,16 @@ constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
 constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
+bool is_digit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
+
 // Reads an unsigned integer of at most nine digits (so it fits 32 bits)
 // followed by a blank. Returns the position after the blank, or null.
 const char* plain_integer(const char* p, const char* end, std::int32_t& value) {
   const char* const start = p;
   std::int32_t v = 0;
-  while (p < end && *p >= '0' && *p <= '9') {
+  while (p < end && is_digit(*p)) {
     if (p - start == 9) return nullptr;
     v = v * 10 + (*p++ - '0');
   }
@@ -63,25 +67,23 @@ bool parse_plain_observation(std::string_view record, ObservationFields& fields)
     if (p == nullptr) return false;
   }
   p = skip_blanks(p, end);
+  // The value: digits, then a point and more digits or not, then a blank or
+  // the end of the record.
   const char* const value_start = p;
-  int digits = 0;
-  int points = 0;
-  int decimals = 0;            // digits after the point
-  std::uint64_t mantissa = 0;  // all the digits as one integer, while it is small
-  for (; p < end && *p != ' '; ++p) {
-    if (*p >= '0' && *p <= '9') {
-      ++digits;
-      decimals += points;
-      if (mantissa < kExactMantissa) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    } else if (*p == '.') {
-      ++points;
-    } else {
-      return false;
-    }
+  std::uint64_t mantissa = 0;  // all the digits as one integer (exact up to 19 digits)
+  while (p < end && is_digit(*p)) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+  const std::ptrdiff_t whole_digits = p - value_start;
+  std::ptrdiff_t decimals = 0;  // digits after the point
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && is_digit(*p)) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    decimals = p - fraction;
   }
-  if (digits == 0 || points > 1) return false;
+  const std::ptrdiff_t digits = whole_digits + decimals;
+  if (digits == 0 || (p < end && *p != ' ')) return false;
   float value = 0.0f;
-  if (mantissa < kExactMantissa && decimals < static_cast<int>(std::size(kExactPowersOfTen))) {
+  if (digits <= 19 && mantissa < kExactMantissa &&
+      decimals < static_cast<std::ptrdiff_t>(std::size(kExactPowersOfTen))) {
     // Both operands are exact in single precision, so the one rounding of
     // the division is the correct rounding of the decimal text.
     value = static_cast<float>(mantissa) / kExactPowersOfTen[decimals];
