@@ -20,12 +20,15 @@ mkdir -p "$dir"
 ln -sf "$data/$w.SEQ" "$dir/$w.SEQ"
 ln -sf "$data/$w.NAQ" "$dir/$w.NAQ"
 out=$build/perf-$w-$set.data
-(cd "$dir" && perf record -q -e cpu-clock -F 2000 --call-graph dwarf,16384 -o "$out" \
+(cd "$dir" && rm -f "$w.OCC" "$w.PRX" && perf record -q -e cpu-clock -F 2000 --call-graph dwarf,16384 -o "$out" \
   "$build/locprox" <"$data/$w.$set.answers" >console.txt 2>/dev/null)
 
-# Inclusive shares of the operations of each phase. Reading is the
-# observations reader; analysis the counts, centring and accumulation;
-# writing the report and proximity writers and the file writes under them.
+# Inclusive shares of the operations of each phase, over the samples of both
+# threads (the helper thread runs part of the writing and of the
+# accumulation). Reading is the observations reader; analysis the counts,
+# centring and accumulation; writing the report and proximity writers and the
+# file writes under them; the rest is start-up, the dialogue and the records
+# the driver writes itself.
 perf report -i "$out" --children --sort symbol 2>/dev/null | awk -v job="$w $set" '
   /^ +[0-9.]+%/ {
     share = $1; sub(/%/, "", share)
@@ -33,12 +36,13 @@ perf report -i "$out" --children --sort symbol 2>/dev/null | awk -v job="$w $set
     if (name ~ /^locprox::(RDYEAR)$/) read += share
     else if (name ~ /^locprox::(OCCCNT|LOCCEN|LOCSTD|SEDACC|CORACC)$/) analysis += share
     else if (name ~ /^locprox::(OCCREP|KAPPA|PRXMAT|PRXCNT)$/) write += share
-    else if (name ~ /^locprox::(SEQANL)$/) seqanl = share
   }
   END {
-    printf "%s: reading %.1f%%, analysis %.1f%%, writing %.1f%%, rest of SEQANL %.1f%%, outside SEQANL %.1f%%\n",
-      job, read, analysis, write, seqanl - read - analysis - write, 100 - seqanl
+    printf "%s: reading %.1f%%, analysis %.1f%%, writing %.1f%%, rest %.1f%%\n",
+      job, read, analysis, write, 100 - read - analysis - write
   }'
+echo "samples per thread:"
+perf report -i "$out" --no-children --sort pid 2>/dev/null | grep -E '^ +[0-9.]+%'
 echo "self time, top symbols:"
 perf report -i "$out" --no-children --sort symbol 2>/dev/null | grep -E '^ +[0-9.]+%' | head -15 |
   sed -E 's/ +- +- *$//'
