@@ -1,5 +1,6 @@
 #include "format/fields.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -21,9 +22,15 @@ char* right_aligned(char* out, const char* text, int length, int width) {
   return out + width;
 }
 
+// "00" to "99": two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Blanks over a whole field. The usual widths take two fixed-size stores,
 // which beat a call of memset for the few characters of an I5 or I6 field.
-void blank_field(char* out, int width) {
+inline void blank_field(char* out, int width) {
   static constexpr char kBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   if (width >= 8 && width <= 16) {
     std::memcpy(out, kBlanks, 8);
@@ -109,10 +116,6 @@ inline char* integer_field(char* out, std::int64_t value, int width) {
   for (std::uint64_t rest = magnitude; rest >= 10; rest /= 10) ++length;
   if (length > width) return asterisks(out, width);
   // Digits are produced from the right, straight into place, two at a time.
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   blank_field(out, width);
   char* const end = out + width;
   char* p = end;
@@ -121,13 +124,13 @@ inline char* integer_field(char* out, std::int64_t value, int width) {
     const std::size_t pair = static_cast<std::size_t>(rest % 100) * 2;
     rest /= 100;
     p -= 2;
-    p[0] = kPairs[pair];
-    p[1] = kPairs[pair + 1];
+    p[0] = kDigitPairs[pair];
+    p[1] = kDigitPairs[pair + 1];
   }
   if (rest >= 10) {
     p -= 2;
-    p[0] = kPairs[rest * 2];
-    p[1] = kPairs[rest * 2 + 1];
+    p[0] = kDigitPairs[rest * 2];
+    p[1] = kDigitPairs[rest * 2 + 1];
   } else {
     *--p = static_cast<char>('0' + rest);
   }
@@ -141,9 +144,77 @@ char* format_integer(char* out, std::int64_t value, int width) {
   return integer_field(out, value, width);
 }
 
-char* format_integers(char* out, const std::int32_t* values, std::size_t count, int width) {
-  for (std::size_t i = 0; i < count; ++i) out = integer_field(out, values[i], width);
+namespace {
+
+// W-column I fields of values that fit them unsigned (0 to 10^W - 1, W up
+// to 8), without a branch on the number of digits: the value's eight
+// decimal digits as one word, the leading zeros but the last turned into
+// blanks, and the last W characters copied. Other values take the general
+// code.
+template <int W>
+char* small_integer_fields(char* out, const std::int32_t* values, std::size_t count) {
+  static_assert(W >= 1 && W <= 8);
+  constexpr std::uint32_t kLimit = W == 8 ? 100000000u : [] {
+    std::uint32_t limit = 1;
+    for (int i = 0; i < W; ++i) limit *= 10;
+    return limit;
+  }();
+  for (std::size_t i = 0; i < count; ++i, out += W) {
+    const std::uint32_t v = static_cast<std::uint32_t>(values[i]);
+    if (v >= kLimit) {
+      integer_field(out, values[i], W);
+      continue;
+    }
+    if constexpr (W == 1) {
+      out[0] = static_cast<char>('0' + v);
+    } else {
+      char text[8];
+      std::memcpy(text, kDigitPairs + 2 * (v / 1000000), 2);
+      std::memcpy(text + 2, kDigitPairs + 2 * (v / 10000 % 100), 2);
+      std::memcpy(text + 4, kDigitPairs + 2 * (v / 100 % 100), 2);
+      std::memcpy(text + 6, kDigitPairs + 2 * (v % 100), 2);
+      const unsigned digits = 1u + (v >= 10) + (v >= 100) + (v >= 1000) + (v >= 10000) +
+                              (v >= 100000) + (v >= 1000000) + (v >= 10000000);
+      std::uint64_t word;
+      std::memcpy(&word, text, 8);
+      // The first 8 - digits characters become blanks.
+      const unsigned blanks = 8 - digits;
+      const std::uint64_t leading = blanks == 0 ? 0
+                                    : std::endian::native == std::endian::little
+                                        ? ~std::uint64_t{0} >> (64 - 8 * blanks)
+                                        : ~std::uint64_t{0} << (64 - 8 * blanks);
+      word = (word & ~leading) | (0x2020202020202020ULL & leading);
+      std::memcpy(text, &word, 8);
+      std::memcpy(out, text + 8 - W, W);
+    }
+  }
   return out;
+}
+
+}  // namespace
+
+char* format_integers(char* out, const std::int32_t* values, std::size_t count, int width) {
+  switch (width) {
+    case 1:
+      return small_integer_fields<1>(out, values, count);
+    case 2:
+      return small_integer_fields<2>(out, values, count);
+    case 3:
+      return small_integer_fields<3>(out, values, count);
+    case 4:
+      return small_integer_fields<4>(out, values, count);
+    case 5:
+      return small_integer_fields<5>(out, values, count);
+    case 6:
+      return small_integer_fields<6>(out, values, count);
+    case 7:
+      return small_integer_fields<7>(out, values, count);
+    case 8:
+      return small_integer_fields<8>(out, values, count);
+    default:
+      for (std::size_t i = 0; i < count; ++i) out = integer_field(out, values[i], width);
+      return out;
+  }
 }
 
 char* format_fixed(char* out, double value, int width, int decimals) {

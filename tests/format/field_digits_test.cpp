@@ -93,6 +93,31 @@ TEST(FieldDigits, IntegersOfEveryLengthInEveryWidth) {
   }
 }
 
+TEST(FieldDigits, StretchesOfIntegerFieldsInEveryWidth) {
+  std::mt19937_64 random(5);
+  std::int32_t values[300];
+  for (int width = 1; width <= 12; ++width) {
+    for (int n = 0; n < 200; ++n) {
+      for (std::int32_t& v : values) {
+        // Mostly values of every length up to the width, some too long,
+        // some negative, zero and the extremes.
+        const int digits = 1 + static_cast<int>(random() % 11);
+        v = static_cast<std::int32_t>(random() % 2147483648ULL);
+        for (int k = digits; k < 10; ++k) v /= 10;
+        if (random() % 8 == 0) v = -v;
+        if (random() % 50 == 0) v = 0;
+        if (random() % 100 == 0) v = std::numeric_limits<std::int32_t>::min();
+      }
+      const std::size_t count = random() % 300;
+      char text[300 * 12];
+      const char* end = format_integers(text, values, count, width);
+      std::string expected;
+      for (std::size_t i = 0; i < count; ++i) expected += expected_integer(values[i], width);
+      ASSERT_EQ(std::string(static_cast<const char*>(text), end), expected) << "width " << width;
+    }
+  }
+}
+
 TEST(FieldDigits, ExponentFieldsRoundLikeThePrintedExactValue) {
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
