@@ -137,6 +137,29 @@ std::vector<FileFault> file_faults() {
        "unit 23 (/dev/full)",
        "write failed: No space left on device",
        {"T.OCC"}},
+      // A file that never ends its first line is refused at a bound, not
+      // buffered until memory runs out.
+      {"observations file without line ends (/dev/zero)",
+       explicit_answers("/dev/zero", "T.NAQ", "T.OCC", "T.PRX"),
+       {},
+       {},
+       "unit 20 (/dev/zero)",
+       "record longer than 64 MiB",
+       {"T.OCC", "T.PRX"}},
+      {"names file without line ends (/dev/zero)",
+       explicit_answers("T.SEQ", "/dev/zero", "T.OCC", "T.PRX"),
+       {},
+       {},
+       "unit 21 (/dev/zero)",
+       "record longer than 64 MiB",
+       {"T.OCC", "T.PRX"}},
+      {"empty names file (/dev/null)",
+       explicit_answers("T.SEQ", "/dev/null", "T.OCC", "T.PRX"),
+       {},
+       {},
+       "unit 21 (/dev/null)",
+       "end of file met during a read, after line 0",
+       {"T.OCC", "T.PRX"}},
       {"file name holding a NUL character",
        std::string("y\nT\0x\n", 6) + kUsual.substr(4),
        {},
@@ -145,6 +168,11 @@ std::vector<FileFault> file_faults() {
        "NUL",
        {}},
   };
+}
+
+// Rows print as their names in test listings.
+void PrintTo(const FileFault& row, std::ostream* out) {
+  *out << row.name;
 }
 
 class FileFaults : public ::testing::TestWithParam<FileFault> {};

@@ -114,6 +114,11 @@ std::vector<SizeRow> size_rows() {
   };
 }
 
+// Rows print as their names in test listings.
+void PrintTo(const SizeRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
 class ProblemSizes : public ::testing::TestWithParam<SizeRow> {};
 
 TEST_P(ProblemSizes, EndNormallyWithTheRightMessages) {
