@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each for SECONDS (default 600), two at a
 # time, each on a working corpus seeded from tests/fixtures/fuzz/<target>.
-# With --merge, afterwards folds what the runs found into the kept corpus,
-# minimised (libFuzzer's -merge keeps the fewest inputs with the same
-# coverage). Inputs that made a target fail are left in BUILD/artifacts:
+# With --merge, afterwards folds what the runs found into the kept corpus
+# (corpus-* files), minimised: libFuzzer's -merge keeps the fewest inputs
+# with the same edge coverage. Inputs that made a target fail are left in BUILD/artifacts:
 # copy each into tests/fixtures/fuzz/<target>/ as crash-<name> once fixed.
 #
 #   fuzz/run.sh [SECONDS] [--merge]      (needs clang and libclang-rt-14-dev)
@@ -39,10 +39,14 @@ if [[ $merge == --merge ]]; then
     kept=$root/tests/fixtures/fuzz/$target
     fresh=$build/merged/$target
     rm -rf "$fresh" && mkdir -p "$fresh"
-    "$build/fuzz_$target" -merge=1 "$fresh" "$kept" "$build/corpus/$target" >/dev/null 2>&1
-    # Seeds and crashers stay whatever the merge chose.
-    find "$kept" -type f ! -name 'seed-*' ! -name 'crash-*' -delete
-    cp -n "$fresh"/* "$kept"/ 2>/dev/null || true
+    # Edge coverage only: hit counts would keep many near-copies.
+    "$build/fuzz_$target" -merge=1 -use_counters=0 -use_value_profile=0 "$fresh" "$kept" \
+      "$build/corpus/$target" >/dev/null 2>&1
+    # Seeds (seed-*) and crashers (crash-*) stay whatever the merge chose.
+    find "$kept" -type f -name 'corpus-*' -delete
+    for input in "$fresh"/*; do
+      [[ -e $input ]] && cp "$input" "$kept/corpus-$(basename "$input" | cut -c1-16)"
+    done
     echo "$target: $(ls "$kept" | wc -l) inputs kept"
   done
 fi
