@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
 
 namespace locprox {
@@ -116,7 +117,7 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
           } else if (above_minus_one < kFisherThreshold) {
             v = -kFisherCap;
           } else {
-            v = std::log(above_minus_one / below_one) * 0.5;
+            v = natural_log(above_minus_one / below_one) * 0.5;
           }
         }
       }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "analysis/natural_log.h"
+
 namespace locprox {
 
 namespace {
@@ -267,7 +269,7 @@ bool correlation_value(double a, double b, double e, std::int32_t& n, bool diago
       } else if (above_minus_one < kFisherThreshold) {
         v = -kFisherCap;
       } else {
-        v = std::log(above_minus_one / below_one) * 0.5;
+        v = natural_log(above_minus_one / below_one) * 0.5;
       }
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
+#include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
 
 namespace locprox {
@@ -85,7 +86,7 @@ void reference_coracc(const Year& d, Sums& out, char weight, char cortyp) {
         } else if (v + 1.0 < threshold) {
           v = -7.25;
         } else {
-          v = std::log((v + 1.0) / (1.0 - v)) * 0.5;
+          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
         }
       }
       if (n != 0 && weight == 'W') v = v * n;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/natural_log.h"
+
 namespace locprox {
 namespace {
 
@@ -143,7 +145,7 @@ struct FisherCase {
 TEST(Coracc, FisherZ) {
   const std::vector<FisherCase> cases{
       {"r 0.5", {1.0f, 1.0f, 1.0f, 1.0f, 0.0f}, 5, 0.5493061, 5e-8},
-      {"r 0.5 exactly ln 3 / 2", {1.0f, 1.0f, 1.0f, 1.0f, 0.0f}, 5, std::log(3.0) * 0.5, 0.0},
+      {"r 0.5 exactly ln 3 / 2", {1.0f, 1.0f, 1.0f, 1.0f, 0.0f}, 5, natural_log(3.0) * 0.5, 0.0},
       {"r 0.9", {0.9f, static_cast<float>(std::sqrt(0.19)), 0.0f, 0.0f, 0.0f}, 5, 1.4722195, 5e-7},
       {"r 0.9999995 capped", {1.0f, 0.001f, 0.0f, 0.0f, 0.0f}, 5, 7.25, 0.0},
       {"r 1 capped", {2.0f, 0.0f, 0.0f, 0.0f, 0.0f}, 5, 7.25, 0.0},
