@@ -78,6 +78,16 @@ inline bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// An error message is one readable line of bounded length, whatever bytes
+// the input held.
+inline void check_message(std::string_view message) {
+  expect(message.size() < 400, "an error message of " + std::to_string(message.size()) + " bytes");
+  for (char c : message) {
+    const auto byte = static_cast<unsigned char>(c);
+    expect(byte >= 0x20 && byte != 0x7f, "an unshowable byte in an error message");
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Free-form numbers.
 
@@ -223,6 +233,7 @@ inline void free_form_input(const std::uint8_t* data, std::size_t size) {
     } catch (const RunError& error) {
       expect(starts_with(error.what(), "unit 21 (fuzz.NAQ)"),
              std::string("message does not name the unit: ") + error.what());
+      check_message(error.what());
     }
   }
 
@@ -245,6 +256,7 @@ inline void free_form_input(const std::uint8_t* data, std::size_t size) {
     } catch (const RunError& error) {
       expect(starts_with(error.what(), "unit 20 (fuzz.SEQ), line "),
              std::string("message does not name the unit and line: ") + error.what());
+      check_message(error.what());
     }
   }
 }
@@ -421,6 +433,7 @@ inline void whole_run(const std::uint8_t* data, std::size_t size) {
     expect(starts_with(message, "locprox: unit 2") || starts_with(message, "locprox: the console"),
            "an error stop without a unit: " + message);
     expect(message.find('\n') == message.size() - 1, "an error message of several lines");
+    check_message(std::string_view(message).substr(0, message.size() - 1));
   }
   expect(read_whole_file(directory / "T.NAQ") == names, "the names file was changed");
   expect(read_whole_file(directory / "T.SEQ") == observations, "the observations file changed");
