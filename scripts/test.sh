@@ -17,3 +17,6 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLOCPROX_SANITIZE=ON \
   -DLOCPROX_WERROR=$werror -DBUILD_TESTING=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ctest --output-on-failure -j"$jobs" </dev/null)
+
+# The example job under valgrind memcheck, on the build without sanitizers.
+tests/faults/valgrind.sh build/locprox
