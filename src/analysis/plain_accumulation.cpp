@@ -11,6 +11,7 @@
 
 #include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
+#include "analysis/running_count.h"
 
 namespace locprox {
 namespace {
@@ -61,7 +62,7 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
       if (c != 0) v = WEIGHT == 'W' ? s : s / static_cast<double>(c);
       const std::size_t p = packed(I, J);
       PROX[p] = PROX[p] + v;
-      NGPAIR[p] = NGPAIR[p] + c;
+      NGPAIR[p] = add_to_running_count(NGPAIR[p], c);
       if (c != 0) NYPAIR[p] = NYPAIR[p] + 1;
     }
   }
@@ -124,7 +125,7 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
       if (n != 0 && WEIGHT == 'W') v = v * static_cast<double>(n);
       const std::size_t p = packed(I, J);
       PROX[p] = PROX[p] + v;
-      NGPAIR[p] = NGPAIR[p] + n;
+      NGPAIR[p] = add_to_running_count(NGPAIR[p], n);
       if (n > 0) NYPAIR[p] = NYPAIR[p] + 1;
     }
   }

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "analysis/natural_log.h"
+#include "analysis/running_count.h"
 
 namespace locprox {
 
@@ -307,7 +308,7 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
         if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
         const std::size_t p = packed(i0 + k, j);
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] += c[k];
+        NGPAIR[p] = add_to_running_count(NGPAIR[p], c[k]);
         if (c[k] != 0) NYPAIR[p] += 1;
       }
     }
@@ -347,7 +348,7 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
         if (!correlation_value(a[k], b[k], e[k], count, i == j, weighted, fisher, v)) continue;
         const std::size_t p = packed(i, j);
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] += count;
+        NGPAIR[p] = add_to_running_count(NGPAIR[p], count);
         if (count > 0) NYPAIR[p] += 1;
       }
     }

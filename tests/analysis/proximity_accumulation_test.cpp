@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,21 @@ TEST(Sedacc, TwoLocationsThreeEntries) {
     EXPECT_EQ(s.ngpair, c.ngpair) << c.weight;
     EXPECT_EQ(s.nypair, c.nypair) << c.weight;
   }
+}
+
+TEST(ProximityAccumulation, RunningCountOfEntriesStopsAtTheLargest32BitValue) {
+  // Two entries in common a year on a count already near the 32-bit limit:
+  // the count stops at the limit (asterisks in its field) and never wraps.
+  const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+  Sums sed(2);
+  sed.ngpair[1] = most - 1;
+  SEDACC(kYdata, kIncid, sed.prox, sed.ngpair, sed.nypair, 2, 3, sed.ntm, 'W');
+  EXPECT_EQ(sed.ngpair[1], most);
+  Sums cor(2);
+  cor.ngpair = {most, most, most};
+  CORACC(kYdata, kIncid, cor.prox, cor.ngpair, cor.nypair, 2, 3, cor.ntm, 'W', 'N');
+  EXPECT_EQ(cor.ngpair, (I{most, most, most}));
+  EXPECT_EQ(cor.nypair, (I{1, 1, 1}));
 }
 
 TEST(Sedacc, AddsToTheRunningSumsAndNeverTouchesTheDiagonal) {
