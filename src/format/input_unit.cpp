@@ -13,13 +13,16 @@
 
 namespace locprox {
 namespace {
-constexpr std::size_t kBlockSize = 1 << 20;
 // A record longer than this is refused rather than buffered without bound.
 constexpr std::size_t kLongestRecord = std::size_t{64} << 20;
 }  // namespace
 
-InputUnit::InputUnit(int unit, std::string name, OutputUnit* flush_before_read)
-    : unit_(unit), name_(std::move(name)), flush_before_read_(flush_before_read) {}
+InputUnit::InputUnit(int unit, std::string name, OutputUnit* flush_before_read,
+                     std::size_t block_size)
+    : unit_(unit),
+      name_(std::move(name)),
+      flush_before_read_(flush_before_read),
+      block_size_(block_size) {}
 
 InputUnit::~InputUnit() {
   close();
@@ -56,9 +59,9 @@ bool InputUnit::fill() {
     next_ = 0;
     can_step_back_ = false;
   }
-  if (buffer_.size() - filled_ < kBlockSize / 2) {
+  if (buffer_.size() - filled_ < block_size_ / 2) {
     if (buffer_.size() >= kLongestRecord) fail("record longer than 64 MiB");
-    buffer_.resize(buffer_.empty() ? kBlockSize : buffer_.size() * 2);
+    buffer_.resize(buffer_.empty() ? block_size_ : buffer_.size() * 2);
   }
   if (flush_before_read_ != nullptr) flush_before_read_->flush();
   for (;;) {

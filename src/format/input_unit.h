@@ -22,7 +22,12 @@ class InputUnit {
   // messages. When `flush_before_read` is given, it is flushed before every
   // read that has to wait for more input (the console's prompts), and told
   // of every line read (see OutputUnit::line_read).
-  InputUnit(int unit, std::string name, OutputUnit* flush_before_read = nullptr);
+  // `block_size` is how much is read at a time: large for a file read in
+  // bulk, small for the console and the names file, which are short.
+  static constexpr std::size_t kLargeBlock = std::size_t{1} << 20;
+  static constexpr std::size_t kSmallBlock = std::size_t{1} << 16;
+  InputUnit(int unit, std::string name, OutputUnit* flush_before_read = nullptr,
+            std::size_t block_size = kLargeBlock);
   ~InputUnit();
   InputUnit(const InputUnit&) = delete;
   InputUnit& operator=(const InputUnit&) = delete;
@@ -60,6 +65,7 @@ class InputUnit {
   OutputUnit* flush_before_read_;
   int fd_ = -1;
   bool owns_fd_ = false;
+  std::size_t block_size_;
   bool at_end_of_file_ = false;
   std::vector<char> buffer_;
   std::size_t next_ = 0;         // start of the next record

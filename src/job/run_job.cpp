@@ -41,7 +41,7 @@ int run_job(int input_fd, int output_fd, int error_fd) {
       ::isatty(output_fd) ? OutputUnit::Style::kConsole : OutputUnit::Style::kFile;
   OutputUnit console(kConsoleUnit, "standard output", console_style, true);
   console.adopt(output_fd);
-  InputUnit console_input(kConsoleUnit, "standard input", &console);
+  InputUnit console_input(kConsoleUnit, "standard input", &console, InputUnit::kSmallBlock);
   console_input.adopt(input_fd);
   std::unique_ptr<InputUnit> observations;
   std::unique_ptr<InputUnit> names;
@@ -51,7 +51,8 @@ int run_job(int input_fd, int output_fd, int error_fd) {
     const JobFileNames file_names = ask_file_names(console, console_input);
     observations =
         std::make_unique<InputUnit>(kObservationsUnit, trimmed_file_name(file_names.observations));
-    names = std::make_unique<InputUnit>(kNamesUnit, trimmed_file_name(file_names.names));
+    names = std::make_unique<InputUnit>(kNamesUnit, trimmed_file_name(file_names.names), nullptr,
+                                        InputUnit::kSmallBlock);
     report = std::make_unique<OutputUnit>(kReportUnit, trimmed_file_name(file_names.report),
                                           OutputUnit::Style::kFile, false);
     proximity = std::make_unique<OutputUnit>(
