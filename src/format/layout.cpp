@@ -52,7 +52,6 @@ class LayoutParser {
       if (c == '(') {
         ++pos_;
         std::size_t start = items_.size();
-        std::vector<LayoutItem> saved_tail;
         parse_list(')');
         std::vector<LayoutItem> group(items_.begin() + static_cast<std::ptrdiff_t>(start),
                                       items_.end());

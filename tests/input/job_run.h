@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/expected_console.h"
 #include "support/run_program.h"
 
 namespace locprox::testing {
@@ -87,14 +88,8 @@ inline std::vector<std::string> console_messages(const std::string& console) {
 // The console up to the first option prompt, for the given five sizes of a
 // problem that fits (the required dimensions given as their record).
 inline std::string console_to_options(const std::string& required) {
-  return " Do you wish default file names (Y or N)? - "
-         " Enter job name (ie. name for files without extension)\r\n"
-         " Type the number of unique \r\n"
-         "               years in whole data set  - "
-         "           locations in whole data set  - "
-         "             entries in whole data set  - "
-         "   Type year sequential analysis starts - "
-         " Type year sequential analysis finishes - \r\n"
+  return kSizeDialogue +
+         "\r\n"
          " DIMENSIONS OF ARRAYS:\r\n"
          " PRESENT DIMENSIONS:  DZ=250000 Z=300000 MZ=720000 AZ=  1100\r\n"
          " DIMENSIONS REQUIRED: " +

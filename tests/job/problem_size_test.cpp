@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/expected_console.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -20,17 +21,8 @@ std::string rec(const std::string& text) {
 }
 
 // The console up to the last problem-size prompt, for "y", "T" and five
-// answers. Redirected, the console is written as a file is, and the record
-// after a prompt continues on the prompt's line.
-const std::string kDialogue =
-    " Do you wish default file names (Y or N)? - "
-    " Enter job name (ie. name for files without extension)\r\n"
-    " Type the number of unique \r\n"
-    "               years in whole data set  - "
-    "           locations in whole data set  - "
-    "             entries in whole data set  - "
-    "   Type year sequential analysis starts - "
-    " Type year sequential analysis finishes - ";
+// answers.
+const std::string& kDialogue = locprox::testing::kSizeDialogue;
 
 // The seven summary records, each value given as its six columns.
 std::string summary(const std::vector<std::string>& v) {
