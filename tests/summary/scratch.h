@@ -1,4 +1,5 @@
-// A fresh directory per test, and running the built locprox-summary in it.
+// A fresh directory per test, and running the built locprox-summary in it:
+// the summary tests' names for the shared helpers of tests/support.
 #pragma once
 
 #include <filesystem>
@@ -6,22 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "support/run_program.h"
+
 namespace locprox::summary::testing {
 
-class Scratch {
+class Scratch : public locprox::testing::ScratchDirectory {
  public:
-  Scratch();
-  ~Scratch();
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  void write(const std::string& name, std::string_view contents) const;
-  std::string read(const std::string& name) const;
-
- private:
-  std::filesystem::path path_;
+  std::string file(const std::string& name) const { return (path() / name).string(); }
 };
 
 struct ProgramRun {
@@ -31,9 +23,13 @@ struct ProgramRun {
 };
 
 // Runs `program` with `arguments` in `directory`, `input` on standard input.
-ProgramRun run(const std::string& program, const std::vector<std::string>& arguments,
-               const std::filesystem::path& directory, std::string_view input = {});
+inline ProgramRun run(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::filesystem::path& directory, std::string_view input = {}) {
+  locprox::testing::ProgramRun run =
+      locprox::testing::run_program(directory, input, program, arguments);
+  return {run.exit_status, std::move(run.console), std::move(run.errors)};
+}
 
-std::string read_file(const std::filesystem::path& path);
+using locprox::testing::read_file;
 
 }  // namespace locprox::summary::testing

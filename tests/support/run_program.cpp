@@ -11,7 +11,7 @@
 
 namespace locprox::testing {
 ProgramRun run_program(const std::filesystem::path& directory, std::string_view answers,
-                       const std::string& program) {
+                       const std::string& program, const std::vector<std::string>& arguments) {
   // Answers, output and errors go through temporary files so that no pipe can
   // fill up and stall either side.
   std::filesystem::path io = directory / ".run-io";
@@ -20,6 +20,11 @@ ProgramRun run_program(const std::filesystem::path& directory, std::string_view 
     std::ofstream in(io / "stdin", std::ios::binary);
     in.write(answers.data(), static_cast<std::streamsize>(answers.size()));
   }
+  std::vector<std::string> argv_text{program};
+  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : argv_text) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -31,7 +36,7 @@ ProgramRun run_program(const std::filesystem::path& directory, std::string_view 
     ::dup2(out, 1);
     ::dup2(err, 2);
     if (::chdir(directory.c_str()) != 0) ::_exit(127);
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;

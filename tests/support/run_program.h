@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace locprox::testing {
 
@@ -14,10 +15,11 @@ struct ProgramRun {
   std::string errors;    // everything written to standard error
 };
 
-// Runs `program` (LOCPROX_EXE by default) in `directory` with `answers` as its
-// whole standard input (standard input is closed after them).
+// Runs `program` (LOCPROX_EXE by default) with `arguments` in `directory`,
+// with `answers` as its whole standard input (closed after them).
 ProgramRun run_program(const std::filesystem::path& directory, std::string_view answers,
-                       const std::string& program = LOCPROX_EXE);
+                       const std::string& program = LOCPROX_EXE,
+                       const std::vector<std::string>& arguments = {});
 
 // A fresh, empty directory for one test, removed by the destructor.
 class ScratchDirectory {
