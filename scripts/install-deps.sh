@@ -3,7 +3,7 @@
 # from Debian's packages, when it is missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev librsvg2-bin valgrind)
+packages=(cmake g++ make pkg-config libgtest-dev librsvg2-bin valgrind zlib1g-dev libmpfr-dev libcsv-dev libcli11-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
