@@ -1,0 +1,366 @@
+// The accumulation over a year's observed blocks against the accumulation
+// over the whole arrays and against the definition (each pair's sums formed
+// on their own, entry after entry): bit for bit, on randomised unbalanced
+// years in which locations and entries come and go, under every option.
+
+#include "analysis/observed_blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "analysis/location_scaling.h"
+#include "analysis/natural_log.h"
+#include "analysis/proximity_accumulation.h"
+
+namespace locprox {
+namespace {
+
+struct Year {
+  int maxl = 0, maxg = 0;
+  std::vector<float> y;
+  std::vector<std::int32_t> inc;
+  std::size_t cell(int i, int g) const {
+    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(g - 1) * maxl;
+  }
+  float Y(int i, int g) const { return y[cell(i, g)]; }
+  std::int32_t INC(int i, int g) const { return inc[cell(i, g)]; }
+};
+
+struct Sums {
+  explicit Sums(int maxl)
+      : ntm(maxl * (maxl + 1) / 2), prox(ntm, 0.0), ngpair(ntm, 0), nypair(ntm, 0) {}
+  int ntm;
+  std::vector<double> prox;
+  std::vector<std::int32_t> ngpair, nypair;
+};
+
+// ---- the definition: one pair at a time, every pair, every entry (those
+// with weight 0 included: that they add nothing is part of what is tested) ----
+
+void reference_distances(const Year& d, Sums& out, char weight) {
+  for (int j = 2; j <= d.maxl; ++j) {
+    for (int i = 1; i < j; ++i) {
+      double s = 0.0;
+      std::int32_t c = 0;
+      for (int g = 1; g <= d.maxg; ++g) {
+        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
+        const double diff = static_cast<double>(d.Y(j, g)) - static_cast<double>(d.Y(i, g));
+        s = s + w * (diff * diff);
+        c = c + w;
+      }
+      double v = 0.0;
+      if (c != 0) v = weight == 'W' ? s : s / c;
+      const int p = j * (j - 1) / 2 + i - 1;
+      out.prox[p] = out.prox[p] + v;
+      out.ngpair[p] += c;
+      if (c != 0) out.nypair[p] += 1;
+    }
+  }
+}
+
+void reference_correlations(const Year& d, Sums& out, char weight, char cortyp) {
+  const double threshold = static_cast<double>(1.0e-6f);
+  for (int j = 1; j <= d.maxl; ++j) {
+    for (int i = 1; i <= j; ++i) {
+      double a = 0.0, b = 0.0, e = 0.0, v = 0.0;
+      std::int32_t n = 0;
+      for (int g = 1; g <= d.maxg; ++g) {
+        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
+        const double yj = d.Y(j, g);
+        const double yi = d.Y(i, g);
+        n = n + w;
+        a = a + (w * yj) * yi;
+        b = b + w * (yj * yj);
+        e = e + w * (yi * yi);
+      }
+      if (n > 0) {
+        if (b == 0.0 || e == 0.0) continue;  // no correlation: nothing this year
+        v = a / std::sqrt(b * e);
+      }
+      if (i != j && cortyp == 'Z') {
+        n = n - 3;
+        if (n <= 0) {
+          v = 0.0;
+          n = 0;
+        } else if (1.0 - v < threshold) {
+          v = 7.25;
+        } else if (v + 1.0 < threshold) {
+          v = -7.25;
+        } else {
+          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
+        }
+      }
+      if (n != 0 && weight == 'W') v = v * n;
+      const int p = j * (j - 1) / 2 + i - 1;
+      out.prox[p] = out.prox[p] + v;
+      out.ngpair[p] += n;
+      if (n > 0) out.nypair[p] += 1;
+    }
+  }
+}
+
+// ---- randomised unbalanced years ----
+
+struct Network {
+  int maxl;
+  int maxg;
+  int active_locations;  // per year
+  int active_entries;    // per year
+  double density;        // share of the active cross observed
+};
+
+// A year of a network as the reader leaves it (not yet centred): only some
+// locations and entries active, drawn afresh each year, so that they come and
+// go. Values of widely different magnitudes (so that a change in the order of
+// a sum shows in the last bits), observed zeros of both signs, and locations
+// that stress the special cases: a single observation, all values equal, an
+// exact copy and an exact negation of another location (r = +1 and -1), a
+// pair with exactly 3 and 4 entries in common (Fisher z's reduced count).
+Year make_year(const Network& net, std::mt19937& rng) {
+  Year d;
+  d.maxl = net.maxl;
+  d.maxg = net.maxg;
+  const std::size_t cells = static_cast<std::size_t>(d.maxl) * d.maxg;
+  d.y.assign(cells, 0.0f);
+  d.inc.assign(cells, 0);
+  auto draw = [&](int total, int count) {
+    std::vector<int> all(static_cast<std::size_t>(total));
+    for (int k = 0; k < total; ++k) all[static_cast<std::size_t>(k)] = k + 1;
+    std::shuffle(all.begin(), all.end(), rng);
+    all.resize(static_cast<std::size_t>(std::min(count, total)));
+    return all;
+  };
+  const std::vector<int> locations = draw(d.maxl, net.active_locations);
+  const std::vector<int> entries = draw(d.maxg, net.active_entries);
+  std::bernoulli_distribution observed(net.density);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-8, 12);
+  std::uniform_int_distribution<int> special(0, 40);
+  for (int l : locations) {
+    for (int g : entries) {
+      if (!observed(rng)) continue;
+      d.inc[d.cell(l, g)] = 1;
+      const int kind = special(rng);
+      d.y[d.cell(l, g)] = kind == 0 ? 0.0f : kind == 1 ? -0.0f : std::ldexp(mantissa(rng), exponent(rng));
+    }
+  }
+  if (locations.size() >= 7 && !entries.empty()) {
+    const int single = locations[0], equal = locations[1], source = locations[2];
+    const int copy = locations[3], negated = locations[4], three = locations[5],
+              four = locations[6];
+    for (int g = 1; g <= d.maxg; ++g) {
+      d.inc[d.cell(single, g)] = g == entries[0] ? 1 : 0;
+      d.y[d.cell(single, g)] = g == entries[0] ? 4.5f : 0.0f;
+      if (d.INC(equal, g) != 0) d.y[d.cell(equal, g)] = -2.25f;
+      d.inc[d.cell(copy, g)] = d.INC(source, g);
+      d.y[d.cell(copy, g)] = d.Y(source, g);
+      d.inc[d.cell(negated, g)] = d.INC(source, g);
+      d.y[d.cell(negated, g)] = -d.Y(source, g);
+    }
+    // Locations `three` and `four` share exactly 3 and 4 observed entries
+    // with `source` (if it observed that many).
+    int shared = 0;
+    for (int g = 1; g <= d.maxg; ++g) {
+      const bool with_source = d.INC(source, g) != 0;
+      const bool keep3 = with_source && shared < 3;
+      const bool keep4 = with_source && shared < 4;
+      if (with_source) ++shared;
+      d.inc[d.cell(three, g)] = keep3 ? 1 : 0;
+      d.y[d.cell(three, g)] = keep3 ? static_cast<float>(g % 7) - 2.5f : 0.0f;
+      d.inc[d.cell(four, g)] = keep4 ? 1 : 0;
+      d.y[d.cell(four, g)] = keep4 ? static_cast<float>(g % 5) * 1.5f : 0.0f;
+    }
+  }
+  return d;
+}
+
+struct Blocks {
+  std::vector<std::int32_t> locobs, entobs, iobs;
+  std::vector<float> yobs;
+  ObservedCounts counts;
+  ObservedBlock view() const {
+    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.NLOBS), counts.NLOBS,
+            counts.NGOBS};
+  }
+};
+
+// The restricted road: list what was observed, gather, centre (and
+// standardise) the block.
+Blocks gather_and_centre(const Year& raw, bool standardise) {
+  Blocks b;
+  b.locobs.assign(static_cast<std::size_t>(raw.maxl), -1);
+  b.entobs.assign(static_cast<std::size_t>(raw.maxg), -1);
+  b.counts = find_observed(b.locobs, b.entobs, raw.inc, raw.maxl, raw.maxg);
+  const std::size_t cells = static_cast<std::size_t>(b.counts.NLOBS) * b.counts.NGOBS;
+  b.yobs.assign(cells, 99.0f);
+  b.iobs.assign(cells, 7);
+  gather_observed(b.yobs, b.iobs, raw.y, raw.inc, b.locobs, b.entobs, raw.maxl, b.counts.NLOBS,
+                  b.counts.NGOBS);
+  LOCCEN(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
+  if (standardise) LOCSTD(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
+  return b;
+}
+
+// The whole road: centre (and standardise) the whole arrays.
+Year centre_whole(Year d, bool standardise) {
+  LOCCEN(d.y, d.inc, d.maxl, d.maxg);
+  if (standardise) LOCSTD(d.y, d.inc, d.maxl, d.maxg);
+  return d;
+}
+
+void expect_identical(const Sums& got, const Sums& want, const std::string& label) {
+  ASSERT_EQ(std::memcmp(got.prox.data(), want.prox.data(), sizeof(double) * got.ntm), 0) << label;
+  ASSERT_EQ(got.ngpair, want.ngpair) << label;
+  ASSERT_EQ(got.nypair, want.nypair) << label;
+}
+
+// Runs `accumulate(columns)` on `threads` threads sharing one queue.
+template <class Accumulate>
+void on_threads(int threads, std::int32_t columns_in_all, Accumulate accumulate) {
+  ColumnQueue columns(columns_in_all);
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) helpers.emplace_back([&] { accumulate(columns); });
+  accumulate(columns);
+  for (auto& helper : helpers) helper.join();
+}
+
+const std::vector<Network> kNetworks{
+    // maxl, maxg, active locations, active entries, density
+    {1, 4, 1, 4, 0.8},       {2, 3, 2, 3, 1.0},        {7, 20, 7, 20, 0.5},
+    {12, 30, 9, 6, 0.7},     {40, 200, 11, 25, 0.5},   {60, 90, 30, 40, 0.2},
+    {90, 50, 80, 12, 0.9},   {300, 400, 40, 60, 0.5},  {600, 120, 270, 30, 0.6},
+    {50, 40, 0, 10, 0.5},    {30, 5, 25, 5, 0.02},
+};
+
+TEST(ObservedBlocks, ListsTheObservedLocationsAndEntriesInOrder) {
+  // 4 locations, 5 entries; observed: (2,1) (4,1) (2,4) (4,5).
+  const std::int32_t MAXL = 4, MAXG = 5;
+  std::vector<std::int32_t> INCID(20, 0);
+  std::vector<float> YDATA(20, 0.0f);
+  for (auto [l, g, v] : {std::tuple{2, 1, 1.5f}, {4, 1, -2.0f}, {2, 4, 3.0f}, {4, 5, 8.0f}}) {
+    INCID[static_cast<std::size_t>((l - 1) + (g - 1) * MAXL)] = 1;
+    YDATA[static_cast<std::size_t>((l - 1) + (g - 1) * MAXL)] = v;
+  }
+  YDATA[2] = 77.0f;  // an unobserved cell with a stale value: not copied
+  std::vector<std::int32_t> LOCOBS(4, -1), ENTOBS(5, -1);
+  const ObservedCounts counts = find_observed(LOCOBS, ENTOBS, INCID, MAXL, MAXG);
+  EXPECT_EQ(counts.NLOBS, 2);
+  EXPECT_EQ(counts.NGOBS, 3);
+  EXPECT_EQ(std::vector<std::int32_t>(LOCOBS.begin(), LOCOBS.begin() + 2),
+            (std::vector<std::int32_t>{1, 3}));
+  EXPECT_EQ(std::vector<std::int32_t>(ENTOBS.begin(), ENTOBS.begin() + 3),
+            (std::vector<std::int32_t>{0, 3, 4}));
+  std::vector<float> YOBS(6, 99.0f);
+  std::vector<std::int32_t> IOBS(6, 7);
+  gather_observed(YOBS, IOBS, YDATA, INCID, LOCOBS, ENTOBS, MAXL, 2, 3);
+  EXPECT_EQ(IOBS, (std::vector<std::int32_t>{1, 1, 1, 0, 0, 1}));
+  EXPECT_EQ(YOBS, (std::vector<float>{1.5f, -2.0f, 3.0f, 0.0f, 0.0f, 8.0f}));
+}
+
+TEST(ObservedBlocks, CentringTheBlockGivesTheValuesOfCentringEverything) {
+  std::mt19937 rng(11);
+  for (const Network& net : kNetworks) {
+    for (const bool standardise : {false, true}) {
+      const Year raw = make_year(net, rng);
+      const Year whole = centre_whole(raw, standardise);
+      const Blocks b = gather_and_centre(raw, standardise);
+      for (std::int32_t m = 0; m < b.counts.NGOBS; ++m) {
+        for (std::int32_t k = 0; k < b.counts.NLOBS; ++k) {
+          const std::size_t in_block = static_cast<std::size_t>(k + m * b.counts.NLOBS);
+          const float want = whole.Y(b.locobs[static_cast<std::size_t>(k)] + 1,
+                                     b.entobs[static_cast<std::size_t>(m)] + 1);
+          const float got = b.iobs[in_block] != 0 ? b.yobs[in_block] : want;
+          ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+              << net.maxl << "x" << net.maxg << " location " << k << " entry " << m;
+        }
+      }
+    }
+  }
+}
+
+TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
+  unsigned seed = 1;
+  for (const Network& net : kNetworks) {
+    for (const char weight : {'W', 'U'}) {
+      for (const bool standardise : {false, true}) {
+        std::mt19937 rng(++seed);
+        Sums restricted(net.maxl), whole(net.maxl), reference(net.maxl);
+        // Several years into the same sums: later years add to non-zero
+        // totals, and pairs a year leaves out must keep theirs exactly.
+        for (int year = 0; year < 4; ++year) {
+          const Year raw = make_year(net, rng);
+          const Year centred = centre_whole(raw, standardise);
+          const Blocks b = gather_and_centre(raw, standardise);
+          on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
+            accumulate_observed_distances(b.view(), restricted.prox, restricted.ngpair,
+                                          restricted.nypair, weight, columns);
+          });
+          SEDACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl,
+                 net.maxg, whole.ntm, weight);
+          reference_distances(centred, reference, weight);
+        }
+        const std::string label = std::to_string(net.maxl) + "x" + std::to_string(net.maxg) +
+                                  weight + (standardise ? " standardised" : " centred");
+        expect_identical(restricted, whole, label + " against the whole arrays");
+        expect_identical(restricted, reference, label + " against the definition");
+      }
+    }
+  }
+}
+
+TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
+  unsigned seed = 1000;
+  for (const Network& net : kNetworks) {
+    for (const char weight : {'W', 'U'}) {
+      for (const char cortyp : {'Z', 'N'}) {
+        std::mt19937 rng(++seed);
+        Sums restricted(net.maxl), whole(net.maxl), reference(net.maxl);
+        for (int year = 0; year < 4; ++year) {
+          const Year raw = make_year(net, rng);
+          const Year centred = centre_whole(raw, false);
+          const Blocks b = gather_and_centre(raw, false);
+          on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
+            accumulate_observed_correlations(b.view(), restricted.prox, restricted.ngpair,
+                                             restricted.nypair, weight, cortyp, columns);
+          });
+          CORACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl,
+                 net.maxg, whole.ntm, weight, cortyp);
+          reference_correlations(centred, reference, weight, cortyp);
+        }
+        const std::string label =
+            std::to_string(net.maxl) + "x" + std::to_string(net.maxg) + weight + cortyp;
+        expect_identical(restricted, whole, label + " against the whole arrays");
+        expect_identical(restricted, reference, label + " against the definition");
+      }
+    }
+  }
+}
+
+// An empty `locations` reads the blocks as the year's whole arrays.
+TEST(ObservedBlocks, WithoutALocationListTheBlockIsTheWholeYear) {
+  std::mt19937 rng(77);
+  const Network net{45, 70, 30, 50, 0.6};
+  Sums direct(net.maxl), whole(net.maxl);
+  for (int year = 0; year < 3; ++year) {
+    const Year centred = centre_whole(make_year(net, rng), false);
+    const ObservedBlock block{centred.y, centred.inc, {}, net.maxl, net.maxg};
+    ColumnQueue columns(net.maxl);
+    accumulate_observed_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z',
+                                     columns);
+    CORACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl, net.maxg,
+           whole.ntm, 'W', 'Z');
+  }
+  expect_identical(direct, whole, "whole year as a block");
+}
+
+}  // namespace
+}  // namespace locprox
