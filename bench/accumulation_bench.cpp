@@ -3,18 +3,29 @@
 // blocked, vectorised loops of SEDACC and CORACC against a plain loop that
 // forms one pair's sums at a time, entry after entry. Both must give
 // bit-identical results; main() checks that before anything is timed.
+//
+// Then one year of a trial network (600 locations and 12,000 entries in the
+// data set, 120 locations and 500 entries active in the year, half of that
+// cross observed): the accumulation over the year's observed blocks
+// (listing, gathering and the kernel) against the accumulation over the whole
+// arrays, and the kernel alone on its blocks. The counter "steps" is the
+// number of pair-entry steps the kernel performs (for every column J of the
+// block, its pairs times the entries observed at J), reported per second.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "analysis/location_scaling.h"
 #include "analysis/natural_log.h"
+#include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
 
 namespace {
@@ -122,7 +133,7 @@ void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
         } else if (v + 1.0 < threshold) {
           v = -7.25;
         } else {
-          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
+          v = locprox::natural_log((v + 1.0) / (1.0 - v)) * 0.5;
         }
       }
       if (n != 0 && weight == 'W') v = v * n;
@@ -162,6 +173,27 @@ void BM_SEDACC_plain(benchmark::State& state) {
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
+// The kernel of the observed blocks on the same year, read as one block.
+void BM_SEDACC_blocks(benchmark::State& state) {
+  Sums sums;
+  const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
+  for (auto _ : state) {
+    locprox::ColumnQueue columns(kMaxl);
+    locprox::accumulate_observed_distances(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
+                                           columns);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
+void BM_CORACC_blocks(benchmark::State& state) {
+  Sums sums;
+  const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
+  for (auto _ : state) {
+    locprox::ColumnQueue columns(kMaxl);
+    locprox::accumulate_observed_correlations(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
+                                              kCortyp, columns);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
 void BM_CORACC_fast(benchmark::State& state) {
   Sums sums;
   for (auto _ : state) {
@@ -177,10 +209,188 @@ void BM_CORACC_plain(benchmark::State& state) {
   }
 }
 
+// ---- one year of a trial network ----
+
+constexpr std::int32_t kNetL = 600;
+constexpr std::int32_t kNetG = 12000;
+constexpr std::int32_t kNetNtm = kNetL * (kNetL + 1) / 2;
+
+struct NetworkSums {
+  std::vector<double> prox = std::vector<double>(kNetNtm, 0.0);
+  std::vector<std::int32_t> ngpair = std::vector<std::int32_t>(kNetNtm, 0);
+  std::vector<std::int32_t> nypair = std::vector<std::int32_t>(kNetNtm, 0);
+};
+
+// 120 of the 600 locations and 500 of the 12,000 entries active, half of
+// their cross observed; the whole arrays as the reader leaves them.
+Year make_network_year() {
+  Year y;
+  const std::size_t cells = static_cast<std::size_t>(kNetL) * kNetG;
+  y.ydata.assign(cells, 0.0f);
+  y.incid.assign(cells, 0);
+  std::mt19937 rng(600120);
+  std::vector<int> locations(kNetL), entries(kNetG);
+  for (int k = 0; k < kNetL; ++k) locations[k] = k;
+  for (int k = 0; k < kNetG; ++k) entries[k] = k;
+  std::shuffle(locations.begin(), locations.end(), rng);
+  std::shuffle(entries.begin(), entries.end(), rng);
+  std::bernoulli_distribution observed(0.5);
+  std::normal_distribution<float> value(50.0f, 12.0f);
+  for (int g = 0; g < 500; ++g) {
+    for (int l = 0; l < 120; ++l) {
+      if (!observed(rng)) continue;
+      const std::size_t c = static_cast<std::size_t>(locations[l]) +
+                            static_cast<std::size_t>(entries[g]) * kNetL;
+      y.incid[c] = 1;
+      y.ydata[c] = value(rng);
+    }
+  }
+  return y;
+}
+
+const Year& network_year() {
+  static const Year data = make_network_year();
+  return data;
+}
+
+// The year centred over the whole arrays, for the accumulation over them.
+const Year& network_year_centred() {
+  static const Year data = [] {
+    Year y = network_year();
+    locprox::LOCCEN(y.ydata, y.incid, kNetL, kNetG);
+    return y;
+  }();
+  return data;
+}
+
+struct Gathered {
+  std::vector<std::int32_t> locobs = std::vector<std::int32_t>(kNetL);
+  std::vector<std::int32_t> entobs = std::vector<std::int32_t>(kNetG);
+  std::vector<float> yobs;
+  std::vector<std::int32_t> iobs;
+  locprox::ObservedCounts counts;
+  locprox::ObservedBlock block() const {
+    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.NLOBS), counts.NLOBS,
+            counts.NGOBS};
+  }
+};
+
+// Lists, gathers and centres the observed part of the network year.
+void gather(const Year& y, Gathered& out) {
+  out.counts = locprox::find_observed(out.locobs, out.entobs, y.incid, kNetL, kNetG);
+  const std::size_t cells = static_cast<std::size_t>(out.counts.NLOBS) * out.counts.NGOBS;
+  out.yobs.resize(cells);
+  out.iobs.resize(cells);
+  locprox::gather_observed(out.yobs, out.iobs, y.ydata, y.incid, out.locobs, out.entobs, kNetL,
+                           out.counts.NLOBS, out.counts.NGOBS);
+  locprox::LOCCEN(out.yobs, out.iobs, out.counts.NLOBS, out.counts.NGOBS);
+}
+
+const Gathered& network_blocks() {
+  static const Gathered data = [] {
+    Gathered g;
+    gather(network_year(), g);
+    return g;
+  }();
+  return data;
+}
+
+// Pair-entry steps of the kernel on the block: for every column J, its
+// pairs (I < J, or I <= J with the diagonal) times the entries observed at J.
+double kernel_steps(const Gathered& g, bool diagonal) {
+  double steps = 0;
+  const std::size_t nl = static_cast<std::size_t>(g.counts.NLOBS);
+  for (std::size_t j = 0; j < nl; ++j) {
+    double observed = 0;
+    for (std::size_t m = 0; m < static_cast<std::size_t>(g.counts.NGOBS); ++m) {
+      observed += g.iobs[j + m * nl];
+    }
+    steps += static_cast<double>(diagonal ? j + 1 : j) * observed;
+  }
+  return steps;
+}
+
+void network_distances(const Gathered& g, NetworkSums& sums) {
+  locprox::ColumnQueue columns(g.counts.NLOBS);
+  locprox::accumulate_observed_distances(g.block(), sums.prox, sums.ngpair, sums.nypair, kWeight,
+                                         columns);
+}
+
+void network_correlations(const Gathered& g, NetworkSums& sums) {
+  locprox::ColumnQueue columns(g.counts.NLOBS);
+  locprox::accumulate_observed_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
+                                            kWeight, kCortyp, columns);
+}
+
+void BM_network_distances_observed_blocks(benchmark::State& state) {
+  NetworkSums sums;
+  Gathered g;
+  for (auto _ : state) {
+    gather(network_year(), g);
+    network_distances(g, sums);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
+void BM_network_distances_kernel_only(benchmark::State& state) {
+  NetworkSums sums;
+  for (auto _ : state) {
+    network_distances(network_blocks(), sums);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+  state.counters["steps"] = benchmark::Counter(
+      kernel_steps(network_blocks(), false) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+}
+void BM_network_distances_whole_arrays(benchmark::State& state) {
+  NetworkSums sums;
+  const Year& y = network_year_centred();
+  for (auto _ : state) {
+    locprox::SEDACC(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL, kNetG, kNetNtm,
+                    kWeight);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
+void BM_network_correlations_observed_blocks(benchmark::State& state) {
+  NetworkSums sums;
+  Gathered g;
+  for (auto _ : state) {
+    gather(network_year(), g);
+    network_correlations(g, sums);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
+void BM_network_correlations_kernel_only(benchmark::State& state) {
+  NetworkSums sums;
+  for (auto _ : state) {
+    network_correlations(network_blocks(), sums);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+  state.counters["steps"] = benchmark::Counter(
+      kernel_steps(network_blocks(), true) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+}
+void BM_network_correlations_whole_arrays(benchmark::State& state) {
+  NetworkSums sums;
+  const Year& y = network_year_centred();
+  for (auto _ : state) {
+    locprox::CORACC(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL, kNetG, kNetNtm,
+                    kWeight, kCortyp);
+    benchmark::DoNotOptimize(sums.prox.data());
+  }
+}
+
 BENCHMARK(BM_SEDACC_fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SEDACC_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SEDACC_blocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CORACC_blocks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CORACC_fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CORACC_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_distances_observed_blocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_distances_kernel_only)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_distances_whole_arrays)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_correlations_observed_blocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_correlations_kernel_only)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_network_correlations_whole_arrays)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -196,6 +406,21 @@ int main(int argc, char** argv) {
   }
   if (!same(fast_sed, plain_sed) || !same(fast_cor, plain_cor)) {
     std::fprintf(stderr, "fast and plain accumulation differ; nothing timed\n");
+    return 1;
+  }
+  // The network year: observed blocks against the whole arrays.
+  NetworkSums blocks_sed, whole_sed, blocks_cor, whole_cor;
+  const Year& y = network_year_centred();
+  network_distances(network_blocks(), blocks_sed);
+  locprox::SEDACC(y.ydata, y.incid, whole_sed.prox, whole_sed.ngpair, whole_sed.nypair, kNetL,
+                  kNetG, kNetNtm, kWeight);
+  network_correlations(network_blocks(), blocks_cor);
+  locprox::CORACC(y.ydata, y.incid, whole_cor.prox, whole_cor.ngpair, whole_cor.nypair, kNetL,
+                  kNetG, kNetNtm, kWeight, kCortyp);
+  if (blocks_sed.prox != whole_sed.prox || blocks_sed.ngpair != whole_sed.ngpair ||
+      blocks_sed.nypair != whole_sed.nypair || blocks_cor.prox != whole_cor.prox ||
+      blocks_cor.ngpair != whole_cor.ngpair || blocks_cor.nypair != whole_cor.nypair) {
+    std::fprintf(stderr, "observed blocks and whole arrays differ; nothing timed\n");
     return 1;
   }
   benchmark::Initialize(&argc, argv);
