@@ -22,6 +22,29 @@ OutputUnit::OutputUnit(int unit, std::string name, Style style, bool flush_every
       flush_every_record_(flush_every_record),
       buffer_(kBufferSize) {}
 
+OutputUnit::OutputUnit(InMemory, Style style)
+    : unit_(0), name_("memory"), style_(style), flush_every_record_(false), in_memory_(true) {}
+
+void OutputUnit::clear() {
+  used_ = 0;
+  at_record_start_ = true;
+}
+
+void OutputUnit::write_text(std::string_view text) {
+  if (text.empty()) return;
+  // Large texts skip the copy into the buffer.
+  if (!in_memory_ && text.size() >= buffer_.size() / 2) {
+    flush();
+    write_out(text.data(), text.size());
+  } else {
+    char* out = reserve(text.size());
+    std::memcpy(out, text.data(), text.size());
+    used_ += text.size();
+  }
+  at_record_start_ = true;
+  if (flush_every_record_) flush();
+}
+
 OutputUnit::~OutputUnit() {
   close_quietly();
 }
@@ -73,12 +96,19 @@ void OutputUnit::line_read() {
 }
 
 void OutputUnit::make_room(std::size_t count) {
+  if (in_memory_) {
+    // Grows geometrically, so that a long text costs few moves.
+    std::size_t size = buffer_.size() < 4096 ? 4096 : buffer_.size();
+    while (size - used_ < count) size *= 2;
+    buffer_.resize(size);
+    return;
+  }
   flush();
   if (buffer_.size() < count) buffer_.resize(count);
 }
 
 void OutputUnit::flush() {
-  if (used_ == 0) return;
+  if (in_memory_ || used_ == 0) return;
   std::size_t size = used_;
   used_ = 0;
   write_out(buffer_.data(), size);

@@ -2,6 +2,11 @@
 // number and file name for error messages. Records are built in a large
 // buffer and written with one system call per buffer (per record on the
 // console). Every write failure stops the run with a RunError.
+//
+// A unit can also keep its records in memory (InMemory): the buffer then
+// grows instead of being written, and its text is handed whole to a file
+// unit with write_text(). Records are formatted that way on several threads
+// at once, each into a memory unit of its own, and written in order.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +40,20 @@ class OutputUnit {
   // Writes to an already open descriptor that the unit does not close.
   void adopt(int fd);
 
+  // A unit that keeps its records, in the layout of `style`, in memory.
+  struct InMemory {};
+  explicit OutputUnit(InMemory, Style style = Style::kFile);
+  // The records kept by a memory unit since it was made or cleared.
+  std::string_view text() const { return {buffer_.data(), used_}; }
+  // Forgets them, keeping the memory for the next ones.
+  void clear();
+
+  // Writes `text`, whole records formatted by a memory unit of this unit's
+  // style, after the records written so far. A large text goes to the file
+  // with one system call instead of through the buffer. A record must not be
+  // open.
+  void write_text(std::string_view text);
+
   // Space for `count` characters at the end of the current record; commit()
   // then says how many were written.
   char* reserve(std::size_t count) {
@@ -64,6 +83,7 @@ class OutputUnit {
   void close_quietly() noexcept;
 
   int unit() const { return unit_; }
+  bool at_record_start() const { return at_record_start_; }
   const std::string& name() const { return name_; }
   bool is_open() const { return fd_ >= 0; }
 
@@ -78,6 +98,7 @@ class OutputUnit {
   std::string name_;
   Style style_;
   bool flush_every_record_;
+  bool in_memory_ = false;
   int fd_ = -1;
   bool owns_fd_ = false;
   bool at_record_start_ = true;

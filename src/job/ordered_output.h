@@ -1,0 +1,92 @@
+// Records formatted on all threads and written in order.
+//
+// A batch is a sequence of pieces 0 .. count - 1, each a run of whole records
+// for one output unit. The threads of the pool format pieces at the same
+// time, each into a memory unit of its own; a piece is written as soon as
+// every piece before it has been, by whichever thread finds it next in line.
+// So every unit receives its records in piece order, exactly the bytes that
+// formatting the pieces one after another would give, and no record is
+// formatted twice. At most a window of 2 pieces per thread is held in memory
+// at once: a thread that runs ahead waits for the writing to catch up.
+//
+// When a piece cannot be formatted or written, nothing after it is written,
+// and the batch ends with the failure of the earliest such piece, as if the
+// pieces had been done one after another.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "format/output_unit.h"
+#include "job/worker_pool.h"
+
+namespace locprox {
+
+class OrderedOutput {
+ public:
+  explicit OrderedOutput(WorkerPool& pool);
+
+  // Formats and writes the pieces: format(piece, text) writes the records of
+  // `piece` into the memory unit `text` and returns the unit they go to.
+  // Returns once all are written; rethrows the failure of the earliest piece
+  // that failed.
+  template <class Format>
+  void run(std::size_t count, Format& format) {
+    start(count, format);
+    wait();
+  }
+
+  // The same, started on the workers while the caller goes on; `format`
+  // must live until wait(), which joins in and then returns as run() does.
+  template <class Format>
+  void start(std::size_t count, Format& format) {
+    begin(count, &call<Format>, &format);
+    pool_.start(count, piece_task_);
+  }
+  void wait();
+
+ private:
+  using Call = OutputUnit& (*)(void* format, std::size_t piece, OutputUnit& text);
+  template <class Format>
+  static OutputUnit& call(void* format, std::size_t piece, OutputUnit& text) {
+    return (*static_cast<Format*>(format))(piece, text);
+  }
+
+  // What the pool runs for piece i.
+  struct PieceTask {
+    OrderedOutput* output;
+    void operator()(std::size_t piece) const { output->do_piece(piece); }
+  };
+
+  struct Slot {
+    std::unique_ptr<OutputUnit> text;
+    OutputUnit* destination = nullptr;  // where the formatted piece goes
+    bool ready = false;                 // formatted (or failed, or skipped)
+    std::exception_ptr failure;         // why it could not be formatted
+  };
+
+  void begin(std::size_t count, Call call, void* format);
+  void do_piece(std::size_t piece);
+  // Writes the pieces that are next in line and ready; called with the lock
+  // held by the thread that has just finished one.
+  void write_ready(std::unique_lock<std::mutex>& lock);
+
+  WorkerPool& pool_;
+  PieceTask piece_task_{this};
+  std::vector<Slot> slots_;  // the window; piece i uses slot i % size
+  std::mutex mutex_;
+  std::condition_variable slot_freed_;
+  Call call_ = nullptr;
+  void* format_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t next_to_write_ = 0;
+  bool writing_ = false;  // a thread is writing pieces out
+  bool stopped_ = false;  // a piece failed: nothing more is written
+  std::exception_ptr failure_;  // that of the earliest piece that failed
+};
+
+}  // namespace locprox
