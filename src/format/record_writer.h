@@ -21,6 +21,16 @@ class RecordWriter {
   // Starts writing with `layout`; nothing is written until the first value
   // or finish().
   RecordWriter(OutputUnit& out, const Layout& layout) : out_(out), layout_(layout) {}
+  // Continues a record of `layout` where an earlier writer of it stood
+  // (its position()), writing to `out`: the text of both together is that of
+  // one writer given all the values. A record that grows by a few values a
+  // time (a row with one more year each year) is kept that way, and the
+  // values already written are not formatted again.
+  RecordWriter(OutputUnit& out, const Layout& layout, std::size_t position)
+      : out_(out), layout_(layout), position_(position) {}
+
+  // Where in the layout the writer stands.
+  std::size_t position() const { return position_; }
 
   void put(std::int64_t value);  // an I field
   void put(std::int32_t value) { put(static_cast<std::int64_t>(value)); }

@@ -315,5 +315,44 @@ TEST(Layout, ValueOfTheWrongKindIsAProgrammingError) {
   EXPECT_THROW(format("'text'", {Value(std::int64_t{1})}), std::logic_error);
 }
 
+// A row kept as a head that changes and a tail that grows a value at a time:
+// head + tail + the end written by a writer at the tail's position is the
+// record one writer gives with all the values, for every number of values
+// (including those that continue the row on further records).
+TEST(RecordWriter, ContinuesARecordFromAnEarlierPosition) {
+  const Layout row{"I5,1X,49I5"};
+  OutputUnit tail(OutputUnit::InMemory{});
+  std::size_t position = 0;
+  {
+    OutputUnit head(OutputUnit::InMemory{});
+    RecordWriter writer(head, row);
+    writer.put(7);
+    writer.put(0);
+    position = writer.position();
+  }
+  std::vector<std::int32_t> years;
+  for (std::int32_t k = 1; k <= 120; ++k) {
+    years.push_back(k * 3);
+    RecordWriter grow(tail, row, position);
+    grow.put(k * 3);
+    position = grow.position();
+
+    OutputUnit whole(OutputUnit::InMemory{});
+    RecordWriter once(whole, row);
+    once.put(7);
+    once.put(k * 100);
+    once.put_all(std::span<const std::int32_t>(years));
+    once.finish();
+
+    OutputUnit pieced(OutputUnit::InMemory{});
+    RecordWriter head(pieced, row);
+    head.put(7);
+    head.put(k * 100);
+    pieced.append(tail.text());
+    RecordWriter(pieced, row, position).finish();
+    ASSERT_EQ(pieced.text(), whole.text()) << k << " values";
+  }
+}
+
 }  // namespace
 }  // namespace locprox
