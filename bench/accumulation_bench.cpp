@@ -1,16 +1,18 @@
 // One year's proximity accumulation on the largest problem the work arrays
 // accept (450 locations, 640 entries, about 60% of the cells observed): the
-// blocked, vectorised loops of SEDACC and CORACC against a plain loop that
-// forms one pair's sums at a time, entry after entry. Both must give
+// blocked, vectorised loops of accumulate_distances and accumulate_correlations
+// against the reference accumulation (tests/analysis/reference_accumulation.h),
+// which forms one pair's sums at a time, entry after entry. Both must give
 // bit-identical results; main() checks that before anything is timed.
 //
 // Then one year of a trial network (600 locations and 12,000 entries in the
 // data set, 120 locations and 500 entries active in the year, half of that
 // cross observed): the accumulation over the year's observed blocks
-// (listing, gathering and the kernel) against the accumulation over the whole
-// arrays, and the kernel alone on its blocks. The counter "steps" is the
-// number of pair-entry steps the kernel performs (for every column J of the
-// block, its pairs times the entries observed at J), reported per second.
+// (listing, gathering, centring and the kernel) against the accumulation
+// over the whole arrays, and the kernel alone on its blocks. The counter
+// "steps" is the number of pair-entry steps the kernel performs (for every
+// column J of the block, its pairs times the entries observed at J), per
+// second.
 
 #include <benchmark/benchmark.h>
 
@@ -24,15 +26,16 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
-#include "analysis/natural_log.h"
 #include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
+#include "analysis/reference_accumulation.h"
+#include "format/proximity_records.h"
 
 namespace {
 
 constexpr std::int32_t kMaxl = 450;
 constexpr std::int32_t kMaxg = 640;
-constexpr std::int32_t kNtm = kMaxl * (kMaxl + 1) / 2;
+constexpr std::int32_t kNtm = static_cast<std::int32_t>(locprox::packed_size(kMaxl));
 constexpr char kWeight = 'W';
 constexpr char kCortyp = 'Z';
 
@@ -41,7 +44,7 @@ struct Year {
   std::vector<std::int32_t> incid;
 };
 
-// About 60% of the cells observed, values centred by location as the driver
+// About 60% of the cells observed, values centred by location as the year loop
 // leaves them before the accumulation.
 Year make_year() {
   Year y;
@@ -57,7 +60,7 @@ Year make_year() {
       y.ydata[c] = value(rng);
     }
   }
-  locprox::LOCCEN(y.ydata, y.incid, kMaxl, kMaxg);
+  locprox::centre_locations(y.ydata, y.incid, kMaxl, kMaxg);
   return y;
 }
 
@@ -72,86 +75,25 @@ struct Sums {
   std::vector<std::int32_t> nypair = std::vector<std::int32_t>(kNtm, 0);
 };
 
-inline float Y(const Year& y, int i, int g) {
-  return y.ydata[(i - 1) + (g - 1) * kMaxl];
-}
-inline std::int32_t INC(const Year& y, int i, int g) {
-  return y.incid[(i - 1) + (g - 1) * kMaxl];
-}
-
-// The squared Euclidean distance one pair at a time, exactly as defined.
+// The reference accumulation, one pair at a time, exactly as defined.
 void plain_sedacc(const Year& y, Sums& out, char weight) {
-  for (int j = 2; j <= kMaxl; ++j) {
-    for (int i = 1; i < j; ++i) {
-      double s = 0.0;
-      std::int32_t c = 0;
-      for (int g = 1; g <= kMaxg; ++g) {
-        const std::int32_t w = INC(y, i, g) * INC(y, j, g);
-        if (w > 0) {
-          const double d = static_cast<double>(Y(y, j, g)) - static_cast<double>(Y(y, i, g));
-          s = s + w * (d * d);
-          c = c + w;
-        }
-      }
-      double v = 0.0;
-      if (c != 0) v = weight == 'W' ? s : s / c;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += c;
-      if (c != 0) out.nypair[p] += 1;
-    }
-  }
+  locprox::reference::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair,
+                                           kMaxl, kMaxg, weight);
 }
 
-// The correlation one pair at a time, exactly as defined.
 void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
-  const double threshold = static_cast<double>(1.0e-6f);
-  for (int j = 1; j <= kMaxl; ++j) {
-    for (int i = 1; i <= j; ++i) {
-      double a = 0.0, b = 0.0, e = 0.0, v = 0.0;
-      std::int32_t n = 0;
-      for (int g = 1; g <= kMaxg; ++g) {
-        const std::int32_t w = INC(y, i, g) * INC(y, j, g);
-        const double yj = Y(y, j, g);
-        const double yi = Y(y, i, g);
-        n = n + w;
-        a = a + (w * yj) * yi;
-        b = b + w * (yj * yj);
-        e = e + w * (yi * yi);
-      }
-      if (n > 0) {
-        if (b == 0.0 || e == 0.0) continue;
-        v = a / std::sqrt(b * e);
-      }
-      if (i != j && cortyp == 'Z') {
-        n = n - 3;
-        if (n <= 0) {
-          v = 0.0;
-          n = 0;
-        } else if (1.0 - v < threshold) {
-          v = 7.25;
-        } else if (v + 1.0 < threshold) {
-          v = -7.25;
-        } else {
-          v = locprox::natural_log((v + 1.0) / (1.0 - v)) * 0.5;
-        }
-      }
-      if (n != 0 && weight == 'W') v = v * n;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += n;
-      if (n > 0) out.nypair[p] += 1;
-    }
-  }
+  locprox::reference::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair,
+                                              kMaxl, kMaxg, weight, cortyp);
 }
 
 void fast_sedacc(const Year& y, Sums& out, char weight) {
-  locprox::SEDACC(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg, kNtm, weight);
+  locprox::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
+                                weight);
 }
 
 void fast_coracc(const Year& y, Sums& out, char weight, char cortyp) {
-  locprox::CORACC(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg, kNtm, weight,
-                  cortyp);
+  locprox::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
+                                   weight, cortyp);
 }
 
 bool same(const Sums& x, const Sums& y) {
@@ -257,7 +199,7 @@ const Year& network_year() {
 const Year& network_year_centred() {
   static const Year data = [] {
     Year y = network_year();
-    locprox::LOCCEN(y.ydata, y.incid, kNetL, kNetG);
+    locprox::centre_locations(y.ydata, y.incid, kNetL, kNetG);
     return y;
   }();
   return data;
@@ -283,7 +225,7 @@ void gather(const Year& y, Gathered& out) {
   out.iobs.resize(cells);
   locprox::gather_observed(out.yobs, out.iobs, y.ydata, y.incid, out.locobs, out.entobs, kNetL,
                            out.counts.NLOBS, out.counts.NGOBS);
-  locprox::LOCCEN(out.yobs, out.iobs, out.counts.NLOBS, out.counts.NGOBS);
+  locprox::centre_locations(out.yobs, out.iobs, out.counts.NLOBS, out.counts.NGOBS);
 }
 
 const Gathered& network_blocks() {
@@ -345,8 +287,8 @@ void BM_network_distances_whole_arrays(benchmark::State& state) {
   NetworkSums sums;
   const Year& y = network_year_centred();
   for (auto _ : state) {
-    locprox::SEDACC(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL, kNetG, kNetNtm,
-                    kWeight);
+    locprox::accumulate_distances(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
+                                  kNetG, kWeight);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -373,18 +315,18 @@ void BM_network_correlations_whole_arrays(benchmark::State& state) {
   NetworkSums sums;
   const Year& y = network_year_centred();
   for (auto _ : state) {
-    locprox::CORACC(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL, kNetG, kNetNtm,
-                    kWeight, kCortyp);
+    locprox::accumulate_correlations(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
+                                     kNetG, kWeight, kCortyp);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
 
 BENCHMARK(BM_SEDACC_fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SEDACC_plain)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SEDACC_blocks)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CORACC_blocks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CORACC_fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CORACC_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SEDACC_blocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CORACC_blocks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_network_distances_observed_blocks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_network_distances_kernel_only)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_network_distances_whole_arrays)->Unit(benchmark::kMillisecond);
@@ -412,11 +354,11 @@ int main(int argc, char** argv) {
   NetworkSums blocks_sed, whole_sed, blocks_cor, whole_cor;
   const Year& y = network_year_centred();
   network_distances(network_blocks(), blocks_sed);
-  locprox::SEDACC(y.ydata, y.incid, whole_sed.prox, whole_sed.ngpair, whole_sed.nypair, kNetL,
-                  kNetG, kNetNtm, kWeight);
+  locprox::accumulate_distances(y.ydata, y.incid, whole_sed.prox, whole_sed.ngpair,
+                                whole_sed.nypair, kNetL, kNetG, kWeight);
   network_correlations(network_blocks(), blocks_cor);
-  locprox::CORACC(y.ydata, y.incid, whole_cor.prox, whole_cor.ngpair, whole_cor.nypair, kNetL,
-                  kNetG, kNetNtm, kWeight, kCortyp);
+  locprox::accumulate_correlations(y.ydata, y.incid, whole_cor.prox, whole_cor.ngpair,
+                                   whole_cor.nypair, kNetL, kNetG, kWeight, kCortyp);
   if (blocks_sed.prox != whole_sed.prox || blocks_sed.ngpair != whole_sed.ngpair ||
       blocks_sed.nypair != whole_sed.nypair || blocks_cor.prox != whole_cor.prox ||
       blocks_cor.ngpair != whole_cor.ngpair || blocks_cor.nypair != whole_cor.nypair) {

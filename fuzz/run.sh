@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs each for SECONDS (default 600), two at a
-# time, each on a working corpus seeded from tests/fixtures/fuzz/<target>.
+# Builds the fuzz targets from the main project (-DLOCPROX_FUZZ=ON, clang++:
+# the targets link the core library the program ships) and runs each for
+# SECONDS (default 600), one after another, each on a working corpus seeded
+# from tests/fixtures/fuzz/<target>.
 # With --merge, afterwards folds what the runs found into the kept corpus
 # (corpus-* files), minimised: libFuzzer's -merge keeps the fewest inputs
 # with the same edge coverage. Inputs that made a target fail are left in BUILD/artifacts:
@@ -12,8 +14,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 seconds=${1:-600}
 merge=${2:-}
-cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" -j2 >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLOCPROX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j2 --target fuzz_free_form fuzz_records fuzz_whole_run >/dev/null
 mkdir -p "$build/artifacts"
 
 run() {
@@ -25,11 +28,9 @@ run() {
 }
 
 status=0
-run free_form & a=$!
-run records & b=$!
-wait $a || status=1
-wait $b || status=1
-run whole_run || status=1
+for target in free_form records whole_run; do
+  run $target || status=1
+done
 for target in free_form records whole_run; do
   echo "$target: $(grep -E '^Done' "$build/fuzz_$target.log" || echo 'stopped with a finding')"
 done

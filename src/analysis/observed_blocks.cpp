@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "analysis/natural_log.h"
-#include "analysis/running_count.h"
+#include "analysis/saturating.h"
 
 namespace locprox {
 
@@ -369,7 +369,7 @@ void accumulate_observed_distances(const ObservedBlock& block, std::span<double>
         if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
         const std::size_t p = column + location_of(block, i0 + k);
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] = add_to_running_count(NGPAIR[p], c[k]);
+        NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
         if (c[k] != 0) NYPAIR[p] += 1;
       }
     }
@@ -403,7 +403,7 @@ void accumulate_observed_correlations(const ObservedBlock& block, std::span<doub
         if (!correlation_value(a[k], b[k], e[k], count, i == j, weighted, fisher, v)) continue;
         const std::size_t p = column + location_of(block, i);
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] = add_to_running_count(NGPAIR[p], count);
+        NGPAIR[p] = saturating_add(NGPAIR[p], count);
         if (count > 0) NYPAIR[p] += 1;
       }
     }

@@ -1,7 +1,8 @@
 // The accumulation over a year's observed blocks against the accumulation
-// over the whole arrays and against the definition (each pair's sums formed
-// on their own, entry after entry): bit for bit, on randomised unbalanced
-// years in which locations and entries come and go, under every option.
+// over the whole arrays and against the reference (each pair's sums formed
+// on their own, entry after entry, over every entry): bit for bit, on
+// randomised unbalanced years in which locations and entries come and go,
+// under every option.
 
 #include "analysis/observed_blocks.h"
 
@@ -18,8 +19,8 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
-#include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
+#include "analysis/reference_accumulation.h"
 
 namespace locprox {
 namespace {
@@ -42,71 +43,6 @@ struct Sums {
   std::vector<double> prox;
   std::vector<std::int32_t> ngpair, nypair;
 };
-
-// ---- the definition: one pair at a time, every pair, every entry (those
-// with weight 0 included: that they add nothing is part of what is tested) ----
-
-void reference_distances(const Year& d, Sums& out, char weight) {
-  for (int j = 2; j <= d.maxl; ++j) {
-    for (int i = 1; i < j; ++i) {
-      double s = 0.0;
-      std::int32_t c = 0;
-      for (int g = 1; g <= d.maxg; ++g) {
-        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
-        const double diff = static_cast<double>(d.Y(j, g)) - static_cast<double>(d.Y(i, g));
-        s = s + w * (diff * diff);
-        c = c + w;
-      }
-      double v = 0.0;
-      if (c != 0) v = weight == 'W' ? s : s / c;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += c;
-      if (c != 0) out.nypair[p] += 1;
-    }
-  }
-}
-
-void reference_correlations(const Year& d, Sums& out, char weight, char cortyp) {
-  const double threshold = static_cast<double>(1.0e-6f);
-  for (int j = 1; j <= d.maxl; ++j) {
-    for (int i = 1; i <= j; ++i) {
-      double a = 0.0, b = 0.0, e = 0.0, v = 0.0;
-      std::int32_t n = 0;
-      for (int g = 1; g <= d.maxg; ++g) {
-        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
-        const double yj = d.Y(j, g);
-        const double yi = d.Y(i, g);
-        n = n + w;
-        a = a + (w * yj) * yi;
-        b = b + w * (yj * yj);
-        e = e + w * (yi * yi);
-      }
-      if (n > 0) {
-        if (b == 0.0 || e == 0.0) continue;  // no correlation: nothing this year
-        v = a / std::sqrt(b * e);
-      }
-      if (i != j && cortyp == 'Z') {
-        n = n - 3;
-        if (n <= 0) {
-          v = 0.0;
-          n = 0;
-        } else if (1.0 - v < threshold) {
-          v = 7.25;
-        } else if (v + 1.0 < threshold) {
-          v = -7.25;
-        } else {
-          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
-        }
-      }
-      if (n != 0 && weight == 'W') v = v * n;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += n;
-      if (n > 0) out.nypair[p] += 1;
-    }
-  }
-}
 
 // ---- randomised unbalanced years ----
 
@@ -205,15 +141,15 @@ Blocks gather_and_centre(const Year& raw, bool standardise) {
   b.iobs.assign(cells, 7);
   gather_observed(b.yobs, b.iobs, raw.y, raw.inc, b.locobs, b.entobs, raw.maxl, b.counts.NLOBS,
                   b.counts.NGOBS);
-  LOCCEN(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
-  if (standardise) LOCSTD(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
+  centre_locations(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
+  if (standardise) standardise_locations(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
   return b;
 }
 
 // The whole road: centre (and standardise) the whole arrays.
 Year centre_whole(Year d, bool standardise) {
-  LOCCEN(d.y, d.inc, d.maxl, d.maxg);
-  if (standardise) LOCSTD(d.y, d.inc, d.maxl, d.maxg);
+  centre_locations(d.y, d.inc, d.maxl, d.maxg);
+  if (standardise) standardise_locations(d.y, d.inc, d.maxl, d.maxg);
   return d;
 }
 
@@ -304,9 +240,11 @@ TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
             accumulate_observed_distances(b.view(), restricted.prox, restricted.ngpair,
                                           restricted.nypair, weight, columns);
           });
-          SEDACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl,
-                 net.maxg, whole.ntm, weight);
-          reference_distances(centred, reference, weight);
+          accumulate_distances(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
+                               net.maxl, net.maxg, weight);
+          reference::accumulate_distances(centred.y, centred.inc, reference.prox,
+                                          reference.ngpair, reference.nypair, net.maxl, net.maxg,
+                                          weight);
         }
         const std::string label = std::to_string(net.maxl) + "x" + std::to_string(net.maxg) +
                                   weight + (standardise ? " standardised" : " centred");
@@ -332,9 +270,11 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
             accumulate_observed_correlations(b.view(), restricted.prox, restricted.ngpair,
                                              restricted.nypair, weight, cortyp, columns);
           });
-          CORACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl,
-                 net.maxg, whole.ntm, weight, cortyp);
-          reference_correlations(centred, reference, weight, cortyp);
+          accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair,
+                                  whole.nypair, net.maxl, net.maxg, weight, cortyp);
+          reference::accumulate_correlations(centred.y, centred.inc, reference.prox,
+                                             reference.ngpair, reference.nypair, net.maxl,
+                                             net.maxg, weight, cortyp);
         }
         const std::string label =
             std::to_string(net.maxl) + "x" + std::to_string(net.maxg) + weight + cortyp;
@@ -356,8 +296,8 @@ TEST(ObservedBlocks, WithoutALocationListTheBlockIsTheWholeYear) {
     ColumnQueue columns(net.maxl);
     accumulate_observed_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z',
                                      columns);
-    CORACC(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair, net.maxl, net.maxg,
-           whole.ntm, 'W', 'Z');
+    accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
+                            net.maxl, net.maxg, 'W', 'Z');
   }
   expect_identical(direct, whole, "whole year as a block");
 }

@@ -1,11 +1,11 @@
-#include "summary/fields.h"
+#include "format/field_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-namespace locprox::summary {
+namespace locprox {
 namespace {
 
 struct CountCase {
@@ -26,7 +26,7 @@ TEST(ParseCount, ReadsI6FieldsAndTellsAsterisksFromBadText) {
   };
   for (const CountCase& c : cases) {
     SCOPED_TRACE("\"" + c.field + "\"");
-    auto parsed = parse_count(c.field);
+    auto parsed = parse_count_field(c.field);
     ASSERT_EQ(parsed.has_value(), c.valid);
     if (!c.valid) continue;
     EXPECT_EQ(parsed->known, c.known);
@@ -55,7 +55,7 @@ TEST(ParseReal, ReadsE16Point8FieldsToTheNearestDouble) {
   };
   for (const auto& [field, expected] : cases) {
     SCOPED_TRACE("\"" + field + "\"");
-    auto parsed = parse_real(field);
+    auto parsed = parse_real_field(field);
     ASSERT_EQ(parsed.has_value(), expected.has_value());
     if (expected) {
       EXPECT_EQ(*parsed, *expected);  // exactly: the nearest double both ways
@@ -100,4 +100,4 @@ TEST(CharacterClasses, CatchAStrayCharacterAtEveryPosition) {
 }
 
 }  // namespace
-}  // namespace locprox::summary
+}  // namespace locprox

@@ -1,4 +1,4 @@
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -180,7 +180,7 @@ TEST(ProximityFile, ReadsColumnsAndRowsThatSpanRecords) {
     SCOPED_TRACE("MAXL " + std::to_string(maxl));
     testing::PrxText prx;
     prx.maxl = maxl;
-    const size_t ntm = static_cast<size_t>(maxl) * (maxl + 1) / 2;
+    const size_t ntm = packed_size(maxl);
     testing::PrxGroup group;
     for (size_t p = 0; p < ntm; ++p) {
       group.prox.push_back(0.5 + static_cast<double>(p));
@@ -221,6 +221,16 @@ TEST(ProximityFile, RefusesAColumnOfElevenSumsOnOneRecord) {
   EXPECT_NE(message.find("line 14: the proximity record of location 11 in year 1 should hold 10"),
             std::string::npos)
       << message;
+}
+
+// A file that is not a proximity file at all may be one endless line: the
+// record layer refuses a record longer than 64 MiB instead of buffering it.
+TEST(ProximityFile, RefusesARecordLongerThan64MiB) {
+  std::string text = example_prx();
+  text.insert(0, std::string((std::size_t{64} << 20) + 1, ' '));
+  const std::string message = refusal(text);
+  EXPECT_NE(message.find("JOB.PRX"), std::string::npos) << message;
+  EXPECT_NE(message.find("record longer than 64 MiB"), std::string::npos) << message;
 }
 
 // Whatever a damaged file holds, the reader either reads it or refuses it

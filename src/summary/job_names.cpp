@@ -1,15 +1,16 @@
-#include "summary/names_file.h"
+#include "summary/job_names.h"
 
+#include "format/names.h"
+#include "format/record_reader.h"
+#include "format/units.h"
+#include "input/names_counts.h"
+#include "input/names_file.h"
 #include "summary/errors.h"
-#include "summary/free_form.h"
-#include "summary/line_reader.h"
+#include "summary/input_file.h"
 
 namespace locprox::summary {
 
 namespace {
-
-constexpr size_t kTitleWidth = 50;  // the title is read by "(A50)"
-constexpr size_t kNameWidth = 8;    // every name by "(A8)"
 
 // The length of the longest prefix of `text` that is well-formed UTF-8, and
 // whether the rest is only an incomplete sequence (a name cut at its eighth
@@ -44,17 +45,19 @@ Utf8Check check_utf8(std::string_view text) {
   return {i, false};
 }
 
-std::vector<std::string> read_list(LineReader& in, std::int32_t count, const char* what) {
+// The `count` names of one list, each the first 8 characters of its record,
+// read by the main program's reader of names.
+std::vector<std::string> read_list(InputFile& in, std::int32_t count, const char* what) {
   std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(count > 0 ? count : 0));
   for (std::int32_t n = 1; n <= count; ++n) {
-    std::string_view record;
-    if (!in.next(record)) {
-      throw error_at(in.path(), in.line(),
-                     "the file ends here, before " + std::string(what) + " " + std::to_string(n) +
-                         " of " + std::to_string(count));
+    Name name;
+    try {
+      read_characters(in.unit(), name);
+    } catch (const RunError& stop) {
+      throw InputError(std::string(in.error(stop).what()) + ", before " + what + " " +
+                       std::to_string(n) + " of " + std::to_string(count));
     }
-    names.push_back(display_name(record.substr(0, std::min(record.size(), kNameWidth))));
+    names.push_back(display_name(as_text(name)));
   }
   return names;
 }
@@ -88,30 +91,38 @@ std::vector<std::string> numbered_locations(std::int32_t maxl) {
   return names;
 }
 
-JobNames read_names_file(const std::string& path, const Dimensions& dims) {
-  LineReader in(path);
+JobNames read_job_names(const std::string& path, const Dimensions& dims) {
+  InputFile in(kNamesUnit, path, InputUnit::kSmallBlock);
   JobNames names;
   std::string_view record;
-  if (!in.next(record))
+  if (!in.reading([&] { return in.unit().next_record(record); })) {
     throw InputError(path + ": the file is empty; it should begin with the job title");
-  names.title = std::string(record.substr(0, std::min(record.size(), kTitleWidth)));
-  auto counts = read_free_form_integers(in, 3);
+  }
+  in.unit().step_back();
+  const Title title = in.reading([&] { return read_title(in.unit()); });
+  names.title = std::string(trimmed_right(title));
+  NamesCounts counts;
+  if (in.reading([&] { return read_names_counts(in.unit(), counts, true); }) ==
+      ReadOutcome::kEndOfFile) {
+    throw in.error("the file ends here, before all 3 numbers of the counts record are read");
+  }
   const long counts_line = in.line();
   const char* what[3] = {"years", "locations", "entries"};
+  const std::int64_t read[3] = {counts.years, counts.locations, counts.entries};
   const std::int64_t expected[3] = {dims.maxy, dims.maxl, dims.maxg};
   for (int k = 0; k < 3; ++k) {
-    std::int64_t value = counts[static_cast<size_t>(k)].value_or(0);
     // A count written as asterisks in the dimension record (-1) cannot be checked.
-    if (expected[k] >= 0 && value != expected[k]) {
+    if (expected[k] >= 0 && read[k] != expected[k]) {
       throw error_at(path, counts_line,
-                     "the names file counts " + std::to_string(value) + " " + what[k] +
+                     "the names file counts " + std::to_string(read[k]) + " " + what[k] +
                          " where the proximity file has " + std::to_string(expected[k]) +
                          "; it belongs to another job");
     }
   }
-  const std::int64_t years = counts[0].value_or(0);
-  if (years > 1000000) throw error_at(path, counts_line, "implausible number of years");
-  names.years = read_list(in, static_cast<std::int32_t>(years), "year name");
+  if (counts.years < 0 || counts.years > 1000000) {
+    throw error_at(path, counts_line, "implausible number of years");
+  }
+  names.years = read_list(in, counts.years, "year name");
   names.locations = read_list(in, dims.maxl, "location name");
   return names;
 }

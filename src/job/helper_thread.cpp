@@ -1,4 +1,4 @@
-#include "analysis/helper_thread.h"
+#include "job/helper_thread.h"
 
 #include <system_error>
 

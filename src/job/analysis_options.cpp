@@ -1,4 +1,4 @@
-#include "analysis/analysis_options.h"
+#include "job/analysis_options.h"
 
 #include <array>
 

@@ -1,8 +1,9 @@
-// The proximity file as the summary sees it: the problem size, the options of
-// the run, and the sums and counts of one year's group. The file carries no
-// markers: the dimension record alone fixes how many records every group has,
-// so the reader walks the whole file by those numbers and refuses any record
-// whose shape does not match.
+// Reads the proximity file as the summary sees it: the problem size, the
+// options of the run, and the sums and counts of one year's group. The file
+// carries no markers: the dimension record alone fixes how many records every
+// group has, so the reader walks the whole file by those numbers and refuses
+// any record whose shape does not match. The record layouts and the packed
+// triangle are those of format/proximity_records.h, shared with the writer.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "format/proximity_records.h"
 
 namespace locprox::summary {
 
@@ -39,8 +42,8 @@ struct RunOptions {
 };
 
 // One year's group: PROX, NGPAIR and NYPAIR as they stood after that year, as
-// packed upper triangles (see packed_index). A count written as asterisks has
-// its `known` flag cleared and its value 0.
+// packed upper triangles (see locprox::packed_index). A count written as
+// asterisks has its `known` flag cleared and its value 0.
 struct YearGroup {
   std::int32_t year = 0;  // the year number IY
   std::string year_name;  // YEARNAME(IY), 8 characters as written
@@ -62,12 +65,6 @@ struct ProximityFile {
 // program's work arrays allow, low enough that a corrupt dimension record
 // cannot make it reserve gigabytes.
 constexpr std::int32_t kMaxLocations = 5000;
-
-// The 0-based position of the pair (i, j), 1 <= i <= j, in a packed upper
-// triangle stored column by column.
-constexpr std::size_t packed_index(std::int64_t i, std::int64_t j) {
-  return static_cast<std::size_t>(j * (j - 1) / 2 + i - 1);
-}
 
 // Reads the whole file at `path` and keeps the group of year number `year`,
 // or the last group when `year` is empty. Throws InputError naming the file

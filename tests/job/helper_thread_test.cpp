@@ -1,7 +1,7 @@
 // The year loop's helper thread: every task handed to it has finished when
 // wait() returns, a task's exception comes back from wait() (once), and the
 // destructor lets a running task finish.
-#include "analysis/helper_thread.h"
+#include "job/helper_thread.h"
 
 #include <gtest/gtest.h>
 

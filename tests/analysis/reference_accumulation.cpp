@@ -1,19 +1,17 @@
-// The proximity accumulation written the plain way: one pair at a time, its
-// entries in ascending order, each formula as it stands, no vectorising, no
-// grouping of entries. It is built in place of proximity_accumulation.cpp
-// when LOCPROX_PLAIN_LOOPS is on, and serves as the obviously-correct
-// reference whose outputs the fast build must reproduce byte for byte
-// (bench/run.sh keeps their checksums). The rules it shares with the fast
-// file (a pair with all values 0.0 at one location sits the year out; the
-// Fisher z cap on both sides) are documented in proximity_accumulation.h.
+// The one-pair-at-a-time accumulation (see reference_accumulation.h). The
+// rules it shares with the shipped accumulation (a pair with all values 0.0
+// at one location sits the year out; the Fisher z cap on both sides) are
+// documented in analysis/proximity_accumulation.h.
+#include "analysis/reference_accumulation.h"
+
 #include <cmath>
 #include <cstddef>
 
 #include "analysis/natural_log.h"
-#include "analysis/proximity_accumulation.h"
-#include "analysis/running_count.h"
+#include "analysis/saturating.h"
+#include "format/proximity_records.h"
 
-namespace locprox {
+namespace locprox::reference {
 namespace {
 
 // The single-precision 1.0e-6 used as the Fisher z threshold, in double.
@@ -26,26 +24,21 @@ std::size_t cell(std::int32_t l, std::int32_t g, std::int32_t MAXL) {
          static_cast<std::size_t>(g - 1) * static_cast<std::size_t>(MAXL);
 }
 
-// Packed index of the pair (I, J), I <= J, 1-based, as a 0-based position.
-std::size_t packed(std::int32_t I, std::int32_t J) {
-  return static_cast<std::size_t>(J) * static_cast<std::size_t>(J - 1) / 2 +
-         static_cast<std::size_t>(I - 1);
-}
-
 }  // namespace
 
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT) {
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT) {
   ColumnQueue all(MAXL);
-  SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, all);
+  reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, all);
 }
 
 // Column J holds the pairs I < J; columns are independent of each other.
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT,
-            ColumnQueue& columns) {
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns) {
   for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J - 1; ++I) {
       double s = 0.0;
@@ -60,26 +53,28 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
       }
       double v = 0.0;
       if (c != 0) v = WEIGHT == 'W' ? s : s / static_cast<double>(c);
-      const std::size_t p = packed(I, J);
+      const std::size_t p = packed_index(I, J);
       PROX[p] = PROX[p] + v;
-      NGPAIR[p] = add_to_running_count(NGPAIR[p], c);
+      NGPAIR[p] = saturating_add(NGPAIR[p], c);
       if (c != 0) NYPAIR[p] = NYPAIR[p] + 1;
     }
   }
 }
 
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP) {
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP) {
   ColumnQueue all(MAXL);
-  CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP, all);
+  reference::accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP,
+                                     all);
 }
 
 // Column J holds the pairs I <= J; columns are independent of each other.
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t /*NTM*/, char WEIGHT, char CORTYP,
-            ColumnQueue& columns) {
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
   for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J; ++I) {
       double a = 0.0;
@@ -123,12 +118,12 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
         }
       }
       if (n != 0 && WEIGHT == 'W') v = v * static_cast<double>(n);
-      const std::size_t p = packed(I, J);
+      const std::size_t p = packed_index(I, J);
       PROX[p] = PROX[p] + v;
-      NGPAIR[p] = add_to_running_count(NGPAIR[p], n);
+      NGPAIR[p] = saturating_add(NGPAIR[p], n);
       if (n > 0) NYPAIR[p] = NYPAIR[p] + 1;
     }
   }
 }
 
-}  // namespace locprox
+}  // namespace locprox::reference

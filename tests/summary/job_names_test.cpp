@@ -1,4 +1,4 @@
-#include "summary/names_file.h"
+#include "summary/job_names.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ std::string read_error(const std::string& text, const Dimensions& d) {
   testing::Scratch dir;
   dir.write("JOB.NAQ", text);
   try {
-    read_names_file(dir.file("JOB.NAQ"), d);
+    read_job_names(dir.file("JOB.NAQ"), d);
   } catch (const InputError& e) {
     return e.what();
   }
@@ -35,7 +35,7 @@ TEST(NamesFile, ReadsTheCountsInAnyFreeFormAndThenTheNames) {
     SCOPED_TRACE(counts);
     testing::Scratch dir;
     dir.write("JOB.NAQ", "A title\n" + counts + names);
-    JobNames read = read_names_file(dir.file("JOB.NAQ"), dims(3, 2, 4));
+    JobNames read = read_job_names(dir.file("JOB.NAQ"), dims(3, 2, 4));
     EXPECT_EQ(read.title, "A title");
     EXPECT_EQ(read.years, (std::vector<std::string>{"Y1", "Y2", "Y3"}));
     // Names are the first 8 characters; leading blanks belong to the name.
@@ -55,8 +55,11 @@ TEST(NamesFile, RefusesTheNamesOfAnotherJobOrAShortFile) {
       {"T\n1 2 4\nY\nA\nB\n", "4 entries"},
       {"T\n1,,3\nY\nA\nB\n", "counts 0 locations"},  // a null value leaves the count at 0
       {"T\n1 2\n", "line 2: the file ends here, before all 3 numbers"},
-      {"T\n1 2 x3\nY\nA\nB\n", "line 2: \"x3\" is not an integer"},
-      {"T\n1 2 3\nY\nA\n", "line 4: the file ends here, before location name 2 of 2"},
+      // The main program's reader's words, with the file and the line.
+      {"T\n1 2 x3\nY\nA\nB\n", "JOB.NAQ, line 2: malformed number \"x3\""},
+      {"T\n1 2 3\nY\nA\n", "after line 4, before location name 2 of 2"},
+      // A leading comma is a null value: the years stay 0.
+      {"T\n,2,3\nY\nA\nB\n", "line 2: the names file counts 0 years"},
       {"", "the file is empty"},
   };
   for (const Case& c : cases) {

@@ -12,7 +12,7 @@
 #include "format/input_unit.h"
 #include "format/output_unit.h"
 #include "format/units.h"
-#include "job/probsz.h"
+#include "job/run_job.h"
 #include "job/work_arrays.h"
 #include "support/run_program.h"
 
@@ -21,7 +21,8 @@ namespace {
 
 using locprox::testing::ScratchDirectory;
 
-// Runs PROBSZ, and with it the driver, on the given files and capacities;
+// Runs the problem size step and the year loop on the given files and
+// capacities;
 // returns the console and the report interleaved.
 std::string interleaved(const std::string& answers, const std::string& naq, const std::string& seq,
                         std::int32_t DZDIM_, std::int32_t ZDIM_, std::int32_t MZDIM_,
@@ -47,7 +48,7 @@ std::string interleaved(const std::string& answers, const std::string& naq, cons
     proximity.open();
     Units units{console, console_input, observations, names, report, proximity};
     auto work = std::make_unique<WorkArrays>();
-    PROBSZ(units, work->DZ, work->Z, work->MZ, work->AZ, DZDIM_, ZDIM_, MZDIM_, AZDIM_);
+    run_problem(units, {work->DZ, work->Z, work->MZ, work->AZ, DZDIM_, ZDIM_, MZDIM_, AZDIM_});
     console.flush();
     report.flush();
     proximity.close();

@@ -1,4 +1,4 @@
-// PROBSZ against capacities chosen around the worked example's requirements
+// The problem-size step against capacities chosen around the worked example's requirements
 // (MAXY 3, MAXL 4, MAXG 5, IYS 1, IYF 3: DZREQ 11, ZREQ 21, MZREQ 98, AZREQ
 // 13): a requirement equal to its capacity passes, one more fails; every
 // array that passes is cleared up to its requirement and no further.
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "job/probsz.h"
+#include "job/run_job.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -33,10 +33,10 @@ struct Outcome {
   std::vector<Name> AZ;
 };
 
-// Runs PROBSZ on the worked example with the given capacities and arrays a
+// Runs the problem-size step on the worked example with the given capacities and arrays a
 // few elements longer than them, every element marked. The names file
-// disagrees with the problem, so a driver that is reached returns at once.
-Outcome run_probsz(Capacities cap) {
+// disagrees with the problem, so a year loop that is reached returns at once.
+Outcome run_size_step(Capacities cap) {
   ScratchDirectory dir;
   dir.write("answers", "3\n4\n5\n1\n3\nw\ns\nc\n");
   dir.write("T.NAQ", "title\n9 9 9\n");
@@ -61,7 +61,7 @@ Outcome run_probsz(Capacities cap) {
     OutputUnit proximity(23, path("T.PRX"), OutputUnit::Style::kFile, false);
     proximity.open();
     Units units{console, console_input, observations, names, report, proximity};
-    PROBSZ(units, out.DZ, out.Z, out.MZ, out.AZ, cap.DZ, cap.Z, cap.MZ, cap.AZ);
+    run_problem(units, {out.DZ, out.Z, out.MZ, out.AZ, cap.DZ, cap.Z, cap.MZ, cap.AZ});
     console.close();
     report.close();
     proximity.close();
@@ -79,7 +79,7 @@ std::size_t leading(const std::vector<T>& v, const T& value) {
   return n;
 }
 
-TEST(PROBSZ, CapacitiesAroundTheRequirements) {
+TEST(ProblemSizeStep, CapacitiesAroundTheRequirements) {
   const Name blanks = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   struct Case {
     Capacities capacities;
@@ -103,16 +103,16 @@ TEST(PROBSZ, CapacitiesAroundTheRequirements) {
     const Capacities& cap = c.capacities;
     SCOPED_TRACE(std::to_string(cap.DZ) + " " + std::to_string(cap.Z) + " " +
                  std::to_string(cap.MZ) + " " + std::to_string(cap.AZ));
-    Outcome out = run_probsz(cap);
+    Outcome out = run_size_step(cap);
     // The messages follow the last prompt on the console and the summary in
     // the report.
     const std::string after_prompts = c.messages + "\r\n DIMENSIONS OF ARRAYS:\r\n";
     EXPECT_NE(out.console.find("finishes - " + after_prompts), std::string::npos) << out.console;
     const std::size_t summary_end = out.report.find("(NTM) =     10\r\n") + 16;
     EXPECT_EQ(out.report.substr(summary_end, c.messages.size()), c.messages);
-    const bool driver_ran = out.report.find(" Job is title") != std::string::npos;
-    EXPECT_EQ(driver_ran, c.messages.empty());
-    if (driver_ran) continue;  // the driver clears its partitions itself
+    const bool sequence_ran = out.report.find(" Job is title") != std::string::npos;
+    EXPECT_EQ(sequence_ran, c.messages.empty());
+    if (sequence_ran) continue;  // the year loop clears its partitions itself
     // Each array that passed is cleared from element 1 to its requirement.
     EXPECT_EQ(leading(out.DZ, 0.0), cap.DZ >= 11 ? 11u : 0u);
     EXPECT_EQ(leading(out.Z, 0.0f), cap.Z >= 21 ? 21u : 0u);

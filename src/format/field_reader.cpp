@@ -1,11 +1,11 @@
-#include "summary/fields.h"
+#include "format/field_reader.h"
 
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <system_error>
 
-namespace locprox::summary {
+namespace locprox {
 
 namespace {
 
@@ -72,7 +72,7 @@ bool only(std::string_view record) {
 
 }  // namespace
 
-std::optional<CountField> parse_count(std::string_view field) {
+std::optional<CountField> parse_count_field(std::string_view field) {
   std::string_view text = trim_blanks(field);
   if (text.empty()) return std::nullopt;
   if (text.find_first_not_of('*') == std::string_view::npos) {
@@ -90,7 +90,7 @@ std::optional<CountField> parse_count(std::string_view field) {
   return CountField{negative ? -value : value, true};
 }
 
-std::optional<double> parse_real(std::string_view field) {
+std::optional<double> parse_real_field(std::string_view field) {
   std::string_view text = trim_blanks(field);
   if (text.empty() || text.size() > 40) return std::nullopt;
   // Rebuild the text in the one form from_chars takes: [-]digits[.digits][e[-]digits].
@@ -144,4 +144,4 @@ bool is_real_text(std::string_view record) {
   return only<RealChars>(record);
 }
 
-}  // namespace locprox::summary
+}  // namespace locprox
