@@ -325,6 +325,63 @@ ObservedCounts find_observed(std::span<std::int32_t> LOCOBS, std::span<std::int3
   return counts;
 }
 
+ObservedCounts list_observed(std::span<std::int32_t> LOCOBS, std::span<std::int32_t> ENTOBS,
+                             std::span<const std::int32_t> LOCSEEN,
+                             std::span<const std::int32_t> ENTSEEN, std::int32_t MAXL,
+                             std::int32_t MAXG) {
+  ObservedCounts counts;
+  for (std::int32_t l = 0; l < MAXL; ++l) {
+    if (LOCSEEN[at(l)] != 0) LOCOBS[at(counts.NLOBS++)] = l;
+  }
+  for (std::int32_t g = 0; g < MAXG; ++g) {
+    if (ENTSEEN[at(g)] != 0) ENTOBS[at(counts.NGOBS++)] = g;
+  }
+  return counts;
+}
+
+void clear_observed(std::span<float> YDATA, std::span<std::int32_t> INCID,
+                    std::span<const std::int32_t> LOCOBS, std::span<const std::int32_t> ENTOBS,
+                    std::int32_t MAXL, std::int32_t NLOBS, std::int32_t NGOBS) {
+  for (std::int32_t m = 0; m < NGOBS; ++m) {
+    const std::size_t column = at(ENTOBS[at(m)]) * at(MAXL);
+    for (std::int32_t k = 0; k < NLOBS; ++k) {
+      const std::size_t cell = column + at(LOCOBS[at(k)]);
+      YDATA[cell] = 0.0f;
+      INCID[cell] = 0;
+    }
+  }
+}
+
+void count_observed_occurrences(std::span<const std::int32_t> INCID,
+                                std::span<const std::int32_t> LOCOBS,
+                                std::span<const std::int32_t> ENTOBS,
+                                std::span<std::int32_t> DELTA, std::span<std::int32_t> DELTOT,
+                                std::int32_t& NDELTA, std::span<std::int32_t> GAMMA,
+                                std::span<std::int32_t> GAMTOT, std::span<std::int32_t> GAMYR,
+                                std::int32_t& NGAMMA, std::int32_t MAXL, std::int32_t NLOBS,
+                                std::int32_t NGOBS, std::int32_t K) {
+  if (K < 1) return;
+  const std::size_t col = at(K - 1) * at(MAXL);  // column K of DELTA and GAMMA
+  // Integer sums do not depend on their order.
+  for (std::int32_t m = 0; m < NGOBS; ++m) {
+    const std::size_t column = at(ENTOBS[at(m)]) * at(MAXL);
+    for (std::int32_t k = 0; k < NLOBS; ++k) {
+      const std::size_t l = at(LOCOBS[at(k)]);
+      const std::int32_t observed = INCID[column + l];
+      DELTA[col + l] += observed;
+      DELTOT[l] += observed;
+      NDELTA += observed;
+    }
+  }
+  for (std::int32_t k = 0; k < NLOBS; ++k) {
+    const std::size_t l = at(LOCOBS[at(k)]);
+    GAMMA[col + l] = DELTA[col + l] != 0 ? 1 : 0;
+    GAMTOT[l] += GAMMA[col + l];
+    GAMYR[at(K - 1)] += GAMMA[col + l];
+    NGAMMA += GAMMA[col + l];
+  }
+}
+
 void gather_observed(std::span<float> YOBS, std::span<std::int32_t> IOBS,
                      std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                      std::span<const std::int32_t> LOCOBS, std::span<const std::int32_t> ENTOBS,

@@ -31,6 +31,35 @@ ObservedCounts find_observed(std::span<std::int32_t> LOCOBS, std::span<std::int3
                              std::span<const std::int32_t> INCID, std::int32_t MAXL,
                              std::int32_t MAXG);
 
+// The same from the marks a year's reader leaves (LOCSEEN, ENTSEEN: 1 for a
+// location or entry it stored a cell of), without a pass over the arrays.
+ObservedCounts list_observed(std::span<std::int32_t> LOCOBS, std::span<std::int32_t> ENTOBS,
+                             std::span<const std::int32_t> LOCSEEN,
+                             std::span<const std::int32_t> ENTSEEN, std::int32_t MAXL,
+                             std::int32_t MAXG);
+
+// Sets the cells of YDATA and INCID in the cross of the listed locations and
+// entries to 0.0 and 0: arrays that were clear before a year was read into
+// them are clear again.
+void clear_observed(std::span<float> YDATA, std::span<std::int32_t> INCID,
+                    std::span<const std::int32_t> LOCOBS, std::span<const std::int32_t> ENTOBS,
+                    std::int32_t MAXL, std::int32_t NLOBS, std::int32_t NGOBS);
+
+// OCCCNT over the observed part of the year at position K: the same counts
+// as count_occurrences (analysis/occurrence_counts.h) over the whole of
+// INCID, as a location or entry outside the lists has no cell to count, so
+// that its DELTA and GAMMA for the year stay 0 and its totals as they are.
+// Column K of DELTA and GAMMA must be 0 beforehand (the year loop clears
+// them at the start of the sequence).
+void count_observed_occurrences(std::span<const std::int32_t> INCID,
+                                std::span<const std::int32_t> LOCOBS,
+                                std::span<const std::int32_t> ENTOBS,
+                                std::span<std::int32_t> DELTA, std::span<std::int32_t> DELTOT,
+                                std::int32_t& NDELTA, std::span<std::int32_t> GAMMA,
+                                std::span<std::int32_t> GAMTOT, std::span<std::int32_t> GAMYR,
+                                std::int32_t& NGAMMA, std::int32_t MAXL, std::int32_t NLOBS,
+                                std::int32_t NGOBS, std::int32_t K);
+
 // Copies the cells of the observed locations and entries into YOBS and IOBS
 // (NLOBS x NGOBS each, column by column). A cell not observed gets 0.0 and 0,
 // whatever YDATA holds there.

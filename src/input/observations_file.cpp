@@ -167,6 +167,21 @@ YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::
   std::fill_n(INCID.begin(), cells, 0);
 }
 
+YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
+                       std::span<std::int32_t> INCID, std::span<std::int32_t> LOCSEEN,
+                       std::span<std::int32_t> ENTSEEN, std::int32_t IY, std::int32_t MAXL,
+                       std::int32_t MAXG, std::int32_t IYS)
+    : file_(observations),
+      fields_(fields),
+      YDATA_(YDATA),
+      INCID_(INCID),
+      LOCSEEN_(LOCSEEN),
+      ENTSEEN_(ENTSEEN),
+      IY_(IY),
+      MAXL_(MAXL),
+      MAXG_(MAXG),
+      sequence_started_(IY > IYS) {}
+
 // Stores the waiting cells in order up to the first that was already
 // observed, which is returned as a note; the next call goes on after it.
 bool YearReader::store_waiting(YearNote& note) {
@@ -175,6 +190,10 @@ bool YearReader::store_waiting(YearNote& note) {
     YDATA_[c.cell] = c.value;
     const bool twice = INCID_[c.cell] == 1;
     INCID_[c.cell] = 1;
+    if (!LOCSEEN_.empty()) {
+      LOCSEEN_[static_cast<std::size_t>(c.L - 1)] = 1;
+      ENTSEEN_[static_cast<std::size_t>(c.G - 1)] = 1;
+    }
     if (twice) {
       note = {YearNote::Kind::kDuplicate, c.L, c.G, c.value};
       return true;

@@ -57,6 +57,15 @@ class YearReader {
   YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
              std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG,
              std::int32_t IYS);
+
+  // A reader for a caller that works on the observed part of the year only:
+  // it leaves YDATA and INCID as they are (the caller has cleared the cells
+  // the previous year used) and sets LOCSEEN(L) and ENTSEEN(G) to 1 for the
+  // location L and the entry G of every cell it stores.
+  YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
+             std::span<std::int32_t> INCID, std::span<std::int32_t> LOCSEEN,
+             std::span<std::int32_t> ENTSEEN, std::int32_t IY, std::int32_t MAXL,
+             std::int32_t MAXG, std::int32_t IYS);
   YearReader(const YearReader&) = delete;
   YearReader& operator=(const YearReader&) = delete;
 
@@ -85,6 +94,8 @@ class YearReader {
   ObservationFields& fields_;
   std::span<float> YDATA_;
   std::span<std::int32_t> INCID_;
+  std::span<std::int32_t> LOCSEEN_;  // empty unless the caller marks what was seen
+  std::span<std::int32_t> ENTSEEN_;
   std::int32_t IY_, MAXL_, MAXG_;
   bool sequence_started_;
   Then then_ = Then::kRead;

@@ -1,17 +1,16 @@
 #include "job/run_sequence.h"
 
 #include <algorithm>
-#include <atomic>
+#include <vector>
 
 #include "analysis/location_scaling.h"
-#include "analysis/occurrence_counts.h"
+#include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
 #include "format/proximity_records.h"
 #include "input/names_file.h"
 #include "input/observations_file.h"
-#include "job/helper_thread.h"
-#include "report/occurrence_report.h"
-#include "report/proximity_file.h"
+#include "job/worker_pool.h"
+#include "job/year_output.h"
 
 namespace locprox {
 namespace {
@@ -46,78 +45,22 @@ const char* names_disagreement(const NamesCounts& counts, const ProblemSize& siz
   return nullptr;
 }
 
-// A year's computing after its counts, shared with the helper thread: the
-// helper writes the incidence, delta and gamma sections of the report while
-// this thread centres (and standardises) the values; once those are ready
-// both take columns of the proximity accumulation until none is left. Each
-// column is computed whole by one thread, the report sections by the helper
-// alone, and nothing else is written until the helper is done, so every
-// byte comes out as when the steps run one after another.
-//
-// At the end of the year the helper derives the kappa counts and writes the
-// kappa section and the year's blocks of the proximity file, while this
-// thread reads the next year's observations. The records that open the next
-// year are held back until then (YearOpening), so that they still follow.
-struct SharedYear {
-  Units& units;
-  const Workspace& w;
-  const ProblemSize& size;
-  const AnalysisOptions& options;
-  const bool concurrent;  // the helper runs beside this thread and takes columns
-  // The year and its running totals.
-  std::int32_t IY = 0, K = 0, NDELTA = 0, NGAMMA = 0;
-  ColumnQueue columns{};
-  std::atomic<bool> values_ready{false};
-
-  void accumulate() {
-    if (options.PRXTYP == 'S') {
-      accumulate_distances(w.YDATA, w.INCID, w.PROX, w.NGPAIR, w.NYPAIR, size.MAXL, size.MAXG,
-                           options.WEIGHT, columns);
-    } else {
-      accumulate_correlations(w.YDATA, w.INCID, w.PROX, w.NGPAIR, w.NYPAIR, size.MAXL, size.MAXG,
-                              options.WEIGHT, options.CORTYP, columns);
-    }
-  }
-
-  // The helper's part.
-  static void report_then_accumulate(void* context) {
-    SharedYear& year = *static_cast<SharedYear*>(context);
-    const Workspace& w = year.w;
-    write_occurrences(year.units.report, w.INCID, w.DELTA, w.DELTOT, year.NDELTA, w.GAMMA, w.GAMTOT,
-                      w.GAMYR, year.NGAMMA, year.size.MAXL, year.size.MAXG, year.size.IYS, year.IY,
-                      year.K);
-    if (!year.concurrent) return;
-    year.values_ready.wait(false, std::memory_order_acquire);
-    year.accumulate();
-  }
-
-  // The helper's part at the end of the year.
-  static void kappa_and_blocks(void* context) {
-    SharedYear& year = *static_cast<SharedYear*>(context);
-    const Workspace& w = year.w;
-    const std::int32_t MAXL = year.size.MAXL;
-    write_kappa(year.units.report, w.NGPAIR, w.NGLOC, w.NYPAIR, w.NYLOC, w.KII, w.KI, year.size.NTM,
-                MAXL);
-    write_proximity_block(year.units.proximity, w.PROX, MAXL);
-    write_count_blocks(year.units.proximity, w.NGPAIR, w.NGLOC, w.NYPAIR, w.NYLOC, w.KII, w.KI,
-                       MAXL);
-  }
-};
-
 // The records that open a year: the year record of the proximity file, the
-// "For year" line and "Read data". They are written once the helper has
-// finished the previous year, before the first message of the year's
+// "For year" line and "Read data". They are written once the previous
+// year's records are out (they are formatted and written on the other
+// threads while this one reads), before the first message of the year's
 // reading or, without one, right after it.
 class YearOpening {
  public:
-  YearOpening(Units& units, HelperThread& helper, std::int32_t IY, const Name& name)
-      : units_(units), helper_(helper), IY_(IY), name_(name) {}
+  YearOpening(Units& units, YearOutput& output, std::int32_t IY, const Name& name)
+      : units_(units), output_(output), IY_(IY), name_(name) {}
 
   void write() {
     if (written_) return;
     written_ = true;
-    // A failure of the helper's writes came first and is the one reported.
-    helper_.wait();
+    // A failure of the previous year's writes came first and is the one
+    // reported.
+    output_.wait();
     write_record(units_.proximity, kYearRecord, IY_, as_text(name_));
     report_then_console(units_, kForYear, as_text(name_));
     progress(units_, "   Read data");
@@ -125,11 +68,55 @@ class YearOpening {
 
  private:
   Units& units_;
-  HelperThread& helper_;
+  YearOutput& output_;
   std::int32_t IY_;
   const Name& name_;
   bool written_ = false;
 };
+
+// What a year observed: the marks its reader leaves, the lists made from
+// them, and the year's values and incidence gathered over them.
+struct ObservedYear {
+  ObservedYear(std::int32_t MAXL, std::int32_t MAXG)
+      : LOCSEEN(static_cast<std::size_t>(MAXL)),
+        ENTSEEN(static_cast<std::size_t>(MAXG)),
+        LOCOBS(static_cast<std::size_t>(MAXL)),
+        ENTOBS(static_cast<std::size_t>(MAXG)) {}
+  std::vector<std::int32_t> LOCSEEN, ENTSEEN, LOCOBS, ENTOBS;
+  ObservedCounts counts;
+  std::vector<float> YOBS;
+  std::vector<std::int32_t> IOBS;
+
+  std::span<const std::int32_t> locations() const {
+    return std::span<const std::int32_t>(LOCOBS).first(static_cast<std::size_t>(counts.NLOBS));
+  }
+};
+
+// Centres (and, for standardised distances, standardises) the year's
+// values by location and returns them as the accumulation reads them. A
+// year that observed every location and entry is worked on where it is;
+// any other is first gathered into blocks of what it observed, and only
+// those are touched (see analysis/observed_blocks.h for why the results are
+// the same).
+ObservedBlock prepare_block(const Workspace& w, const ProblemSize& size,
+                            const AnalysisOptions& options, ObservedYear& year) {
+  const bool standardise = options.PRXTYP == 'S' && options.SEDTYP != 'C';
+  if (year.counts.NLOBS == size.MAXL && year.counts.NGOBS == size.MAXG) {
+    centre_locations(w.YDATA, w.INCID, size.MAXL, size.MAXG);
+    if (standardise) standardise_locations(w.YDATA, w.INCID, size.MAXL, size.MAXG);
+    return {w.YDATA, w.INCID, {}, size.MAXL, size.MAXG};
+  }
+  const std::int32_t NLOBS = year.counts.NLOBS;
+  const std::int32_t NGOBS = year.counts.NGOBS;
+  const std::size_t cells = static_cast<std::size_t>(NLOBS) * static_cast<std::size_t>(NGOBS);
+  year.YOBS.resize(cells);
+  year.IOBS.resize(cells);
+  gather_observed(year.YOBS, year.IOBS, w.YDATA, w.INCID, year.LOCOBS, year.ENTOBS, size.MAXL,
+                  NLOBS, NGOBS);
+  centre_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
+  if (standardise) standardise_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
+  return {year.YOBS, year.IOBS, year.locations(), NLOBS, NGOBS};
+}
 
 // Writes what the year's reading met; false once the reading is over.
 bool write_note(Units& units, std::int32_t IY, const YearNote& note) {
@@ -152,7 +139,7 @@ bool write_note(Units& units, std::int32_t IY, const YearNote& note) {
 }  // namespace
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
-                             const AnalysisOptions& options) {
+                             const AnalysisOptions& options, const SequenceSettings& settings) {
   // 1. Every accumulator starts from zero.
   for (auto part :
        {w.DELTA, w.DELTOT, w.GAMMA, w.GAMTOT, w.GAMYR, w.INCID, w.NGPAIR, w.NYPAIR, w.KII}) {
@@ -183,15 +170,29 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   progress(units, " For each year");
 
   // 8. The years of the sequence; after each, the running state is written.
+  // The year's records are formatted on all threads (YearOutput): the
+  // occurrence sections while this thread centres the values, the kappa
+  // section and the proximity blocks while it reads the next year. The
+  // accumulation is shared by all threads a column at a time.
   const std::int32_t MAXL = size.MAXL;
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
-  HelperThread helper;
-  SharedYear shared{units, w, size, options, helper.concurrent()};
+  WorkerPool pool(settings.threads == 0 ? default_thread_count() : settings.threads);
+  YearOutput output(pool, units, w, size);
+  ObservedYear observed(MAXL, MAXG);
+  std::int32_t NDELTA = 0;
+  std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
-    YearOpening opening(units, helper, IY, year_name);
-    YearReader reader(units.observations, fields, w.YDATA, w.INCID, IY, MAXL, MAXG, size.IYS);
+    YearOpening opening(units, output, IY, year_name);
+    // The arrays were cleared at the start; after a year, the cells it used
+    // are cleared again, and the reader marks what the new year observes.
+    clear_observed(w.YDATA, w.INCID, observed.LOCOBS, observed.ENTOBS, MAXL,
+                   observed.counts.NLOBS, observed.counts.NGOBS);
+    std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
+    std::fill(observed.ENTSEEN.begin(), observed.ENTSEEN.end(), 0);
+    YearReader reader(units.observations, fields, w.YDATA, w.INCID, observed.LOCSEEN,
+                      observed.ENTSEEN, IY, MAXL, MAXG, size.IYS);
     try {
       do {
         const YearNote note = reader.next();
@@ -202,26 +203,27 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
       opening.write();  // what came before the failed read is written first
       throw;
     }
+    observed.counts = list_observed(observed.LOCOBS, observed.ENTOBS, observed.LOCSEEN,
+                                    observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");
-    count_occurrences(w.INCID, w.DELTA, w.DELTOT, shared.NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR,
-                      shared.NGAMMA, MAXL, MAXG, size.NYA, K);
+    count_observed_occurrences(w.INCID, observed.LOCOBS, observed.ENTOBS, w.DELTA, w.DELTOT,
+                               NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
+                               observed.counts.NLOBS, observed.counts.NGOBS, K);
     progress(units, "   Write delta and gamma matrices");
-    // write_occurrences on the helper, centring and standardising here, then
-    // the accumulation on both (see SharedYear); the records between them
-    // follow once it is done.
-    shared.IY = IY;
-    shared.K = K;
-    shared.columns.reset(MAXL);
-    shared.values_ready.store(false, std::memory_order_relaxed);
-    helper.start(SharedYear::report_then_accumulate, &shared);
-    centre_locations(w.YDATA, w.INCID, MAXL, MAXG);
-    if (options.PRXTYP == 'S' && options.SEDTYP != 'C') {
-      standardise_locations(w.YDATA, w.INCID, MAXL, MAXG);
-    }
-    shared.values_ready.store(true, std::memory_order_release);
-    shared.values_ready.notify_one();
-    shared.accumulate();
-    helper.wait();
+    output.start_occurrences(IY, K, NDELTA, NGAMMA);
+    const ObservedBlock block = prepare_block(w, size, options, observed);
+    output.wait();
+
+    ColumnQueue columns(block.NLOBS);
+    auto accumulate = [&](std::size_t) {
+      if (options.PRXTYP == 'S') {
+        accumulate_observed_distances(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT, columns);
+      } else {
+        accumulate_observed_correlations(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT,
+                                         options.CORTYP, columns);
+      }
+    };
+    pool.run(pool.threads(), accumulate);
 
     write_empty_record(units.report);
     progress(units, "   Location centre the years data");
@@ -243,10 +245,10 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
     }
 
-    // write_kappa and the proximity blocks on the helper (see SharedYear).
-    helper.start(SharedYear::kappa_and_blocks, &shared);
+    // The kappa section and the proximity blocks, while the next year is read.
+    output.start_year_end(observed.locations());
   }
-  helper.wait();
+  output.wait();
   return SequenceOutcome::kCompleted;
 }
 

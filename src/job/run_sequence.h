@@ -9,6 +9,14 @@
 
 namespace locprox {
 
+// How the year loop runs. The results do not depend on it: every setting
+// gives the same bytes in every file.
+struct SequenceSettings {
+  // Threads that share the year's work, the calling one included; 0 means
+  // one per hardware thread.
+  unsigned threads = 0;
+};
+
 enum class SequenceOutcome {
   kCompleted,      // every year of the sequence was done
   kNamesDisagree,  // the names file's counts are not the problem's: nothing was done
@@ -19,6 +27,7 @@ enum class SequenceOutcome {
 // the years IYS to IYF. The options were asked before (they are only echoed
 // here). Every file error stops the run with a RunError.
 SequenceOutcome run_sequence(Units& units, const Workspace& work, const ProblemSize& size,
-                             const AnalysisOptions& options);
+                             const AnalysisOptions& options,
+                             const SequenceSettings& settings = {});
 
 }  // namespace locprox

@@ -1,6 +1,8 @@
 #include "report/occurrence_report.h"
 
+#include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 
 #include "analysis/saturating.h"
@@ -63,41 +65,25 @@ std::size_t element(std::int32_t i, std::int32_t k, std::int32_t MAXL) {
   return at(i - 1) + at(k - 1) * at(MAXL);
 }
 
-void write_incidence(OutputUnit& report, std::span<const std::int32_t> INCID, std::int32_t MAXL,
-                     std::int32_t MAXG) {
-  write_record(report, kIncidenceTitle);
-  const std::int32_t blocks = (MAXG - 1) / kEntriesPerBlock + 1;
-  for (std::int32_t b = 1; b <= blocks; ++b) {
-    const std::int32_t g0 = kEntriesPerBlock * (b - 1) + 1;
-    const std::int32_t g1 = g0 + kEntriesPerBlock - 1 < MAXG ? g0 + kEntriesPerBlock - 1 : MAXG;
-    write_record(report, kIncidenceBlockHeading, g0, g1);
-    for (std::int32_t i = 1; i <= MAXL; ++i) {
-      RecordWriter row(report, kIncidenceRow);
-      row.put(i);
-      put_row(row, INCID, element(i, g0, MAXL), at(g1 - g0 + 1), MAXL);
-      row.finish();
-    }
-  }
-}
+// Incidence rows per piece: about this many characters.
+constexpr std::size_t kIncidencePieceBytes = 64 * 1024;
 
-// The part the delta and gamma sections have in common: title, year
-// heading, year numbers IYS..IY, and a row per location with its total and
-// its K year values.
-void write_level_matrix(OutputUnit& report, const Layout& title,
-                        std::span<const std::int32_t> matrix, std::span<const std::int32_t> totals,
-                        std::int32_t MAXL, std::int32_t IYS, std::int32_t IY, std::int32_t K) {
-  write_record(report, title);
-  write_record(report, kYearRange, IYS, IY);
-  RecordWriter years(report, kYearNumbers);
-  for (std::int32_t year = IYS; year <= IY; ++year) years.put(year);
-  years.finish();
-  for (std::int32_t i = 1; i <= MAXL; ++i) {
-    RecordWriter row(report, kLocationRow);
-    row.put(i);
-    row.put(totals[at(i - 1)]);
-    put_row(row, matrix, element(i, 1, MAXL), at(K), MAXL);
-    row.finish();
-  }
+// How the incidence section is cut: per block of entries, the same number of
+// pieces, each of up to `rows` location rows.
+struct IncidenceCut {
+  std::int32_t blocks;
+  std::size_t pieces_per_block;
+  std::size_t rows;
+};
+
+IncidenceCut cut_incidence(std::int32_t MAXL, std::int32_t MAXG) {
+  IncidenceCut cut{};
+  cut.blocks = (MAXG - 1) / kEntriesPerBlock + 1;
+  const std::size_t row_bytes = 8 + static_cast<std::size_t>(kEntriesPerBlock);
+  cut.rows = kIncidencePieceBytes / row_bytes;
+  const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
+  cut.pieces_per_block = locations == 0 ? 1 : (locations + cut.rows - 1) / cut.rows;
+  return cut;
 }
 
 }  // namespace
@@ -108,22 +94,108 @@ void write_occurrences(OutputUnit& report, std::span<const std::int32_t> INCID,
                        std::span<const std::int32_t> GAMTOT, std::span<const std::int32_t> GAMYR,
                        std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t MAXG, std::int32_t IYS,
                        std::int32_t IY, std::int32_t K) {
-  write_incidence(report, INCID, MAXL, MAXG);
+  const std::size_t pieces = incidence_pieces(MAXL, MAXG);
+  for (std::size_t piece = 0; piece < pieces; ++piece) {
+    write_incidence_piece(report, INCID, MAXL, MAXG, piece);
+  }
+  OccurrenceRows rows;
+  rows.catch_up(DELTA, GAMMA, GAMYR, MAXL, IYS, K);
+  rows.write(report, DELTOT, NDELTA, GAMTOT, NGAMMA, MAXL, IYS, IY);
+}
 
-  write_level_matrix(report, kDeltaTitle, DELTA, DELTOT, MAXL, IYS, IY, K);
-  write_record(report, kDeltaTotal, NDELTA);
+std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG) {
+  const IncidenceCut cut = cut_incidence(MAXL, MAXG);
+  return static_cast<std::size_t>(cut.blocks) * cut.pieces_per_block;
+}
 
-  write_level_matrix(report, kGammaTitle, GAMMA, GAMTOT, MAXL, IYS, IY, K);
-  RecordWriter totals(report, kGammaTotals);
-  totals.put(NGAMMA);
-  totals.put_all(GAMYR.first(at(K)));
-  totals.finish();
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
+                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece) {
+  const IncidenceCut cut = cut_incidence(MAXL, MAXG);
+  const std::int32_t b = static_cast<std::int32_t>(piece / cut.pieces_per_block) + 1;
+  const std::size_t part = piece % cut.pieces_per_block;
+  const std::int32_t g0 = kEntriesPerBlock * (b - 1) + 1;
+  const std::int32_t g1 = g0 + kEntriesPerBlock - 1 < MAXG ? g0 + kEntriesPerBlock - 1 : MAXG;
+  if (piece == 0) write_record(report, kIncidenceTitle);
+  if (part == 0) write_record(report, kIncidenceBlockHeading, g0, g1);
+  const std::size_t first = part * cut.rows + 1;
+  const std::size_t last = std::min((part + 1) * cut.rows, MAXL > 0 ? at(MAXL) : 0);
+  for (std::size_t row = first; row <= last; ++row) {
+    const std::int32_t i = static_cast<std::int32_t>(row);
+    RecordWriter writer(report, kIncidenceRow);
+    writer.put(i);
+    put_row(writer, INCID, element(i, g0, MAXL), at(g1 - g0 + 1), MAXL);
+    writer.finish();
+  }
+}
+
+// The front of a location's row is its number and its total; of the totals
+// row, the grand total; the year numbers have none.
+OccurrenceRows::OccurrenceRows() : year_numbers_(kYearNumbers, 0), gamma_totals_(kGammaTotals, 1) {}
+
+void OccurrenceRows::catch_up(std::span<const std::int32_t> DELTA,
+                              std::span<const std::int32_t> GAMMA,
+                              std::span<const std::int32_t> GAMYR, std::int32_t MAXL,
+                              std::int32_t IYS, std::int32_t K) {
+  const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
+  if (delta_rows_.size() != locations) {
+    delta_rows_.clear();
+    gamma_rows_.clear();
+    for (std::size_t i = 0; i < locations; ++i) {
+      delta_rows_.emplace_back(kLocationRow, 2);
+      gamma_rows_.emplace_back(kLocationRow, 2);
+    }
+    year_numbers_.clear();
+    gamma_totals_.clear();
+    years_ = 0;
+  }
+  for (std::int32_t k = years_ + 1; k <= K; ++k) {
+    year_numbers_.append(IYS + k - 1);
+    for (std::int32_t i = 1; i <= MAXL; ++i) {
+      delta_rows_[at(i - 1)].append(DELTA[element(i, k, MAXL)]);
+      gamma_rows_[at(i - 1)].append(GAMMA[element(i, k, MAXL)]);
+    }
+    gamma_totals_.append(GAMYR[at(k - 1)]);
+  }
+  if (K > years_) years_ = K;
+}
+
+void OccurrenceRows::write(OutputUnit& report, std::span<const std::int32_t> DELTOT,
+                           std::int32_t NDELTA, std::span<const std::int32_t> GAMTOT,
+                           std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t IYS,
+                           std::int32_t IY) const {
+  assert(years_ == IY - IYS + 1);
+  for (const bool delta : {true, false}) {
+    write_record(report, delta ? kDeltaTitle : kGammaTitle);
+    write_record(report, kYearRange, IYS, IY);
+    year_numbers_.write(report, {});
+    const auto& rows = delta ? delta_rows_ : gamma_rows_;
+    const auto& totals = delta ? DELTOT : GAMTOT;
+    for (std::int32_t i = 1; i <= MAXL; ++i) {
+      const std::int32_t front[2] = {i, totals[at(i - 1)]};
+      rows[at(i - 1)].write(report, front);
+    }
+    if (delta) {
+      write_record(report, kDeltaTotal, NDELTA);
+    } else {
+      const std::int32_t front[1] = {NGAMMA};
+      gamma_totals_.write(report, front);
+    }
+  }
 }
 
 void write_kappa(OutputUnit& report, std::span<const std::int32_t> NGPAIR,
                  std::span<std::int32_t> NGLOC, std::span<const std::int32_t> NYPAIR,
                  std::span<std::int32_t> NYLOC, std::span<std::int32_t> KII,
                  std::span<std::int32_t> KI, std::int32_t NTM, std::int32_t MAXL) {
+  derive_kappa_counts(NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, NTM, MAXL);
+  write_kappa_heading(report);
+  for (std::int32_t J = 1; J <= MAXL; ++J) write_kappa_row(report, KII, KI, J);
+}
+
+void derive_kappa_counts(std::span<const std::int32_t> NGPAIR, std::span<std::int32_t> NGLOC,
+                         std::span<const std::int32_t> NYPAIR, std::span<std::int32_t> NYLOC,
+                         std::span<std::int32_t> KII, std::span<std::int32_t> KI,
+                         std::int32_t NTM, std::int32_t MAXL) {
   // The counts are derived afresh from the pair counts every year.
   for (std::int32_t i = 0; i < MAXL; ++i) {
     NGLOC[at(i)] = 0;
@@ -147,15 +219,18 @@ void write_kappa(OutputUnit& report, std::span<const std::int32_t> NGPAIR,
       KI[at(I - 1)] += KII[p];
     }
   }
+}
 
+void write_kappa_heading(OutputUnit& report) {
   write_record(report, kKappaHeading);
-  for (std::int32_t J = 1; J <= MAXL; ++J) {
-    const std::size_t column = packed_column_start(J);
-    RecordWriter row(report, kKappaRow);
-    row.put(KI[at(J - 1)]);
-    row.put_all(std::span<const std::int32_t>(KII).subspan(column, at(J)));
-    row.finish();
-  }
+}
+
+void write_kappa_row(OutputUnit& report, std::span<const std::int32_t> KII,
+                     std::span<const std::int32_t> KI, std::int32_t J) {
+  RecordWriter row(report, kKappaRow);
+  row.put(KI[at(J - 1)]);
+  row.put_all(KII.subspan(packed_column_start(J), at(J)));
+  row.finish();
 }
 
 }  // namespace locprox

@@ -1,11 +1,21 @@
 // The matrix sections of the occurrence report (unit 22): incidence, delta
 // and gamma (write_occurrences), and the kappa counts with their section
 // (write_kappa).
+//
+// The year loop writes the same records in parts, so that they can be
+// formatted on several threads and so that nothing is formatted twice: the
+// incidence section in pieces of whole records, the delta and gamma sections
+// from rows kept from year to year (OccurrenceRows), and the kappa section
+// a location's row at a time. write_occurrences and write_kappa put the
+// parts together one after another.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
+#include "format/growing_record.h"
 #include "format/output_unit.h"
 
 namespace locprox {
@@ -19,11 +29,55 @@ void write_occurrences(OutputUnit& report, std::span<const std::int32_t> INCID,
                        std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t MAXG, std::int32_t IYS,
                        std::int32_t IY, std::int32_t K);
 
+// The incidence section in pieces of whole records, about the same size
+// each: piece 0 starts with the section's title, and the pieces one after
+// another are the whole section.
+std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG);
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
+                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece);
+
+// The rows of the delta and gamma sections kept from one year to the next:
+// each location's row, the year numbers and the gamma totals gain the new
+// year's value, and only the values at the front of the rows (the location
+// totals) are formatted again.
+class OccurrenceRows {
+ public:
+  OccurrenceRows();
+  // Adds the years after those already kept up to position K: columns of
+  // DELTA and GAMMA, their year numbers IYS.., and GAMYR.
+  void catch_up(std::span<const std::int32_t> DELTA, std::span<const std::int32_t> GAMMA,
+                std::span<const std::int32_t> GAMYR, std::int32_t MAXL, std::int32_t IYS,
+                std::int32_t K);
+
+  // The delta and gamma sections of the years IYS to IY kept so far, with
+  // the totals DELTOT, NDELTA, GAMTOT and NGAMMA in front.
+  void write(OutputUnit& report, std::span<const std::int32_t> DELTOT, std::int32_t NDELTA,
+             std::span<const std::int32_t> GAMTOT, std::int32_t NGAMMA, std::int32_t MAXL,
+             std::int32_t IYS, std::int32_t IY) const;
+
+ private:
+  std::int32_t years_ = 0;  // the years kept
+  GrowingRecord year_numbers_;
+  std::vector<GrowingRecord> delta_rows_;
+  std::vector<GrowingRecord> gamma_rows_;
+  GrowingRecord gamma_totals_;
+};
+
 // KAPPA: derives the location totals NGLOC, NYLOC and KI and the indicators
 // KII from the pair counts, and writes the kappa section.
 void write_kappa(OutputUnit& report, std::span<const std::int32_t> NGPAIR,
                  std::span<std::int32_t> NGLOC, std::span<const std::int32_t> NYPAIR,
                  std::span<std::int32_t> NYLOC, std::span<std::int32_t> KII,
                  std::span<std::int32_t> KI, std::int32_t NTM, std::int32_t MAXL);
+
+// The parts of write_kappa: the counts, the section's heading, and the row
+// of location J (KI(J), then column J of KII).
+void derive_kappa_counts(std::span<const std::int32_t> NGPAIR, std::span<std::int32_t> NGLOC,
+                         std::span<const std::int32_t> NYPAIR, std::span<std::int32_t> NYLOC,
+                         std::span<std::int32_t> KII, std::span<std::int32_t> KI,
+                         std::int32_t NTM, std::int32_t MAXL);
+void write_kappa_heading(OutputUnit& report);
+void write_kappa_row(OutputUnit& report, std::span<const std::int32_t> KII,
+                     std::span<const std::int32_t> KI, std::int32_t J);
 
 }  // namespace locprox

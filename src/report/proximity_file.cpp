@@ -20,22 +20,27 @@ std::span<const T> packed_column(std::span<const T> packed, std::int32_t J) {
 
 void write_count_block(OutputUnit& proximity, std::span<const std::int32_t> totals,
                        std::span<const std::int32_t> packed, std::int32_t MAXL) {
-  for (std::int32_t J = 1; J <= MAXL; ++J) {
-    RecordWriter record(proximity, kCountColumn);
-    record.put(totals[static_cast<std::size_t>(J - 1)]);
-    record.put_all(packed_column(packed, J));
-    record.finish();
-  }
+  for (std::int32_t J = 1; J <= MAXL; ++J) write_count_column(proximity, totals, packed, J);
 }
 
 }  // namespace
 
 void write_proximity_block(OutputUnit& proximity, std::span<const double> PROX, std::int32_t MAXL) {
-  for (std::int32_t J = 1; J <= MAXL; ++J) {
-    RecordWriter record(proximity, kProximityColumn);
-    record.put_all(packed_column(PROX, J));
-    record.finish();
-  }
+  for (std::int32_t J = 1; J <= MAXL; ++J) write_proximity_column(proximity, PROX, J);
+}
+
+void write_proximity_column(OutputUnit& proximity, std::span<const double> PROX, std::int32_t J) {
+  RecordWriter record(proximity, kProximityColumn);
+  record.put_all(packed_column(PROX, J));
+  record.finish();
+}
+
+void write_count_column(OutputUnit& proximity, std::span<const std::int32_t> totals,
+                        std::span<const std::int32_t> packed, std::int32_t J) {
+  RecordWriter record(proximity, kCountColumn);
+  record.put(totals[static_cast<std::size_t>(J - 1)]);
+  record.put_all(packed_column(packed, J));
+  record.finish();
 }
 
 void write_count_blocks(OutputUnit& proximity, std::span<const std::int32_t> NGPAIR,

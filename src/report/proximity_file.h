@@ -20,4 +20,13 @@ void write_count_blocks(OutputUnit& proximity, std::span<const std::int32_t> NGP
                         std::span<const std::int32_t> NYLOC, std::span<const std::int32_t> KII,
                         std::span<const std::int32_t> KI, std::int32_t MAXL);
 
+// The records of location J alone: column J of PROX, and the location's
+// total followed by column J of a count triangle. The blocks above are these
+// for J = 1 to MAXL; the year loop formats them a location at a time, on
+// several threads, and keeps the text of a location from year to year
+// while its values do not change.
+void write_proximity_column(OutputUnit& proximity, std::span<const double> PROX, std::int32_t J);
+void write_count_column(OutputUnit& proximity, std::span<const std::int32_t> totals,
+                        std::span<const std::int32_t> packed, std::int32_t J);
+
 }  // namespace locprox
