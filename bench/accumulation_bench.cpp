@@ -121,7 +121,7 @@ void BM_SEDACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_observed_distances(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
+    locprox::accumulate_distances(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
                                            columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
@@ -131,7 +131,7 @@ void BM_CORACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_observed_correlations(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
+    locprox::accumulate_correlations(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
                                               kCortyp, columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
@@ -254,13 +254,13 @@ double kernel_steps(const Gathered& g, bool diagonal) {
 
 void network_distances(const Gathered& g, NetworkSums& sums) {
   locprox::ColumnQueue columns(g.counts.NLOBS);
-  locprox::accumulate_observed_distances(g.block(), sums.prox, sums.ngpair, sums.nypair, kWeight,
+  locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair, kWeight,
                                          columns);
 }
 
 void network_correlations(const Gathered& g, NetworkSums& sums) {
   locprox::ColumnQueue columns(g.counts.NLOBS);
-  locprox::accumulate_observed_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
+  locprox::accumulate_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
                                             kWeight, kCortyp, columns);
 }
 

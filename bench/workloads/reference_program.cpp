@@ -37,4 +37,16 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
                                      columns);
 }
 
+void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
+                          std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                          char WEIGHT, ColumnQueue& columns) {
+  reference::accumulate_distances(block, PROX, NGPAIR, NYPAIR, WEIGHT, columns);
+}
+
+void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
+                             std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
+  reference::accumulate_correlations(block, PROX, NGPAIR, NYPAIR, WEIGHT, CORTYP, columns);
+}
+
 }  // namespace locprox

@@ -1,20 +1,21 @@
-// The part of a year that was observed, gathered into dense blocks, and the
-// proximity accumulation over it.
+// The part of a year that was observed: its locations and entries listed,
+// and its values and incidence gathered into dense blocks.
 //
 // A year of a trial network uses a fraction of the data set's locations and
 // entries. Its accumulation over all MAXL x MAXL pairs and all MAXG entries
 // would add nothing for nearly all of them, so the year's observed locations
 // and entries are listed, their values and incidence copied into blocks of
 // NLOBS x NGOBS cells (column by column, NLOBS the leading dimension), and
-// only pairs of observed locations over observed entries are accumulated.
-// The sums, counts and year counts that come out are bit for bit those of
-// the accumulation over the whole arrays (see observed_blocks.cpp for why).
+// only pairs of observed locations over observed entries are accumulated
+// (ObservedBlock, analysis/proximity_accumulation.h). The sums, counts and
+// year counts that come out are bit for bit those of the accumulation over
+// the whole arrays; proximity_accumulation.cpp says why. Clearing, counting
+// and centring likewise touch only what the year observed.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
-#include "analysis/proximity_accumulation.h"
 
 namespace locprox {
 
@@ -67,38 +68,5 @@ void gather_observed(std::span<float> YOBS, std::span<std::int32_t> IOBS,
                      std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                      std::span<const std::int32_t> LOCOBS, std::span<const std::int32_t> ENTOBS,
                      std::int32_t MAXL, std::int32_t NLOBS, std::int32_t NGOBS);
-
-// The observed part of a year as the accumulation reads it: `values` and
-// `incidence` are NLOBS x NGOBS blocks (column by column), after centring
-// (and standardising) by location; `locations` maps row k of the blocks to
-// its location, 0-based and ascending. An empty `locations` maps row k to
-// location k: the blocks are then the year's whole arrays.
-struct ObservedBlock {
-  std::span<const float> values;
-  std::span<const std::int32_t> incidence;
-  std::span<const std::int32_t> locations;
-  std::int32_t NLOBS = 0;
-  std::int32_t NGOBS = 0;
-};
-
-// The squared Euclidean distances of the pairs of observed locations,
-// added to PROX, NGPAIR and NYPAIR (packed triangles over all MAXL
-// locations) as accumulate-over-everything would add them. The columns of
-// the block (1 to NLOBS) are taken from `columns`, so that several threads
-// can share a year; each pair is formed whole by the thread that takes its
-// column.
-void accumulate_observed_distances(const ObservedBlock& block, std::span<double> PROX,
-                                   std::span<std::int32_t> NGPAIR,
-                                   std::span<std::int32_t> NYPAIR, char WEIGHT,
-                                   ColumnQueue& columns);
-
-// The correlations of the pairs of observed locations, the diagonal
-// included, with the rules of the accumulation over everything (Fisher z
-// with CORTYP 'Z', weighting with WEIGHT 'W', a pair without variance at one
-// location sitting the year out).
-void accumulate_observed_correlations(const ObservedBlock& block, std::span<double> PROX,
-                                      std::span<std::int32_t> NGPAIR,
-                                      std::span<std::int32_t> NYPAIR, char WEIGHT, char CORTYP,
-                                      ColumnQueue& columns);
 
 }  // namespace locprox

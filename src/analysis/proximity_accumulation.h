@@ -6,7 +6,12 @@
 // are packed upper triangles of NTM = MAXL(MAXL+1)/2 elements (pair (I, J) at
 // packed_index(I, J), format/proximity_records.h). Both operations only add to
 // them. The results are bit-identical to summing each pair's terms one entry
-// after another in ascending entry order.
+// after another in ascending entry order, over every pair and every entry.
+//
+// The year loop hands over only the part of the year that was observed
+// (ObservedBlock, gathered by analysis/observed_blocks.h): pairs of observed
+// locations over observed entries. The other pairs and entries would add
+// nothing (proximity_accumulation.cpp says why), so the results are the same.
 #pragma once
 
 #include <atomic>
@@ -35,6 +40,19 @@ class ColumnQueue {
   std::atomic<std::int32_t> next_{0};
 };
 
+// The observed part of a year as the accumulation reads it: `values` and
+// `incidence` are NLOBS x NGOBS blocks (column by column), after centring
+// (and standardising) by location; `locations` maps row k of the blocks to
+// its location, 0-based and ascending. An empty `locations` maps row k to
+// location k: the blocks are then the year's whole arrays.
+struct ObservedBlock {
+  std::span<const float> values;
+  std::span<const std::int32_t> incidence;
+  std::span<const std::int32_t> locations;
+  std::int32_t NLOBS = 0;
+  std::int32_t NGOBS = 0;
+};
+
 // SEDACC: squared Euclidean distance between the locations of every pair I < J over
 // the entries observed at both. With WEIGHT 'W' the year's value is the sum of
 // squared differences, otherwise their mean; NGPAIR gains the number of entries
@@ -47,6 +65,12 @@ void accumulate_distances(std::span<const float> YDATA, std::span<const std::int
 void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                           std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                           std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns);
+
+// The same over the pairs of the block's locations, its entries only. The
+// columns of the block (1 to NLOBS) are taken from `columns`.
+void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
+                          std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           char WEIGHT, ColumnQueue& columns);
 
 // CORACC: correlation between the locations of every pair I <= J (diagonal included)
@@ -64,6 +88,10 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
 void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                              std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                              std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns);
+// The same over the pairs of the block's locations, its entries only.
+void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
+                             std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                              char WEIGHT, char CORTYP, ColumnQueue& columns);
 
 }  // namespace locprox

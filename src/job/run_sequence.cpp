@@ -217,9 +217,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     ColumnQueue columns(block.NLOBS);
     auto accumulate = [&](std::size_t) {
       if (options.PRXTYP == 'S') {
-        accumulate_observed_distances(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT, columns);
+        accumulate_distances(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT, columns);
       } else {
-        accumulate_observed_correlations(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT,
+        accumulate_correlations(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT,
                                          options.CORTYP, columns);
       }
     };

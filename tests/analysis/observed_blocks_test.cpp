@@ -237,7 +237,7 @@ TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
           const Year centred = centre_whole(raw, standardise);
           const Blocks b = gather_and_centre(raw, standardise);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
-            accumulate_observed_distances(b.view(), restricted.prox, restricted.ngpair,
+            accumulate_distances(b.view(), restricted.prox, restricted.ngpair,
                                           restricted.nypair, weight, columns);
           });
           accumulate_distances(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
@@ -267,7 +267,7 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
           const Year centred = centre_whole(raw, false);
           const Blocks b = gather_and_centre(raw, false);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
-            accumulate_observed_correlations(b.view(), restricted.prox, restricted.ngpair,
+            accumulate_correlations(b.view(), restricted.prox, restricted.ngpair,
                                              restricted.nypair, weight, cortyp, columns);
           });
           accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair,
@@ -289,17 +289,16 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
 TEST(ObservedBlocks, WithoutALocationListTheBlockIsTheWholeYear) {
   std::mt19937 rng(77);
   const Network net{45, 70, 30, 50, 0.6};
-  Sums direct(net.maxl), whole(net.maxl);
+  Sums direct(net.maxl), reference(net.maxl);
   for (int year = 0; year < 3; ++year) {
     const Year centred = centre_whole(make_year(net, rng), false);
     const ObservedBlock block{centred.y, centred.inc, {}, net.maxl, net.maxg};
     ColumnQueue columns(net.maxl);
-    accumulate_observed_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z',
-                                     columns);
-    accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
-                            net.maxl, net.maxg, 'W', 'Z');
+    accumulate_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z', columns);
+    reference::accumulate_correlations(centred.y, centred.inc, reference.prox, reference.ngpair,
+                                       reference.nypair, net.maxl, net.maxg, 'W', 'Z');
   }
-  expect_identical(direct, whole, "whole year as a block");
+  expect_identical(direct, reference, "whole year as a block");
 }
 
 }  // namespace

@@ -24,6 +24,12 @@ std::size_t cell(std::int32_t l, std::int32_t g, std::int32_t MAXL) {
          static_cast<std::size_t>(g - 1) * static_cast<std::size_t>(MAXL);
 }
 
+// The location of row K (1-based) of the arrays: K itself when there is no
+// list (the whole year), else the K-th location listed (0-based in the list).
+std::int64_t location_of(std::span<const std::int32_t> locations, std::int32_t K) {
+  return locations.empty() ? K : std::int64_t{locations[static_cast<std::size_t>(K - 1)]} + 1;
+}
+
 }  // namespace
 
 void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
@@ -34,11 +40,26 @@ void accumulate_distances(std::span<const float> YDATA, std::span<const std::int
   reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, all);
 }
 
-// Column J holds the pairs I < J; columns are independent of each other.
 void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                           std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                           std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
                           char WEIGHT, ColumnQueue& columns) {
+  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, columns, {});
+}
+
+void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
+                          std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                          char WEIGHT, ColumnQueue& columns) {
+  accumulate_distances(block.values, block.incidence, PROX, NGPAIR, NYPAIR, block.NLOBS,
+                       block.NGOBS, WEIGHT, columns, block.locations);
+}
+
+// Column J holds the pairs I < J; columns are independent of each other.
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns,
+                          std::span<const std::int32_t> locations) {
   for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J - 1; ++I) {
       double s = 0.0;
@@ -53,7 +74,7 @@ void accumulate_distances(std::span<const float> YDATA, std::span<const std::int
       }
       double v = 0.0;
       if (c != 0) v = WEIGHT == 'W' ? s : s / static_cast<double>(c);
-      const std::size_t p = packed_index(I, J);
+      const std::size_t p = packed_index(location_of(locations, I), location_of(locations, J));
       PROX[p] = PROX[p] + v;
       NGPAIR[p] = saturating_add(NGPAIR[p], c);
       if (c != 0) NYPAIR[p] = NYPAIR[p] + 1;
@@ -70,11 +91,27 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
                                      all);
 }
 
-// Column J holds the pairs I <= J; columns are independent of each other.
 void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                              std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                              std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
                              char WEIGHT, char CORTYP, ColumnQueue& columns) {
+  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP, columns,
+                          {});
+}
+
+void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
+                             std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
+  accumulate_correlations(block.values, block.incidence, PROX, NGPAIR, NYPAIR, block.NLOBS,
+                          block.NGOBS, WEIGHT, CORTYP, columns, block.locations);
+}
+
+// Column J holds the pairs I <= J; columns are independent of each other.
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns,
+                             std::span<const std::int32_t> locations) {
   for (std::int32_t J; (J = columns.take()) > 0;) {
     for (std::int32_t I = 1; I <= J; ++I) {
       double a = 0.0;
@@ -118,7 +155,7 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
         }
       }
       if (n != 0 && WEIGHT == 'W') v = v * static_cast<double>(n);
-      const std::size_t p = packed_index(I, J);
+      const std::size_t p = packed_index(location_of(locations, I), location_of(locations, J));
       PROX[p] = PROX[p] + v;
       NGPAIR[p] = saturating_add(NGPAIR[p], n);
       if (n > 0) NYPAIR[p] = NYPAIR[p] + 1;

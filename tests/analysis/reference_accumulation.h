@@ -33,4 +33,26 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
                              std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
                              char WEIGHT, char CORTYP, ColumnQueue& columns);
 
+// The same over an observed block (analysis/proximity_accumulation.h), one
+// pair of its locations at a time, every entry of the block in order.
+void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
+                          std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                          char WEIGHT, ColumnQueue& columns);
+void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
+                             std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns);
+
+// Both of the above in one: the arrays' rows are the listed locations (all
+// of them, in order, when `locations` is empty).
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns,
+                          std::span<const std::int32_t> locations);
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns,
+                             std::span<const std::int32_t> locations);
+
 }  // namespace locprox::reference
