@@ -97,8 +97,9 @@ void OutputUnit::line_read() {
 
 void OutputUnit::make_room(std::size_t count) {
   if (in_memory_) {
-    // Grows geometrically, so that a long text costs few moves.
-    std::size_t size = buffer_.size() < 4096 ? 4096 : buffer_.size();
+    // Grows geometrically, so that a long text costs few moves, from a
+    // small start, as many memory units hold a short text each.
+    std::size_t size = buffer_.size() < 64 ? 64 : buffer_.size();
     while (size - used_ < count) size *= 2;
     buffer_.resize(size);
     return;
