@@ -23,19 +23,20 @@ out=$build/perf-$w-$set.data
 (cd "$dir" && rm -f "$w.OCC" "$w.PRX" && perf record -q -e cpu-clock -F 2000 --call-graph dwarf,16384 -o "$out" \
   "$build/locprox" <"$data/$w.$set.answers" >console.txt 2>/dev/null)
 
-# Inclusive shares of the operations of each phase, over the samples of both
-# threads (the helper thread runs part of the writing and of the
-# accumulation). Reading is the observations reader; analysis the counts,
-# centring and accumulation; writing the report and proximity writers and the
-# file writes under them; the rest is start-up, the dialogue and the records
-# the year loop writes itself.
+# Inclusive shares of the operations of each phase, over the samples of all
+# threads (the workers run most of the writing and part of the
+# accumulation). Reading is the observations reader; analysis the clearing,
+# counting, gathering, centring and accumulation; writing the formatting of
+# the report sections and proximity blocks and the file writes under them;
+# the rest is start-up, the dialogue, the records the year loop writes
+# itself and the threads' waiting.
 perf report -i "$out" --children --sort symbol 2>/dev/null | awk -v job="$w $set" '
   /^ +[0-9.]+%/ {
     share = $1; sub(/%/, "", share)
     name = $0; sub(/^.*\] /, "", name); sub(/ +- +- *$/, "", name)
     if (name ~ /^locprox::YearReader::next$/) read += share
-    else if (name ~ /^locprox::(count_occurrences|centre_locations|standardise_locations|accumulate_distances|accumulate_correlations)$/) analysis += share
-    else if (name ~ /^locprox::(write_occurrences|write_kappa|write_proximity_block|write_count_blocks)$/) write += share
+    else if (name ~ /^locprox::(count_observed_occurrences|clear_observed|list_observed|gather_observed|centre_locations|standardise_locations|accumulate_distances|accumulate_correlations)$/) analysis += share
+    else if (name ~ /^locprox::(OrderedOutput::do_piece|YearOutput::YearEnd::operator\(\)|derive_kappa_counts|OccurrenceRows::catch_up)$/) write += share
   }
   END {
     printf "%s: reading %.1f%%, analysis %.1f%%, writing %.1f%%, rest %.1f%%\n",

@@ -84,6 +84,10 @@ void OrderedOutput::write_ready(std::unique_lock<std::mutex>& lock) {
 
 void OrderedOutput::wait() {
   pool_.wait();
+  finish();
+}
+
+void OrderedOutput::finish() {
   std::exception_ptr failure;
   {
     std::lock_guard lock(mutex_);

@@ -49,6 +49,19 @@ class OrderedOutput {
   }
   void wait();
 
+  // The pieces as part of a batch of the caller's own: prepare() them, have
+  // the batch's tasks call do_piece(i) for i = 0 .. count - 1 (each once, in
+  // ascending order of taking, as the pool hands tasks out), and call
+  // finish() once the batch is over. A piece must not wait for anything that
+  // only a later task of the batch would do.
+  template <class Format>
+  void prepare(std::size_t count, Format& format) {
+    begin(count, &call<Format>, &format);
+  }
+  void do_piece(std::size_t piece);
+  // Rethrows the failure of the earliest piece that failed, if any.
+  void finish();
+
  private:
   using Call = OutputUnit& (*)(void* format, std::size_t piece, OutputUnit& text);
   template <class Format>
@@ -70,7 +83,6 @@ class OrderedOutput {
   };
 
   void begin(std::size_t count, Call call, void* format);
-  void do_piece(std::size_t piece);
   // Writes the pieces that are next in line and ready; called with the lock
   // held by the thread that has just finished one.
   void write_ready(std::unique_lock<std::mutex>& lock);

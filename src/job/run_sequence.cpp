@@ -1,6 +1,9 @@
 #include "job/run_sequence.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <latch>
+#include <optional>
 #include <vector>
 
 #include "analysis/location_scaling.h"
@@ -45,22 +48,102 @@ const char* names_disagreement(const NamesCounts& counts, const ProblemSize& siz
   return nullptr;
 }
 
+// The second half of a year, run by the workers while this thread reads the
+// next year: the accumulation, shared by all threads a column at a time;
+// then the kappa counts; then the kappa section and the proximity blocks,
+// formatted in pieces and written in order (YearOutput). The tasks are
+// taken in that order, and each phase waits for the one before.
+class YearInBackground {
+ public:
+  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w,
+                   const AnalysisOptions& options)
+      : pool_(pool), output_(output), w_(w), options_(options) {}
+  // Waits for a year still running (its failure is dropped: the run is
+  // already stopping for another reason).
+  ~YearInBackground() {
+    try {
+      wait();
+    } catch (...) {
+      // Dropped, see above.
+    }
+  }
+
+  // Starts the year whose values are `block` and whose observed locations
+  // are `observed`; both must stay as they are until wait().
+  void start(const ObservedBlock& block, std::span<const std::int32_t> observed) {
+    block_ = block;
+    columns_.reset(block.NLOBS);
+    accumulating_ = pool_.threads();
+    pieces_ = output_.prepare_year_end(observed);
+    accumulation_left_.emplace(static_cast<std::ptrdiff_t>(accumulating_));
+    counts_ready_.emplace(1);
+    running_ = true;
+    pool_.start(accumulating_ + 1 + pieces_, *this);
+  }
+
+  // Takes part in the year started last, returns once its records are
+  // written, and rethrows the failure of the earliest. Nothing when no year
+  // is running.
+  void wait() {
+    if (!running_) return;
+    running_ = false;
+    pool_.wait();
+    output_.finish_year_end();
+  }
+
+  void operator()(std::size_t task) {
+    if (task < accumulating_) {
+      accumulate();
+      accumulation_left_->count_down();
+    } else if (task == accumulating_) {
+      accumulation_left_->wait();
+      output_.derive_counts();
+      counts_ready_->count_down();
+    } else {
+      counts_ready_->wait();
+      output_.do_year_end_piece(task - accumulating_ - 1);
+    }
+  }
+
+ private:
+  void accumulate() {
+    if (options_.PRXTYP == 'S') {
+      accumulate_distances(block_, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT, columns_);
+    } else {
+      accumulate_correlations(block_, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT,
+                              options_.CORTYP, columns_);
+    }
+  }
+
+  WorkerPool& pool_;
+  YearOutput& output_;
+  const Workspace& w_;
+  const AnalysisOptions& options_;
+  bool running_ = false;
+  ObservedBlock block_;
+  ColumnQueue columns_;
+  std::size_t accumulating_ = 0;  // tasks that share the accumulation
+  std::size_t pieces_ = 0;
+  std::optional<std::latch> accumulation_left_;
+  std::optional<std::latch> counts_ready_;
+};
+
 // The records that open a year: the year record of the proximity file, the
 // "For year" line and "Read data". They are written once the previous
-// year's records are out (they are formatted and written on the other
+// year's records are out (they are formatted and written by the other
 // threads while this one reads), before the first message of the year's
 // reading or, without one, right after it.
 class YearOpening {
  public:
-  YearOpening(Units& units, YearOutput& output, std::int32_t IY, const Name& name)
-      : units_(units), output_(output), IY_(IY), name_(name) {}
+  YearOpening(Units& units, YearInBackground& previous, std::int32_t IY, const Name& name)
+      : units_(units), previous_(previous), IY_(IY), name_(name) {}
 
   void write() {
     if (written_) return;
     written_ = true;
     // A failure of the previous year's writes came first and is the one
     // reported.
-    output_.wait();
+    previous_.wait();
     write_record(units_.proximity, kYearRecord, IY_, as_text(name_));
     report_then_console(units_, kForYear, as_text(name_));
     progress(units_, "   Read data");
@@ -68,7 +151,7 @@ class YearOpening {
 
  private:
   Units& units_;
-  YearOutput& output_;
+  YearInBackground& previous_;
   std::int32_t IY_;
   const Name& name_;
   bool written_ = false;
@@ -92,20 +175,15 @@ struct ObservedYear {
   }
 };
 
-// Centres (and, for standardised distances, standardises) the year's
-// values by location and returns them as the accumulation reads them. A
-// year that observed every location and entry is worked on where it is;
-// any other is first gathered into blocks of what it observed, and only
-// those are touched (see analysis/observed_blocks.h for why the results are
-// the same).
+// Gathers the year's observed values and incidence into blocks (so that
+// the next year can be read into YDATA and INCID while the workers still
+// accumulate this one), centres (and, for standardised distances,
+// standardises) them by location, and returns them as the accumulation reads
+// them. Only what the year observed is touched (see
+// analysis/observed_blocks.h for why the results are the same as over the
+// whole arrays).
 ObservedBlock prepare_block(const Workspace& w, const ProblemSize& size,
                             const AnalysisOptions& options, ObservedYear& year) {
-  const bool standardise = options.PRXTYP == 'S' && options.SEDTYP != 'C';
-  if (year.counts.NLOBS == size.MAXL && year.counts.NGOBS == size.MAXG) {
-    centre_locations(w.YDATA, w.INCID, size.MAXL, size.MAXG);
-    if (standardise) standardise_locations(w.YDATA, w.INCID, size.MAXL, size.MAXG);
-    return {w.YDATA, w.INCID, {}, size.MAXL, size.MAXG};
-  }
   const std::int32_t NLOBS = year.counts.NLOBS;
   const std::int32_t NGOBS = year.counts.NGOBS;
   const std::size_t cells = static_cast<std::size_t>(NLOBS) * static_cast<std::size_t>(NGOBS);
@@ -114,7 +192,9 @@ ObservedBlock prepare_block(const Workspace& w, const ProblemSize& size,
   gather_observed(year.YOBS, year.IOBS, w.YDATA, w.INCID, year.LOCOBS, year.ENTOBS, size.MAXL,
                   NLOBS, NGOBS);
   centre_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
-  if (standardise) standardise_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
+  if (options.PRXTYP == 'S' && options.SEDTYP != 'C') {
+    standardise_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
+  }
   return {year.YOBS, year.IOBS, year.locations(), NLOBS, NGOBS};
 }
 
@@ -173,22 +253,25 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
 
   // 8. The years of the sequence; after each, the running state is written.
   // The year's records are formatted on all threads (YearOutput): the
-  // occurrence sections while this thread centres the values, the kappa
-  // section and the proximity blocks while it reads the next year. The
-  // accumulation is shared by all threads a column at a time.
+  // occurrence sections while this thread centres the values; the
+  // accumulation, the kappa section and the proximity blocks while it reads
+  // the next year (YearInBackground).
   const std::int32_t MAXL = size.MAXL;
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
   WorkerPool pool(settings.threads == 0 ? default_thread_count() : settings.threads);
   YearOutput output(pool, units, w, size);
   ObservedYear observed(MAXL, MAXG);
+  // Declared after what it works on, so that it finishes first.
+  YearInBackground background(pool, output, w, options);
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
-    YearOpening opening(units, output, IY, year_name);
+    YearOpening opening(units, background, IY, year_name);
     // The arrays were cleared at the start; after a year, the cells it used
-    // are cleared again, and the reader marks what the new year observes.
+    // are cleared again (the workers work on the year's own blocks), and the
+    // reader marks what the new year observes.
     clear_observed(w.YDATA, w.INCID, observed.LOCOBS, observed.ENTOBS, MAXL,
                    observed.counts.NLOBS, observed.counts.NGOBS);
     std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
@@ -214,18 +297,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     progress(units, "   Write delta and gamma matrices");
     output.start_occurrences(IY, K, NDELTA, NGAMMA);
     const ObservedBlock block = prepare_block(w, size, options, observed);
-    output.wait();
-
-    ColumnQueue columns(block.NLOBS);
-    auto accumulate = [&](std::size_t) {
-      if (options.PRXTYP == 'S') {
-        accumulate_distances(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT, columns);
-      } else {
-        accumulate_correlations(block, w.PROX, w.NGPAIR, w.NYPAIR, options.WEIGHT,
-                                         options.CORTYP, columns);
-      }
-    };
-    pool.run(pool.threads(), accumulate);
+    output.wait_occurrences();
 
     write_empty_record(units.report);
     progress(units, "   Location centre the years data");
@@ -247,10 +319,11 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
     }
 
-    // The kappa section and the proximity blocks, while the next year is read.
-    output.start_year_end(observed.locations());
+    // The accumulation, the kappa section and the proximity blocks, while
+    // the next year is read.
+    background.start(block, observed.locations());
   }
-  output.wait();
+  background.wait();
   return SequenceOutcome::kCompleted;
 }
 

@@ -8,30 +8,32 @@ namespace locprox {
 namespace {
 
 // The end of the year is cut into chunks of locations of about this many
-// characters of records each (at least four chunks per thread where the
-// year has that much), so that every thread stays busy to the end.
-constexpr std::size_t kMinChunkBytes = 16 * 1024;
+// characters of proximity records each (at least eight chunks per thread
+// where the year has that much), so that every thread stays busy to the end
+// and few records wait in memory.
+constexpr std::size_t kMinChunkBytes = 32 * 1024;
 
-// About how many characters location J's records take in the kappa section
-// and the four blocks: J values of 4 + 16 + 3 x 6 characters.
-std::size_t location_bytes(std::int32_t J) {
-  return 38 * static_cast<std::size_t>(J) + 40;
+// About how many characters location J's column of the proximity block takes.
+std::size_t proximity_bytes(std::int32_t J) {
+  return 16 * static_cast<std::size_t>(J) + 2 * (static_cast<std::size_t>(J) / 10 + 1);
 }
 
 }  // namespace
 
 YearOutput::YearOutput(WorkerPool& pool, Units& units, const Workspace& w,
                        const ProblemSize& size)
-    : pool_(pool), ordered_(pool), units_(units), w_(w), size_(size) {
-  for (ColumnTexts* texts :
-       {&kappa_rows_, &proximity_columns_, &first_counts_, &second_counts_, &third_counts_}) {
-    texts->reset(size.MAXL);
-  }
+    : ordered_(pool),
+      units_(units),
+      w_(w),
+      size_(size),
+      threads_(pool.threads()),
+      observed_(static_cast<std::size_t>(std::max(size.MAXL, 0)), 0) {
+  for (ColumnTexts& texts : texts_) texts.reset(size.MAXL);
 }
 
 YearOutput::~YearOutput() {
   try {
-    wait();
+    wait_occurrences();
   } catch (...) {
     // Dropped, see the header.
   }
@@ -44,8 +46,14 @@ void YearOutput::start_occurrences(std::int32_t IY, std::int32_t K, std::int32_t
   NGAMMA_ = NGAMMA;
   rows_.catch_up(w_.DELTA, w_.GAMMA, w_.GAMYR, size_.MAXL, size_.IYS, K);
   incidence_pieces_ = incidence_pieces(size_.MAXL, size_.MAXG);
-  running_ = Running::kOccurrences;
+  occurrences_running_ = true;
   ordered_.start(incidence_pieces_ + 1, occurrences_);
+}
+
+void YearOutput::wait_occurrences() {
+  if (!occurrences_running_) return;
+  occurrences_running_ = false;
+  ordered_.wait();
 }
 
 OutputUnit& YearOutput::Occurrences::operator()(std::size_t piece, OutputUnit& text) {
@@ -59,95 +67,76 @@ OutputUnit& YearOutput::Occurrences::operator()(std::size_t piece, OutputUnit& t
   return o.units_.report;
 }
 
-void YearOutput::start_year_end(std::span<const std::int32_t> observed) {
-  derive_kappa_counts(w_.NGPAIR, w_.NGLOC, w_.NYPAIR, w_.NYLOC, w_.KII, w_.KI, size_.NTM,
-                      size_.MAXL);
-  // The first year formats every location; later ones those observed.
-  to_format_.clear();
-  if (texts_complete_) {
-    for (const std::int32_t l : observed) to_format_.push_back(l + 1);
-  } else {
-    for (std::int32_t J = 1; J <= size_.MAXL; ++J) to_format_.push_back(J);
-    texts_complete_ = true;
-  }
+std::size_t YearOutput::prepare_year_end(std::span<const std::int32_t> observed) {
+  const std::int32_t MAXL = size_.MAXL;
+  std::fill(observed_.begin(), observed_.end(), 0);
+  for (const std::int32_t l : observed) observed_[static_cast<std::size_t>(l)] = 1;
+  keep_texts_ = static_cast<std::int64_t>(observed.size()) < MAXL;
   std::size_t total = 0;
-  for (const std::int32_t J : to_format_) total += location_bytes(J);
-  const std::size_t target = std::max(kMinChunkBytes, total / (4 * pool_.threads()));
-  chunk_starts_.assign(1, 0);
+  for (std::int32_t J = 1; J <= MAXL; ++J) total += proximity_bytes(J);
+  const std::size_t target = std::max(kMinChunkBytes, total / (8 * std::size_t{threads_}));
+  chunk_starts_.assign(1, 1);
   std::size_t bytes = 0;
-  for (std::size_t k = 0; k < to_format_.size(); ++k) {
-    bytes += location_bytes(to_format_[k]);
-    if (bytes >= target && k + 1 < to_format_.size()) {
-      chunk_starts_.push_back(k + 1);
+  for (std::int32_t J = 1; J <= MAXL; ++J) {
+    bytes += proximity_bytes(J);
+    if (bytes >= target && J < MAXL) {
+      chunk_starts_.push_back(J + 1);
       bytes = 0;
     }
   }
-  chunk_starts_.push_back(to_format_.size());
-  // At least one chunk, even without a location to format: it writes.
-  const std::size_t chunks = chunk_starts_.size() - 1;
-  unfinished_.store(chunks, std::memory_order_relaxed);
-  chunk_failed_.store(false, std::memory_order_relaxed);
-  running_ = Running::kYearEnd;
-  pool_.start(chunks, year_end_);
+  chunk_starts_.push_back(std::max(MAXL, 0) + 1);
+  // At least one chunk, even without locations: it carries the heading.
+  const std::size_t pieces = kSections * (chunk_starts_.size() - 1);
+  ordered_.prepare(pieces, year_end_);
+  return pieces;
 }
 
-void YearOutput::YearEnd::operator()(std::size_t chunk) {
+void YearOutput::derive_counts() {
+  derive_kappa_counts(w_.NGPAIR, w_.NGLOC, w_.NYPAIR, w_.NYLOC, w_.KII, w_.KI, size_.NTM,
+                      size_.MAXL);
+}
+
+void YearOutput::finish_year_end() {
+  texts_valid_ = keep_texts_;
+  ordered_.finish();
+}
+
+OutputUnit& YearOutput::YearEnd::operator()(std::size_t piece, OutputUnit& text) {
   YearOutput& o = *output;
-  try {
-    OutputUnit scratch(OutputUnit::InMemory{});
-    for (std::size_t k = o.chunk_starts_[chunk]; k < o.chunk_starts_[chunk + 1]; ++k) {
-      o.format_location(o.to_format_[k], scratch);
+  const std::size_t chunks = o.chunk_starts_.size() - 1;
+  const std::size_t section = piece / chunks;
+  const std::size_t chunk = piece % chunks;
+  if (section == 0 && chunk == 0) write_kappa_heading(text);
+  ColumnTexts& texts = o.texts_[section];
+  for (std::int32_t J = o.chunk_starts_[chunk]; J < o.chunk_starts_[chunk + 1]; ++J) {
+    // A location not observed this year has the records it had last year.
+    if (o.texts_valid_ && o.observed_[static_cast<std::size_t>(J - 1)] == 0) {
+      text.write_text(texts.text(J));
+      continue;
     }
-  } catch (...) {
-    o.chunk_failed_.store(true, std::memory_order_relaxed);
-    o.unfinished_.fetch_sub(1, std::memory_order_acq_rel);
-    throw;
+    const std::size_t before = text.text().size();
+    o.format_location(section, J, text);
+    if (o.keep_texts_) texts.set(J, text.text().substr(before));
   }
-  // The chunk that finishes last finds every text ready (the counter orders
-  // the other chunks' texts before it) and writes them all, in order.
-  if (o.unfinished_.fetch_sub(1, std::memory_order_acq_rel) == 1 &&
-      !o.chunk_failed_.load(std::memory_order_relaxed)) {
-    o.write_year_end();
-  }
+  return section == 0 ? o.units_.report : o.units_.proximity;
 }
 
-void YearOutput::format_location(std::int32_t J, OutputUnit& scratch) {
-  auto keep = [&](ColumnTexts& texts) {
-    texts.set(J, scratch.text());
-    scratch.clear();
-  };
-  write_kappa_row(scratch, w_.KII, w_.KI, J);
-  keep(kappa_rows_);
-  write_proximity_column(scratch, w_.PROX, J);
-  keep(proximity_columns_);
-  write_count_column(scratch, w_.NGLOC, w_.NGPAIR, J);
-  keep(first_counts_);
-  write_count_column(scratch, w_.NYLOC, w_.NYPAIR, J);
-  keep(second_counts_);
-  write_count_column(scratch, w_.KI, w_.KII, J);
-  keep(third_counts_);
-}
-
-void YearOutput::write_year_end() {
-  write_kappa_heading(units_.report);
-  kappa_rows_.write(units_.report);
-  proximity_columns_.write(units_.proximity);
-  first_counts_.write(units_.proximity);
-  second_counts_.write(units_.proximity);
-  third_counts_.write(units_.proximity);
-}
-
-void YearOutput::wait() {
-  const Running running = running_;
-  running_ = Running::kNothing;
-  switch (running) {
-    case Running::kNothing:
+void YearOutput::format_location(std::size_t section, std::int32_t J, OutputUnit& text) const {
+  switch (section) {
+    case 0:
+      write_kappa_row(text, w_.KII, w_.KI, J);
       return;
-    case Running::kOccurrences:
-      ordered_.wait();
+    case 1:
+      write_proximity_column(text, w_.PROX, J);
       return;
-    case Running::kYearEnd:
-      pool_.wait();
+    case 2:
+      write_count_column(text, w_.NGLOC, w_.NGPAIR, J);
+      return;
+    case 3:
+      write_count_column(text, w_.NYLOC, w_.NYPAIR, J);
+      return;
+    default:
+      write_count_column(text, w_.KI, w_.KII, J);
       return;
   }
 }

@@ -31,55 +31,55 @@ namespace locprox {
 class YearOutput {
  public:
   YearOutput(WorkerPool& pool, Units& units, const Workspace& w, const ProblemSize& size);
-  // Waits for a batch still running (its failure is dropped: the run is
-  // already stopping for another reason).
+  // Waits for occurrence sections still being written (their failure is
+  // dropped: the run is already stopping for another reason).
   ~YearOutput();
   YearOutput(const YearOutput&) = delete;
   YearOutput& operator=(const YearOutput&) = delete;
 
   // Starts the incidence, delta and gamma sections of the year IY, at
-  // position K, with the running totals NDELTA and NGAMMA. The counts must
-  // be those of the year, and INCID, DELTA, GAMMA and their totals stay as
-  // they are until wait().
+  // position K, with the running totals NDELTA and NGAMMA, on the workers.
+  // INCID, DELTA, GAMMA and their totals must stay as they are until
+  // wait_occurrences(), which takes part and returns once the sections are
+  // written (rethrowing the failure of the earliest record).
   void start_occurrences(std::int32_t IY, std::int32_t K, std::int32_t NDELTA,
                          std::int32_t NGAMMA);
+  void wait_occurrences();
 
-  // Derives the kappa counts, then starts the kappa section and the
-  // proximity file's blocks. `observed` lists the locations (0-based,
-  // ascending) observed in the year; only their texts are formatted again.
-  // The pair counts and sums stay as they are until wait().
-  void start_year_end(std::span<const std::int32_t> observed);
-
-  // Takes part in the batch started last and returns once it is written;
-  // rethrows the failure of its earliest record. Nothing when none is
-  // running.
-  void wait();
+  // The end of the year (the kappa section and the proximity blocks) as
+  // pieces of a batch of the caller's own, which runs them after the year's
+  // accumulation: prepare_year_end() with the locations observed in the year
+  // (0-based, ascending) returns the number of pieces; once the accumulation
+  // is over, derive_counts() makes the kappa counts, and then every piece is
+  // done with do_year_end_piece(); finish_year_end() after the batch
+  // rethrows the failure of the earliest record.
+  std::size_t prepare_year_end(std::span<const std::int32_t> observed);
+  void derive_counts();
+  void do_year_end_piece(std::size_t piece) { ordered_.do_piece(piece); }
+  void finish_year_end();
 
  private:
-  // The end of the year: chunks of locations, formatted by the pool; the
-  // chunk that finishes last writes everything.
-  struct YearEnd {
-    YearOutput* output;
-    void operator()(std::size_t chunk);
-  };
   // The occurrence sections: the incidence pieces, then the delta and gamma
   // sections as the last piece.
   struct Occurrences {
     YearOutput* output;
     OutputUnit& operator()(std::size_t piece, OutputUnit& text);
   };
+  // The end of the year: for each of the five sections in turn (the kappa
+  // rows, the proximity block, the three count blocks), a piece per chunk
+  // of locations.
+  struct YearEnd {
+    YearOutput* output;
+    OutputUnit& operator()(std::size_t piece, OutputUnit& text);
+  };
+  void format_location(std::size_t section, std::int32_t J, OutputUnit& text) const;
 
-  void format_location(std::int32_t J, OutputUnit& scratch);
-  void write_year_end();
-
-  enum class Running { kNothing, kOccurrences, kYearEnd };
-
-  WorkerPool& pool_;
   OrderedOutput ordered_;
   Units& units_;
   const Workspace& w_;
   const ProblemSize& size_;
-  Running running_ = Running::kNothing;
+  unsigned threads_;
+  bool occurrences_running_ = false;
 
   // The year whose sections are being written.
   std::int32_t IY_ = 0;
@@ -89,17 +89,16 @@ class YearOutput {
   OccurrenceRows rows_;
   Occurrences occurrences_{this};
 
-  // Texts kept from year to year, a location at a time.
-  ColumnTexts kappa_rows_;
-  ColumnTexts proximity_columns_;
-  ColumnTexts first_counts_;   // NGLOC and NGPAIR
-  ColumnTexts second_counts_;  // NYLOC and NYPAIR
-  ColumnTexts third_counts_;   // KI and KII
-  bool texts_complete_ = false;
-  std::vector<std::int32_t> to_format_;      // locations J (1-based) of the year end
-  std::vector<std::size_t> chunk_starts_;    // chunk c: to_format_[starts[c] .. starts[c+1])
-  std::atomic<std::size_t> unfinished_{0};  // chunks not yet done
-  std::atomic<bool> chunk_failed_{false};
+  // The end of the year. Texts of a location are kept from one year to the
+  // next when a year leaves locations out (as a network's years do), so that
+  // the next year formats only the locations it observed; a year that
+  // observes every location formats them all anyway and keeps none.
+  static constexpr std::size_t kSections = 5;
+  ColumnTexts texts_[kSections];
+  bool texts_valid_ = false;  // the texts hold the previous year's records
+  bool keep_texts_ = false;   // this year's records are kept
+  std::vector<char> observed_;                // per location: observed this year
+  std::vector<std::int32_t> chunk_starts_;    // chunk c: locations starts[c] .. starts[c+1] - 1
   YearEnd year_end_{this};
 };
 

@@ -1,8 +1,8 @@
 // The text of a section that is written a location at a time (the kappa
 // rows of the report, the blocks of the proximity file), kept from one year
 // to the next: a location whose values did not change keeps its text and is
-// not formatted again. The texts of different locations may be set on
-// different threads at once.
+// not formatted again. The texts of different locations may be set and read
+// on different threads at once.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "format/output_unit.h"
 
 namespace locprox {
 
@@ -27,10 +26,8 @@ class ColumnTexts {
     texts_[static_cast<std::size_t>(J - 1)].assign(text);
   }
 
-  // Writes the records of every location, 1 to MAXL, in order.
-  void write(OutputUnit& out) const {
-    for (const std::string& text : texts_) out.write_text(text);
-  }
+  // The records of location J.
+  std::string_view text(std::int32_t J) const { return texts_[static_cast<std::size_t>(J - 1)]; }
 
  private:
   std::vector<std::string> texts_;
