@@ -34,13 +34,22 @@ Shape shape_of(std::size_t ydata_size, std::size_t incid_size, std::int32_t MAXL
 
 void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
                       std::int32_t MAXL, std::int32_t MAXG) {
+  centre_locations(YDATA, INCID, MAXL, MAXG, 0, MAXL);
+}
+
+void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                      std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
+                      std::int32_t count_of_locations) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
+  const std::size_t lo = std::min(sh.nl, static_cast<std::size_t>(std::max(first, 0)));
+  const std::size_t hi =
+      std::min(sh.nl, lo + static_cast<std::size_t>(std::max(count_of_locations, 0)));
   double sum[kBlock];
   double count[kBlock];
   double mean[kBlock];
   bool observed[kBlock];
-  for (std::size_t i0 = 0; i0 < sh.nl; i0 += kBlock) {
-    const std::size_t len = std::min(kBlock, sh.nl - i0);
+  for (std::size_t i0 = lo; i0 < hi; i0 += kBlock) {
+    const std::size_t len = std::min(kBlock, hi - i0);
     std::fill_n(sum, len, 0.0);
     std::fill_n(count, len, 0.0);
     for (std::size_t g = 0; g < sh.ng; ++g) {
@@ -70,13 +79,22 @@ void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCI
 
 void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
                            std::int32_t MAXL, std::int32_t MAXG) {
+  standardise_locations(YDATA, INCID, MAXL, MAXG, 0, MAXL);
+}
+
+void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                           std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
+                           std::int32_t count_of_locations) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
+  const std::size_t lo = std::min(sh.nl, static_cast<std::size_t>(std::max(first, 0)));
+  const std::size_t hi =
+      std::min(sh.nl, lo + static_cast<std::size_t>(std::max(count_of_locations, 0)));
   double squares[kBlock];
   std::int32_t count[kBlock];
   double sd[kBlock];
   bool scaled[kBlock];
-  for (std::size_t i0 = 0; i0 < sh.nl; i0 += kBlock) {
-    const std::size_t len = std::min(kBlock, sh.nl - i0);
+  for (std::size_t i0 = lo; i0 < hi; i0 += kBlock) {
+    const std::size_t len = std::min(kBlock, hi - i0);
     std::fill_n(squares, len, 0.0);
     std::fill_n(count, len, 0);
     for (std::size_t g = 0; g < sh.ng; ++g) {

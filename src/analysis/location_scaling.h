@@ -22,4 +22,14 @@ void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCI
 void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
                            std::int32_t MAXL, std::int32_t MAXG);
 
+// The same for the `count` locations from `first` on (0-based) only: every
+// location is centred or standardised on its own, so several threads can
+// share one year's locations between them.
+void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                      std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
+                      std::int32_t count);
+void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                           std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
+                           std::int32_t count);
+
 }  // namespace locprox

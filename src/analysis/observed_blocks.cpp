@@ -1,5 +1,6 @@
 #include "analysis/observed_blocks.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 
@@ -56,6 +57,11 @@ void clear_observed(std::span<float> YDATA, std::span<std::int32_t> INCID,
                     std::int32_t MAXL, std::int32_t NLOBS, std::int32_t NGOBS) {
   for (std::int32_t m = 0; m < NGOBS; ++m) {
     const std::size_t column = at(ENTOBS[at(m)]) * at(MAXL);
+    if (NLOBS == MAXL) {  // every location: the whole column
+      std::fill_n(YDATA.begin() + static_cast<std::ptrdiff_t>(column), at(MAXL), 0.0f);
+      std::fill_n(INCID.begin() + static_cast<std::ptrdiff_t>(column), at(MAXL), 0);
+      continue;
+    }
     for (std::int32_t k = 0; k < NLOBS; ++k) {
       const std::size_t cell = column + at(LOCOBS[at(k)]);
       YDATA[cell] = 0.0f;
@@ -77,6 +83,15 @@ void count_observed_occurrences(std::span<const std::int32_t> INCID,
   // Integer sums do not depend on their order.
   for (std::int32_t m = 0; m < NGOBS; ++m) {
     const std::size_t column = at(ENTOBS[at(m)]) * at(MAXL);
+    if (NLOBS == MAXL) {  // every location: the whole column, in storage order
+      const std::int32_t* inc = INCID.data() + column;
+      for (std::size_t l = 0; l < at(MAXL); ++l) {
+        DELTA[col + l] += inc[l];
+        DELTOT[l] += inc[l];
+        NDELTA += inc[l];
+      }
+      continue;
+    }
     for (std::int32_t k = 0; k < NLOBS; ++k) {
       const std::size_t l = at(LOCOBS[at(k)]);
       const std::int32_t observed = INCID[column + l];
@@ -107,6 +122,15 @@ void gather_observed(std::span<float> YOBS, std::span<std::int32_t> IOBS,
     const std::size_t from = at(ENTOBS[m]) * at(MAXL);
     const std::size_t to = m * nl;
     assert(from + at(MAXL) <= YDATA.size() && from + at(MAXL) <= INCID.size());
+    if (nl == at(MAXL)) {  // every location: the whole column, in storage order
+      const float* y = YDATA.data() + from;
+      const std::int32_t* inc = INCID.data() + from;
+      for (std::size_t k = 0; k < nl; ++k) {
+        IOBS[to + k] = inc[k];
+        YOBS[to + k] = inc[k] != 0 ? y[k] : 0.0f;
+      }
+      continue;
+    }
     for (std::size_t k = 0; k < nl; ++k) {
       const std::size_t cell = from + at(LOCOBS[k]);
       const std::int32_t observed = INCID[cell];

@@ -48,11 +48,35 @@ const char* names_disagreement(const NamesCounts& counts, const ProblemSize& siz
   return nullptr;
 }
 
+// What a year observed: the marks its reader leaves, the lists made from
+// them, and the year's values and incidence gathered over them (so that the
+// next year can be read into YDATA and INCID while the workers still work
+// on this one).
+struct ObservedYear {
+  ObservedYear(std::int32_t MAXL, std::int32_t MAXG)
+      : LOCSEEN(static_cast<std::size_t>(MAXL)),
+        ENTSEEN(static_cast<std::size_t>(MAXG)),
+        LOCOBS(static_cast<std::size_t>(MAXL)),
+        ENTOBS(static_cast<std::size_t>(MAXG)) {}
+  std::vector<std::int32_t> LOCSEEN, ENTSEEN, LOCOBS, ENTOBS;
+  ObservedCounts counts;
+  std::vector<float> YOBS;
+  std::vector<std::int32_t> IOBS;
+
+  std::span<const std::int32_t> locations() const {
+    return std::span<const std::int32_t>(LOCOBS).first(static_cast<std::size_t>(counts.NLOBS));
+  }
+  ObservedBlock block() const {
+    return {YOBS, IOBS, locations(), counts.NLOBS, counts.NGOBS};
+  }
+};
+
 // The second half of a year, run by the workers while this thread reads the
-// next year: the accumulation, shared by all threads a column at a time;
-// then the kappa counts; then the kappa section and the proximity blocks,
-// formatted in pieces and written in order (YearOutput). The tasks are
-// taken in that order, and each phase waits for the one before.
+// next year: the centring (and standardising) of the year's blocks, a chunk
+// of locations at a time; the accumulation, shared by all threads a column
+// at a time; the kappa counts; then the kappa section and the proximity
+// blocks, formatted in pieces and written in order (YearOutput). The tasks
+// are taken in that order, and each phase waits for the one before.
 class YearInBackground {
  public:
   YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w,
@@ -68,17 +92,24 @@ class YearInBackground {
     }
   }
 
-  // Starts the year whose values are `block` and whose observed locations
-  // are `observed`; both must stay as they are until wait().
-  void start(const ObservedBlock& block, std::span<const std::int32_t> observed) {
-    block_ = block;
-    columns_.reset(block.NLOBS);
-    accumulating_ = pool_.threads();
-    pieces_ = output_.prepare_year_end(observed);
+  // Starts the second half of the year gathered in `year`, which must stay
+  // as it is until wait().
+  void start(ObservedYear& year) {
+    year_ = &year;
+    const std::int32_t NLOBS = year.counts.NLOBS;
+    const std::size_t threads = pool_.threads();
+    rows_per_chunk_ = std::max<std::int32_t>(
+        16, static_cast<std::int32_t>((static_cast<std::size_t>(NLOBS) + 2 * threads - 1) /
+                                      (2 * threads)));
+    centring_ = static_cast<std::size_t>((NLOBS + rows_per_chunk_ - 1) / rows_per_chunk_);
+    accumulating_ = threads;
+    columns_.reset(NLOBS);
+    pieces_ = output_.prepare_year_end(year.locations());
+    centring_left_.emplace(static_cast<std::ptrdiff_t>(centring_));
     accumulation_left_.emplace(static_cast<std::ptrdiff_t>(accumulating_));
     counts_ready_.emplace(1);
     running_ = true;
-    pool_.start(accumulating_ + 1 + pieces_, *this);
+    pool_.start(centring_ + accumulating_ + 1 + pieces_, *this);
   }
 
   // Takes part in the year started last, returns once its records are
@@ -92,7 +123,11 @@ class YearInBackground {
   }
 
   void operator()(std::size_t task) {
-    if (task < accumulating_) {
+    if (task < centring_) {
+      centre(static_cast<std::int32_t>(task) * rows_per_chunk_);
+      centring_left_->count_down();
+    } else if ((task -= centring_) < accumulating_) {
+      centring_left_->wait();
       accumulate();
       accumulation_left_->count_down();
     } else if (task == accumulating_) {
@@ -106,11 +141,22 @@ class YearInBackground {
   }
 
  private:
+  void centre(std::int32_t first) {
+    ObservedYear& y = *year_;
+    const std::int32_t NLOBS = y.counts.NLOBS;
+    const std::int32_t NGOBS = y.counts.NGOBS;
+    centre_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
+    if (options_.PRXTYP == 'S' && options_.SEDTYP != 'C') {
+      standardise_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
+    }
+  }
+
   void accumulate() {
+    const ObservedBlock block = year_->block();
     if (options_.PRXTYP == 'S') {
-      accumulate_distances(block_, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT, columns_);
+      accumulate_distances(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT, columns_);
     } else {
-      accumulate_correlations(block_, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT,
+      accumulate_correlations(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT,
                               options_.CORTYP, columns_);
     }
   }
@@ -120,10 +166,13 @@ class YearInBackground {
   const Workspace& w_;
   const AnalysisOptions& options_;
   bool running_ = false;
-  ObservedBlock block_;
-  ColumnQueue columns_;
+  ObservedYear* year_ = nullptr;
+  std::int32_t rows_per_chunk_ = 16;
+  std::size_t centring_ = 0;      // tasks that centre a chunk of locations
   std::size_t accumulating_ = 0;  // tasks that share the accumulation
   std::size_t pieces_ = 0;
+  ColumnQueue columns_;
+  std::optional<std::latch> centring_left_;
   std::optional<std::latch> accumulation_left_;
   std::optional<std::latch> counts_ready_;
 };
@@ -157,33 +206,11 @@ class YearOpening {
   bool written_ = false;
 };
 
-// What a year observed: the marks its reader leaves, the lists made from
-// them, and the year's values and incidence gathered over them.
-struct ObservedYear {
-  ObservedYear(std::int32_t MAXL, std::int32_t MAXG)
-      : LOCSEEN(static_cast<std::size_t>(MAXL)),
-        ENTSEEN(static_cast<std::size_t>(MAXG)),
-        LOCOBS(static_cast<std::size_t>(MAXL)),
-        ENTOBS(static_cast<std::size_t>(MAXG)) {}
-  std::vector<std::int32_t> LOCSEEN, ENTSEEN, LOCOBS, ENTOBS;
-  ObservedCounts counts;
-  std::vector<float> YOBS;
-  std::vector<std::int32_t> IOBS;
-
-  std::span<const std::int32_t> locations() const {
-    return std::span<const std::int32_t>(LOCOBS).first(static_cast<std::size_t>(counts.NLOBS));
-  }
-};
-
-// Gathers the year's observed values and incidence into blocks (so that
-// the next year can be read into YDATA and INCID while the workers still
-// accumulate this one), centres (and, for standardised distances,
-// standardises) them by location, and returns them as the accumulation reads
-// them. Only what the year observed is touched (see
+// Gathers the year's observed values and incidence into its blocks: only
+// what the year observed is touched from here on (see
 // analysis/observed_blocks.h for why the results are the same as over the
 // whole arrays).
-ObservedBlock prepare_block(const Workspace& w, const ProblemSize& size,
-                            const AnalysisOptions& options, ObservedYear& year) {
+void gather_year(const Workspace& w, const ProblemSize& size, ObservedYear& year) {
   const std::int32_t NLOBS = year.counts.NLOBS;
   const std::int32_t NGOBS = year.counts.NGOBS;
   const std::size_t cells = static_cast<std::size_t>(NLOBS) * static_cast<std::size_t>(NGOBS);
@@ -191,11 +218,6 @@ ObservedBlock prepare_block(const Workspace& w, const ProblemSize& size,
   year.IOBS.resize(cells);
   gather_observed(year.YOBS, year.IOBS, w.YDATA, w.INCID, year.LOCOBS, year.ENTOBS, size.MAXL,
                   NLOBS, NGOBS);
-  centre_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
-  if (options.PRXTYP == 'S' && options.SEDTYP != 'C') {
-    standardise_locations(year.YOBS, year.IOBS, NLOBS, NGOBS);
-  }
-  return {year.YOBS, year.IOBS, year.locations(), NLOBS, NGOBS};
 }
 
 // Writes what the year's reading met; false once the reading is over.
@@ -253,9 +275,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
 
   // 8. The years of the sequence; after each, the running state is written.
   // The year's records are formatted on all threads (YearOutput): the
-  // occurrence sections while this thread centres the values; the
-  // accumulation, the kappa section and the proximity blocks while it reads
-  // the next year (YearInBackground).
+  // occurrence sections while this thread gathers the year's values; their
+  // centring, the accumulation, the kappa section and the proximity blocks
+  // while it reads the next year (YearInBackground).
   const std::int32_t MAXL = size.MAXL;
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
@@ -296,7 +318,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                                observed.counts.NLOBS, observed.counts.NGOBS, K);
     progress(units, "   Write delta and gamma matrices");
     output.start_occurrences(IY, K, NDELTA, NGAMMA);
-    const ObservedBlock block = prepare_block(w, size, options, observed);
+    gather_year(w, size, observed);
     output.wait_occurrences();
 
     write_empty_record(units.report);
@@ -319,9 +341,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
     }
 
-    // The accumulation, the kappa section and the proximity blocks, while
-    // the next year is read.
-    background.start(block, observed.locations());
+    // The centring, the accumulation, the kappa section and the proximity
+    // blocks, while the next year is read.
+    background.start(observed);
   }
   background.wait();
   return SequenceOutcome::kCompleted;
