@@ -1,9 +1,11 @@
 #include "analysis/location_scaling.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace locprox {
 
@@ -14,6 +16,18 @@ namespace {
 // (entry by entry, the locations of an entry contiguous). Every location's sum
 // still grows one entry after another in ascending entry order.
 constexpr std::size_t kBlock = 256;
+
+// All bits when `yes`, none otherwise.
+inline std::uint32_t mask_of(bool yes) {
+  return yes ? ~std::uint32_t{0} : 0;
+}
+
+// `a` where `mask` has its bits, else `b`: a select without a branch, so
+// that the update loops are vectorised (which cells are observed is random).
+inline float select(std::uint32_t mask, float a, float b) {
+  return std::bit_cast<float>((std::bit_cast<std::uint32_t>(a) & mask) |
+                              (std::bit_cast<std::uint32_t>(b) & ~mask));
+}
 
 struct Shape {
   std::size_t nl;  // MAXL, the leading dimension
@@ -47,7 +61,7 @@ void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCI
   double sum[kBlock];
   double count[kBlock];
   double mean[kBlock];
-  bool observed[kBlock];
+  std::uint32_t observed[kBlock];
   for (std::size_t i0 = lo; i0 < hi; i0 += kBlock) {
     const std::size_t len = std::min(kBlock, hi - i0);
     std::fill_n(sum, len, 0.0);
@@ -62,16 +76,16 @@ void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCI
       }
     }
     for (std::size_t k = 0; k < len; ++k) {
-      observed[k] = count[k] >= 1.0;
-      mean[k] = observed[k] ? sum[k] / count[k] : 0.0;
+      observed[k] = mask_of(count[k] >= 1.0);
+      mean[k] = count[k] >= 1.0 ? sum[k] / count[k] : 0.0;
     }
     for (std::size_t g = 0; g < sh.ng; ++g) {
       float* y = YDATA.data() + g * sh.nl + i0;
       const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
+      // Every cell's new value is formed and the observed ones take it.
       for (std::size_t k = 0; k < len; ++k) {
-        if (inc[k] > 0 && observed[k]) {
-          y[k] = static_cast<float>(static_cast<double>(y[k]) - mean[k]);
-        }
+        const float centred = static_cast<float>(static_cast<double>(y[k]) - mean[k]);
+        y[k] = select(mask_of(inc[k] > 0) & observed[k], centred, y[k]);
       }
     }
   }
@@ -92,7 +106,7 @@ void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t>
   double squares[kBlock];
   std::int32_t count[kBlock];
   double sd[kBlock];
-  bool scaled[kBlock];
+  std::uint32_t scaled[kBlock];
   for (std::size_t i0 = lo; i0 < hi; i0 += kBlock) {
     const std::size_t len = std::min(kBlock, hi - i0);
     std::fill_n(squares, len, 0.0);
@@ -111,13 +125,14 @@ void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t>
       // deviation of exactly 0 means the centred values are all 0.0; dividing
       // would turn them into NaN, so the location is left as it is.
       sd[k] = count[k] >= 2 ? std::sqrt(squares[k] / static_cast<double>(count[k] - 1)) : 0.0;
-      scaled[k] = count[k] >= 2 && sd[k] != 0.0;
+      scaled[k] = mask_of(count[k] >= 2 && sd[k] != 0.0);
     }
     for (std::size_t g = 0; g < sh.ng; ++g) {
       float* y = YDATA.data() + g * sh.nl + i0;
       const std::int32_t* inc = INCID.data() + g * sh.nl + i0;
       for (std::size_t k = 0; k < len; ++k) {
-        if (inc[k] > 0 && scaled[k]) y[k] = static_cast<float>(static_cast<double>(y[k]) / sd[k]);
+        const float standardised = static_cast<float>(static_cast<double>(y[k]) / sd[k]);
+        y[k] = select(mask_of(inc[k] > 0) & scaled[k], standardised, y[k]);
       }
     }
   }

@@ -1,6 +1,7 @@
 #include "analysis/observed_blocks.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 
@@ -123,11 +124,16 @@ void gather_observed(std::span<float> YOBS, std::span<std::int32_t> IOBS,
     const std::size_t to = m * nl;
     assert(from + at(MAXL) <= YDATA.size() && from + at(MAXL) <= INCID.size());
     if (nl == at(MAXL)) {  // every location: the whole column, in storage order
-      const float* y = YDATA.data() + from;
-      const std::int32_t* inc = INCID.data() + from;
+      const float* __restrict y = YDATA.data() + from;
+      const std::int32_t* __restrict inc = INCID.data() + from;
+      float* __restrict yobs = YOBS.data() + to;
+      std::int32_t* __restrict iobs = IOBS.data() + to;
+      // The value's bits, or none of them: a select without a branch, which
+      // the compiler vectorises (the incidence is 0 or 1 at random).
       for (std::size_t k = 0; k < nl; ++k) {
-        IOBS[to + k] = inc[k];
-        YOBS[to + k] = inc[k] != 0 ? y[k] : 0.0f;
+        const std::uint32_t keep = inc[k] != 0 ? ~std::uint32_t{0} : 0;
+        iobs[k] = inc[k];
+        yobs[k] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(y[k]) & keep);
       }
       continue;
     }
