@@ -47,7 +47,7 @@ void YearOutput::start_occurrences(std::int32_t IY, std::int32_t K, std::int32_t
   rows_.catch_up(w_.DELTA, w_.GAMMA, w_.GAMYR, size_.MAXL, size_.IYS, K);
   incidence_pieces_ = incidence_pieces(size_.MAXL, size_.MAXG);
   occurrences_running_ = true;
-  ordered_.start(incidence_pieces_ + 1, occurrences_);
+  ordered_.start(incidence_pieces_ + rows_.pieces(size_.MAXL), occurrences_);
 }
 
 void YearOutput::wait_occurrences() {
@@ -61,8 +61,8 @@ OutputUnit& YearOutput::Occurrences::operator()(std::size_t piece, OutputUnit& t
   if (piece < o.incidence_pieces_) {
     write_incidence_piece(text, o.w_.INCID, o.size_.MAXL, o.size_.MAXG, piece);
   } else {
-    o.rows_.write(text, o.w_.DELTOT, o.NDELTA_, o.w_.GAMTOT, o.NGAMMA_, o.size_.MAXL,
-                  o.size_.IYS, o.IY_);
+    o.rows_.write_piece(text, o.w_.DELTOT, o.NDELTA_, o.w_.GAMTOT, o.NGAMMA_, o.size_.MAXL,
+                        o.size_.IYS, o.IY_, piece - o.incidence_pieces_);
   }
   return o.units_.report;
 }

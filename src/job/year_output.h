@@ -59,8 +59,8 @@ class YearOutput {
   void finish_year_end();
 
  private:
-  // The occurrence sections: the incidence pieces, then the delta and gamma
-  // sections as the last piece.
+  // The occurrence sections: the incidence pieces, then those of the delta
+  // and gamma sections.
   struct Occurrences {
     YearOutput* output;
     OutputUnit& operator()(std::size_t piece, OutputUnit& text);

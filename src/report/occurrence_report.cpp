@@ -65,8 +65,8 @@ std::size_t element(std::int32_t i, std::int32_t k, std::int32_t MAXL) {
   return at(i - 1) + at(k - 1) * at(MAXL);
 }
 
-// Incidence rows per piece: about this many characters.
-constexpr std::size_t kIncidencePieceBytes = 64 * 1024;
+// The sections are cut into pieces of about this many characters.
+constexpr std::size_t kPieceBytes = 64 * 1024;
 
 // How the incidence section is cut: per block of entries, the same number of
 // pieces, each of up to `rows` location rows.
@@ -80,7 +80,7 @@ IncidenceCut cut_incidence(std::int32_t MAXL, std::int32_t MAXG) {
   IncidenceCut cut{};
   cut.blocks = (MAXG - 1) / kEntriesPerBlock + 1;
   const std::size_t row_bytes = 8 + static_cast<std::size_t>(kEntriesPerBlock);
-  cut.rows = kIncidencePieceBytes / row_bytes;
+  cut.rows = kPieceBytes / row_bytes;
   const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
   cut.pieces_per_block = locations == 0 ? 1 : (locations + cut.rows - 1) / cut.rows;
   return cut;
@@ -159,27 +159,57 @@ void OccurrenceRows::catch_up(std::span<const std::int32_t> DELTA,
   if (K > years_) years_ = K;
 }
 
+std::size_t OccurrenceRows::rows_per_piece() const {
+  // A row holds the location, its total and a value a year, continued on a
+  // further record every 49 values.
+  const std::size_t row_bytes =
+      13 + 5 * static_cast<std::size_t>(years_) + 8 * (static_cast<std::size_t>(years_) / 49);
+  return std::max<std::size_t>(1, kPieceBytes / row_bytes);
+}
+
+std::size_t OccurrenceRows::pieces(std::int32_t MAXL) const {
+  const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
+  const std::size_t rows = rows_per_piece();
+  return 2 * std::max<std::size_t>(1, (locations + rows - 1) / rows);
+}
+
 void OccurrenceRows::write(OutputUnit& report, std::span<const std::int32_t> DELTOT,
                            std::int32_t NDELTA, std::span<const std::int32_t> GAMTOT,
                            std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t IYS,
                            std::int32_t IY) const {
+  const std::size_t count = pieces(MAXL);
+  for (std::size_t piece = 0; piece < count; ++piece) {
+    write_piece(report, DELTOT, NDELTA, GAMTOT, NGAMMA, MAXL, IYS, IY, piece);
+  }
+}
+
+void OccurrenceRows::write_piece(OutputUnit& report, std::span<const std::int32_t> DELTOT,
+                                 std::int32_t NDELTA, std::span<const std::int32_t> GAMTOT,
+                                 std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t IYS,
+                                 std::int32_t IY, std::size_t piece) const {
   assert(years_ == IY - IYS + 1);
-  for (const bool delta : {true, false}) {
+  const std::size_t per_section = pieces(MAXL) / 2;
+  const bool delta = piece < per_section;
+  const std::size_t part = piece % per_section;
+  if (part == 0) {
     write_record(report, delta ? kDeltaTitle : kGammaTitle);
     write_record(report, kYearRange, IYS, IY);
     year_numbers_.write(report, {});
-    const auto& rows = delta ? delta_rows_ : gamma_rows_;
-    const auto& totals = delta ? DELTOT : GAMTOT;
-    for (std::int32_t i = 1; i <= MAXL; ++i) {
-      const std::int32_t front[2] = {i, totals[at(i - 1)]};
-      rows[at(i - 1)].write(report, front);
-    }
-    if (delta) {
-      write_record(report, kDeltaTotal, NDELTA);
-    } else {
-      const std::int32_t front[1] = {NGAMMA};
-      gamma_totals_.write(report, front);
-    }
+  }
+  const auto& rows = delta ? delta_rows_ : gamma_rows_;
+  const auto& totals = delta ? DELTOT : GAMTOT;
+  const std::size_t first = part * rows_per_piece();
+  const std::size_t last = std::min(first + rows_per_piece(), MAXL > 0 ? at(MAXL) : 0);
+  for (std::size_t row = first; row < last; ++row) {
+    const std::int32_t front[2] = {static_cast<std::int32_t>(row + 1), totals[row]};
+    rows[row].write(report, front);
+  }
+  if (part + 1 < per_section) return;
+  if (delta) {
+    write_record(report, kDeltaTotal, NDELTA);
+  } else {
+    const std::int32_t front[1] = {NGAMMA};
+    gamma_totals_.write(report, front);
   }
 }
 

@@ -54,8 +54,17 @@ class OccurrenceRows {
   void write(OutputUnit& report, std::span<const std::int32_t> DELTOT, std::int32_t NDELTA,
              std::span<const std::int32_t> GAMTOT, std::int32_t NGAMMA, std::int32_t MAXL,
              std::int32_t IYS, std::int32_t IY) const;
+  // The same in pieces of whole records, about the same size each, so that
+  // several threads can format them: the pieces one after another are the
+  // two sections.
+  std::size_t pieces(std::int32_t MAXL) const;
+  void write_piece(OutputUnit& report, std::span<const std::int32_t> DELTOT, std::int32_t NDELTA,
+                   std::span<const std::int32_t> GAMTOT, std::int32_t NGAMMA, std::int32_t MAXL,
+                   std::int32_t IYS, std::int32_t IY, std::size_t piece) const;
 
  private:
+  std::size_t rows_per_piece() const;
+
   std::int32_t years_ = 0;  // the years kept
   GrowingRecord year_numbers_;
   std::vector<GrowingRecord> delta_rows_;
