@@ -71,17 +71,27 @@ constexpr std::size_t kGroup = 4;
 // scalar epilogue and is vectorised at -O2 as well as at -O3), and the rest.
 constexpr std::size_t kBulk = 8;
 
-// On x86-64 the loops are also compiled for AVX-512 (F) and AVX2, the variant
-// picked at load time by the processor's features. All variants perform the
-// same IEEE double operations on the same operands in the same order, so they
-// give identical bits; neither AVX2 nor AVX-512F implies FMA, so not even a
-// build without -ffp-contract=off could contract them. Defining
-// LOCPROX_NO_VECTOR_CLONES builds the baseline variant only.
+// On x86-64 the loops are also compiled for AVX2 and for AVX-512 (F), the
+// variant picked at load time by the processor's features. All variants
+// perform the same IEEE double operations on the same operands in the same
+// order, so they give identical bits; neither AVX2 nor AVX-512F implies FMA,
+// so not even a build without -ffp-contract=off could contract them.
+// The AVX-512 variant is used for long blocks of pairs only: it does more
+// per instruction, but on short blocks (a column of a year that observed a
+// hundred locations) its setup and the remainder cost more than it saves.
+// Defining LOCPROX_NO_VECTOR_CLONES builds the baseline variant only.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && \
     !defined(LOCPROX_NO_VECTOR_CLONES)
-#define LOCPROX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define LOCPROX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define LOCPROX_AVX512 1
+constexpr std::size_t kWideFrom = 128;  // pairs in a block from which AVX-512 pays
+const bool kHaveAvx512 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") != 0;
+}();
 #else
 #define LOCPROX_VECTOR_CLONES
+#define LOCPROX_AVX512 0
 #endif
 
 // The single-precision 1.0e-6 used as the Fisher z threshold, in double.
@@ -164,9 +174,10 @@ template <std::size_t U>
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-LOCPROX_VECTOR_CLONES
-void sed_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-              std::size_t j, std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
+[[gnu::always_inline]] inline void sed_sums_body(const float* values,
+                                                 const std::int32_t* incidence, std::size_t nl,
+                                                 std::size_t ng, std::size_t j, std::size_t i0,
+                                                 std::size_t len, double* s, std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
   EntryGroup group;
@@ -178,6 +189,35 @@ void sed_sums(const float* values, const std::int32_t* incidence, std::size_t nl
   }
   // The last few entries, one at a time, still in ascending order.
   for (std::size_t u = 0; u < group.size; ++u) sed_add<1>(values, incidence, group, u, len, s, c);
+}
+
+LOCPROX_VECTOR_CLONES
+void sed_sums_narrow(const float* values, const std::int32_t* incidence, std::size_t nl,
+                     std::size_t ng, std::size_t j, std::size_t i0, std::size_t len, double* s,
+                     std::int32_t* c) {
+  sed_sums_body(values, incidence, nl, ng, j, i0, len, s, c);
+}
+
+#if LOCPROX_AVX512
+__attribute__((target("avx512f"))) void sed_sums_wide(const float* values,
+                                                       const std::int32_t* incidence,
+                                                       std::size_t nl, std::size_t ng,
+                                                       std::size_t j, std::size_t i0,
+                                                       std::size_t len, double* s,
+                                                       std::int32_t* c) {
+  sed_sums_body(values, incidence, nl, ng, j, i0, len, s, c);
+}
+#endif
+
+void sed_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
+              std::size_t j, std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
+#if LOCPROX_AVX512
+  if (kHaveAvx512 && len >= kWideFrom) {
+    sed_sums_wide(values, incidence, nl, ng, j, i0, len, s, c);
+    return;
+  }
+#endif
+  sed_sums_narrow(values, incidence, nl, ng, j, i0, len, s, c);
 }
 
 // ---- correlation ----
@@ -232,10 +272,10 @@ template <std::size_t U>
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-LOCPROX_VECTOR_CLONES
-void cor_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-              std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
-              std::int32_t* n) {
+[[gnu::always_inline]] inline void cor_sums_body(
+    const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
+    std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
+    std::int32_t* n) {
   std::fill_n(a, len, 0.0);
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
@@ -250,6 +290,34 @@ void cor_sums(const float* values, const std::int32_t* incidence, std::size_t nl
   for (std::size_t u = 0; u < group.size; ++u) {
     cor_add<1>(values, incidence, group, u, len, a, b, e, n);
   }
+}
+
+LOCPROX_VECTOR_CLONES
+void cor_sums_narrow(const float* values, const std::int32_t* incidence, std::size_t nl,
+                     std::size_t ng, std::size_t j, std::size_t i0, std::size_t len, double* a,
+                     double* b, double* e, std::int32_t* n) {
+  cor_sums_body(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+}
+
+#if LOCPROX_AVX512
+__attribute__((target("avx512f"))) void cor_sums_wide(
+    const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
+    std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
+    std::int32_t* n) {
+  cor_sums_body(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+}
+#endif
+
+void cor_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
+              std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
+              std::int32_t* n) {
+#if LOCPROX_AVX512
+  if (kHaveAvx512 && len >= kWideFrom) {
+    cor_sums_wide(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+    return;
+  }
+#endif
+  cor_sums_narrow(values, incidence, nl, ng, j, i0, len, a, b, e, n);
 }
 
 // The year's value of a pair from its correlation sums, and the count that
