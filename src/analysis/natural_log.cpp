@@ -81,6 +81,7 @@
 
 #include <bit>
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -366,11 +367,13 @@ constexpr double kLn2Hi = 0x1.62e42fefa38p-1;
 constexpr double kLn2Lo = 0x1.ef35793c7673p-45;
 constexpr double kLn2Lo2 = 0x1.f97b57a079a19p-103;
 
-// x = 2^e * m reduced to ln x = e' ln 2 + L(i) + ln(1 + r), r exact.
+// x = 2^e * m reduced to ln x = e' ln 2 + L(i) + ln(1 + r), r = r_hi + r_lo.
 struct Reduced {
   int e;        // e'
   unsigned i;   // table index
-  double r;
+  double r;     // exact
+  double r_hi;  // m_hi c - 1: at most 26 significant bits
+  double r_lo;  // m_lo c, |r_lo| <= 2^-26
 };
 
 // x positive and finite.
@@ -385,37 +388,34 @@ Reduced reduce(double x) {
   const std::uint64_t fraction = bits & 0x000fffffffffffffu;
   const unsigned i = static_cast<unsigned>((fraction + (std::uint64_t{1} << 43)) >> 44);
   const std::uint64_t m_bits = fraction | 0x3ff0000000000000u;
+  // m_hi: m rounded to a multiple of 2^-25 (possibly 2), so |m_lo| <= 2^-26.
+  const std::uint64_t m_hi_bits = (m_bits + (std::uint64_t{1} << 26)) & ~((std::uint64_t{1} << 27) - 1);
   const double m = std::bit_cast<double>(m_bits);
-  const double m_hi = std::bit_cast<double>(m_bits & ~std::uint64_t{0x1ff});
+  const double m_hi = std::bit_cast<double>(m_hi_bits);
   const double m_lo = m - m_hi;
   const double c = kTable[i].c;
-  const double r = (m_hi * c - 1.0) + m_lo * c;
-  return {e + (i >= kUpper ? 1 : 0), i, r};
+  const double r_hi = m_hi * c - 1.0;
+  const double r_lo = m_lo * c;
+  return {e + (i >= kUpper ? 1 : 0), i, r_hi + r_lo, r_hi, r_lo};
 }
 
-// Phase 1: hi + lo within 2^-67.1 |ln x| (see the top of the file).
+// Phase 1: hi + lo within 2^-67.1 |ln x|, |lo| <= 2^-16.7 |hi| (see the top
+// of the file).
 natural_log_phases::DoubleDouble fast_estimate(const Reduced& red) {
   const Entry& entry = kTable[red.i];
   const double r = red.r;
   const double k = static_cast<double>(red.e);
-  const double big = k * kLn2Hi + entry.hi;   // exact
+  const double big = k * kLn2Hi + entry.hi;  // exact
   const double small = k * kLn2Lo + entry.lo;
 
-  // r^2 = sq + sq_lo exactly (Veltkamp's split into 26-bit halves).
-  const double split = r * 0x1.0000002p27;
-  const double r1 = split - (split - r);
-  const double r2 = r - r1;
-  const double sq = r * r;
-  const double sq_lo = ((r1 * r1 - sq) + 2.0 * r1 * r2) + r2 * r2;
-
-  // t + t_lo = r - r^2/2 exactly.
-  const double half_sq = -0.5 * sq;
-  const double t = r + half_sq;
-  const double t_lo = half_sq - (t - r);
+  // -r^2/2 = a - d: a exact, d = r_hi r_lo + r_lo^2/2 rounded (it is small).
+  const double a = red.r_hi * (-0.5 * red.r_hi);
+  const double d = red.r_lo * (red.r_hi + 0.5 * red.r_lo);
 
   // p ~ r^3/3 - r^4/4 + ... + r^9/9, evaluated in pairs to shorten the chain.
   constexpr double kThird = 1.0 / 3, kFifth = 1.0 / 5, kSixth = 1.0 / 6;
   constexpr double kSeventh = 1.0 / 7, kNinth = 1.0 / 9;
+  const double sq = r * r;
   const double q0 = kThird - 0.25 * r;
   const double q1 = kFifth - kSixth * r;
   const double q2 = kSeventh - 0.125 * r;
@@ -423,13 +423,12 @@ natural_log_phases::DoubleDouble fast_estimate(const Reduced& red) {
   const double q = (q0 + sq * q1) + (sq * sq) * (q2 + sq * q3);
   const double p = (r * sq) * q;
 
-  // hi + e1 = big + t exactly.
-  const double hi = big + t;
-  const double e1 = t - (hi - big);
-  const double low = p + (small + (e1 + (t_lo + -0.5 * sq_lo)));
-
-  const double sum = hi + low;
-  return {sum, low - (sum - hi)};
+  // s + e1 = big + r and hi + e2 = s + a, exactly (Fast2Sum twice).
+  const double s = big + r;
+  const double e1 = r - (s - big);
+  const double hi = s + a;
+  const double e2 = a - (hi - s);
+  return {hi, p + (small + (e1 + (e2 - d)))};
 }
 
 // ---- Phase 2: fixed point with unit 2^-176 in 256-bit two's complement. ----
@@ -622,7 +621,7 @@ double natural_log(double x) {
   }
   const Reduced red = reduce(x);
   const natural_log_phases::DoubleDouble estimate = fast_estimate(red);
-  const double err = 0x1p-66 * (estimate.hi < 0.0 ? -estimate.hi : estimate.hi);
+  const double err = 0x1p-66 * std::fabs(estimate.hi);
   const double below = estimate.hi + (estimate.lo - err);
   const double above = estimate.hi + (estimate.lo + err);
   if (below == above) [[likely]] return below;
