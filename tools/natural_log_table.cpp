@@ -64,6 +64,95 @@ double max_r(double a, double b, double c) {
   return std::fmax(std::fabs(a * c - 1.0), std::fabs(b * c - 1.0));
 }
 
+// Q(x) = (ln(1 + x) - x + x^2/2) / x^3 = 1/3 - x/4 + x^2/5 - ..., x != 0.
+void series_quotient(mpfr_t q, const mpfr_t x) {
+  mpfr_t t;
+  mpfr_init2(t, kPrecision);
+  mpfr_log1p(q, x, MPFR_RNDN);
+  mpfr_sub(q, q, x, MPFR_RNDN);
+  mpfr_sqr(t, x, MPFR_RNDN);
+  mpfr_div_2ui(t, t, 1, MPFR_RNDN);
+  mpfr_add(q, q, t, MPFR_RNDN);
+  mpfr_pow_ui(t, x, 3, MPFR_RNDN);
+  mpfr_div(q, q, t, MPFR_RNDN);
+  mpfr_clear(t);
+}
+
+// The polynomial of degree 5 that interpolates Q at the six Chebyshev nodes
+// of [-R, R], its coefficients rounded to double. Its error is at most
+// 2 (R/2)^6 max|Q^(6)| / 6! with max|Q^(6)| / 6! <= (1/9) / (1 - R)^7 (the
+// series of Q^(6) / 6! has coefficients C(j, 6) / (j + 3) <= C(j, 6) / 9),
+// before the coefficients are rounded.
+void print_polynomial(double R) {
+  constexpr int kDegree = 5, kNodes = kDegree + 1;
+  mpfr_t a[kNodes][kNodes + 1], x, t, pi;
+  for (auto& row : a)
+    for (auto& v : row) mpfr_init2(v, kPrecision);
+  mpfr_inits2(kPrecision, x, t, pi, static_cast<mpfr_ptr>(nullptr));
+  mpfr_const_pi(pi, MPFR_RNDN);
+  // Vandermonde system: sum_k c_k x_j^k = Q(x_j).
+  for (int j = 0; j < kNodes; ++j) {
+    mpfr_mul_ui(x, pi, 2 * j + 1, MPFR_RNDN);
+    mpfr_div_ui(x, x, 2 * kNodes, MPFR_RNDN);
+    mpfr_cos(x, x, MPFR_RNDN);
+    mpfr_mul_d(x, x, R, MPFR_RNDN);
+    mpfr_set_ui(t, 1, MPFR_RNDN);
+    for (int k = 0; k < kNodes; ++k) {
+      mpfr_set(a[j][k], t, MPFR_RNDN);
+      mpfr_mul(t, t, x, MPFR_RNDN);
+    }
+    series_quotient(a[j][kNodes], x);
+  }
+  // Gaussian elimination (the nodes are distinct; no pivoting needed at 400 bits).
+  for (int k = 0; k < kNodes; ++k) {
+    for (int j = 0; j < kNodes; ++j) {
+      if (j == k) continue;
+      mpfr_div(t, a[j][k], a[k][k], MPFR_RNDN);
+      for (int n = k; n <= kNodes; ++n) {
+        mpfr_mul(x, t, a[k][n], MPFR_RNDN);
+        mpfr_sub(a[j][n], a[j][n], x, MPFR_RNDN);
+      }
+    }
+  }
+  double c[kNodes];
+  std::printf("\n// Q(r) ~ c0 + c1 r + ... + c5 r^5 on [-R, R], R = %a\n", R);
+  for (int k = 0; k < kNodes; ++k) {
+    mpfr_div(t, a[k][kNodes], a[k][k], MPFR_RNDN);
+    c[k] = mpfr_get_d(t, MPFR_RNDN);
+    std::printf("%a%s", c[k], k + 1 < kNodes ? ", " : "\n");
+  }
+  const double bound = 2.0 * std::pow(R / 2.0, 6) * (1.0 / 9.0) / std::pow(1.0 - R, 7);
+  // The coefficients' rounding, beyond that of c0 (which the error analysis
+  // counts as an evaluation error): sum over k >= 1 of |c_k - exact| R^k.
+  double rounding = 0.0;
+  for (int k = 1; k < kNodes; ++k) {
+    mpfr_div(t, a[k][kNodes], a[k][k], MPFR_RNDN);
+    mpfr_sub_d(t, t, c[k], MPFR_RNDN);
+    rounding += std::fabs(mpfr_get_d(t, MPFR_RNDN)) * std::pow(R, k);
+  }
+  // A check of the bound on 20001 points of [-R, R] (with the rounded coefficients).
+  double sampled = 0.0;
+  for (int j = -10000; j <= 10000; ++j) {
+    if (j == 0) continue;
+    const double xd = R * j / 10000.0;
+    mpfr_set_d(x, xd, MPFR_RNDN);
+    series_quotient(t, x);
+    mpfr_set_d(pi, c[kDegree], MPFR_RNDN);
+    for (int k = kDegree - 1; k >= 0; --k) {
+      mpfr_mul(pi, pi, x, MPFR_RNDN);
+      mpfr_add_d(pi, pi, c[k], MPFR_RNDN);
+    }
+    mpfr_sub(t, t, pi, MPFR_RNDN);
+    sampled = std::fmax(sampled, std::fabs(mpfr_get_d(t, MPFR_RNDN)));
+  }
+  std::printf("// interpolation error <= 2^%.2f, rounding of c1..c5 <= 2^%.2f, sampled "
+              "(with c0 rounded) 2^%.2f\n",
+              std::log2(bound), std::log2(rounding), std::log2(sampled));
+  for (auto& row : a)
+    for (auto& v : row) mpfr_clear(v);
+  mpfr_clears(x, t, pi, static_cast<mpfr_ptr>(nullptr));
+}
+
 }  // namespace
 
 int main() {
@@ -133,6 +222,7 @@ int main() {
   std::printf("// e' = 0, L != 0: max r^3 / min|ln x| = 2^%.3f, max r^10 / min|ln x| = 2^%.3f\n",
               std::log2(worst_cube), std::log2(worst_tenth));
   std::printf("// max (|r| + r^2) / |L_hi| = %.4f (Fast2Sum needs <= 1)\n", worst_fast_two_sum);
+  print_polynomial(r_max);
   mpfr_clears(value, ln2, static_cast<mpfr_ptr>(nullptr));
   mpfr_free_cache();
   return worst_fast_two_sum <= 1.0 ? 0 : 1;

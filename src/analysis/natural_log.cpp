@@ -13,11 +13,14 @@
 // there is no cancellation however close x is to 1. Elsewhere |ln x| >= 2^-10
 // when e' = 0, and |ln x| >= 0.34 |e'| when e' != 0.
 //
-// r is exact: m c is a multiple of 2^-61 and |r| <= 2^-8, so r fits in 53
-// bits. It is formed without a fused multiply-add by splitting m into m_hi
-// (44 significant bits) and m_lo (at most 9): m_hi c and m_lo c are exact,
-// m_hi c - 1 is exact (Sterbenz), and the last sum is exact because r is
-// representable.
+// r is exact and comes in two parts, without a fused multiply-add: m_hi is m
+// rounded to a multiple of 2^-25 (26 significant bits, possibly 2) and
+// m_lo = m - m_hi (exact, |m_lo| <= 2^-26). m_hi c is exact (35 bits) and lies
+// in [1/2, 2], so r_hi = m_hi c - 1 is exact (Sterbenz): a multiple of 2^-34
+// below 2^-8, it has at most 26 significant bits and r_hi^2 is exact too.
+// r_lo = m_lo c is exact (36 bits), and r = r_hi + r_lo is exact because
+// m c - 1 is a multiple of 2^-61 below 2^-8 (53 bits). Near 1 (c = 1 or 1/2)
+// r_hi = 0 when |r| < 2^-27, and |r_hi| <= 2 |r| otherwise.
 //
 // The table (tools/natural_log_table.cpp prints it, with MPFR) stores L as
 // L_hi + L_lo + L_lo2 with L_hi a multiple of 2^-42, and ln 2 the same way.
@@ -38,31 +41,38 @@
 // decided).
 //
 // Error bound of phase 1. With R the largest |r| of the interval of i:
-//  - H = e' ln2_hi + L_hi, r, r^2 = sq + sq_lo (Dekker's product with
-//    Veltkamp's split), t + t_lo = r - r^2/2 (Fast2Sum, |r^2/2| < |r|) and
-//    the Fast2Sum of H and t are exact. Fast2Sum(H, t) needs |H| >= |t| or
-//    H = 0: the table generator checks (|r| + r^2) <= 0.753 |L_hi| for every
-//    entry with e' = 0 and L != 0, and |H| >= 0.34 when e' != 0.
-//  - p approximates r^3 (1/3 - r/4 + r^2/5 - ... + r^6/9) with
-//    |p - that| <= 2^-52.2 |r|^3 (q: four roundings of 2^-55 on a value
-//    above 0.332, 2^-51.8 relative; r^3 as r * sq: 2^-52; the product: 2^-53),
-//    and the final addition of p to low adds 2^-53 |p| <= 2^-54.6 |r|^3:
+//  - big = e' ln2_hi + L_hi, r, a = -r_hi^2/2, and the two Fast2Sums
+//    s + e1 = big + r, hi + e2 = s + a are exact. The first needs
+//    |big| >= |r| or big = 0: the table generator checks
+//    |r| + r^2 <= 0.753 |L_hi| for every entry with e' = 0 and L != 0, and
+//    |big| >= 0.34 when e' != 0. The second needs |s| >= |a|: near 1 s = r
+//    and |a| <= 2 r^2; elsewhere |s| >= 2^-10 and |a| <= 2^-17.8.
+//  - -r^2/2 = a - (r_hi r_lo + r_lo^2/2); d, the rounded bracket, is within
+//    2^-52 |r_lo| (|r_hi| + |r_lo|/2) of it: 2^-86.4 at most, and 2^-76.7 |r|
+//    near 1.
+//  - p approximates r^3 Q(r), Q(r) = (ln(1+r) - r + r^2/2) / r^3, with a
+//    degree-5 polynomial that interpolates Q at the Chebyshev nodes of
+//    [-R, R] (within 2^-58.6 of Q, the coefficients after the first rounded
+//    within 2^-67.2): with the rounding of the first coefficient (1/3) and
+//    two more additions of 2^-55 on a value above 0.332, q is within 2^-51.8
+//    of Q relatively; r^3 as r * sq adds 2^-52 and the product 2^-53, so
+//    |p - r^3 Q| <= 2^-52.2 |r|^3, and adding p last to low adds 2^-53 |p|:
 //    2^-51.9 |r|^3 in all.
-//  - The Taylor series stopped after r^9/9 leaves |r|^10 / 10 / (1 - |r|).
-//  - lo = e' ln2_lo + L_lo misses e' ln2_lo2 + L_lo2 and two roundings:
+//  - small = e' ln2_lo + L_lo misses e' ln2_lo2 + L_lo2 and two roundings:
 //    below (|e'| + 1) 2^-95, and 0 when L = 0 and e' = 0.
-//  - The other three additions of low are of numbers below 2^-53 |hi| or
-//    (|e'| + 1) 2^-42: below 2^-51 (2^-53 |hi| + (|e'| + 1) 2^-42).
-//  Relative to |ln x|, with the generator's figures max R^3 / min|ln x| =
-//  2^-15.251 and max R^10 / min|ln x| = 2^-74.17 over the entries with e' = 0
-//  and L != 0: 2^-67.17 + 2^-77.5 + 2^-85 + 2^-84 <= 2^-67.1. Near 1
-//  (R <= 2^-9): 2^-51.9 r^2 / (1 - |r|/2) <= 2^-69.9. With e' != 0 the bound
-//  is below 2^-75.
+//  - The other three additions of low round sums of e2, d, e1 and small:
+//    below 2^-51.4 (2^-52 |hi| + 2^-34.4 + (|e'| + 1) 2^-43).
+//  Relative to |ln x|, with the generator's figure max R^3 / min|ln x| =
+//  2^-15.251 over the entries with e' = 0 and L != 0: 2^-67.19 + 2^-76.4 +
+//  2^-85 + 2^-75.8 <= 2^-67.1. Near 1 (R <= 2^-9, small = e1 = 0):
+//  2^-51.9 r^2 / (1 - |r|/2) + 2^-76.7 + 2^-76.7 <= 2^-69.8. With e' != 0
+//  the bound is below 2^-75. In every case |lo| <= 2^-16.7 |hi|.
 //
-// The rounding test. err = 2^-66 |hi| (exact) exceeds the error bound
-// 2^-67.1 |ln x| (1 + 2^-52) by more than the roundings of lo - err and
-// lo + err (each below 2^-106 |hi|), so the computed lo - err is at most
-// ln x - hi and lo + err at least ln x - hi. Rounding to nearest is monotonic:
+// The rounding test. err = 2^-66 |hi| (exact) exceeds the error bound,
+// 2^-67.1 |ln x| <= 2^-67.1 (1 + 2^-16.6) |hi|, by more than the roundings
+// of lo - err and lo + err (each below 2^-53 (|lo| + err) <= 2^-69.6 |hi|),
+// so the computed lo - err is at most ln x - hi and lo + err at least
+// ln x - hi. Rounding to nearest is monotonic:
 // a = RN(hi + RN(lo - err)) <= RN(ln x) <= b = RN(hi + RN(lo + err)), and
 // a == b decides RN(ln x).
 //
@@ -412,15 +422,17 @@ natural_log_phases::DoubleDouble fast_estimate(const Reduced& red) {
   const double a = red.r_hi * (-0.5 * red.r_hi);
   const double d = red.r_lo * (red.r_hi + 0.5 * red.r_lo);
 
-  // p ~ r^3/3 - r^4/4 + ... + r^9/9, evaluated in pairs to shorten the chain.
-  constexpr double kThird = 1.0 / 3, kFifth = 1.0 / 5, kSixth = 1.0 / 6;
-  constexpr double kSeventh = 1.0 / 7, kNinth = 1.0 / 9;
+  // p ~ r^3 Q(r), Q(r) = (ln(1+r) - r + r^2/2) / r^3 = 1/3 - r/4 + r^2/5 - ...
+  // approximated on |r| <= 0x1.7f8p-9 by the degree-5 polynomial that
+  // interpolates it at the Chebyshev nodes (printed by the table generator).
+  constexpr double kQ0 = 0x1.5555555555555p-2, kQ1 = -0x1p-2, kQ2 = 0x1.99999999714f6p-3,
+                   kQ3 = -0x1.5555555531129p-3, kQ4 = 0x1.249308a50a832p-3,
+                   kQ5 = -0x1.0000ac5a0773bp-3;
   const double sq = r * r;
-  const double q0 = kThird - 0.25 * r;
-  const double q1 = kFifth - kSixth * r;
-  const double q2 = kSeventh - 0.125 * r;
-  const double q3 = kNinth;
-  const double q = (q0 + sq * q1) + (sq * sq) * (q2 + sq * q3);
+  const double q0 = kQ0 + kQ1 * r;
+  const double q1 = kQ2 + kQ3 * r;
+  const double q2 = kQ4 + kQ5 * r;
+  const double q = q0 + sq * (q1 + sq * q2);
   const double p = (r * sq) * q;
 
   // s + e1 = big + r and hi + e2 = s + a, exactly (Fast2Sum twice).
