@@ -145,9 +145,10 @@ void print_polynomial(double R) {
     mpfr_sub(t, t, pi, MPFR_RNDN);
     sampled = std::fmax(sampled, std::fabs(mpfr_get_d(t, MPFR_RNDN)));
   }
-  std::printf("// interpolation error <= 2^%.2f, rounding of c1..c5 <= 2^%.2f, sampled "
-              "(with c0 rounded) 2^%.2f\n",
-              std::log2(bound), std::log2(rounding), std::log2(sampled));
+  std::printf(
+      "// interpolation error <= 2^%.2f, rounding of c1..c5 <= 2^%.2f, sampled "
+      "(with c0 rounded) 2^%.2f\n",
+      std::log2(bound), std::log2(rounding), std::log2(sampled));
   for (auto& row : a)
     for (auto& v : row) mpfr_clear(v);
   mpfr_clears(x, t, pi, static_cast<mpfr_ptr>(nullptr));
