@@ -122,7 +122,7 @@ void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
         } else if (v + 1.0 < threshold) {
           v = -7.25;
         } else {
-          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
+          v = locprox::natural_log((v + 1.0) / (1.0 - v)) * 0.5;
         }
       }
       if (n != 0 && weight == 'W') v = v * n;
