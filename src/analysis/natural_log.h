@@ -18,7 +18,8 @@ double natural_log(double x);
 // The two phases of natural_log, for its tests. Both take a positive finite x.
 namespace natural_log_phases {
 
-// The first phase's estimate hi + lo of ln x (|hi + lo - ln x| <= 2^-66 |ln x|).
+// The first phase's estimate hi + lo of ln x: |hi + lo - ln x| <= 2^-67.1 |ln x|
+// and |lo| <= 2^-16.7 |hi| (hi is not always the rounded sum).
 struct DoubleDouble {
   double hi;
   double lo;
@@ -27,7 +28,7 @@ DoubleDouble fast_estimate(double x);
 
 // The second phase (relative error below 2^-136 before rounding), used
 // whatever the first phase could decide; decided tells that every value
-// within 2^-130 of its estimate rounds to the same double.
+// within 2^-130 (relative) of its estimate rounds to the same double.
 struct Rounded {
   double value;
   bool decided;

@@ -5,8 +5,10 @@
 //
 // The number of random arguments is scaled by the environment variable
 // LOCPROX_NATURAL_LOG_SCALE (default 1: about 2 million comparisons; 0.05 in
-// a sanitizer build). LOCPROX_NATURAL_LOG_SCALE=50 makes the long run of
-// about 100 million.
+// a sanitizer build). LOCPROX_NATURAL_LOG_SCALE=60 makes the long run of
+// about 100 million: 99.4 million comparisons, none different, the largest
+// first-phase error 2^-67.75, 343221 arguments decided by the second phase
+// (9 minutes in Release).
 #include "analysis/natural_log.h"
 
 #include <gtest/gtest.h>
@@ -276,7 +278,7 @@ class PhaseArguments {
 
 TEST(NaturalLog, FirstPhaseWithinItsErrorBound) {
   // The rounding test trusts |hi + lo - ln x| <= 2^-66 |ln x| (the proof
-  // gives 2^-67.1).
+  // gives 2^-67.1; the largest error seen is about 2^-67.8).
   PhaseArguments next(5);
   Mpfr mpfr;
   double worst = 0.0;
