@@ -301,15 +301,18 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     YearReader reader(units.observations, fields, w.YDATA, w.INCID, observed.LOCSEEN,
                       observed.ENTSEEN, IY, MAXL, MAXG, size.IYS);
     try {
-      do {
+      // Each note is written as it comes, after the year's opening.
+      for (bool reading = true; reading;) {
         const YearNote note = reader.next();
         opening.write();
-        if (!write_note(units, IY, note)) break;
-      } while (true);
+        reading = write_note(units, IY, note);
+      }
     } catch (...) {
       opening.write();  // what came before the failed read is written first
       throw;
     }
+    // The records skipped as out of year order (reader.skipped_records())
+    // are not reported.
     observed.counts = list_observed(observed.LOCOBS, observed.ENTOBS, observed.LOCSEEN,
                                     observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");
