@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "format/proximity_records.h"
 #include "report/proximity_file.h"
 
 namespace locprox {
@@ -27,6 +28,8 @@ YearOutput::YearOutput(WorkerPool& pool, Units& units, const Workspace& w,
       w_(w),
       size_(size),
       threads_(pool.threads()),
+      kappa_changed_(static_cast<std::size_t>(std::max(size.MAXL, 0)), 1),
+      ki_before_(static_cast<std::size_t>(std::max(size.MAXL, 0)), 0),
       observed_(static_cast<std::size_t>(std::max(size.MAXL, 0)), 0) {
   for (ColumnTexts& texts : texts_) texts.reset(size.MAXL);
 }
@@ -92,12 +95,26 @@ std::size_t YearOutput::prepare_year_end(std::span<const std::int32_t> observed)
 }
 
 void YearOutput::derive_counts() {
-  derive_kappa_counts(w_.NGPAIR, w_.NGLOC, w_.NYPAIR, w_.NYLOC, w_.KII, w_.KI, size_.NTM,
-                      size_.MAXL);
+  // KII still holds the previous year's indicators: which locations' change?
+  const std::int32_t MAXL = size_.MAXL;
+  for (std::int32_t J = 1; J <= MAXL; ++J) {
+    const std::size_t start = packed_column_start(J);
+    char changed = 0;
+    for (std::size_t p = start; p < start + static_cast<std::size_t>(J); ++p) {
+      changed |= static_cast<char>((w_.NYPAIR[p] != 0) != (w_.KII[p] != 0));
+    }
+    kappa_changed_[static_cast<std::size_t>(J - 1)] = changed;
+  }
+  std::copy_n(w_.KI.begin(), ki_before_.size(), ki_before_.begin());
+  derive_kappa_counts(w_.NGPAIR, w_.NGLOC, w_.NYPAIR, w_.NYLOC, w_.KII, w_.KI, size_.NTM, MAXL);
+  for (std::size_t l = 0; l < ki_before_.size(); ++l) {
+    kappa_changed_[l] = static_cast<char>(kappa_changed_[l] | (w_.KI[l] != ki_before_[l]));
+  }
 }
 
 void YearOutput::finish_year_end() {
   texts_valid_ = keep_texts_;
+  kappa_texts_valid_ = true;
   ordered_.finish();
 }
 
@@ -108,15 +125,18 @@ OutputUnit& YearOutput::YearEnd::operator()(std::size_t piece, OutputUnit& text)
   const std::size_t chunk = piece % chunks;
   if (section == 0 && chunk == 0) write_kappa_heading(text);
   ColumnTexts& texts = o.texts_[section];
+  const bool kappa = kappa_section(section);
+  const bool valid = kappa ? o.kappa_texts_valid_ : o.texts_valid_;
+  const std::vector<char>& changed = kappa ? o.kappa_changed_ : o.observed_;
   for (std::int32_t J = o.chunk_starts_[chunk]; J < o.chunk_starts_[chunk + 1]; ++J) {
-    // A location not observed this year has the records it had last year.
-    if (o.texts_valid_ && o.observed_[static_cast<std::size_t>(J - 1)] == 0) {
+    // A location whose values did not change has last year's records.
+    if (valid && changed[static_cast<std::size_t>(J - 1)] == 0) {
       text.write_text(texts.text(J));
       continue;
     }
     const std::size_t before = text.text().size();
     o.format_location(section, J, text);
-    if (o.keep_texts_) texts.set(J, text.text().substr(before));
+    if (kappa || o.keep_texts_) texts.set(J, text.text().substr(before));
   }
   return section == 0 ? o.units_.report : o.units_.proximity;
 }

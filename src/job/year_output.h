@@ -92,11 +92,19 @@ class YearOutput {
   // The end of the year. Texts of a location are kept from one year to the
   // next when a year leaves locations out (as a network's years do), so that
   // the next year formats only the locations it observed; a year that
-  // observes every location formats them all anyway and keeps none.
+  // observes every location formats them all anyway and keeps none. The
+  // kappa rows and the third count block (KI and KII) are always kept: once
+  // the pairs of a location have all been compared they stay as they are,
+  // and a location's records are formatted again only when its KI or its
+  // column of KII changed.
   static constexpr std::size_t kSections = 5;
+  static bool kappa_section(std::size_t section) { return section == 0 || section == 4; }
   ColumnTexts texts_[kSections];
-  bool texts_valid_ = false;  // the texts hold the previous year's records
-  bool keep_texts_ = false;   // this year's records are kept
+  bool texts_valid_ = false;        // the texts hold the previous year's records
+  bool keep_texts_ = false;         // this year's records are kept
+  bool kappa_texts_valid_ = false;  // those of the kappa sections do
+  std::vector<char> kappa_changed_;       // per location: KI or its KII column changed
+  std::vector<std::int32_t> ki_before_;   // KI of the previous year
   std::vector<char> observed_;                // per location: observed this year
   std::vector<std::int32_t> chunk_starts_;    // chunk c: locations starts[c] .. starts[c+1] - 1
   YearEnd year_end_{this};
