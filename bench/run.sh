@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the program (Release) and the workload generator, generates the wide
-# (W1) and long (W2) benchmark jobs once, runs each with the four option sets
-# several times, prints the median wall time and the peak resident memory of
-# the whole process, and checks the SHA-256 of every output (report,
-# proximity file, console) against bench/workloads/expected.sha256.
+# (W1), long (W2) and network-shaped (W3) benchmark jobs once, runs each with
+# the four option sets several times, prints the median wall time and the
+# peak resident memory of the whole process, and checks the SHA-256 of every
+# output (report, proximity file, console) against
+# bench/workloads/expected.sha256. W3 (600 locations, 12,000 entries) is too
+# large for the dialogue's work arrays and runs through sized-run, the year
+# loop with arrays sized to the problem (bench/workloads/sized_run.cpp).
 #
-#   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2"] [--record]
+#   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2 W3"] [--record]
 #
 #   --plain      run locprox-reference instead, built with
 #                -DLOCPROX_BENCH_REFERENCE=ON in build-plain: the program on the
@@ -29,7 +32,7 @@ root=$(pwd)
 
 plain=OFF
 runs=5
-workloads="W1 W2"
+workloads="W1 W2 W3"
 record=no
 realtime=()
 while (($# > 0)); do
@@ -49,18 +52,26 @@ build=$root/build-bench
 expected=$root/bench/workloads/expected.sha256
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# Wall-time targets per option set, in seconds.
-declare -A target=([W1]=0.35 [W2]=0.6)
-# generate_workload arguments: MAXY MAXL MAXG PERCENT_OBSERVED SEED
-declare -A shape=([W1]="10 400 600 60 1" [W2]="300 100 300 50 2")
+# Wall-time and peak-memory targets per option set.
+declare -A target=([W1]=0.35 [W2]=0.6 [W3]=5)
+declare -A rss_target_kib=([W1]=$((16 * 1024)) [W2]=$((16 * 1024)) [W3]=$((256 * 1024)))
+# generate_workload arguments: MAXY MAXL MAXG PERCENT_OBSERVED SEED, or for a
+# network: network MAXY MAXL MAXG ACTIVE_L ACTIVE_G PERCENT_OBSERVED SEED.
+declare -A shape=([W1]="10 400 600 60 1" [W2]="300 100 300 50 2"
+                  [W3]="network 30 600 12000 120 500 50 3")
+# The size of W3 and the option codes sized-run takes for each option set
+# (those the dialogue makes of the answers; '-' for the option not asked).
+w3_size="30 600 12000"
+declare -A codes=([sed-centred-weighted]=WSC- [sed-standardised-unweighted]=USS-
+                  [cor-plain-weighted]=WR-N [cor-fisher-unweighted]=UR-Z)
 option_sets="sed-centred-weighted sed-standardised-unweighted cor-plain-weighted cor-fisher-unweighted"
-rss_target_kib=$((16 * 1024))
 
 program=locprox
-[ "$plain" = ON ] && program=locprox-reference
-echo "== building $build/$program (Release)"
+sized=sized-run
+[ "$plain" = ON ] && program=locprox-reference && sized=sized-run-reference
+echo "== building $build/$program and $build/$sized (Release)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_BENCH_REFERENCE=$plain >/dev/null
-cmake --build "$build" -j"$jobs" --target $program >/dev/null
+cmake --build "$build" -j"$jobs" --target $program $sized >/dev/null
 for tool in generate_workload time_run; do
   if [ ! -x "$build/$tool" ] || [ "bench/workloads/$tool.cpp" -nt "$build/$tool" ]; then
     c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "bench/workloads/$tool.cpp"
@@ -100,8 +111,15 @@ for w in $workloads; do
       # A first run of a job: replacing last run's 100 MB of outputs would add
       # the kernel's truncation of them to the time.
       rm -f "$dir/$w.OCC" "$dir/$w.PRX"
-      read -r seconds rss code cpu < <(cd "$dir" &&
-        "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")
+      if [ "$w" = W3 ]; then
+        # shellcheck disable=SC2086
+        read -r seconds rss code cpu < <(cd "$dir" &&
+          "${realtime[@]}" "$build/time_run" /dev/null console.txt "$build/$sized" W3 $w3_size \
+          "${codes[$set]}")
+      else
+        read -r seconds rss code cpu < <(cd "$dir" &&
+          "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")
+      fi
       if [ "$code" != 0 ]; then
         echo "$w $set: locprox exited with status $code" >&2
         exit 1
@@ -113,7 +131,7 @@ for w in $workloads; do
     med=$(printf '%s\n' "${times[@]}" | median)
     min=$(printf '%s\n' "${times[@]}" | sort -g | head -1)
     cpu_med=$(printf '%s\n' "${cpus[@]}" | median)
-    verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="$rss_target_kib" \
+    verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="${rss_target_kib[$w]}" \
       'BEGIN {printf "%s %s", (m < t ? "time ok" : "TIME OVER " t " s"), (p < pt ? "rss ok" : "RSS OVER")}')
     printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %s\n' "$w" "$set" "$med" "$min" "$cpu_med" "$peak" \
       "$verdict"

@@ -13,6 +13,7 @@
 namespace locprox {
 namespace {
 constexpr std::size_t kBufferSize = 1 << 18;
+constexpr std::size_t kDirectWrite = 1 << 15;
 }
 
 OutputUnit::OutputUnit(int unit, std::string name, Style style, bool flush_every_record)
@@ -32,8 +33,9 @@ void OutputUnit::clear() {
 
 void OutputUnit::write_text(std::string_view text) {
   if (text.empty()) return;
-  // Large texts skip the copy into the buffer.
-  if (!in_memory_ && text.size() >= buffer_.size() / 2) {
+  // Large texts (the pieces of a section formatted on another thread) skip
+  // the copy into the buffer.
+  if (!in_memory_ && text.size() >= kDirectWrite) {
     flush();
     write_out(text.data(), text.size());
   } else {
