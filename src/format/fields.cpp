@@ -191,12 +191,23 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
   return out;
 }
 
+// I1 fields: a row of 0 and 1 (the incidence) is a digit each. When every
+// value is a single digit, both passes are plain loops that the compiler
+// vectorises; otherwise the general code.
+char* digit_fields(char* out, const std::int32_t* values, std::size_t count) {
+  std::uint32_t beyond = 0;
+  for (std::size_t i = 0; i < count; ++i) beyond |= static_cast<std::uint32_t>(values[i]) > 9u;
+  if (beyond != 0) return small_integer_fields<1>(out, values, count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<char>('0' + values[i]);
+  return out + count;
+}
+
 }  // namespace
 
 char* format_integers(char* out, const std::int32_t* values, std::size_t count, int width) {
   switch (width) {
     case 1:
-      return small_integer_fields<1>(out, values, count);
+      return digit_fields(out, values, count);
     case 2:
       return small_integer_fields<2>(out, values, count);
     case 3:

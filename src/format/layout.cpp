@@ -167,6 +167,19 @@ Layout::Layout(std::string_view notation) {
   reversion_index_ = last_group == static_cast<std::size_t>(-1) ? 0 : last_group;
   leaves_record_open_ = trailing_dollar || parser.open_end();
   for (const LayoutItem& item : items_) has_data_items_ = has_data_items_ || item.is_data();
+  // From the end: each data item's run of like data items (itself included).
+  like_run_.assign(items_.size(), 0);
+  for (std::size_t i = items_.size(); i-- > 0;) {
+    const LayoutItem& item = items_[i];
+    if (!item.is_data()) continue;
+    like_run_[i] = 1;
+    if (i + 1 < items_.size()) {
+      const LayoutItem& next = items_[i + 1];
+      if (next.kind == item.kind && next.width == item.width && next.decimals == item.decimals) {
+        like_run_[i] += like_run_[i + 1];
+      }
+    }
+  }
 }
 
 }  // namespace locprox

@@ -41,9 +41,14 @@ class Layout {
   // True when the layout ends in $: the record is left open after it.
   bool leaves_record_open() const { return leaves_record_open_; }
   bool has_data_items() const { return has_data_items_; }
+  // How many data items of the same kind, width and decimals follow one
+  // another from the data item at `index` on, that one included (200 for
+  // the first of 200I1); 0 for an item that is not data.
+  std::size_t like_run(std::size_t index) const { return like_run_[index]; }
 
  private:
   std::vector<LayoutItem> items_;
+  std::vector<std::size_t> like_run_;
   std::size_t reversion_index_ = 0;
   bool leaves_record_open_ = false;
   bool has_data_items_ = false;

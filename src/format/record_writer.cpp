@@ -73,15 +73,10 @@ void RecordWriter::put(std::string_view value) {
   out_.commit(static_cast<std::size_t>(format_characters(field, value, item.width) - field));
 }
 
-std::size_t RecordWriter::like_fields_ahead(const LayoutItem& item, std::size_t limit) const {
-  const auto& items = layout_.items();
-  std::size_t count = 0;
-  while (count < limit && position_ + count < items.size()) {
-    const LayoutItem& next = items[position_ + count];
-    if (next.kind != item.kind || next.width != item.width || next.decimals != item.decimals) break;
-    ++count;
-  }
-  return count;
+std::size_t RecordWriter::like_fields_ahead(std::size_t limit) const {
+  // The item just taken stood at position_ - 1; its run goes on from here.
+  const std::size_t run = layout_.like_run(position_ - 1) - 1;
+  return run < limit ? run : limit;
 }
 
 void RecordWriter::put_all(std::span<const std::int32_t> values) {
@@ -90,7 +85,7 @@ void RecordWriter::put_all(std::span<const std::int32_t> values) {
     if (item.kind != LayoutItem::Kind::kInteger)
       throw std::logic_error("integer for a non-I field");
     // This field and the like ones after it take values in one stretch.
-    const std::size_t count = 1 + like_fields_ahead(item, values.size() - 1);
+    const std::size_t count = 1 + like_fields_ahead(values.size() - 1);
     const std::size_t width = static_cast<std::size_t>(item.width);
     char* field = out_.reserve(count * width);
     format_integers(field, values.data(), count, item.width);
@@ -107,7 +102,7 @@ void RecordWriter::put_all(std::span<const double> values) {
     if (!fixed && item.kind != LayoutItem::Kind::kExponent) {
       throw std::logic_error("real for a non-F/E field");
     }
-    const std::size_t count = 1 + like_fields_ahead(item, values.size() - 1);
+    const std::size_t count = 1 + like_fields_ahead(values.size() - 1);
     const std::size_t width = static_cast<std::size_t>(item.width);
     char* field = out_.reserve(count * width);
     for (std::size_t i = 0; i < count; ++i) {

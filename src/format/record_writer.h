@@ -56,9 +56,9 @@ class RecordWriter {
   // Writes the non-data items from the current position; false when the
   // layout has been used up.
   bool write_up_to_data_item();
-  // The number of fields like `item` (same kind, width and decimals) that
-  // directly follow the current position, at most `limit`.
-  std::size_t like_fields_ahead(const LayoutItem& item, std::size_t limit) const;
+  // The number of fields like the one just taken (same kind, width and
+  // decimals) that directly follow it, at most `limit`.
+  std::size_t like_fields_ahead(std::size_t limit) const;
 
   OutputUnit& out_;
   const Layout& layout_;

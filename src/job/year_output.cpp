@@ -45,6 +45,7 @@ YearOutput::~YearOutput() {
 void YearOutput::start_occurrences(std::int32_t IY, std::int32_t K, std::int32_t NDELTA,
                                    std::int32_t NGAMMA) {
   IY_ = IY;
+  K_ = K;
   NDELTA_ = NDELTA;
   NGAMMA_ = NGAMMA;
   rows_.catch_up(w_.DELTA, w_.GAMMA, w_.GAMYR, size_.MAXL, size_.IYS, K);
@@ -62,7 +63,10 @@ void YearOutput::wait_occurrences() {
 OutputUnit& YearOutput::Occurrences::operator()(std::size_t piece, OutputUnit& text) {
   YearOutput& o = *output;
   if (piece < o.incidence_pieces_) {
-    write_incidence_piece(text, o.w_.INCID, o.size_.MAXL, o.size_.MAXG, piece);
+    const std::size_t nl = static_cast<std::size_t>(o.size_.MAXL);
+    write_incidence_piece(text, o.w_.INCID,
+                          o.w_.DELTA.subspan(static_cast<std::size_t>(o.K_ - 1) * nl, nl),
+                          o.size_.MAXL, o.size_.MAXG, piece);
   } else {
     o.rows_.write_piece(text, o.w_.DELTOT, o.NDELTA_, o.w_.GAMTOT, o.NGAMMA_, o.size_.MAXL,
                         o.size_.IYS, o.IY_, piece - o.incidence_pieces_);

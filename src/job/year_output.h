@@ -83,6 +83,7 @@ class YearOutput {
 
   // The year whose sections are being written.
   std::int32_t IY_ = 0;
+  std::int32_t K_ = 0;
   std::int32_t NDELTA_ = 0;
   std::int32_t NGAMMA_ = 0;
   std::size_t incidence_pieces_ = 0;

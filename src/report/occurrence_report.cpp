@@ -96,7 +96,8 @@ void write_occurrences(OutputUnit& report, std::span<const std::int32_t> INCID,
                        std::int32_t IY, std::int32_t K) {
   const std::size_t pieces = incidence_pieces(MAXL, MAXG);
   for (std::size_t piece = 0; piece < pieces; ++piece) {
-    write_incidence_piece(report, INCID, MAXL, MAXG, piece);
+    write_incidence_piece(report, INCID, DELTA.subspan(at(K - 1) * at(MAXL), at(MAXL)), MAXL,
+                          MAXG, piece);
   }
   OccurrenceRows rows;
   rows.catch_up(DELTA, GAMMA, GAMYR, MAXL, IYS, K);
@@ -109,7 +110,10 @@ std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG) {
 }
 
 void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
-                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece) {
+                           std::span<const std::int32_t> DELTA_K, std::int32_t MAXL,
+                           std::int32_t MAXG, std::size_t piece) {
+  // The row of a location that observed nothing this year.
+  static constexpr std::array<std::int32_t, kEntriesPerBlock> kNothing{};
   const IncidenceCut cut = cut_incidence(MAXL, MAXG);
   const std::int32_t b = static_cast<std::int32_t>(piece / cut.pieces_per_block) + 1;
   const std::size_t part = piece % cut.pieces_per_block;
@@ -123,7 +127,12 @@ void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INC
     const std::int32_t i = static_cast<std::int32_t>(row);
     RecordWriter writer(report, kIncidenceRow);
     writer.put(i);
-    put_row(writer, INCID, element(i, g0, MAXL), at(g1 - g0 + 1), MAXL);
+    const std::size_t width = at(g1 - g0 + 1);
+    if (DELTA_K[row - 1] == 0) {
+      writer.put_all(std::span<const std::int32_t>(kNothing).first(width));
+    } else {
+      put_row(writer, INCID, element(i, g0, MAXL), width, MAXL);
+    }
     writer.finish();
   }
 }

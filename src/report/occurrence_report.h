@@ -31,10 +31,13 @@ void write_occurrences(OutputUnit& report, std::span<const std::int32_t> INCID,
 
 // The incidence section in pieces of whole records, about the same size
 // each: piece 0 starts with the section's title, and the pieces one after
-// another are the whole section.
+// another are the whole section. DELTA_K is the year's column of DELTA: a
+// location that observed nothing has a row of zeros, written without
+// looking at INCID.
 std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG);
 void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
-                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece);
+                           std::span<const std::int32_t> DELTA_K, std::int32_t MAXL,
+                           std::int32_t MAXG, std::size_t piece);
 
 // The rows of the delta and gamma sections kept from one year to the next:
 // each location's row, the year numbers and the gamma totals gain the new
