@@ -83,6 +83,7 @@ class OutputUnit {
   void close_quietly() noexcept;
 
   int unit() const { return unit_; }
+  Style style() const { return style_; }
   bool at_record_start() const { return at_record_start_; }
   const std::string& name() const { return name_; }
   bool is_open() const { return fd_ >= 0; }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <latch>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analysis/location_scaling.h"
@@ -66,17 +67,51 @@ struct ObservedYear {
   std::span<const std::int32_t> locations() const {
     return std::span<const std::int32_t>(LOCOBS).first(static_cast<std::size_t>(counts.NLOBS));
   }
+  std::span<const std::int32_t> entries() const {
+    return std::span<const std::int32_t>(ENTOBS).first(static_cast<std::size_t>(counts.NGOBS));
+  }
   ObservedBlock block() const {
     return {YOBS, IOBS, locations(), counts.NLOBS, counts.NGOBS};
   }
 };
 
-// The second half of a year, run by the workers while this thread reads the
-// next year: the centring (and standardising) of the year's blocks, a chunk
-// of locations at a time; the accumulation, shared by all threads a column
-// at a time; the kappa counts; then the kappa section and the proximity
-// blocks, formatted in pieces and written in order (YearOutput). The tasks
-// are taken in that order, and each phase waits for the one before.
+// The messages that follow a year's delta and gamma sections, written to
+// the report and then to the console; the report has an empty record before
+// the first two.
+void write_year_messages(OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+  if (to_report) write_empty_record(out);
+  write_record(out, kMessage, "   Location centre the years data");
+  if (to_report) write_empty_record(out);
+  write_record(out, kMessage, " Calculate requested proximity measure");
+  write_record(out, kMessage,
+               options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
+  if (options.PRXTYP == 'S') {
+    write_record(out, kMessage, "   Of squared Euclidean distances");
+    write_record(out, kMessage,
+                 options.SEDTYP == 'C' ? "   With location centred data"
+                                       : "   With location standardized data");
+  } else {
+    write_record(out, kMessage, "   Of correlation measures");
+    write_record(out, kMessage,
+                 options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
+  }
+}
+
+// The text of those messages as `out` takes them.
+std::string year_messages(const OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+  OutputUnit text(OutputUnit::InMemory{}, out.style());
+  write_year_messages(text, options, to_report);
+  return std::string(text.text());
+}
+
+// A year after its reading, counting and gathering, run by the workers while
+// this thread reads the next year, as one batch of tasks taken in this
+// order: the occurrence sections and the messages, in pieces; the centring
+// (and standardising) of the year's blocks, a chunk of locations at a time;
+// the accumulation, shared by all threads a column at a time; the kappa
+// counts; the kappa section and the proximity blocks, in pieces. Each phase
+// that needs the one before waits for it; the pieces are written in order
+// (YearOutput).
 class YearInBackground {
  public:
   YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w,
@@ -92,24 +127,26 @@ class YearInBackground {
     }
   }
 
-  // Starts the second half of the year gathered in `year`, which must stay
-  // as it is until wait().
-  void start(ObservedYear& year) {
+  // Starts the year IY at position K, gathered in `year`, which must stay as
+  // it is until wait(), as must the running totals in the workspace.
+  void start(std::int32_t IY, std::int32_t K, std::int32_t NDELTA, std::int32_t NGAMMA,
+             ObservedYear& year) {
     year_ = &year;
     const std::int32_t NLOBS = year.counts.NLOBS;
     const std::size_t threads = pool_.threads();
+    pieces_ = output_.prepare(IY, K, NDELTA, NGAMMA,
+                              {year.locations(), year.entries(), year.IOBS});
     rows_per_chunk_ = std::max<std::int32_t>(
         16, static_cast<std::int32_t>((static_cast<std::size_t>(NLOBS) + 2 * threads - 1) /
                                       (2 * threads)));
     centring_ = static_cast<std::size_t>((NLOBS + rows_per_chunk_ - 1) / rows_per_chunk_);
     accumulating_ = threads;
     columns_.reset(NLOBS);
-    pieces_ = output_.prepare_year_end(year.locations());
     centring_left_.emplace(static_cast<std::ptrdiff_t>(centring_));
     accumulation_left_.emplace(static_cast<std::ptrdiff_t>(accumulating_));
     counts_ready_.emplace(1);
     running_ = true;
-    pool_.start(centring_ + accumulating_ + 1 + pieces_, *this);
+    pool_.start(pieces_.early + centring_ + accumulating_ + 1 + pieces_.late, *this);
   }
 
   // Takes part in the year started last, returns once its records are
@@ -119,11 +156,13 @@ class YearInBackground {
     if (!running_) return;
     running_ = false;
     pool_.wait();
-    output_.finish_year_end();
+    output_.finish();
   }
 
   void operator()(std::size_t task) {
-    if (task < centring_) {
+    if (task < pieces_.early) {
+      output_.do_early_piece(task);
+    } else if ((task -= pieces_.early) < centring_) {
       centre(static_cast<std::int32_t>(task) * rows_per_chunk_);
       centring_left_->count_down();
     } else if ((task -= centring_) < accumulating_) {
@@ -136,7 +175,7 @@ class YearInBackground {
       counts_ready_->count_down();
     } else {
       counts_ready_->wait();
-      output_.do_year_end_piece(task - accumulating_ - 1);
+      output_.do_late_piece(task - accumulating_ - 1);
     }
   }
 
@@ -167,10 +206,10 @@ class YearInBackground {
   const AnalysisOptions& options_;
   bool running_ = false;
   ObservedYear* year_ = nullptr;
+  YearOutput::Pieces pieces_;
   std::int32_t rows_per_chunk_ = 16;
   std::size_t centring_ = 0;      // tasks that centre a chunk of locations
   std::size_t accumulating_ = 0;  // tasks that share the accumulation
-  std::size_t pieces_ = 0;
   ColumnQueue columns_;
   std::optional<std::latch> centring_left_;
   std::optional<std::latch> accumulation_left_;
@@ -274,15 +313,16 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   progress(units, " For each year");
 
   // 8. The years of the sequence; after each, the running state is written.
-  // The year's records are formatted on all threads (YearOutput): the
-  // occurrence sections while this thread gathers the year's values; their
-  // centring, the accumulation, the kappa section and the proximity blocks
-  // while it reads the next year (YearInBackground).
+  // After a year's reading, counting and gathering on this thread, the rest
+  // of it runs on the workers while this thread reads the next year
+  // (YearInBackground): the records are formatted on all threads and
+  // written in order (YearOutput).
   const std::int32_t MAXL = size.MAXL;
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
   WorkerPool pool(settings.threads == 0 ? default_thread_count() : settings.threads);
-  YearOutput output(pool, units, w, size);
+  YearOutput output(pool, units, w, size, year_messages(units.report, options, true),
+                    year_messages(units.console, options, false));
   ObservedYear observed(MAXL, MAXG);
   // Declared after what it works on, so that it finishes first.
   YearInBackground background(pool, output, w, options);
@@ -320,33 +360,11 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                                NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
                                observed.counts.NLOBS, observed.counts.NGOBS, K);
     progress(units, "   Write delta and gamma matrices");
-    output.start_occurrences(IY, K, NDELTA, NGAMMA);
     gather_year(w, size, observed);
-    output.wait_occurrences();
 
-    write_empty_record(units.report);
-    progress(units, "   Location centre the years data");
-
-    write_empty_record(units.report);
-    progress(units, " Calculate requested proximity measure");
-    progress(units,
-             options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
-    if (options.PRXTYP == 'S') {
-      progress(units, "   Of squared Euclidean distances");
-      if (options.SEDTYP == 'C') {
-        progress(units, "   With location centred data");
-      } else {
-        progress(units, "   With location standardized data");
-      }
-    } else {
-      progress(units, "   Of correlation measures");
-      progress(units,
-               options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
-    }
-
-    // The centring, the accumulation, the kappa section and the proximity
-    // blocks, while the next year is read.
-    background.start(observed);
+    // The rest of the year on the workers, while this thread reads the
+    // next one; the year's messages are among its records.
+    background.start(IY, K, NDELTA, NGAMMA, observed);
   }
   background.wait();
   return SequenceOutcome::kCompleted;

@@ -43,22 +43,6 @@ std::size_t at(std::int32_t index) {
   return static_cast<std::size_t>(index);
 }
 
-// Puts `count` values of a location's row of a matrix stored column by
-// column: `start`, `start` + MAXL, ... They are gathered a stretch at a time
-// so that the writer can format each stretch in one go.
-void put_row(RecordWriter& writer, std::span<const std::int32_t> matrix, std::size_t start,
-             std::size_t count, std::int32_t MAXL) {
-  std::array<std::int32_t, 256> stretch;
-  const std::size_t stride = at(MAXL);
-  while (count > 0) {
-    const std::size_t n = count < stretch.size() ? count : stretch.size();
-    for (std::size_t j = 0; j < n; ++j) stretch[j] = matrix[start + j * stride];
-    writer.put_all(std::span<const std::int32_t>(stretch.data(), n));
-    start += n * stride;
-    count -= n;
-  }
-}
-
 // Element (i, k) of a location-by-column matrix stored column by column,
 // i and k counting from 1.
 std::size_t element(std::int32_t i, std::int32_t k, std::int32_t MAXL) {
@@ -84,6 +68,35 @@ IncidenceCut cut_incidence(std::int32_t MAXL, std::int32_t MAXG) {
   const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
   cut.pieces_per_block = locations == 0 ? 1 : (locations + cut.rows - 1) / cut.rows;
   return cut;
+}
+
+// The records of one piece of the incidence section. row(i, g0, width,
+// digits) puts location i's incidence of the entries g0 .. g0 + width - 1
+// into `digits`, or returns false when the location observed nothing this
+// year (its row is all zeros).
+template <class Row>
+void write_incidence_rows(OutputUnit& report, std::int32_t MAXL, std::int32_t MAXG,
+                          std::size_t piece, Row& row) {
+  static constexpr std::array<std::int32_t, kEntriesPerBlock> kNothing{};
+  std::array<std::int32_t, kEntriesPerBlock> digits;
+  const IncidenceCut cut = cut_incidence(MAXL, MAXG);
+  const std::int32_t b = static_cast<std::int32_t>(piece / cut.pieces_per_block) + 1;
+  const std::size_t part = piece % cut.pieces_per_block;
+  const std::int32_t g0 = kEntriesPerBlock * (b - 1) + 1;
+  const std::int32_t g1 = g0 + kEntriesPerBlock - 1 < MAXG ? g0 + kEntriesPerBlock - 1 : MAXG;
+  if (piece == 0) write_record(report, kIncidenceTitle);
+  if (part == 0) write_record(report, kIncidenceBlockHeading, g0, g1);
+  const std::size_t width = g1 >= g0 ? at(g1 - g0 + 1) : 0;
+  const std::size_t first = part * cut.rows + 1;
+  const std::size_t last = std::min((part + 1) * cut.rows, MAXL > 0 ? at(MAXL) : 0);
+  for (std::size_t r = first; r <= last; ++r) {
+    const std::int32_t i = static_cast<std::int32_t>(r);
+    RecordWriter writer(report, kIncidenceRow);
+    writer.put(i);
+    const bool observed = row(i, g0, width, digits.data());
+    writer.put_all(std::span<const std::int32_t>(observed ? digits.data() : kNothing.data(), width));
+    writer.finish();
+  }
 }
 
 }  // namespace
@@ -112,29 +125,28 @@ std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG) {
 void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
                            std::span<const std::int32_t> DELTA_K, std::int32_t MAXL,
                            std::int32_t MAXG, std::size_t piece) {
-  // The row of a location that observed nothing this year.
-  static constexpr std::array<std::int32_t, kEntriesPerBlock> kNothing{};
-  const IncidenceCut cut = cut_incidence(MAXL, MAXG);
-  const std::int32_t b = static_cast<std::int32_t>(piece / cut.pieces_per_block) + 1;
-  const std::size_t part = piece % cut.pieces_per_block;
-  const std::int32_t g0 = kEntriesPerBlock * (b - 1) + 1;
-  const std::int32_t g1 = g0 + kEntriesPerBlock - 1 < MAXG ? g0 + kEntriesPerBlock - 1 : MAXG;
-  if (piece == 0) write_record(report, kIncidenceTitle);
-  if (part == 0) write_record(report, kIncidenceBlockHeading, g0, g1);
-  const std::size_t first = part * cut.rows + 1;
-  const std::size_t last = std::min((part + 1) * cut.rows, MAXL > 0 ? at(MAXL) : 0);
-  for (std::size_t row = first; row <= last; ++row) {
-    const std::int32_t i = static_cast<std::int32_t>(row);
-    RecordWriter writer(report, kIncidenceRow);
-    writer.put(i);
-    const std::size_t width = at(g1 - g0 + 1);
-    if (DELTA_K[row - 1] == 0) {
-      writer.put_all(std::span<const std::int32_t>(kNothing).first(width));
-    } else {
-      put_row(writer, INCID, element(i, g0, MAXL), width, MAXL);
+  auto row = [&](std::int32_t i, std::int32_t g0, std::size_t width, std::int32_t* digits) {
+    if (DELTA_K[at(i - 1)] == 0) return false;
+    for (std::size_t k = 0; k < width; ++k) digits[k] = INCID[element(i, g0, MAXL) + k * at(MAXL)];
+    return true;
+  };
+  write_incidence_rows(report, MAXL, MAXG, piece, row);
+}
+
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> IOBS,
+                           std::span<const std::int32_t> LOCPOS,
+                           std::span<const std::int32_t> ENTPOS, std::int32_t NLOBS,
+                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece) {
+  auto row = [&](std::int32_t i, std::int32_t g0, std::size_t width, std::int32_t* digits) {
+    const std::int32_t k = LOCPOS[at(i - 1)];
+    if (k < 0) return false;
+    for (std::size_t d = 0; d < width; ++d) {
+      const std::int32_t m = ENTPOS[at(g0 - 1) + d];
+      digits[d] = m < 0 ? 0 : IOBS[at(k) + at(m) * at(NLOBS)];
     }
-    writer.finish();
-  }
+    return true;
+  };
+  write_incidence_rows(report, MAXL, MAXG, piece, row);
 }
 
 // The front of a location's row is its number and its total; of the totals

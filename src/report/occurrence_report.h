@@ -38,6 +38,14 @@ std::size_t incidence_pieces(std::int32_t MAXL, std::int32_t MAXG);
 void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INCID,
                            std::span<const std::int32_t> DELTA_K, std::int32_t MAXL,
                            std::int32_t MAXG, std::size_t piece);
+// The same from the year's observed blocks (analysis/observed_blocks.h), so
+// that INCID can take the next year meanwhile: IOBS is NLOBS x NGOBS,
+// LOCPOS(l) the block's row of location l and ENTPOS(g) its column of entry
+// g, -1 for a location or entry the year did not observe.
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> IOBS,
+                           std::span<const std::int32_t> LOCPOS,
+                           std::span<const std::int32_t> ENTPOS, std::int32_t NLOBS,
+                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece);
 
 // The rows of the delta and gamma sections kept from one year to the next:
 // each location's row, the year numbers and the gamma totals gain the new
