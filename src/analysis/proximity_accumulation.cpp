@@ -60,8 +60,9 @@ namespace locprox {
 
 namespace {
 
-// Locations I per block of accumulators (scratch on the stack).
-constexpr std::size_t kBlock = 256;
+// Locations I per block of accumulators (scratch on the stack, 14 KiB at
+// most, within the first-level cache); 512 measured faster than 256.
+constexpr std::size_t kBlock = 512;
 
 // Entries per group; 4 keeps the number of streams low.
 constexpr std::size_t kGroup = 4;
