@@ -1,0 +1,231 @@
+#include "command_line/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace locprox {
+namespace {
+
+constexpr const char* kProgramHelp =
+    R"(locprox: how alike test locations treat the entries they have in common,
+measured year by year over a sequence of years.
+
+Usage:
+  locprox                       the console dialogue: job name, problem size and
+                                options typed in answer to its questions (or
+                                given on standard input: locprox < JOB.answers)
+  locprox import TABLE [...]    turn a tidy table (one row per plot: year,
+                                location, entry, value) into the job files
+                                STEM.NAQ, STEM.SEQ and STEM.names.csv
+  locprox COMMAND --help        the options of a command
+  locprox --help | --version
+
+Exit status: 0 when the work is done, 1 when the dialogue refuses a problem,
+2 after an error (a message on standard error names the file, line and fault).
+)";
+
+constexpr const char* kImportUsage =
+    "Usage: locprox import TABLE [--year COL] [--location COL] [--entry COL] [--value COL]\n"
+    "                            [--job STEM] [--title TEXT] [--missing LIST]\n"
+    "                            [--delimiter C] [--replicates mean|last]\n";
+
+constexpr const char* kImportHelp =
+    R"(Usage: locprox import TABLE [options]
+
+Turns a tidy trial table, one row per plot (year, location, entry, value), into
+the job files of a run: STEM.NAQ (title, counts, names), STEM.SEQ (the
+observations, sorted by year) and STEM.names.csv (kind,number,name,full_name:
+every year, location and entry with its number, its name in STEM.NAQ and its
+full name). Prints what it did and the command to run next.
+
+Options:
+  --year COL          the column of the year names (default: year)
+  --location COL      the column of the location names (default: location)
+  --entry COL         the column of the entry names (default: entry)
+  --value COL         the column of the observed values (default: value)
+                      A column is named by its header (case does not matter)
+                      or by its number, counting from 1.
+  --job STEM          the job's stem, a path without extension (default: the
+                      table's file name without its extension, in the current
+                      directory)
+  --title TEXT        the title in STEM.NAQ, at most 50 bytes (default: the
+                      table's file name)
+  --missing LIST      comma-separated values that mean "not observed", besides
+                      an empty field; case does not matter (default: NA,NaN,.,-)
+  --delimiter C       the field delimiter: one character, or tab (default:
+                      whichever of tab, semicolon and comma the header line
+                      holds most often)
+  --replicates RULE   several rows for one year, location and entry:
+                        mean  one observation, the mean of their values
+                              (default)
+                        last  every row, in table order: the run keeps the
+                              last and reports the others as duplicates, as
+                              the dialogue does with such a file
+  -h, --help          this text
+
+The table: RFC 4180 quoting, UTF-8 with or without a byte-order mark, LF or
+CR LF line ends, a header row first; rows of empty fields are passed over. With
+a semicolon delimiter a value may have a decimal comma (5,3).
+
+Numbering: years in ascending numeric order when every year name is a number,
+else in order of first appearance; locations and entries in order of first
+appearance. A row whose value is empty or a missing marker is left out, but its
+names are numbered (a season without harvest stays a year of the sequence).
+Names longer than 8 bytes are cut for STEM.NAQ; cut names that clash are made
+distinct with ~2, ~3, ... A mean is formed in double precision and written with
+the digits that read back as the same single-precision value.
+
+A value that is not a number or is beyond 1.0E+30 in magnitude, a row with too
+few fields or an empty name stops the import with the file, line, column and
+text (exit status 2); nothing is written then.
+)";
+
+constexpr const char* kProgramUsage =
+    "Usage: locprox [import TABLE [options]]   (no arguments: the console dialogue)\n";
+
+bool is_command(std::string_view word) {
+  return word == "import";
+}
+
+std::vector<std::string> split_list(const std::string& list) {
+  std::vector<std::string> items;
+  if (list.empty()) return items;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    items.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+void complain(std::FILE* err, const std::string& problem, const char* usage, const char* help) {
+  std::fprintf(err, "locprox: %s\n%sRun '%s' for more.\n", problem.c_str(), usage, help);
+}
+
+}  // namespace
+
+char delimiter_argument(const std::string& text) {
+  if (text == "tab" || text == "\\t") return '\t';
+  if (text == "comma") return ',';
+  if (text == "semicolon") return ';';
+  if (text.size() != 1) return 0;
+  const char c = text[0];
+  if (c == '"' || c == '\n' || c == '\r' || c == '\0') return 0;
+  return c;
+}
+
+CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out,
+                               std::FILE* err) {
+  CommandLine line;
+  if (argc <= 1) return line;
+  line.command = Command::kFinished;
+
+  const std::string_view first = argv[1];
+  if (!first.empty() && first[0] != '-' && !is_command(first)) {
+    complain(err, "unknown command \"" + std::string(first) + "\"", kProgramUsage,
+             "locprox --help");
+    line.exit_status = 2;
+    return line;
+  }
+
+  CLI::App app{"", "locprox"};
+  app.set_version_flag("--version", "locprox " LOCPROX_VERSION);
+  app.require_subcommand(0, 1);
+
+  ImportOptions& import = line.import;
+  std::string missing = "NA,NaN,.,-";
+  std::string delimiter;
+  std::string replicates = "mean";
+  CLI::App* import_command =
+      app.add_subcommand("import", "Turns a tidy trial table into the job files of a run.");
+  import_command->add_option("TABLE", import.table, "the table: one row per plot")->required();
+  import_command->add_option("--year", import.year_column, "the column of the year names")
+      ->type_name("COL")
+      ->capture_default_str();
+  import_command->add_option("--location", import.location_column, "the column of the locations")
+      ->type_name("COL")
+      ->capture_default_str();
+  import_command->add_option("--entry", import.entry_column, "the column of the entries")
+      ->type_name("COL")
+      ->capture_default_str();
+  import_command->add_option("--value", import.value_column, "the column of the observed values")
+      ->type_name("COL")
+      ->capture_default_str();
+  import_command->add_option("--job", import.stem,
+                             "the job's stem (default: the table's name without its extension)")
+      ->type_name("STEM");
+  import_command->add_option("--title", import.title,
+                             "the title in STEM.NAQ, at most 50 bytes (default: the table's name)")
+      ->type_name("TEXT");
+  import_command->add_option("--missing", missing,
+                             "comma-separated values meaning 'not observed', besides an empty "
+                             "field; case does not matter")
+      ->type_name("LIST")
+      ->capture_default_str();
+  import_command->add_option("--delimiter", delimiter,
+                             "the field delimiter: one character, or tab (default: found from "
+                             "the header line)")
+      ->type_name("C");
+  import_command->add_option("--replicates", replicates,
+                             "several rows for one year, location and entry: their mean, or "
+                             "all rows in table order (the run keeps the last)")
+      ->type_name("mean|last")
+      ->check(CLI::IsMember({"mean", "last"}))
+      ->capture_default_str();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    if (import_command->parsed()) {
+      std::fputs(kImportHelp, out);
+    } else {
+      std::fputs(kProgramHelp, out);
+    }
+    return line;
+  } catch (const CLI::CallForVersion& version) {
+    std::fprintf(out, "%s\n", version.what());
+    return line;
+  } catch (const CLI::ParseError& error) {
+    if (import_command->parsed()) {
+      complain(err, error.what(), kImportUsage, "locprox import --help");
+    } else {
+      complain(err, error.what(), kProgramUsage, "locprox --help");
+    }
+    line.exit_status = 2;
+    return line;
+  }
+
+  if (import_command->parsed()) {
+    import.missing = split_list(missing);
+    import.replicates = replicates == "last" ? Replicates::kLast : Replicates::kMean;
+    if (!delimiter.empty() || import_command->count("--delimiter") > 0) {
+      import.delimiter = delimiter_argument(delimiter);
+      if (import.delimiter == 0) {
+        complain(err,
+                 "--delimiter: \"" + delimiter +
+                     "\" is not one character (other than a quote or a line end) nor tab",
+                 kImportUsage, "locprox import --help");
+        line.exit_status = 2;
+        return line;
+      }
+    }
+    if (import.table.empty()) {
+      complain(err, "TABLE is empty", kImportUsage, "locprox import --help");
+      line.exit_status = 2;
+      return line;
+    }
+    line.command = Command::kImport;
+    return line;
+  }
+  // Options of the program alone, without a command (there are none beyond
+  // --help and --version, which have been answered).
+  std::fputs(kProgramHelp, out);
+  return line;
+}
+
+}  // namespace locprox
