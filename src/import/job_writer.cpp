@@ -99,7 +99,10 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
       const auto [found, added] = cell_of.try_emplace(key, static_cast<std::uint32_t>(cells.size()));
       if (added) cells.push_back({row.location, row.entry, 0.0, 0});
       Cell& cell = cells[found->second];
-      cell.sum += static_cast<double>(row.value);
+      // The sum starts from the first value, not from +0.0, so that a cell
+      // of one row keeps its value exactly, a -0 included.
+      cell.sum = cell.rows == 0 ? static_cast<double>(row.value)
+                                : cell.sum + static_cast<double>(row.value);
       ++cell.rows;
       if (replicates == Replicates::kLast) {
         write_observation(file, year, row.location, row.entry, row.value);

@@ -81,7 +81,8 @@ void TableReader::on_row_end(int /*terminator*/, void* self) {
 void TableReader::fail_quoting(std::string_view line_text) const {
   throw ImportError(file_name_ + ", line " + std::to_string(line_) + ", column " +
                     std::to_string(current_.size() + 1) +
-                    ": a quote inside an unquoted field, or text after a closing quote, in " +
+                    ": a quote inside an unquoted field, or text after a closing quote; the line up "
+                    "to the fault is " +
                     quoted_for_message(without_line_end(line_text)) +
                     " (a field holding quotes must itself be quoted, its quotes doubled)");
 }
@@ -148,6 +149,7 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
   while (!bytes.empty()) {
     const std::size_t line_feed = bytes.find('\n');
     const std::size_t length = line_feed == std::string_view::npos ? bytes.size() : line_feed + 1;
+    const bool line_starts_here = at_line_start_;
     if (at_line_start_) {
       ++line_;
       at_line_start_ = false;
@@ -156,12 +158,21 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
     const std::string_view piece = bytes.substr(0, length);
     const std::size_t used = csv_parse(&parser_, piece.data(), piece.size(), on_field, on_row_end, this);
     if (used != piece.size()) {
-      if (csv_error(&parser_) == CSV_EPARSE) fail_quoting(piece);
+      if (csv_error(&parser_) == CSV_EPARSE) {
+        const std::string_view read = piece.substr(0, used + 1);  // up to the byte at fault
+        fail_quoting(line_starts_here ? std::string(read) : partial_line_ + std::string(read));
+      }
       throw ImportError(file_name_ + ", line " + std::to_string(line_) +
                         ": a field too large to hold in memory");
     }
     deliver(handler);
-    if (line_feed != std::string_view::npos) at_line_start_ = true;
+    if (line_feed != std::string_view::npos) {
+      at_line_start_ = true;
+    } else if (line_starts_here) {
+      partial_line_ = piece;  // the line goes on in the next bytes fed
+    } else {
+      partial_line_ += piece;
+    }
     bytes.remove_prefix(length);
   }
 }

@@ -96,6 +96,7 @@ class TableReader {
   long line_ = 0;               // the line being parsed
   bool at_line_start_ = true;   // the next byte starts a new line
   long row_line_ = 0;           // the line on which the row in progress started
+  std::string partial_line_;    // the current line's bytes from earlier pieces, for messages
   TableRow current_;
   std::vector<TableRow> ready_;  // rows completed by the last piece parsed
   std::size_t ready_count_ = 0;
