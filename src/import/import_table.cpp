@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "format/free_form.h"
@@ -32,13 +33,13 @@ void read_table(const std::string& path, TableReader& reader, RowHandler& handle
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
-  std::vector<char> block(kReadBlock);
+  const std::unique_ptr<char[]> block(new char[kReadBlock]);
   for (;;) {
-    const ssize_t got = ::read(fd, block.data(), block.size());
+    const ssize_t got = ::read(fd, block.get(), kReadBlock);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
     if (got == 0) break;
-    reader.feed(std::string_view(block.data(), static_cast<std::size_t>(got)), handler);
+    reader.feed(std::string_view(block.get(), static_cast<std::size_t>(got)), handler);
   }
   reader.finish(handler);
 }

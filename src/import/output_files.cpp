@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,9 @@
 namespace locprox {
 namespace {
 
+// The buffer starts small and grows to its full size only for a file that
+// needs it, so that small jobs stay cheap.
+constexpr std::size_t kFirstBufferSize = std::size_t{1} << 16;
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
 std::string system_error(const std::string& what, const std::string& path) {
@@ -32,13 +36,17 @@ mode_t created_file_mode() {
 
 OutputFile::OutputFile(std::string path, std::string temporary_path, int fd)
     : path_(std::move(path)), temporary_path_(std::move(temporary_path)), fd_(fd),
-      buffer_(kBufferSize) {}
+      buffer_(kFirstBufferSize) {}
 
 OutputFile::~OutputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
 void OutputFile::make_room(std::size_t count) {
+  if (buffer_.size() < kBufferSize) {
+    buffer_.resize(std::max(kBufferSize, used_ + count));
+    return;
+  }
   write_out();
   if (buffer_.size() < count) buffer_.resize(count);
 }

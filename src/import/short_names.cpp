@@ -27,6 +27,14 @@ std::string right_trimmed(std::string_view text) {
   return std::string(text);
 }
 
+// A name without control bytes and without blanks at either end (a control
+// byte at an end becomes a blank and goes).
+std::string clean_name(std::string_view name) {
+  std::string clean = right_trimmed(without_control_bytes(name));
+  const std::size_t first = clean.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : clean.substr(first);
+}
+
 }  // namespace
 
 std::string_view utf8_prefix(std::string_view text, std::size_t length) {
@@ -49,8 +57,8 @@ ShortNames short_names(const std::vector<std::string>& full_names) {
   std::unordered_set<std::string> taken;
   std::vector<std::size_t> waiting;  // names cut, or equal to an earlier one once cleaned
   for (std::size_t i = 0; i < full_names.size(); ++i) {
-    const std::string clean = right_trimmed(without_control_bytes(full_names[i]));
-    if (clean.size() <= kNameLength && taken.insert(clean).second) {
+    const std::string clean = clean_name(full_names[i]);
+    if (!clean.empty() && clean.size() <= kNameLength && taken.insert(clean).second) {
       result.names[i] = clean;
     } else {
       waiting.push_back(i);
@@ -60,10 +68,10 @@ ShortNames short_names(const std::vector<std::string>& full_names) {
   // sharing their first 8 bytes cost one try each.
   std::unordered_map<std::string, std::size_t> next_suffix;
   for (std::size_t i : waiting) {
-    const std::string clean = without_control_bytes(full_names[i]);
+    const std::string clean = clean_name(full_names[i]);
     if (clean.size() > kNameLength) ++result.cut;
     const std::string cut = right_trimmed(utf8_prefix(clean, kNameLength));
-    if (taken.insert(cut).second) {
+    if (!cut.empty() && taken.insert(cut).second) {
       result.names[i] = cut;
       continue;
     }

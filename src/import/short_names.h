@@ -2,7 +2,7 @@
 //
 // The rule, within one kind (years, locations or entries):
 //  1. Control bytes inside a name become blanks (a name is one line of the
-//     names file).
+//     names file); blanks at either end go.
 //  2. A name of at most 8 bytes is kept as it is. These names are placed
 //     first, in numbering order, so that no cut name can take one of them.
 //  3. A longer name is cut to its first 8 bytes, never inside a UTF-8

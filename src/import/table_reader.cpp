@@ -15,11 +15,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // line to learn whether a new row starts there or a quoted field goes on.
 constexpr int kRowNotBegun = 0;
 
-bool is_blank_line(std::string_view line) {
-  return std::all_of(line.begin(), line.end(),
-                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-}
-
 // The delimiter of a header line: the most frequent of tab, semicolon and
 // comma outside quotes, or 0 when none occurs.
 char find_delimiter(std::string_view line) {
@@ -107,6 +102,49 @@ void TableReader::start_parser(std::string_view first_line, long line) {
   started_ = true;
 }
 
+void TableReader::look_for_header(bool final, RowHandler& handler) {
+  // Lines before the header that hold nothing but blanks are counted here,
+  // not parsed: to the parser a line of blanks would be a row. Each byte is
+  // looked at once, however the table is cut into pieces.
+  for (;;) {
+    std::size_t i = header_scan_;
+    while (i < pending_.size() && pending_[i] != '\r' && pending_[i] != '\n') {
+      if (pending_[i] != ' ' && pending_[i] != '\t') header_line_blank_ = false;
+      ++i;
+    }
+    header_scan_ = i;
+    std::size_t end = std::string::npos;  // after the line's end
+    if (i < pending_.size()) {
+      if (pending_[i] == '\n') {
+        end = i + 1;
+      } else if (i + 1 < pending_.size()) {
+        end = pending_[i + 1] == '\n' ? i + 2 : i + 1;
+      } else if (final) {
+        end = i + 1;
+      } else {
+        return;  // a CR last: its LF may come with the next bytes
+      }
+    } else if (!final) {
+      return;  // the line is not whole yet
+    }
+    if (!header_line_blank_) {
+      const std::string held = std::move(pending_);
+      pending_.clear();
+      const std::string_view rest = std::string_view(held).substr(header_line_start_);
+      start_parser(rest.substr(0, i - header_line_start_), blank_lines_ + 1);
+      line_ = blank_lines_;
+      parse(rest, handler);
+      return;
+    }
+    if (end == std::string::npos) {
+      throw ImportError(file_name_ + ": the table is empty (no header row)");
+    }
+    ++blank_lines_;
+    header_line_start_ = end;
+    header_scan_ = end;
+  }
+}
+
 void TableReader::feed(std::string_view bytes, RowHandler& handler) {
   if (started_) {
     parse(bytes, handler);
@@ -125,30 +163,35 @@ void TableReader::feed(std::string_view bytes, RowHandler& handler) {
     }
     bom_checked_ = true;
   }
-  // Lines before the header that hold nothing are passed over here; the
-  // header is the first line with something in it.
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = pending_.find('\n', start);
-    if (end == std::string::npos) break;
-    const std::string_view line(pending_.data() + start, end + 1 - start);
-    if (!is_blank_line(line)) {
-      start_parser(line, 1 + std::count(pending_.begin(), pending_.begin() + start, '\n'));
-      std::string held = std::move(pending_);
-      pending_.clear();
-      parse(held, handler);
-      return;
-    }
-    start = end + 1;
-  }
+  look_for_header(false, handler);
 }
 
 void TableReader::parse(std::string_view bytes, RowHandler& handler) {
   // One line at a time, so that every row and every fault is known by its
-  // line.
+  // line. A line ends at LF, CR LF or a lone CR, as rows do.
   while (!bytes.empty()) {
-    const std::size_t line_feed = bytes.find('\n');
-    const std::size_t length = line_feed == std::string_view::npos ? bytes.size() : line_feed + 1;
+    if (after_cr_) {
+      // The last bytes ended in CR: an LF now belongs to the same line end.
+      after_cr_ = false;
+      if (bytes.front() == '\n') {
+        csv_parse(&parser_, bytes.data(), 1, on_field, on_row_end, this);
+        deliver(handler);
+        bytes.remove_prefix(1);
+        continue;
+      }
+    }
+    const std::size_t terminator = bytes.find_first_of("\r\n");
+    std::size_t length = bytes.size();
+    if (terminator != std::string_view::npos) {
+      length = terminator + 1;
+      if (bytes[terminator] == '\r') {
+        if (terminator + 1 < bytes.size()) {
+          if (bytes[terminator + 1] == '\n') ++length;
+        } else {
+          after_cr_ = true;
+        }
+      }
+    }
     const bool line_starts_here = at_line_start_;
     if (at_line_start_) {
       ++line_;
@@ -158,6 +201,9 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
     const std::string_view piece = bytes.substr(0, length);
     const std::size_t used = csv_parse(&parser_, piece.data(), piece.size(), on_field, on_row_end, this);
     if (used != piece.size()) {
+      // Rows completed before the fault come first: a fault of theirs is met
+      // first in the file, whatever pieces the bytes came in.
+      deliver(handler);
       if (csv_error(&parser_) == CSV_EPARSE) {
         const std::string_view read = piece.substr(0, used + 1);  // up to the byte at fault
         fail_quoting(line_starts_here ? std::string(read) : partial_line_ + std::string(read));
@@ -166,7 +212,7 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
                         ": a field too large to hold in memory");
     }
     deliver(handler);
-    if (line_feed != std::string_view::npos) {
+    if (terminator != std::string_view::npos) {
       at_line_start_ = true;
     } else if (line_starts_here) {
       partial_line_ = piece;  // the line goes on in the next bytes fed
@@ -191,27 +237,12 @@ void TableReader::deliver(RowHandler& handler) {
 
 void TableReader::finish(RowHandler& handler) {
   if (!started_) {
-    // The whole table is one line without a line feed, or nothing at all.
+    // The header line is the last line, or there is none.
     if (!bom_checked_ && pending_.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
       pending_.erase(0, kByteOrderMark.size());
     }
     bom_checked_ = true;
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t end = pending_.find('\n', start);
-      const std::string_view line = std::string_view(pending_).substr(
-          start, end == std::string::npos ? std::string::npos : end + 1 - start);
-      if (!is_blank_line(line)) break;
-      if (end == std::string::npos) {
-        throw ImportError(file_name_ + ": the table is empty (no header row)");
-      }
-      start = end + 1;
-    }
-    start_parser(std::string_view(pending_).substr(start),
-                 1 + std::count(pending_.begin(), pending_.begin() + start, '\n'));
-    std::string held = std::move(pending_);
-    pending_.clear();
-    parse(held, handler);
+    look_for_header(true, handler);
   }
   if (csv_fini(&parser_, on_field, on_row_end, this) != 0) {
     throw ImportError(file_name_ + ", line " + std::to_string(row_line_) + ", column " +

@@ -7,8 +7,9 @@
 // quotes (ties go in that order).
 //
 // The bytes may come in pieces of any size; each completed row is handed to
-// a RowHandler with the number of the line it starts on, the header row
-// (the first line that holds anything) first.
+// a RowHandler with the number of the line it starts on (lines end at LF,
+// CR LF or a lone CR), the header row (the first line that holds anything
+// but blanks) first.
 #pragma once
 
 #include <csv.h>
@@ -80,6 +81,7 @@ class TableReader {
   static void on_row_end(int terminator, void* self);
 
   void start_parser(std::string_view first_line, long line);
+  void look_for_header(bool final, RowHandler& handler);
   void parse(std::string_view bytes, RowHandler& handler);
   void deliver(RowHandler& handler);
   [[noreturn]] void fail_quoting(std::string_view line_text) const;
@@ -90,11 +92,16 @@ class TableReader {
   bool started_ = false;        // the parser has the delimiter and is running
   bool bom_checked_ = false;    // the first bytes have been looked at for a BOM
   std::string pending_;         // bytes held back until the header line is whole
+  std::size_t header_line_start_ = 0;  // in pending_: the line that may be the header
+  std::size_t header_scan_ = 0;        // in pending_: how far that line has been looked at
+  bool header_line_blank_ = true;      // that line holds nothing but blanks so far
+  long blank_lines_ = 0;               // blank lines before it
   csv_parser parser_{};
   bool parser_ready_ = false;
 
   long line_ = 0;               // the line being parsed
   bool at_line_start_ = true;   // the next byte starts a new line
+  bool after_cr_ = false;       // the bytes parsed so far end in CR
   long row_line_ = 0;           // the line on which the row in progress started
   std::string partial_line_;    // the current line's bytes from earlier pieces, for messages
   TableRow current_;

@@ -76,6 +76,9 @@ const std::vector<Case> kCases = {
     {"CR LF line ends", "year,site\r\n1,2\r\n3,4\r\n", ',', {"H1:year|site", "2:1|2", "3:3|4"}},
     {"last line without line end", "a,b\n1,2", ',', {"H1:a|b", "2:1|2"}},
     {"last line ending in CR alone", "a,b\r\n1,2\r", ',', {"H1:a|b", "2:1|2"}},
+    // Old spreadsheets end lines with a lone CR.
+    {"lone CR line ends", "\r a,b\r1,2\r\r3,4", ',', {"H2:a|b", "3:1|2", "5:3|4"}},
+    {"mixed line ends", "a,b\n1,2\r\n3,4\r5,6\n", ',', {"H1:a|b", "2:1|2", "3:3|4", "4:5|6"}},
     {"blank lines before the header and between rows", "\n  \n a , b \n\n1,2\n", ',',
      {"H3:a|b", "5:1|2"}},
     {"empty fields", "a,b,c\n,,\n1,,3\n", ',', {"H1:a|b|c", "2:||", "3:1||3"}},
