@@ -1,7 +1,8 @@
 // One year's proximity accumulation on the largest problem the work arrays
 // accept (450 locations, 640 entries, about 60% of the cells observed): the
-// blocked, vectorised loops of SEDACC and CORACC against a plain loop that
-// forms one pair's sums at a time, entry after entry. Both must give
+// blocked, vectorised loops of accumulate_distances and accumulate_correlations
+// against the reference accumulation (tests/analysis/reference_accumulation.h),
+// which forms one pair's sums at a time, entry after entry. Both must give
 // bit-identical results; main() checks that before anything is timed.
 
 #include <benchmark/benchmark.h>
@@ -14,14 +15,15 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
-#include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
+#include "analysis/reference_accumulation.h"
+#include "format/proximity_records.h"
 
 namespace {
 
 constexpr std::int32_t kMaxl = 450;
 constexpr std::int32_t kMaxg = 640;
-constexpr std::int32_t kNtm = kMaxl * (kMaxl + 1) / 2;
+constexpr std::int32_t kNtm = static_cast<std::int32_t>(locprox::packed_size(kMaxl));
 constexpr char kWeight = 'W';
 constexpr char kCortyp = 'Z';
 
@@ -30,7 +32,7 @@ struct Year {
   std::vector<std::int32_t> incid;
 };
 
-// About 60% of the cells observed, values centred by location as the driver
+// About 60% of the cells observed, values centred by location as the year loop
 // leaves them before the accumulation.
 Year make_year() {
   Year y;
@@ -46,7 +48,7 @@ Year make_year() {
       y.ydata[c] = value(rng);
     }
   }
-  locprox::LOCCEN(y.ydata, y.incid, kMaxl, kMaxg);
+  locprox::centre_locations(y.ydata, y.incid, kMaxl, kMaxg);
   return y;
 }
 
@@ -61,86 +63,25 @@ struct Sums {
   std::vector<std::int32_t> nypair = std::vector<std::int32_t>(kNtm, 0);
 };
 
-inline float Y(const Year& y, int i, int g) {
-  return y.ydata[(i - 1) + (g - 1) * kMaxl];
-}
-inline std::int32_t INC(const Year& y, int i, int g) {
-  return y.incid[(i - 1) + (g - 1) * kMaxl];
-}
-
-// The squared Euclidean distance one pair at a time, exactly as defined.
+// The reference accumulation, one pair at a time, exactly as defined.
 void plain_sedacc(const Year& y, Sums& out, char weight) {
-  for (int j = 2; j <= kMaxl; ++j) {
-    for (int i = 1; i < j; ++i) {
-      double s = 0.0;
-      std::int32_t c = 0;
-      for (int g = 1; g <= kMaxg; ++g) {
-        const std::int32_t w = INC(y, i, g) * INC(y, j, g);
-        if (w > 0) {
-          const double d = static_cast<double>(Y(y, j, g)) - static_cast<double>(Y(y, i, g));
-          s = s + w * (d * d);
-          c = c + w;
-        }
-      }
-      double v = 0.0;
-      if (c != 0) v = weight == 'W' ? s : s / c;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += c;
-      if (c != 0) out.nypair[p] += 1;
-    }
-  }
+  locprox::reference::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair,
+                                           kMaxl, kMaxg, weight);
 }
 
-// The correlation one pair at a time, exactly as defined.
 void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
-  const double threshold = static_cast<double>(1.0e-6f);
-  for (int j = 1; j <= kMaxl; ++j) {
-    for (int i = 1; i <= j; ++i) {
-      double a = 0.0, b = 0.0, e = 0.0, v = 0.0;
-      std::int32_t n = 0;
-      for (int g = 1; g <= kMaxg; ++g) {
-        const std::int32_t w = INC(y, i, g) * INC(y, j, g);
-        const double yj = Y(y, j, g);
-        const double yi = Y(y, i, g);
-        n = n + w;
-        a = a + (w * yj) * yi;
-        b = b + w * (yj * yj);
-        e = e + w * (yi * yi);
-      }
-      if (n > 0) {
-        if (b == 0.0 || e == 0.0) continue;
-        v = a / std::sqrt(b * e);
-      }
-      if (i != j && cortyp == 'Z') {
-        n = n - 3;
-        if (n <= 0) {
-          v = 0.0;
-          n = 0;
-        } else if (1.0 - v < threshold) {
-          v = 7.25;
-        } else if (v + 1.0 < threshold) {
-          v = -7.25;
-        } else {
-          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
-        }
-      }
-      if (n != 0 && weight == 'W') v = v * n;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += n;
-      if (n > 0) out.nypair[p] += 1;
-    }
-  }
+  locprox::reference::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair,
+                                              kMaxl, kMaxg, weight, cortyp);
 }
 
 void fast_sedacc(const Year& y, Sums& out, char weight) {
-  locprox::SEDACC(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg, kNtm, weight);
+  locprox::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
+                                weight);
 }
 
 void fast_coracc(const Year& y, Sums& out, char weight, char cortyp) {
-  locprox::CORACC(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg, kNtm, weight,
-                  cortyp);
+  locprox::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
+                                   weight, cortyp);
 }
 
 bool same(const Sums& x, const Sums& y) {

@@ -7,8 +7,11 @@
 #
 #   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2"] [--record]
 #
-#   --plain      build with -DLOCPROX_PLAIN_LOOPS=ON in build-plain (the
-#                one-pair-at-a-time accumulation the checksums come from)
+#   --plain      run locprox-reference instead, built with
+#                -DLOCPROX_BENCH_REFERENCE=ON in build-plain: the program on the
+#                one-pair-at-a-time reference accumulation
+#                (tests/analysis/reference_accumulation.h), which the
+#                checksums come from
 #   --runs N     runs per job and option set (default 5); the median is shown
 #   --workloads  which workloads to run (default "W1 W2")
 #   --record     write the outputs' checksums to expected.sha256 instead of
@@ -53,9 +56,11 @@ declare -A shape=([W1]="10 400 600 60 1" [W2]="300 100 300 50 2")
 option_sets="sed-centred-weighted sed-standardised-unweighted cor-plain-weighted cor-fisher-unweighted"
 rss_target_kib=$((16 * 1024))
 
-echo "== building $build (Release, LOCPROX_PLAIN_LOOPS=$plain)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_PLAIN_LOOPS=$plain >/dev/null
-cmake --build "$build" -j"$jobs" --target locprox >/dev/null
+program=locprox
+[ "$plain" = ON ] && program=locprox-reference
+echo "== building $build/$program (Release)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_BENCH_REFERENCE=$plain >/dev/null
+cmake --build "$build" -j"$jobs" --target $program >/dev/null
 for tool in generate_workload time_run; do
   if [ ! -x "$build/$tool" ] || [ "bench/workloads/$tool.cpp" -nt "$build/$tool" ]; then
     c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "bench/workloads/$tool.cpp"
@@ -96,7 +101,7 @@ for w in $workloads; do
       # the kernel's truncation of them to the time.
       rm -f "$dir/$w.OCC" "$dir/$w.PRX"
       read -r seconds rss code cpu < <(cd "$dir" &&
-        "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/locprox")
+        "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")
       if [ "$code" != 0 ]; then
         echo "$w $set: locprox exited with status $code" >&2
         exit 1

@@ -3,9 +3,10 @@
 # the main program's work arrays accept:
 #   widest:  689 locations, 1 year   (MZ holds 3 packed triangles: MAXL <= 689)
 #   longest: 390 locations, 626 years (the largest file, about 1.6 GB)
-# Builds nothing: pass the build directory that holds locprox-summary
-# (default: build). Set RUNS to change the number of timed runs (default 5)
-# and CASES to choose the cases (default "widest longest").
+# Pass the build directory that holds locprox-summary and the core library
+# (default: build); only the file generator is compiled here. Set RUNS to
+# change the number of timed runs (default 5) and CASES to choose the cases
+# (default "widest longest").
 set -euo pipefail
 
 build=${1:-build}
@@ -16,58 +17,18 @@ cases=${CASES:-widest longest}
 work=$(mktemp -d "${TMPDIR:-/tmp}/locprox-summary-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# One year's group body (proximity block and three count blocks) of a
-# weighted Fisher z run, values drawn from a fixed seed; written once and
-# repeated for every year, since every group has the same shape.
-group_body() {
-  awk -v L="$1" 'BEGIN {
-    srand(17)
-    for (j = 1; j <= L; j++) {
-      line = ""
-      for (i = 1; i <= j; i++) {
-        v = (i == j) ? 40 : (rand() * 2.4 - 0.6) * 30
-        line = line E(v)
-        if (i % 10 == 0 || i == j) { printf "%s\r\n", line; line = "" }
-      }
-    }
-    for (b = 1; b <= 3; b++) {
-      for (j = 1; j <= L; j++) {
-        line = I(25 * (j - 1))
-        n = 1
-        for (i = 1; i <= j; i++) {
-          c = (b == 1) ? (i == j ? 40 : 20 + int(rand() * 30)) : 1
-          line = line I(c); n++
-          if (n % 30 == 0) { printf "%s\r\n", line; line = "" }
-        }
-        if (line != "") printf "%s\r\n", line
-      }
-    }
-  }
-  function I(v,   s) { s = v ""; return length(s) > 6 ? "******" : sprintf("%6s", s) }
-  function E(v,   s, m, e) {
-    if (v == 0) s = "0.00000000E+00"
-    else {
-      s = sprintf("%.7E", v < 0 ? -v : v)
-      m = substr(s, 1, 1) substr(s, 3, 7)
-      e = substr(s, 11) + 1
-      s = "0." m sprintf("E%+03d", e)
-      if (v < 0) s = "-" s
-    }
-    return sprintf("%16s", s)
-  }'
-}
+# The proximity files are written by bench/summary/generate_proximity_file.cpp
+# through the main program's record writer and the layouts of
+# src/format/proximity_records.h, so they have the shape of the files locprox
+# writes. It is built here against the core library of the build directory.
+root=$(cd "$(dirname "$0")/../.." && pwd)
+core=$(find "$build" -name liblocprox_core.a -print -quit)
+[[ -n $core ]] || { echo "no liblocprox_core.a under $build: build it first" >&2; exit 2; }
+c++ -std=c++20 -O2 -I"$root/src" -o "$work/generate_proximity_file" \
+  "$root/bench/summary/generate_proximity_file.cpp" "$core" -lpthread
 
 make_file() {  # locations years file
-  local l=$1 n=$2 file=$3
-  group_body "$l" > "$work/body"
-  {
-    printf '%6d%6d%6d%6d%6d%6d%6d\r\n' "$n" "$l" 1 1 "$n" "$n" $((l * (l + 1) / 2))
-    printf '     W     R     \0     Z\r\n'
-    for ((y = 1; y <= n; y++)); do
-      printf '%6d    %-8s\r\n' "$y" "Y$y"
-      cat "$work/body"
-    done
-  } > "$file"
+  "$work/generate_proximity_file" "$1" "$2" "$3"
 }
 
 # Wall time on a busy machine includes waiting for the processor, so the

@@ -28,14 +28,14 @@ out=$build/perf-$w-$set.data
 # accumulation). Reading is the observations reader; analysis the counts,
 # centring and accumulation; writing the report and proximity writers and the
 # file writes under them; the rest is start-up, the dialogue and the records
-# the driver writes itself.
+# the year loop writes itself.
 perf report -i "$out" --children --sort symbol 2>/dev/null | awk -v job="$w $set" '
   /^ +[0-9.]+%/ {
     share = $1; sub(/%/, "", share)
     name = $0; sub(/^.*\] /, "", name); sub(/ +- +- *$/, "", name)
-    if (name ~ /^locprox::(RDYEAR)$/) read += share
-    else if (name ~ /^locprox::(OCCCNT|LOCCEN|LOCSTD|SEDACC|CORACC)$/) analysis += share
-    else if (name ~ /^locprox::(OCCREP|KAPPA|PRXMAT|PRXCNT)$/) write += share
+    if (name ~ /^locprox::YearReader::next$/) read += share
+    else if (name ~ /^locprox::(count_occurrences|centre_locations|standardise_locations|accumulate_distances|accumulate_correlations)$/) analysis += share
+    else if (name ~ /^locprox::(write_occurrences|write_kappa|write_proximity_block|write_count_blocks)$/) write += share
   }
   END {
     printf "%s: reading %.1f%%, analysis %.1f%%, writing %.1f%%, rest %.1f%%\n",

@@ -32,8 +32,8 @@ Shape shape_of(std::size_t ydata_size, std::size_t incid_size, std::int32_t MAXL
 
 }  // namespace
 
-void LOCCEN(std::span<float> YDATA, std::span<const std::int32_t> INCID, std::int32_t MAXL,
-            std::int32_t MAXG) {
+void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                      std::int32_t MAXL, std::int32_t MAXG) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
   double sum[kBlock];
   double count[kBlock];
@@ -68,8 +68,8 @@ void LOCCEN(std::span<float> YDATA, std::span<const std::int32_t> INCID, std::in
   }
 }
 
-void LOCSTD(std::span<float> YDATA, std::span<const std::int32_t> INCID, std::int32_t MAXL,
-            std::int32_t MAXG) {
+void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t> INCID,
+                           std::int32_t MAXL, std::int32_t MAXG) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
   double squares[kBlock];
   std::int32_t count[kBlock];

@@ -5,10 +5,11 @@
 
 namespace locprox {
 
-void OCCCNT(std::span<const std::int32_t> INCID, std::span<std::int32_t> DELTA,
-            std::span<std::int32_t> DELTOT, std::int32_t& NDELTA, std::span<std::int32_t> GAMMA,
-            std::span<std::int32_t> GAMTOT, std::span<std::int32_t> GAMYR, std::int32_t& NGAMMA,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NYA, std::int32_t K) {
+void count_occurrences(std::span<const std::int32_t> INCID, std::span<std::int32_t> DELTA,
+                       std::span<std::int32_t> DELTOT, std::int32_t& NDELTA,
+                       std::span<std::int32_t> GAMMA, std::span<std::int32_t> GAMTOT,
+                       std::span<std::int32_t> GAMYR, std::int32_t& NGAMMA, std::int32_t MAXL,
+                       std::int32_t MAXG, std::int32_t NYA, std::int32_t K) {
   if (MAXL <= 0 || K < 1) return;
   const std::size_t nl = static_cast<std::size_t>(MAXL);
   const std::size_t ng = MAXG > 0 ? static_cast<std::size_t>(MAXG) : 0;

@@ -6,7 +6,8 @@
 #include <cstddef>
 
 #include "analysis/natural_log.h"
-#include "analysis/running_count.h"
+#include "analysis/saturating.h"
+#include "format/proximity_records.h"
 
 namespace locprox {
 
@@ -84,16 +85,11 @@ Shape shape_of(std::size_t ydata_size, std::size_t incid_size, std::size_t prox_
   if (MAXL <= 0) return {0, 0};
   const Shape s{static_cast<std::size_t>(MAXL),
                 MAXG > 0 ? static_cast<std::size_t>(MAXG) : std::size_t{0}};
-  [[maybe_unused]] const std::size_t ntm = s.nl * (s.nl + 1) / 2;
+  [[maybe_unused]] const std::size_t ntm = packed_size(MAXL);
   assert(ydata_size >= s.nl * s.ng && incid_size >= s.nl * s.ng);
   assert(prox_size >= ntm && ngpair_size >= ntm && nypair_size >= ntm);
   (void)ydata_size, (void)incid_size, (void)prox_size, (void)ngpair_size, (void)nypair_size;
   return s;
-}
-
-// Packed index (0-based) of the pair (i, j), 0-based, i <= j.
-inline std::size_t packed(std::size_t i, std::size_t j) {
-  return j * (j + 1) / 2 + i;
 }
 
 // Up to kGroup entries observed at J, ascending: where their YDATA and INCID
@@ -280,18 +276,18 @@ bool correlation_value(double a, double b, double e, std::int32_t& n, bool diago
 
 }  // namespace
 
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT) {
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT) {
   ColumnQueue all(MAXL);
-  SEDACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, all);
+  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, all);
 }
 
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT,
-            ColumnQueue& columns) {
-  (void)NTM;  // the declared length of the packed arrays; MAXL determines it
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns) {
   const Shape sh =
       shape_of(YDATA.size(), INCID.size(), PROX.size(), NGPAIR.size(), NYPAIR.size(), MAXL, MAXG);
   const bool weighted = WEIGHT == 'W';
@@ -300,33 +296,34 @@ void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
   // Pairs I < J only: the diagonal is never touched.
   for (std::int32_t J; sh.nl > 0 && (J = columns.take()) > 0;) {
     const std::size_t j = static_cast<std::size_t>(J - 1);
+    const std::size_t column = packed_column_start(J);
     for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j - i0);
       sed_sums(YDATA.data(), INCID.data(), sh, j, i0, len, s, c);
       for (std::size_t k = 0; k < len; ++k) {
         double v = 0.0;
         if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
-        const std::size_t p = packed(i0 + k, j);
+        const std::size_t p = column + i0 + k;  // packed_index(i0 + k + 1, J)
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] = add_to_running_count(NGPAIR[p], c[k]);
+        NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
         if (c[k] != 0) NYPAIR[p] += 1;
       }
     }
   }
 }
 
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP) {
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP) {
   ColumnQueue all(MAXL);
-  CORACC(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, NTM, WEIGHT, CORTYP, all);
+  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP, all);
 }
 
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP,
-            ColumnQueue& columns) {
-  (void)NTM;  // the declared length of the packed arrays; MAXL determines it
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
   const Shape sh =
       shape_of(YDATA.size(), INCID.size(), PROX.size(), NGPAIR.size(), NYPAIR.size(), MAXL, MAXG);
   const bool weighted = WEIGHT == 'W';
@@ -338,6 +335,7 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
   // Pairs I <= J, the diagonal included.
   for (std::int32_t J; sh.nl > 0 && (J = columns.take()) > 0;) {
     const std::size_t j = static_cast<std::size_t>(J - 1);
+    const std::size_t column = packed_column_start(J);
     for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j + 1 - i0);
       cor_sums(YDATA.data(), INCID.data(), sh, j, i0, len, a, b, e, n);
@@ -346,9 +344,9 @@ void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
         std::int32_t count = n[k];
         double v;
         if (!correlation_value(a[k], b[k], e[k], count, i == j, weighted, fisher, v)) continue;
-        const std::size_t p = packed(i, j);
+        const std::size_t p = column + i;  // packed_index(i + 1, J)
         PROX[p] = PROX[p] + v;
-        NGPAIR[p] = add_to_running_count(NGPAIR[p], count);
+        NGPAIR[p] = saturating_add(NGPAIR[p], count);
         if (count > 0) NYPAIR[p] += 1;
       }
     }

@@ -3,8 +3,8 @@
 //
 // YDATA (single precision) and INCID (0 or 1) are the year's MAXL x MAXG
 // arrays, column-major with MAXL as leading dimension. PROX, NGPAIR and NYPAIR
-// are packed upper triangles of NTM = MAXL(MAXL+1)/2 elements: pair (I, J),
-// I <= J, 1-based, sits at index J(J-1)/2 + I - 1. Both operations only add to
+// are packed upper triangles of NTM = MAXL(MAXL+1)/2 elements (pair (I, J) at
+// packed_index(I, J), format/proximity_records.h). Both operations only add to
 // them. The results are bit-identical to summing each pair's terms one entry
 // after another in ascending entry order.
 #pragma once
@@ -35,33 +35,35 @@ class ColumnQueue {
   std::atomic<std::int32_t> next_{0};
 };
 
-// Squared Euclidean distance between the locations of every pair I < J over
+// SEDACC: squared Euclidean distance between the locations of every pair I < J over
 // the entries observed at both. With WEIGHT 'W' the year's value is the sum of
 // squared differences, otherwise their mean; NGPAIR gains the number of entries
 // in common and NYPAIR one when there was any. The diagonal is never touched.
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT);
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT);
 // The same for the columns taken from `columns` only.
-void SEDACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT,
-            ColumnQueue& columns);
+void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                          char WEIGHT, ColumnQueue& columns);
 
-// Correlation between the locations of every pair I <= J (diagonal included)
+// CORACC: correlation between the locations of every pair I <= J (diagonal included)
 // over the entries observed at both, plain or through Fisher's z (CORTYP 'Z',
 // off the diagonal only: the count is reduced by 3 and the year is skipped
 // when it does not stay positive; 1 - r or r + 1 below 1.0e-6f gives +7.25 or
 // -7.25). With WEIGHT 'W' the value is multiplied by the (reduced) count. A
 // pair whose values at one of the locations are all 0.0 over the entries in
 // common has no correlation and contributes nothing that year.
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP);
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP);
 // The same for the columns taken from `columns` only.
-void CORACC(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-            std::span<double> PROX, std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-            std::int32_t MAXL, std::int32_t MAXG, std::int32_t NTM, char WEIGHT, char CORTYP,
-            ColumnQueue& columns);
+void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
+                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
+                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
+                             char WEIGHT, char CORTYP, ColumnQueue& columns);
 
 }  // namespace locprox

@@ -139,10 +139,14 @@ std::size_t TrialTable::find_column(const TableRow& header, const std::string& w
                       std::string(role) + ": the header has " + std::to_string(header.size()) +
                       " columns");
   }
+  // The header's columns, as many as a message line has room for.
   std::string columns;
-  for (std::size_t i = 0; i < header.size() && i < 12; ++i)
-    columns += (i == 0 ? "" : ", ") + quoted_for_message(trimmed(header.field(i)));
-  if (header.size() > 12) columns += ", ...";
+  std::size_t shown_columns = 0;
+  for (; shown_columns < header.size() && columns.size() < 160; ++shown_columns) {
+    if (shown_columns > 0) columns += ", ";
+    columns += quoted_for_message(trimmed(header.field(shown_columns)));
+  }
+  if (shown_columns < header.size()) columns += ", ...";
   throw ImportError(where + "no column " + quoted_for_message(name) + " for the " +
                     std::string(role) + " in the header (" + columns + "); name it with " +
                     role_option(role));

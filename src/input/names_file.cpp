@@ -6,9 +6,7 @@
 namespace locprox {
 namespace {
 
-const Layout kMessage{"A"};
-
-void read_names(InputUnit& names, std::span<Name> list, std::int32_t count) {
+void read_name_list(InputUnit& names, std::span<Name> list, std::int32_t count) {
   for (std::int32_t n = 0; n < count; ++n)
     read_characters(names, list[static_cast<std::size_t>(n)]);
 }
@@ -21,32 +19,20 @@ Title read_title(InputUnit& names) {
   return title;
 }
 
-bool check_names_counts(Units& units, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG) {
-  // A count that the free-form rules leave unassigned keeps its start value 0.
-  std::int32_t years = 0, locations = 0, entries = 0;
-  const FreeFormTarget counts[3] = {FreeFormTarget::integer(years),
-                                    FreeFormTarget::integer(locations),
-                                    FreeFormTarget::integer(entries)};
-  read_free_form(units.names, counts);
-  const char* disagreement = nullptr;
-  if (years != MAXY) {
-    disagreement = " No. years specified not the same as in *.NAQ file";
-  } else if (locations != MAXL) {
-    disagreement = " No. locations specified not the same as in *.NAQ file";
-  } else if (entries != MAXG) {
-    disagreement = " No. genotypes specified not the same as in *.NAQ file";
-  }
-  if (disagreement == nullptr) return true;
-  write_empty_record(units.report);
-  report_then_console(units, kMessage, disagreement);
-  return false;
+NamesCounts read_names_counts(InputUnit& names) {
+  NamesCounts counts;
+  const FreeFormTarget targets[3] = {FreeFormTarget::integer(counts.years),
+                                     FreeFormTarget::integer(counts.locations),
+                                     FreeFormTarget::integer(counts.entries)};
+  read_free_form(names, targets);
+  return counts;
 }
 
-void RDNAME(InputUnit& names, std::span<Name> YEARNAME, std::span<Name> LOCNAME,
-            std::span<Name> ENTNAME, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG) {
-  read_names(names, YEARNAME, MAXY);
-  read_names(names, LOCNAME, MAXL);
-  read_names(names, ENTNAME, MAXG);
+void read_names(InputUnit& names, std::span<Name> YEARNAME, std::span<Name> LOCNAME,
+                std::span<Name> ENTNAME, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG) {
+  read_name_list(names, YEARNAME, MAXY);
+  read_name_list(names, LOCNAME, MAXL);
+  read_name_list(names, ENTNAME, MAXG);
 }
 
 }  // namespace locprox

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "format/input_unit.h"
 #include "format/names.h"
-#include "format/units.h"
 
 namespace locprox {
 
@@ -16,15 +16,20 @@ using Title = std::array<char, 50>;
 // Record 1: the first 50 characters of the line, blank padded.
 Title read_title(InputUnit& names);
 
-// The three counts, read free-form and compared with the problem size. On the
-// first disagreement (years, then locations, then entries) writes an empty
-// record and the message to the report, then the message to the console, and
-// returns false. On agreement returns true and writes nothing.
-bool check_names_counts(Units& units, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG);
+// The numbers of years, locations and entries of the data set.
+struct NamesCounts {
+  std::int32_t years = 0;
+  std::int32_t locations = 0;
+  std::int32_t entries = 0;
+};
 
-// The three lists of names, one record each: the first 8 characters of the
-// line, blank padded, leading blanks kept.
-void RDNAME(InputUnit& names, std::span<Name> YEARNAME, std::span<Name> LOCNAME,
-            std::span<Name> ENTNAME, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG);
+// The three counts, read free-form. A count that the free-form rules leave
+// unassigned (a null value, or a slash before it) is 0.
+NamesCounts read_names_counts(InputUnit& names);
+
+// RDNAME: the three lists of names, one record each: the first 8 characters
+// of the line, blank padded, leading blanks kept.
+void read_names(InputUnit& names, std::span<Name> YEARNAME, std::span<Name> LOCNAME,
+                std::span<Name> ENTNAME, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG);
 
 }  // namespace locprox

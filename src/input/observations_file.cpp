@@ -12,10 +12,6 @@
 namespace locprox {
 namespace {
 
-const Layout kEndOfData{"' End of data'"};
-const Layout kDuplicate{"' Duplicate observation in YR/Loc/En ' I5 I5 I5 F10.3"};
-const Layout kOutOfRange{"' Observation out of range in YR/Loc/En ' I5 I5 I5 F10.3"};
-
 // Values beyond this magnitude would overflow single precision once centred
 // (and reach the proximity file as infinities), so they are refused.
 constexpr float kLargestValue = 1.0e30f;
@@ -148,110 +144,114 @@ ObservationLine parse_observation(const InputUnit& unit, std::string_view record
   return ObservationLine::kObservation;
 }
 
-namespace {
+// A year's records come in no particular order, so every store meets a cache
+// miss in the MAXL x MAXG arrays; parsing a few records ahead and prefetching
+// their cells lets the misses overlap. The records are stored strictly in
+// file order, and everything else that the reader does (a note, a step back,
+// an error stop) first stores what is waiting, so the arrays and the notes
+// are the same as storing each record at once.
 
-// The cells of the current year's records that are waiting to be stored.
-// A year's records come in no particular order, so every store meets a
-// cache miss in the MAXL x MAXG arrays; parsing a few records ahead and
-// prefetching their cells lets the misses overlap. The records are stored
-// strictly in file order, and everything else that the reader does (a
-// message, a step back, an error stop) first stores what is waiting, so the
-// arrays and the messages are the same as storing each record at once.
-class PendingCells {
- public:
-  PendingCells(Units& units, std::span<float> YDATA, std::span<std::int32_t> INCID, std::int32_t IY,
-               BeforeFirstMessage* before_first_message)
-      : units_(units),
-        YDATA_(YDATA),
-        INCID_(INCID),
-        IY_(IY),
-        before_first_message_(before_first_message) {}
-
-  // Every message of the call goes through here first.
-  void before_message() {
-    if (before_first_message_ == nullptr) return;
-    BeforeFirstMessage& call = *before_first_message_;
-    before_first_message_ = nullptr;
-    call();
-  }
-
-  void add(std::size_t cell, std::int32_t L, std::int32_t G, float value) {
-    __builtin_prefetch(&YDATA_[cell], 1);
-    __builtin_prefetch(&INCID_[cell], 1);
-    waiting_[count_++] = {cell, L, G, value};
-    if (count_ == kAhead) store();
-  }
-
-  void store() {
-    for (std::size_t k = 0; k < count_; ++k) {
-      const Cell& c = waiting_[k];
-      YDATA_[c.cell] = c.value;
-      if (INCID_[c.cell] == 1) {
-        before_message();
-        report_then_console(units_, kDuplicate, IY_, c.L, c.G, c.value);
-      }
-      INCID_[c.cell] = 1;
-    }
-    count_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kAhead = 16;
-  struct Cell {
-    std::size_t cell;
-    std::int32_t L, G;
-    float value;
-  };
-  Units& units_;
-  std::span<float> YDATA_;
-  std::span<std::int32_t> INCID_;
-  std::int32_t IY_;
-  BeforeFirstMessage* before_first_message_;
-  Cell waiting_[kAhead];
-  std::size_t count_ = 0;
-};
-
-}  // namespace
-
-void RDYEAR(Units& units, ObservationFields& fields, std::span<float> YDATA,
-            std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL, std::int32_t MAXG,
-            BeforeFirstMessage* before_first_message) {
+YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
+                       std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL,
+                       std::int32_t MAXG, std::int32_t IYS)
+    : file_(observations),
+      fields_(fields),
+      YDATA_(YDATA),
+      INCID_(INCID),
+      IY_(IY),
+      MAXL_(MAXL),
+      MAXG_(MAXG),
+      sequence_started_(IY > IYS) {
   const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
   std::fill_n(YDATA.begin(), cells, 0.0f);
   std::fill_n(INCID.begin(), cells, 0);
-  InputUnit& file = units.observations;
-  PendingCells pending(units, YDATA, INCID, IY, before_first_message);
-  std::string_view record;
+}
+
+// Stores the waiting cells in order up to the first that was already
+// observed, which is returned as a note; the next call goes on after it.
+bool YearReader::store_waiting(YearNote& note) {
+  while (stored_ < count_) {
+    const Cell& c = waiting_[stored_++];
+    YDATA_[c.cell] = c.value;
+    const bool twice = INCID_[c.cell] == 1;
+    INCID_[c.cell] = 1;
+    if (twice) {
+      note = {YearNote::Kind::kDuplicate, c.L, c.G, c.value};
+      return true;
+    }
+  }
+  count_ = 0;
+  stored_ = 0;
+  return false;
+}
+
+// Files the record just parsed into `fields_`.
+void YearReader::take_fields() {
+  if (fields_.year < IY_) {
+    if (sequence_started_ && skipped_++ == 0) first_skipped_line_ = file_.line_number();
+    return;
+  }
+  sequence_started_ = true;
+  if (fields_.year > IY_) {
+    then_ = Then::kLaterYear;
+    return;
+  }
+  const std::int32_t L = fields_.location;
+  const std::int32_t G = fields_.entry;
+  if (L < 1 || L > MAXL_ || G < 1 || G > MAXG_) {
+    out_of_range_ = {YearNote::Kind::kOutOfRange, L, G, fields_.value};
+    then_ = Then::kOutOfRange;
+    return;
+  }
+  const std::size_t cell = static_cast<std::size_t>(L - 1) +
+                           static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL_);
+  __builtin_prefetch(&YDATA_[cell], 1);
+  __builtin_prefetch(&INCID_[cell], 1);
+  waiting_[count_++] = {cell, L, G, fields_.value};
+}
+
+YearNote YearReader::next() {
+  YearNote note;
   for (;;) {
-    if (!file.next_record(record)) {
-      pending.store();
-      pending.before_message();
-      console_then_report(units, kEndOfData);
-      return;
+    if (count_ == kAhead || (then_ != Then::kRead && count_ > 0)) {
+      if (store_waiting(note)) return note;
     }
-    if (!parse_plain_observation(record, fields)) {
-      // The general reader may stop the run: the records before come first.
-      pending.store();
-      if (parse_observation(file, record, fields) == ObservationLine::kBlank) continue;
+    switch (then_) {
+      case Then::kRead:
+        break;
+      case Then::kGeneralParse:
+        // The general reader may stop the run: the records before are
+        // stored and their notes returned by now.
+        then_ = Then::kRead;
+        if (parse_observation(file_, record_, fields_) == ObservationLine::kObservation) {
+          take_fields();
+        }
+        continue;
+      case Then::kOutOfRange:
+        then_ = Then::kRead;
+        return out_of_range_;
+      case Then::kLaterYear:
+        // The first record of a later year is read again by the next year.
+        file_.step_back();
+        then_ = Then::kDone;
+        last_ = YearNote::Kind::kYearEnd;
+        return {last_};
+      case Then::kEndOfData:
+        then_ = Then::kDone;
+        last_ = YearNote::Kind::kEndOfData;
+        return {last_};
+      case Then::kDone:
+        return {last_};
     }
-    if (fields.year < IY) continue;
-    if (fields.year > IY) {
-      // The first record of a later year is read again by the next call.
-      pending.store();
-      file.step_back();
-      return;
+    std::string_view record;
+    if (!file_.next_record(record)) {
+      then_ = Then::kEndOfData;
+    } else if (parse_plain_observation(record, fields_)) {
+      take_fields();
+    } else {
+      record_ = record;
+      then_ = Then::kGeneralParse;
     }
-    const std::int32_t L = fields.location;
-    const std::int32_t G = fields.entry;
-    if (L < 1 || L > MAXL || G < 1 || G > MAXG) {
-      pending.store();
-      pending.before_message();
-      report_then_console(units, kOutOfRange, IY, L, G, fields.value);
-      continue;
-    }
-    const std::size_t cell = static_cast<std::size_t>(L - 1) +
-                             static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL);
-    pending.add(cell, L, G, fields.value);
   }
 }
 

@@ -8,9 +8,6 @@
 
 namespace locprox {
 
-std::int64_t saturating_add(std::int64_t a, std::int64_t b);
-std::int64_t saturating_multiply(std::int64_t a, std::int64_t b);
-
 struct ProblemRequirements {
   std::int64_t NYA;    // IYF - IYS + 1
   std::int64_t NTM;    // (MAXL + 1) * MAXL / 2

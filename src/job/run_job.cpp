@@ -8,9 +8,11 @@
 
 #include "format/run_error.h"
 #include "format/unit_names.h"
+#include "job/analysis_options.h"
 #include "job/job_dialogue.h"
 #include "job/job_files.h"
-#include "job/probsz.h"
+#include "job/problem_size.h"
+#include "job/run_sequence.h"
 #include "job/work_arrays.h"
 
 namespace locprox {
@@ -29,6 +31,32 @@ void write_error(int error_fd, const std::string& message) {
 }
 
 }  // namespace
+
+RunOutcome run_problem(Units& units, const WorkArrayViews& work) {
+  const SizeAnswers answers = ask_problem_size(units.console, units.console_input);
+  const SizeOutcome sized = size_problem(units, answers, work);
+  switch (sized.verdict) {
+    case SizeOutcome::Verdict::kRefused:
+      return RunOutcome::kProblemRefused;
+    case SizeOutcome::Verdict::kArraysTooSmall:
+      return RunOutcome::kArraysTooSmall;
+    case SizeOutcome::Verdict::kAccepted:
+      break;
+  }
+  const AnalysisOptions options = ask_analysis_options(units.console, units.console_input);
+  switch (run_sequence(units, sized.workspace, sized.size, options)) {
+    case SequenceOutcome::kNamesDisagree:
+      return RunOutcome::kNamesDisagree;
+    case SequenceOutcome::kCompleted:
+      break;
+  }
+  return RunOutcome::kCompleted;
+}
+
+int exit_status(RunOutcome outcome) {
+  constexpr int kRefused = 0;  // a refused run ends normally, after its messages
+  return outcome == RunOutcome::kCompleted ? 0 : kRefused;
+}
 
 int run_job(int input_fd, int output_fd, int error_fd) {
   // Standard output into a pipe that is no longer read is a failed write like
@@ -61,14 +89,14 @@ int run_job(int input_fd, int output_fd, int error_fd) {
     open_job_files(units);
 
     auto work = std::make_unique<WorkArrays>();
-    PROBSZ(units, work->DZ, work->Z, work->MZ, work->AZ, DZDIM, ZDIM, MZDIM, AZDIM);
+    const RunOutcome outcome = run_problem(units, work->views());
 
     // A failed write or close of either output file is an error stop, never
     // a normal end.
     report->close();
     proximity->close();
     console.flush();
-    return 0;
+    return exit_status(outcome);
   } catch (const RunError& error) {
     // What was written before the stop is kept.
     if (report) report->close_quietly();

@@ -1,12 +1,31 @@
-// One whole run of the program on the given console descriptors: the job
-// dialogue, the four job files, and the problem size step that carries out
-// the rest. Returns the exit status: 0 at every normal end (a refused
-// problem included), 2 after an error stop, whose message goes to
-// `error_fd`.
+// One whole run of the program from the console dialogue: the job files, the
+// problem size, the options and the year loop, one step after another.
 #pragma once
+
+#include "format/units.h"
+#include "job/work_arrays.h"
 
 namespace locprox {
 
+// How a run from the dialogue ended, short of an error stop.
+enum class RunOutcome {
+  kCompleted,       // every year of the sequence was done
+  kProblemRefused,  // the problem size makes no sense
+  kArraysTooSmall,  // a work array cannot hold the problem
+  kNamesDisagree,   // the names file's counts are not the problem's
+};
+
+// The run once the job files are open: asks the problem size, checks it
+// against the work arrays and cuts them up (or ends), asks the options and
+// runs the sequence.
+RunOutcome run_problem(Units& units, const WorkArrayViews& work);
+
+// The exit status of a run that ended without an error stop.
+int exit_status(RunOutcome outcome);
+
+// The whole run on the given console descriptors. Returns the exit status:
+// exit_status() at a normal end, 2 after an error stop, whose message goes
+// to `error_fd`.
 int run_job(int input_fd, int output_fd, int error_fd);
 
 }  // namespace locprox

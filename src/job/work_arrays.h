@@ -1,9 +1,10 @@
-// The four fixed work arrays of a run, set aside once at start. The problem
-// size step cuts them into the partitions that the analysis works on;
-// nothing else is allocated for the problem afterwards.
+// The four fixed work arrays of a run from the dialogue, set aside once at
+// start. The problem-size step cuts them into the partitions that the run
+// works on; nothing else is allocated for the problem afterwards.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "format/names.h"
@@ -15,11 +16,24 @@ constexpr std::int32_t ZDIM = 300000;   // single-precision reals
 constexpr std::int32_t MZDIM = 720000;  // 32-bit integers
 constexpr std::int32_t AZDIM = 1100;    // 8-character names
 
+// Work arrays as the problem-size step sees them: the arrays and the
+// capacities it checks the requirements against and reports (each at most
+// its array's length).
+struct WorkArrayViews {
+  std::span<double> DZ;
+  std::span<float> Z;
+  std::span<std::int32_t> MZ;
+  std::span<Name> AZ;
+  std::int32_t DZDIM, ZDIM, MZDIM, AZDIM;
+};
+
 struct WorkArrays {
   std::vector<double> DZ = std::vector<double>(DZDIM);
   std::vector<float> Z = std::vector<float>(ZDIM);
   std::vector<std::int32_t> MZ = std::vector<std::int32_t>(MZDIM);
   std::vector<Name> AZ = std::vector<Name>(AZDIM);
+
+  WorkArrayViews views() { return {DZ, Z, MZ, AZ, DZDIM, ZDIM, MZDIM, AZDIM}; }
 };
 
 }  // namespace locprox

@@ -2,9 +2,10 @@
 
 #include <array>
 #include <cstddef>
-#include <limits>
 
+#include "analysis/saturating.h"
 #include "format/layout.h"
+#include "format/proximity_records.h"
 #include "format/record_writer.h"
 
 namespace locprox {
@@ -99,27 +100,14 @@ void write_level_matrix(OutputUnit& report, const Layout& title,
   }
 }
 
-// a + b held to the 32-bit range. The location totals add up non-negative
-// pair counts, so once a total reaches the limit it stays there whatever the
-// order of the additions; it then prints as asterisks instead of wrapping
-// round to a plausible-looking figure.
-std::int32_t add_held(std::int32_t a, std::int32_t b) {
-  const std::int64_t sum = static_cast<std::int64_t>(a) + b;
-  if (sum > std::numeric_limits<std::int32_t>::max())
-    return std::numeric_limits<std::int32_t>::max();
-  if (sum < std::numeric_limits<std::int32_t>::min())
-    return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(sum);
-}
-
 }  // namespace
 
-void OCCREP(OutputUnit& report, std::span<const std::int32_t> INCID,
-            std::span<const std::int32_t> DELTA, std::span<const std::int32_t> DELTOT,
-            std::int32_t NDELTA, std::span<const std::int32_t> GAMMA,
-            std::span<const std::int32_t> GAMTOT, std::span<const std::int32_t> GAMYR,
-            std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t /*NYA*/, std::int32_t MAXG,
-            std::int32_t IYS, std::int32_t IY, std::int32_t K) {
+void write_occurrences(OutputUnit& report, std::span<const std::int32_t> INCID,
+                       std::span<const std::int32_t> DELTA, std::span<const std::int32_t> DELTOT,
+                       std::int32_t NDELTA, std::span<const std::int32_t> GAMMA,
+                       std::span<const std::int32_t> GAMTOT, std::span<const std::int32_t> GAMYR,
+                       std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t MAXG, std::int32_t IYS,
+                       std::int32_t IY, std::int32_t K) {
   write_incidence(report, INCID, MAXL, MAXG);
 
   write_level_matrix(report, kDeltaTitle, DELTA, DELTOT, MAXL, IYS, IY, K);
@@ -132,10 +120,10 @@ void OCCREP(OutputUnit& report, std::span<const std::int32_t> INCID,
   totals.finish();
 }
 
-void KAPPA(OutputUnit& report, std::span<const std::int32_t> NGPAIR, std::span<std::int32_t> NGLOC,
-           std::span<const std::int32_t> NYPAIR, std::span<std::int32_t> NYLOC,
-           std::span<std::int32_t> KII, std::span<std::int32_t> KI, std::int32_t NTM,
-           std::int32_t MAXL) {
+void write_kappa(OutputUnit& report, std::span<const std::int32_t> NGPAIR,
+                 std::span<std::int32_t> NGLOC, std::span<const std::int32_t> NYPAIR,
+                 std::span<std::int32_t> NYLOC, std::span<std::int32_t> KII,
+                 std::span<std::int32_t> KI, std::int32_t NTM, std::int32_t MAXL) {
   // The counts are derived afresh from the pair counts every year.
   for (std::int32_t i = 0; i < MAXL; ++i) {
     NGLOC[at(i)] = 0;
@@ -144,14 +132,17 @@ void KAPPA(OutputUnit& report, std::span<const std::int32_t> NGPAIR, std::span<s
   }
   for (std::int32_t p = 0; p < NTM; ++p) KII[at(p)] = NYPAIR[at(p)] != 0 ? 1 : 0;
   // Pairs of different locations only: the diagonal never enters the totals.
+  // The location totals add up non-negative pair counts, so once a total
+  // reaches the 32-bit limit it stays there whatever the order of the
+  // additions.
   for (std::int32_t J = 2; J <= MAXL; ++J) {
-    const std::size_t column = at(J) * at(J - 1) / 2;
+    const std::size_t column = packed_column_start(J);
     for (std::int32_t I = 1; I <= J - 1; ++I) {
       const std::size_t p = column + at(I - 1);
-      NGLOC[at(J - 1)] = add_held(NGLOC[at(J - 1)], NGPAIR[p]);
-      NGLOC[at(I - 1)] = add_held(NGLOC[at(I - 1)], NGPAIR[p]);
-      NYLOC[at(J - 1)] = add_held(NYLOC[at(J - 1)], NYPAIR[p]);
-      NYLOC[at(I - 1)] = add_held(NYLOC[at(I - 1)], NYPAIR[p]);
+      NGLOC[at(J - 1)] = saturating_add(NGLOC[at(J - 1)], NGPAIR[p]);
+      NGLOC[at(I - 1)] = saturating_add(NGLOC[at(I - 1)], NGPAIR[p]);
+      NYLOC[at(J - 1)] = saturating_add(NYLOC[at(J - 1)], NYPAIR[p]);
+      NYLOC[at(I - 1)] = saturating_add(NYLOC[at(I - 1)], NYPAIR[p]);
       KI[at(J - 1)] += KII[p];
       KI[at(I - 1)] += KII[p];
     }
@@ -159,7 +150,7 @@ void KAPPA(OutputUnit& report, std::span<const std::int32_t> NGPAIR, std::span<s
 
   write_record(report, kKappaHeading);
   for (std::int32_t J = 1; J <= MAXL; ++J) {
-    const std::size_t column = at(J) * at(J - 1) / 2;
+    const std::size_t column = packed_column_start(J);
     RecordWriter row(report, kKappaRow);
     row.put(KI[at(J - 1)]);
     row.put_all(std::span<const std::int32_t>(KII).subspan(column, at(J)));

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 
 namespace locprox::summary {
 

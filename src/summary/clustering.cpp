@@ -4,7 +4,7 @@
 #include <limits>
 #include <numeric>
 
-#include "summary/proximity_file.h"
+#include "format/proximity_records.h"
 
 namespace locprox::summary {
 
@@ -12,9 +12,11 @@ namespace {
 
 constexpr double kUnconnected = std::numeric_limits<double>::infinity();
 
-// Strict upper triangle over 0-based slots x < y.
+// The pairs of 0-based slots x < y, the diagonal left out. Their triangle is
+// laid out as the packed triangle over n - 1, diagonal included: the pair
+// x < y sits where the packed pair (x + 1, y) does.
 size_t upper(std::int32_t x, std::int32_t y) {
-  return static_cast<size_t>(std::int64_t{y} * (y - 1) / 2 + x);
+  return packed_index(x + 1, y);
 }
 
 // The working state: every cluster lives in the slot of its lowest location
@@ -26,7 +28,7 @@ class Linkage {
   Linkage(std::int32_t n, const std::vector<double>& distance,
           const std::vector<std::uint8_t>& compared)
       : n_(n),
-        sum_(static_cast<size_t>(std::int64_t{n} * (n - 1) / 2), 0.0),
+        sum_(n > 0 ? packed_size(n - 1) : 0, 0.0),
         pairs_(sum_.size(), 0),
         active_(static_cast<size_t>(n), 1),
         node_(static_cast<size_t>(n)),

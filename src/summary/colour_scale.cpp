@@ -84,6 +84,13 @@ std::vector<Rgb> heatmap_palette() {
   return palette;
 }
 
+std::vector<std::uint8_t> palette_bytes(const std::vector<Rgb>& palette) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(palette.size() * 3);
+  for (const Rgb& c : palette) bytes.insert(bytes.end(), {c.r, c.g, c.b});
+  return bytes;
+}
+
 std::string hex(const Rgb& colour) {
   char text[8];
   std::snprintf(text, sizeof text, "#%02x%02x%02x", colour.r, colour.g, colour.b);

@@ -9,9 +9,14 @@
 #include <vector>
 
 #include "summary/averages.h"
-#include "summary/png_image.h"
 
 namespace locprox::summary {
+
+struct Rgb {
+  std::uint8_t r = 0;
+  std::uint8_t g = 0;
+  std::uint8_t b = 0;
+};
 
 // Palette indices of the embedded image.
 enum PaletteIndex : std::uint8_t {
@@ -44,6 +49,8 @@ ColourScale scale_for(const Averages& averages);
 // The whole palette, in the order of PaletteIndex, then the kLevels steps,
 // then their pale copies.
 std::vector<Rgb> heatmap_palette();
+// The same as r, g, b bytes, as an image's palette holds them.
+std::vector<std::uint8_t> palette_bytes(const std::vector<Rgb>& palette);
 
 // The scale's colour at fraction t (0 to 1), as "#rrggbb".
 std::string scale_colour(double t);

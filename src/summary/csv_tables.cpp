@@ -42,7 +42,7 @@ std::string pairs_csv(const ProximityFile& file, const Averages& averages,
       out += ',';
       out += csv_field(names[j - 1]);
       out += ',';
-      if (averages.state[p] == PairState::compared) out += number_text(averages.value[p]);
+      if (averages.state[p] == PairState::compared) out += average_text(averages.value[p]);
       out += ',';
       out += number_text(group.prox[p]);
       out += ',';
@@ -68,7 +68,7 @@ std::string matrix_csv(const Averages& averages, const std::vector<std::string>&
     for (std::int32_t j = 1; j <= maxl; ++j) {
       const size_t p = i <= j ? packed_index(i, j) : packed_index(j, i);
       out += ',';
-      if (averages.state[p] == PairState::compared) out += number_text(averages.value[p]);
+      if (averages.state[p] == PairState::compared) out += average_text(averages.value[p]);
     }
     out += kLineEnd;
   }

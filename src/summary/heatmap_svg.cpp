@@ -131,7 +131,7 @@ std::string cells_image(const Averages& averages, const Dendrogram& tree, const 
       }
     }
   }
-  return encode_png(g.side, g.side, heatmap_palette(), pixels);
+  return encode_png(g.side, g.side, palette_bytes(heatmap_palette()), pixels);
 }
 
 void draw_dendrogram(std::string& svg, const Dendrogram& tree, const Geometry& g,
@@ -245,6 +245,31 @@ void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
 }
 
 }  // namespace
+
+std::string base64(const std::string& bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    std::uint32_t v = (static_cast<std::uint8_t>(bytes[i]) << 16) |
+                      (static_cast<std::uint8_t>(bytes[i + 1]) << 8) |
+                      static_cast<std::uint8_t>(bytes[i + 2]);
+    out += kDigits[(v >> 18) & 63];
+    out += kDigits[(v >> 12) & 63];
+    out += kDigits[(v >> 6) & 63];
+    out += kDigits[v & 63];
+  }
+  if (i < bytes.size()) {
+    std::uint32_t v = static_cast<std::uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<std::uint8_t>(bytes[i + 1]) << 8;
+    out += kDigits[(v >> 18) & 63];
+    out += kDigits[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
 
 std::string xml_escape(const std::string& text) {
   std::string out;

@@ -27,6 +27,9 @@ struct PictureText {
 std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
                         const std::vector<std::string>& names, const PictureText& text);
 
+// Standard base64, for the data: URI of the embedded image.
+std::string base64(const std::string& bytes);
+
 // Text made safe for XML character data and attribute values.
 std::string xml_escape(const std::string& text);
 

@@ -11,4 +11,11 @@ std::string number_text(double value) {
   return std::string(buffer.data(), result.ptr);
 }
 
+std::string average_text(double value) {
+  std::array<char, 40> buffer{};
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::general, kAverageDigits);
+  return std::string(buffer.data(), result.ptr);
+}
+
 }  // namespace locprox::summary

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "summary/averages.h"
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 
 namespace locprox::summary {
 

@@ -32,7 +32,7 @@ struct Year {
 TEST(LocationScaling, CentresOnTheMeanOfObservedCellsOnly) {
   Year y;
   const I incid = y.incid;
-  LOCCEN(y.ydata, y.incid, 3, 4);
+  centre_locations(y.ydata, y.incid, 3, 4);
   EXPECT_EQ(y.ydata, (F{-2.0f, -1.0f, 0.0f,  //
                         0.0f, 9.0f, 0.0f,    //
                         0.0f, 1.0f, 0.0f,    //
@@ -42,8 +42,8 @@ TEST(LocationScaling, CentresOnTheMeanOfObservedCellsOnly) {
 
 TEST(LocationScaling, StandardisesCentredValuesBySampleStandardDeviation) {
   Year y;
-  LOCCEN(y.ydata, y.incid, 3, 4);
-  LOCSTD(y.ydata, y.incid, 3, 4);
+  centre_locations(y.ydata, y.incid, 3, 4);
+  standardise_locations(y.ydata, y.incid, 3, 4);
   // Location 1: Q = 8, N - 1 = 2, SD = 2. Location 2: Q = 2, SD = sqrt(2).
   const float r = static_cast<float>(1.0 / std::sqrt(2.0));
   EXPECT_EQ(y.ydata, (F{-1.0f, -r, 0.0f,   //
@@ -56,9 +56,9 @@ TEST(LocationScaling, OneObservationOrEqualValuesEndAtZeroAndStayFinite) {
   // Location 1 has a single observation, location 2 three equal ones.
   F ydata{5.0f, 3.5f, 0.0f, 3.5f, 0.0f, 3.5f};
   const I incid{1, 1, 0, 1, 0, 1};
-  LOCCEN(ydata, incid, 2, 3);
+  centre_locations(ydata, incid, 2, 3);
   EXPECT_EQ(ydata, F(6, 0.0f));
-  LOCSTD(ydata, incid, 2, 3);
+  standardise_locations(ydata, incid, 2, 3);
   EXPECT_EQ(ydata, F(6, 0.0f));
   for (float v : ydata) EXPECT_FALSE(std::signbit(v));
 }
@@ -67,7 +67,7 @@ TEST(LocationScaling, SumsInDoubleAndRoundsOnlyWhenStoring) {
   // In single precision 2^24 + 1 + 1 would stay 2^24; in double the mean is
   // 16777218 / 3 = 5592406 exactly.
   F ydata{16777216.0f, 1.0f, 1.0f};
-  LOCCEN(ydata, I{1, 1, 1}, 1, 3);
+  centre_locations(ydata, I{1, 1, 1}, 1, 3);
   EXPECT_EQ(ydata, (F{11184810.0f, -5592405.0f, -5592405.0f}));
 }
 
@@ -124,10 +124,10 @@ TEST(LocationScaling, ManyLocationsMatchTheOneLocationAtATimeDefinition) {
     }
     F expected = y;
     reference_loccen(expected, inc, maxl, maxg);
-    LOCCEN(y, inc, maxl, maxg);
+    centre_locations(y, inc, maxl, maxg);
     ASSERT_EQ(std::memcmp(y.data(), expected.data(), y.size() * sizeof(float)), 0) << maxl;
     reference_locstd(expected, inc, maxl, maxg);
-    LOCSTD(y, inc, maxl, maxg);
+    standardise_locations(y, inc, maxl, maxg);
     ASSERT_EQ(std::memcmp(y.data(), expected.data(), y.size() * sizeof(float)), 0) << maxl;
   }
 }

@@ -9,7 +9,7 @@
 namespace locprox {
 namespace {
 
-// The counts of a run, zeroed as the driver leaves them before the first year.
+// The counts of a run, zeroed as the year loop leaves them before the first year.
 struct Counts {
   Counts(std::int32_t maxl, std::int32_t nya)
       : delta(maxl * nya, 0),
@@ -23,8 +23,8 @@ struct Counts {
 
 void count_year(const std::vector<std::int32_t>& incid, Counts& c, std::int32_t maxl,
                 std::int32_t maxg, std::int32_t nya, std::int32_t k) {
-  OCCCNT(incid, c.delta, c.deltot, c.ndelta, c.gamma, c.gamtot, c.gamyr, c.ngamma, maxl, maxg, nya,
-         k);
+  count_occurrences(incid, c.delta, c.deltot, c.ndelta, c.gamma, c.gamtot, c.gamyr, c.ngamma, maxl,
+                    maxg, nya, k);
 }
 
 using V = std::vector<std::int32_t>;

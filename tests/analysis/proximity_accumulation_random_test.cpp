@@ -1,5 +1,6 @@
-// The blocked, vectorised accumulation against the definition: each pair's
-// sums formed on their own, one entry after another in ascending entry order.
+// The blocked, vectorised accumulation against the definition (the reference
+// accumulation): each pair's sums formed on their own, one entry after
+// another in ascending entry order.
 // Results must agree bit for bit, over many shapes and kinds of data.
 
 #include <gtest/gtest.h>
@@ -12,8 +13,9 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
-#include "analysis/natural_log.h"
 #include "analysis/proximity_accumulation.h"
+#include "analysis/reference_accumulation.h"
+#include "format/proximity_records.h"
 
 namespace locprox {
 namespace {
@@ -28,75 +30,11 @@ struct Year {
 
 struct Sums {
   explicit Sums(int maxl)
-      : ntm(maxl * (maxl + 1) / 2), prox(ntm, 0.0), ngpair(ntm, 0), nypair(ntm, 0) {}
+      : ntm(static_cast<int>(packed_size(maxl))), prox(ntm, 0.0), ngpair(ntm, 0), nypair(ntm, 0) {}
   int ntm;
   std::vector<double> prox;
   std::vector<std::int32_t> ngpair, nypair;
 };
-
-void reference_sedacc(const Year& d, Sums& out, char weight) {
-  for (int j = 2; j <= d.maxl; ++j) {
-    for (int i = 1; i < j; ++i) {
-      double s = 0.0;
-      std::int32_t c = 0;
-      for (int g = 1; g <= d.maxg; ++g) {
-        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
-        if (w > 0) {
-          const double diff = static_cast<double>(d.Y(j, g)) - static_cast<double>(d.Y(i, g));
-          s = s + w * (diff * diff);
-          c = c + w;
-        }
-      }
-      double v = 0.0;
-      if (c != 0) v = weight == 'W' ? s : s / c;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += c;
-      if (c != 0) out.nypair[p] += 1;
-    }
-  }
-}
-
-void reference_coracc(const Year& d, Sums& out, char weight, char cortyp) {
-  const double threshold = static_cast<double>(1.0e-6f);
-  for (int j = 1; j <= d.maxl; ++j) {
-    for (int i = 1; i <= j; ++i) {
-      double a = 0.0, b = 0.0, e = 0.0, v = 0.0;
-      std::int32_t n = 0;
-      for (int g = 1; g <= d.maxg; ++g) {
-        const std::int32_t w = d.INC(i, g) * d.INC(j, g);
-        const double yj = d.Y(j, g);
-        const double yi = d.Y(i, g);
-        n = n + w;
-        a = a + (w * yj) * yi;
-        b = b + w * (yj * yj);
-        e = e + w * (yi * yi);
-      }
-      if (n > 0) {
-        if (b == 0.0 || e == 0.0) continue;  // no correlation: nothing this year
-        v = a / std::sqrt(b * e);
-      }
-      if (i != j && cortyp == 'Z') {
-        n = n - 3;
-        if (n <= 0) {
-          v = 0.0;
-          n = 0;
-        } else if (1.0 - v < threshold) {
-          v = 7.25;
-        } else if (v + 1.0 < threshold) {
-          v = -7.25;
-        } else {
-          v = natural_log((v + 1.0) / (1.0 - v)) * 0.5;
-        }
-      }
-      if (n != 0 && weight == 'W') v = v * n;
-      const int p = j * (j - 1) / 2 + i - 1;
-      out.prox[p] = out.prox[p] + v;
-      out.ngpair[p] += n;
-      if (n > 0) out.nypair[p] += 1;
-    }
-  }
-}
 
 struct Shape {
   int maxl;
@@ -106,7 +44,7 @@ struct Shape {
 
 // A year of data with values of widely different magnitudes (so that any
 // change in the order of a sum shows in the last bits), centred (and
-// optionally standardised) as the driver does, plus locations that stress the
+// optionally standardised) as the year loop does, plus locations that stress the
 // special cases: an empty one, a single observation, all values equal, and an
 // exact copy and an exact negation of another location (r = +1 and -1).
 Year make_year(const Shape& shape, unsigned seed, bool standardise) {
@@ -144,8 +82,8 @@ Year make_year(const Shape& shape, unsigned seed, bool standardise) {
       }
     }
   }
-  LOCCEN(d.y, d.inc, d.maxl, d.maxg);
-  if (standardise) LOCSTD(d.y, d.inc, d.maxl, d.maxg);
+  centre_locations(d.y, d.inc, d.maxl, d.maxg);
+  if (standardise) standardise_locations(d.y, d.inc, d.maxl, d.maxg);
   return d;
 }
 
@@ -171,8 +109,10 @@ TEST(ProximityAccumulationRandom, SedaccMatchesOnePairAtATime) {
       // Two years into the same sums: the second adds to non-zero totals.
       for (int year = 0; year < 2; ++year) {
         const Year d = make_year(shape, ++seed, year == 1);
-        SEDACC(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg, fast.ntm, weight);
-        reference_sedacc(d, reference, weight);
+        accumulate_distances(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
+                             weight);
+        reference::accumulate_distances(d.y, d.inc, reference.prox, reference.ngpair,
+                                        reference.nypair, d.maxl, d.maxg, weight);
       }
       expect_identical(fast, reference,
                        std::to_string(shape.maxl) + "x" + std::to_string(shape.maxg) + weight);
@@ -188,9 +128,10 @@ TEST(ProximityAccumulationRandom, CoraccMatchesOnePairAtATime) {
         Sums fast(shape.maxl), reference(shape.maxl);
         for (int year = 0; year < 2; ++year) {
           const Year d = make_year(shape, ++seed, false);
-          CORACC(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg, fast.ntm, weight,
-                 cortyp);
-          reference_coracc(d, reference, weight, cortyp);
+          accumulate_correlations(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
+                                  weight, cortyp);
+          reference::accumulate_correlations(d.y, d.inc, reference.prox, reference.ngpair,
+                                             reference.nypair, d.maxl, d.maxg, weight, cortyp);
         }
         expect_identical(
             fast, reference,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/natural_log.h"
+#include "format/proximity_records.h"
 
 namespace locprox {
 namespace {
@@ -17,10 +18,13 @@ using I = std::vector<std::int32_t>;
 using D = std::vector<double>;
 using F = std::vector<float>;
 
-// Running sums of a run over MAXL locations, packed, zeroed by the driver.
+// Running sums of a run over MAXL locations, packed, zeroed by the year loop.
 struct Sums {
   explicit Sums(std::int32_t maxl)
-      : ntm(maxl * (maxl + 1) / 2), prox(ntm, 0.0), ngpair(ntm, 0), nypair(ntm, 0) {}
+      : ntm(static_cast<std::int32_t>(packed_size(maxl))),
+        prox(ntm, 0.0),
+        ngpair(ntm, 0),
+        nypair(ntm, 0) {}
   std::int32_t ntm;
   D prox;
   I ngpair, nypair;
@@ -48,7 +52,7 @@ TEST(Sedacc, TwoLocationsThreeEntries) {
   };
   for (const Expected& c : cases) {
     Sums s(2);
-    SEDACC(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, s.ntm, c.weight);
+    accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, c.weight);
     EXPECT_EQ(s.prox, c.prox) << c.weight;
     EXPECT_EQ(s.ngpair, c.ngpair) << c.weight;
     EXPECT_EQ(s.nypair, c.nypair) << c.weight;
@@ -61,11 +65,11 @@ TEST(ProximityAccumulation, RunningCountOfEntriesStopsAtTheLargest32BitValue) {
   const std::int32_t most = std::numeric_limits<std::int32_t>::max();
   Sums sed(2);
   sed.ngpair[1] = most - 1;
-  SEDACC(kYdata, kIncid, sed.prox, sed.ngpair, sed.nypair, 2, 3, sed.ntm, 'W');
+  accumulate_distances(kYdata, kIncid, sed.prox, sed.ngpair, sed.nypair, 2, 3, 'W');
   EXPECT_EQ(sed.ngpair[1], most);
   Sums cor(2);
   cor.ngpair = {most, most, most};
-  CORACC(kYdata, kIncid, cor.prox, cor.ngpair, cor.nypair, 2, 3, cor.ntm, 'W', 'N');
+  accumulate_correlations(kYdata, kIncid, cor.prox, cor.ngpair, cor.nypair, 2, 3, 'W', 'N');
   EXPECT_EQ(cor.ngpair, (I{most, most, most}));
   EXPECT_EQ(cor.nypair, (I{1, 1, 1}));
 }
@@ -75,8 +79,8 @@ TEST(Sedacc, AddsToTheRunningSumsAndNeverTouchesTheDiagonal) {
   s.prox = {5.5, 0.25, -3.0};
   s.ngpair = {7, 1, 9};
   s.nypair = {4, 1, 6};
-  SEDACC(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, s.ntm, 'U');
-  SEDACC(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, s.ntm, 'U');
+  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, 'U');
+  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, 'U');
   EXPECT_EQ(s.prox, (D{5.5, 2.25, -3.0}));
   EXPECT_EQ(s.ngpair, (I{7, 5, 9}));
   EXPECT_EQ(s.nypair, (I{4, 3, 6}));
@@ -94,7 +98,7 @@ TEST(Coracc, TwoLocationsThreeEntries) {
   };
   for (const Expected& c : cases) {
     Sums s(2);
-    CORACC(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, s.ntm, c.weight, c.cortyp);
+    accumulate_correlations(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, c.weight, c.cortyp);
     const std::string label{c.weight, c.cortyp};
     EXPECT_EQ(s.prox, c.prox) << label;
     EXPECT_EQ(s.ngpair, c.ngpair) << label;
@@ -106,12 +110,12 @@ TEST(ProximityAccumulation, PairWithoutEntriesInCommonAddsZeroAndNoCount) {
   const F ydata{1.0f, 0.0f, -1.0f, 0.0f, 0.0f, 3.0f, 0.0f, -3.0f};
   const I incid{1, 0, 1, 0, 0, 1, 0, 1};
   Sums sed(2);
-  SEDACC(ydata, incid, sed.prox, sed.ngpair, sed.nypair, 2, 4, sed.ntm, 'W');
+  accumulate_distances(ydata, incid, sed.prox, sed.ngpair, sed.nypair, 2, 4, 'W');
   EXPECT_EQ(sed.prox, (D{0.0, 0.0, 0.0}));
   EXPECT_EQ(sed.ngpair, (I{0, 0, 0}));
   EXPECT_EQ(sed.nypair, (I{0, 0, 0}));
   Sums cor(2);
-  CORACC(ydata, incid, cor.prox, cor.ngpair, cor.nypair, 2, 4, cor.ntm, 'W', 'P');
+  accumulate_correlations(ydata, incid, cor.prox, cor.ngpair, cor.nypair, 2, 4, 'W', 'P');
   EXPECT_EQ(cor.prox, (D{2.0, 0.0, 2.0}));
   EXPECT_EQ(cor.ngpair, (I{2, 0, 2}));
   EXPECT_EQ(cor.nypair, (I{1, 0, 1}));
@@ -128,7 +132,7 @@ TEST(Coracc, LocationWithOnlyZeroValuesInCommonContributesNothing) {
     s.prox = {0.5, -0.25, 4.0};
     s.ngpair = {3, 2, 8};
     s.nypair = {1, 1, 2};
-    CORACC(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 2, s.ntm, 'W', cortyp);
+    accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 2, 'W', cortyp);
     EXPECT_EQ(s.prox, (D{0.5, -0.25, 6.0})) << cortyp;
     EXPECT_EQ(s.ngpair, (I{3, 2, 10})) << cortyp;
     EXPECT_EQ(s.nypair, (I{1, 1, 3})) << cortyp;
@@ -139,7 +143,7 @@ TEST(Coracc, SingleEntryInCommonGivesPlusOrMinusOne) {
   for (const float other : {2.0f, -2.0f}) {
     Sums s(2);
     const F ydata{3.0f, other};
-    CORACC(ydata, I{1, 1}, s.prox, s.ngpair, s.nypair, 2, 1, s.ntm, 'U', 'P');
+    accumulate_correlations(ydata, I{1, 1}, s.prox, s.ngpair, s.nypair, 2, 1, 'U', 'P');
     EXPECT_EQ(s.prox[1], other > 0.0f ? 1.0 : -1.0);
     EXPECT_EQ(s.ngpair[1], 1);
     EXPECT_EQ(s.nypair[1], 1);
@@ -185,7 +189,7 @@ TEST(Coracc, FisherZ) {
     const std::int32_t reduced = c.common - 3;
     for (const char weight : {'U', 'W'}) {
       Sums s(2);
-      CORACC(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 5, s.ntm, weight, 'Z');
+      accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 5, weight, 'Z');
       const double expected = weight == 'W' ? c.z * reduced : c.z;
       if (c.tolerance == 0.0) {
         EXPECT_EQ(s.prox[1], expected) << c.name << ' ' << weight;

@@ -1,6 +1,6 @@
 // Helpers for tests that run a whole job: the console answers of a
-// default-names run, the texts the dialogue and the driver write, and the
-// records of the report that the driver and the input readers own (the
+// default-names run, the texts the dialogue and the year loop write, and the
+// records of the report that the year loop and the input readers own (the
 // matrix sections between them belong to the report writers and are not
 // looked at here).
 #pragma once
@@ -58,7 +58,7 @@ inline std::string console_from_title(const std::string& console) {
 }
 
 // The report's records that also appear on the console after the title, in
-// their order: the driver's and the input readers' messages, without the
+// their order: the year loop's and the input readers' messages, without the
 // matrix sections and without empty records.
 inline std::vector<std::string> shared_report_records(const std::string& report,
                                                       const std::string& console) {

@@ -172,8 +172,8 @@ TEST(ProblemSize, MeaninglessSizesAreRefusedWithoutWorkSpaceChecks) {
   for (const Refused& c : cases) expect_refused(c);
 }
 
-// A problem that fits: the driver starts. The names file disagrees with the
-// problem size, so the driver stops right after its first checks.
+// A problem that fits: the year loop starts. The names file disagrees with the
+// problem size, so the year loop stops right after its first checks.
 ProgramRun run_fitting(ScratchDirectory& dir, const std::string& sizes) {
   dir.write("T.SEQ", "");
   dir.write("T.NAQ", "title\n9 9 9\n");

@@ -32,7 +32,7 @@ std::string i5_run(int first, int last, int offset = 0) {
   return text;
 }
 
-// The arguments of OCCREP for one year, named as the driver names them.
+// The arguments of write_occurrences for one year, named as the year loop names them.
 struct YearCounts {
   V INCID, DELTA, DELTOT;
   std::int32_t NDELTA = 0;
@@ -42,8 +42,8 @@ struct YearCounts {
 
   std::string report() const {
     return written([&](OutputUnit& out) {
-      OCCREP(out, INCID, DELTA, DELTOT, NDELTA, GAMMA, GAMTOT, GAMYR, NGAMMA, MAXL, NYA, MAXG, IYS,
-             IY, K);
+      write_occurrences(out, INCID, DELTA, DELTOT, NDELTA, GAMMA, GAMTOT, GAMYR, NGAMMA, MAXL, MAXG,
+                        IYS, IY, K);
     });
   }
 };
@@ -205,7 +205,7 @@ TEST(OccurrenceReport, FiftyYearsContinueOnSecondRecords) {
                         }));
 }
 
-// The arguments of KAPPA, its outputs filled with rubbish first so that a
+// The arguments of write_kappa, its outputs filled with rubbish first so that a
 // value left over from before would show.
 struct PairCounts {
   V NGPAIR, NYPAIR;
@@ -219,7 +219,7 @@ struct PairCounts {
     KI.assign(static_cast<std::size_t>(MAXL), -7);
     KII.assign(ntm, -7);
     return written([&](OutputUnit& out) {
-      KAPPA(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, static_cast<std::int32_t>(ntm), MAXL);
+      write_kappa(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, static_cast<std::int32_t>(ntm), MAXL);
     });
   }
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "format/proximity_records.h"
 #include "report/written_records.h"
 
 namespace locprox {
@@ -30,10 +31,6 @@ std::string i6_run(int first, int last) {
   return text;
 }
 
-std::int32_t ntm_of(std::int32_t maxl) {
-  return maxl * (maxl + 1) / 2;
-}
-
 TEST(ProximityFile, ThreeLocationsGiveProximityColumnsAndThreeCountBlocks) {
   // Packed order: (1,1) (1,2) (2,2) (1,3) (2,3) (3,3). Squared Euclidean
   // distances: the diagonal is never added to.
@@ -42,8 +39,8 @@ TEST(ProximityFile, ThreeLocationsGiveProximityColumnsAndThreeCountBlocks) {
   const V NYPAIR = {0, 1, 0, 2, 1, 0}, NYLOC = {3, 2, 3};
   const V KII = {0, 1, 0, 1, 1, 0}, KI = {2, 2, 2};
   std::string text = written([&](OutputUnit& out) {
-    PRXMAT(out, PROX, 6, 3);
-    PRXCNT(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, 6, 3);
+    write_proximity_block(out, PROX, 3);
+    write_count_blocks(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, 3);
   });
   EXPECT_EQ(text, lines({
                       "  0.00000000E+00",
@@ -64,9 +61,9 @@ TEST(ProximityFile, ThreeLocationsGiveProximityColumnsAndThreeCountBlocks) {
 TEST(ProximityFile, ColumnOfLocationElevenTakesTwoRecords) {
   // PROX holds its own packed index: column 11 is 56 to 66.
   std::vector<double> PROX;
-  for (int p = 1; p <= ntm_of(11); ++p) PROX.push_back(p);
+  for (int p = 1; p <= static_cast<int>(packed_size(11)); ++p) PROX.push_back(p);
   std::vector<std::string> got =
-      records(written([&](OutputUnit& out) { PRXMAT(out, PROX, ntm_of(11), 11); }));
+      records(written([&](OutputUnit& out) { write_proximity_block(out, PROX, 11); }));
   ASSERT_EQ(got.size(), 12u);
   EXPECT_EQ(got[0], "  0.10000000E+01");
   EXPECT_EQ(got[9],  // column 10, ten values on one record
@@ -93,7 +90,7 @@ TEST(ProximityFile, CountRowsWrapAfterThirtyValues) {
     }
     const V NYPAIR(NGPAIR.size(), 2), KII(NGPAIR.size(), 1);
     std::vector<std::string> got = records(written([&](OutputUnit& out) {
-      PRXCNT(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, ntm_of(maxl), maxl);
+      write_count_blocks(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, maxl);
     }));
     // Location 29's rows hold exactly thirty values; location 30's thirty
     // and then the diagonal alone.
@@ -114,9 +111,10 @@ TEST(ProximityFile, CountRowsWrapAfterThirtyValues) {
 TEST(ProximityFile, CountsOfAMillionOrMoreShowAsSixAsterisks) {
   const V NGPAIR = {1000000}, NGLOC = {999999};
   const V NYPAIR = {0}, NYLOC = {0}, KII = {0}, KI = {0};
-  EXPECT_EQ(
-      written([&](OutputUnit& out) { PRXCNT(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, 1, 1); }),
-      lines({"999999******", "     0     0", "     0     0"}));
+  EXPECT_EQ(written([&](OutputUnit& out) {
+              write_count_blocks(out, NGPAIR, NGLOC, NYPAIR, NYLOC, KII, KI, 1);
+            }),
+            lines({"999999******", "     0     0", "     0     0"}));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 
 namespace locprox::summary {
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "summary/example_files.h"
-#include "summary/names_file.h"
+#include "summary/job_names.h"
 #include "summary/number_text.h"
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 #include "summary/scratch.h"
 
 namespace locprox::summary {
@@ -62,7 +62,7 @@ Loaded example(std::optional<std::int32_t> year) {
   dir.write("JOB.PRX", testing::example_prx());
   dir.write("JOB.NAQ", testing::example_naq());
   Loaded loaded{read_proximity_file(dir.file("JOB.PRX"), year), {}};
-  loaded.names = read_names_file(dir.file("JOB.NAQ"), loaded.file.dims).locations;
+  loaded.names = read_job_names(dir.file("JOB.NAQ"), loaded.file.dims).locations;
   return loaded;
 }
 
@@ -129,6 +129,25 @@ TEST(NumberText, IsTheShortestTextThatReadsBackExactly) {
   }
   EXPECT_EQ(number_text(0.1 + 0.2), "0.30000000000000004");
   EXPECT_EQ(number_text(0.5), "0.5");
+}
+
+TEST(AverageText, GivesNineSignificantDigits) {
+  const std::pair<double, std::string> cases[] = {
+      {0.7884227149761941, "0.788422715"},
+      {0.1 + 0.2, "0.3"},  // trailing zeros dropped
+      {1.0 / 3.0, "0.333333333"},
+      {1.0, "1"},
+      {-0.5, "-0.5"},
+      {12345.678912345, "12345.6789"},
+      {-2.5e-7, "-2.5e-07"},
+      {123456789012.0, "1.23456789e+11"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(average_text(value), text) << value;
+  // A last bit of difference, as between two C libraries' tanh, does not show.
+  for (double r : {0.7884227149761941, -0.2763110704161812, 0.9455642271295132}) {
+    EXPECT_EQ(average_text(std::nextafter(r, 2.0)), average_text(r));
+    EXPECT_EQ(average_text(std::nextafter(r, -2.0)), average_text(r));
+  }
 }
 
 TEST(CsvField, QuotesOnlyWhatAReaderWouldMisread) {

@@ -10,10 +10,10 @@
 #include "summary/clustering.h"
 #include "summary/colour_scale.h"
 #include "summary/example_files.h"
-#include "summary/names_file.h"
+#include "summary/job_names.h"
 #include "summary/png_decode.h"
 #include "summary/png_image.h"
-#include "summary/proximity_file.h"
+#include "summary/proximity_reader.h"
 #include "summary/scratch.h"
 
 namespace locprox::summary {
@@ -127,7 +127,8 @@ TEST(PngImage, RoundTripsThroughADecoder) {
   const std::vector<Rgb> palette = heatmap_palette();
   for (const Image& image : images) {
     SCOPED_TRACE(std::to_string(image.width) + "x" + std::to_string(image.height));
-    const std::string png = encode_png(image.width, image.height, palette, image.pixels);
+    const std::string png =
+        encode_png(image.width, image.height, palette_bytes(palette), image.pixels);
     testing::DecodedPng decoded = testing::decode_png(png);
     ASSERT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.width, image.width);
@@ -228,7 +229,7 @@ Picture synthetic(std::int32_t n) {
   std::mt19937 random(11);
   Picture p;
   p.averages.locations = n;
-  const size_t ntm = static_cast<size_t>(n) * (n + 1) / 2;
+  const size_t ntm = packed_size(n);
   p.averages.state.assign(ntm, PairState::compared);
   p.averages.value.assign(ntm, 1.0);
   p.averages.distance.assign(ntm, 0.0);

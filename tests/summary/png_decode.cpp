@@ -1,6 +1,6 @@
 #include "summary/png_decode.h"
 
-#include <stdexcept>
+#include <zlib.h>
 
 namespace locprox::summary::testing {
 
@@ -13,86 +13,22 @@ std::uint32_t be32(const std::string& s, size_t at) {
          static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3]));
 }
 
-class BitReader {
- public:
-  BitReader(const std::string& data, size_t at) : data_(data), at_(at) {}
-  std::uint32_t bits(int count) {  // least significant bit first
-    std::uint32_t v = 0;
-    for (int i = 0; i < count; ++i) v |= bit() << i;
-    return v;
-  }
-  std::uint32_t bit() {
-    if (at_ >= data_.size()) throw std::runtime_error("deflate data ends early");
-    std::uint32_t b = (static_cast<std::uint8_t>(data_[at_]) >> used_) & 1;
-    if (++used_ == 8) used_ = 0, ++at_;
-    return b;
-  }
-  void align() {
-    if (used_ != 0) used_ = 0, ++at_;
-  }
-  size_t at() const { return at_; }
-  void skip(size_t n) { at_ += n; }
-
- private:
-  const std::string& data_;
-  size_t at_;
-  int used_ = 0;
-};
-
-int fixed_symbol(BitReader& r) {
-  std::uint32_t code = 0;
-  for (int i = 0; i < 7; ++i) code = (code << 1) | r.bit();
-  if (code <= 23) return 256 + static_cast<int>(code);
-  code = (code << 1) | r.bit();
-  if (code >= 0x30 && code <= 0xBF) return static_cast<int>(code - 0x30);
-  if (code >= 0xC0 && code <= 0xC7) return 280 + static_cast<int>(code - 0xC0);
-  code = (code << 1) | r.bit();
-  return 144 + static_cast<int>(code - 0x190);
+// The image data: zlib's inflate of the IDAT chunks, which must give exactly
+// `size` bytes.
+bool inflate(const std::string& z, size_t size, std::string& raw) {
+  raw.assign(size, '\0');
+  uLongf got = static_cast<uLongf>(size);
+  const int status =
+      uncompress(reinterpret_cast<Bytef*>(raw.data()), &got,
+                 reinterpret_cast<const Bytef*>(z.data()), static_cast<uLong>(z.size()));
+  return status == Z_OK && got == size;
 }
 
-std::string inflate(const std::string& z) {
-  static const int kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-  static const int kLengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                     2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-  static const int kDistBase[] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
-                                  33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
-                                  1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-  std::string out;
-  BitReader r(z, 2);  // after the zlib header
-  bool last = false;
-  while (!last) {
-    last = r.bits(1) == 1;
-    const std::uint32_t type = r.bits(2);
-    if (type == 0) {
-      r.align();
-      const size_t at = r.at();
-      const size_t length =
-          static_cast<std::uint8_t>(z[at]) | (static_cast<std::uint8_t>(z[at + 1]) << 8);
-      out.append(z, at + 4, length);
-      r.skip(4 + length);
-    } else if (type == 1) {
-      for (;;) {
-        const int s = fixed_symbol(r);
-        if (s < 256) {
-          out += static_cast<char>(s);
-          continue;
-        }
-        if (s == 256) break;
-        const int c = s - 257;
-        const size_t length = static_cast<size_t>(kLengthBase[c]) + r.bits(kLengthExtra[c]);
-        std::uint32_t d = 0;
-        for (int i = 0; i < 5; ++i) d = (d << 1) | r.bit();
-        const int extra = d < 4 ? 0 : static_cast<int>(d / 2 - 1);
-        const size_t distance = static_cast<size_t>(kDistBase[d]) + r.bits(extra);
-        if (distance > out.size()) throw std::runtime_error("distance too far back");
-        for (size_t k = 0; k < length; ++k) out += out[out.size() - distance];
-      }
-    } else {
-      throw std::runtime_error("dynamic Huffman blocks are not expected");
-    }
-  }
-  return out;
+// The CRC that closes a chunk, over its type and data.
+bool crc_matches(const std::string& png, size_t at, size_t length) {
+  const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(png.data() + at + 4),
+                          static_cast<uInt>(length + 4));
+  return crc == be32(png, at + 8 + length);
 }
 
 }  // namespace
@@ -115,6 +51,7 @@ DecodedPng decode_png(const std::string& png) {
   size_t at = 8;
   while (at + 12 <= png.size()) {
     const size_t length = be32(png, at);
+    if (at + 12 + length > png.size() || !crc_matches(png, at, length)) return image;
     const std::string type = png.substr(at + 4, 4);
     if (type == "PLTE")
       image.palette.assign(png.begin() + static_cast<long>(at + 8),
@@ -122,9 +59,9 @@ DecodedPng decode_png(const std::string& png) {
     if (type == "IDAT") idat += png.substr(at + 8, length);
     at += 12 + length;
   }
-  const std::string raw = inflate(idat);
   const size_t stride = static_cast<size_t>(image.width);
-  if (raw.size() != (stride + 1) * static_cast<size_t>(image.height)) return image;
+  std::string raw;
+  if (!inflate(idat, (stride + 1) * static_cast<size_t>(image.height), raw)) return image;
   image.pixels.assign(stride * static_cast<size_t>(image.height), 0);
   for (std::int32_t y = 0; y < image.height; ++y) {
     const char filter = raw[static_cast<size_t>(y) * (stride + 1)];

@@ -1,6 +1,6 @@
-// Decodes the PNG files this program writes (indexed colour, one zlib stream
-// of fixed-Huffman or stored deflate blocks), so that tests can check the
-// pixels without a compression library.
+// Decodes the PNG files this program writes (indexed colour, filters None
+// and Up), with zlib for the image data and the chunks' CRC, so that tests
+// can check the pixels.
 #pragma once
 
 #include <cstdint>

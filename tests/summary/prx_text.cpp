@@ -1,65 +1,81 @@
 #include "summary/prx_text.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <string_view>
+
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/proximity_records.h"
 
 namespace locprox::summary::testing {
 
-std::string count_field(std::int64_t value, int width) {
-  std::string text = std::to_string(value);
-  if (static_cast<int>(text.size()) > width) return std::string(static_cast<size_t>(width), '*');
-  return std::string(static_cast<size_t>(width) - text.size(), ' ') + text;
+namespace {
+
+namespace records = locprox::proximity_records;
+
+// A record of I, A and X fields, written through `layout` with the values
+// in order: integers for the I fields, texts for the A fields.
+std::string record(const char* notation, const std::vector<std::int64_t>& integers,
+                   const std::vector<std::string>& texts) {
+  std::string out;
+  size_t next_integer = 0, next_text = 0;
+  char field[64];
+  const Layout layout(notation);
+  for (const LayoutItem& item : layout.items()) {
+    if (item.kind == LayoutItem::Kind::kInteger) {
+      if (next_integer == integers.size()) break;
+      out.append(field, format_integer(field, integers[next_integer++], item.width));
+    } else if (item.kind == LayoutItem::Kind::kCharacter) {
+      if (next_text == texts.size()) break;
+      const std::string& text = texts[next_text++];
+      out.append(field,
+                 format_characters(field, text,
+                                   item.width == 0 ? static_cast<int>(text.size()) : item.width));
+    } else if (item.kind == LayoutItem::Kind::kBlanks) {
+      out.append(static_cast<size_t>(item.width), ' ');
+    }
+  }
+  return out;
+}
+
+int proximity_decimals() {
+  return Layout(records::kProximityColumn).items().front().decimals;
+}
+
+}  // namespace
+
+std::string count_field(std::int64_t value) {
+  char field[16];
+  return std::string(field, format_integer(field, value, records::kCountFieldWidth));
 }
 
 std::string real_field(double value) {
-  std::string text;
-  if (value == 0.0) {
-    text = "0.00000000E+00";
-  } else {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.7E", value < 0 ? -value : value);
-    std::string scientific = buffer;  // d.dddddddE+xx
-    std::string digits = scientific.substr(0, 1) + scientific.substr(2, 7);
-    int exponent = std::atoi(scientific.c_str() + 10) + 1;
-    char tail[16];
-    if (exponent > -100 && exponent < 100) {
-      std::snprintf(tail, sizeof tail, "E%+03d", exponent);
-    } else {
-      std::snprintf(tail, sizeof tail, "%+04d", exponent);
-    }
-    text = (value < 0 ? "-0." : "0.") + digits + tail;
-  }
-  return std::string(16 - text.size(), ' ') + text;
+  char field[32];
+  static const int decimals = proximity_decimals();
+  return std::string(field, format_exponent(field, value, records::kProximityFieldWidth, decimals));
 }
 
 std::string PrxText::text(const std::string& end) const {
-  const std::int64_t ntm = std::int64_t{maxl} * (maxl + 1) / 2;
-  std::string out;
-  for (std::int64_t v : {std::int64_t{maxy}, std::int64_t{maxl}, std::int64_t{maxg},
-                         std::int64_t{iys}, std::int64_t{iyf}, std::int64_t{iyf - iys + 1}, ntm}) {
-    out += count_field(v);
-  }
+  const auto ntm = static_cast<std::int64_t>(packed_size(maxl));
+  std::string out = record(records::kDimensionRecord,
+                           {maxy, maxl, maxg, iys, iyf, std::int64_t{iyf} - iys + 1, ntm}, {});
   out += end;
-  for (char option : {weight, prxtyp, sedtyp, cortyp}) {
-    out += "     ";
-    out += option;
-  }
+  out += record(records::kOptionRecord, {},
+                {std::string(1, weight), std::string(1, prxtyp), std::string(1, sedtyp),
+                 std::string(1, cortyp)});
   out += end;
   for (const PrxGroup& g : groups) {
-    std::string name = g.name;
-    name.resize(8, ' ');
-    out += count_field(g.year) + "    " + name + end;
+    out += record(records::kYearRecord, {g.year}, {g.name}) + end;
     for (std::int32_t j = 1; j <= maxl; ++j) {
-      const size_t column = static_cast<size_t>(j) * (j - 1) / 2;
+      const size_t column = packed_column_start(j);
       for (std::int32_t i = 1; i <= j; ++i) {
         out += real_field(g.prox[column + i - 1]);
-        if (i % 10 == 0 || i == j) out += end;
+        if (i % records::kProximityFieldsPerRecord == 0 || i == j) out += end;
       }
     }
     for (const auto* counts : {&g.ngpair, &g.nypair, &g.kii}) {
       for (std::int32_t j = 1; j <= maxl; ++j) {
-        const size_t column = static_cast<size_t>(j) * (j - 1) / 2;
+        const size_t column = packed_column_start(j);
         std::int64_t total = 0;
         for (std::int32_t i = 1; i < j; ++i)
           total += counts->empty() ? 0 : (*counts)[column + i - 1];
@@ -68,7 +84,7 @@ std::string PrxText::text(const std::string& end) const {
           row.push_back(counts->empty() ? 0 : (*counts)[column + i - 1]);
         for (size_t k = 0; k < row.size(); ++k) {
           out += count_field(row[k]);
-          if ((k + 1) % 30 == 0 || k + 1 == row.size()) out += end;
+          if ((k + 1) % records::kCountFieldsPerRecord == 0 || k + 1 == row.size()) out += end;
         }
       }
     }

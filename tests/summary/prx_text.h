@@ -1,9 +1,10 @@
-// Builds the text of a proximity file for the tests, record by record in the
-// fixed-column layout: dimension record (10I6, seven values), option record
-// (4(5X,A1)), and per year a year record (I6,4X,A8), the proximity block
-// (10E16.8 per location column) and three count blocks (30I6: the location's
-// total, then its column of the triangle). Values are given as packed upper
-// triangles, column by column, as the main program holds them.
+// Builds the text of a proximity file for the tests, record by record, with
+// the main program's field formatting and the record layouts it writes the
+// file with (format/proximity_records.h): the dimension record, the option
+// record, and per year a year record, the proximity block (a column of PROX
+// per location) and three count blocks (a location's total, then its column
+// of the triangle). Values are given as packed upper triangles, column by
+// column, as the main program holds them.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +13,10 @@
 
 namespace locprox::summary::testing {
 
-// Iw: right-aligned, asterisks when too wide.
-std::string count_field(std::int64_t value, int width = 6);
-// E16.8: 0.dddddddd E+xx right-aligned in 16 columns ("E" dropped for a
-// three-digit exponent).
+// A count field of the count columns: right-aligned, asterisks when too wide.
+std::string count_field(std::int64_t value);
+// A field of the proximity column: 0.dddddddd E+xx right-aligned ("E"
+// dropped for a three-digit exponent).
 std::string real_field(double value);
 
 struct PrxGroup {

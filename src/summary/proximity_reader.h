@@ -1,0 +1,75 @@
+// Reads the proximity file as the summary sees it: the problem size, the
+// options of the run, and the sums and counts of one year's group. The file
+// carries no markers: the dimension record alone fixes how many records every
+// group has, so the reader walks the whole file by those numbers and refuses
+// any record whose shape does not match. The record layouts and the packed
+// triangle are those of format/proximity_records.h, shared with the writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "format/proximity_records.h"
+
+namespace locprox::summary {
+
+// The dimension record: MAXY, MAXL, MAXG, IYS, IYF, NYA, NTM.
+struct Dimensions {
+  std::int32_t maxy = 0;  // -1 when written as asterisks (not needed here)
+  std::int32_t maxl = 0;
+  std::int32_t maxg = 0;  // -1 when written as asterisks (not needed here)
+  std::int32_t iys = 0;
+  std::int32_t iyf = 0;
+  std::int32_t nya = 0;
+  std::int64_t ntm = 0;
+};
+
+// The option record: the four one-character answers of the run. The option
+// that the run did not ask is the character of code 0.
+struct RunOptions {
+  char weight = 0;  // WEIGHT
+  char prxtyp = 0;  // PRXTYP
+  char sedtyp = 0;  // SEDTYP
+  char cortyp = 0;  // CORTYP
+
+  bool weighted() const { return weight == 'W'; }
+  bool distance() const { return prxtyp == 'S'; }
+  bool fisher_z() const { return !distance() && cortyp == 'Z'; }
+  bool standardised() const { return distance() && sedtyp != 'C'; }
+};
+
+// One year's group: PROX, NGPAIR and NYPAIR as they stood after that year, as
+// packed upper triangles (see locprox::packed_index). A count written as
+// asterisks has its `known` flag cleared and its value 0.
+struct YearGroup {
+  std::int32_t year = 0;  // the year number IY
+  std::string year_name;  // YEARNAME(IY), 8 characters as written
+  std::vector<double> prox;
+  std::vector<std::int32_t> ngpair;
+  std::vector<std::int32_t> nypair;
+  std::vector<std::uint8_t> ngpair_known;
+  std::vector<std::uint8_t> nypair_known;
+};
+
+struct ProximityFile {
+  Dimensions dims;
+  RunOptions options;
+  YearGroup group;
+  long unknown_counts = 0;  // asterisk fields among NGPAIR and NYPAIR of the group
+};
+
+// The largest number of locations this reader takes: far above what the main
+// program's work arrays allow, low enough that a corrupt dimension record
+// cannot make it reserve gigabytes.
+constexpr std::int32_t kMaxLocations = 5000;
+
+// Reads the whole file at `path` and keeps the group of year number `year`,
+// or the last group when `year` is empty. Throws InputError naming the file
+// and line for any record that does not have the shape the dimension record
+// calls for, and for a year outside the file's sequence.
+ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year);
+
+}  // namespace locprox::summary

@@ -1,0 +1,188 @@
+// The observations reader on its own: what next() returns for each year, in
+// file order, what it stores, and the records it counts as skipped.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "format/input_unit.h"
+#include "format/run_error.h"
+#include "input/observations_file.h"
+#include "support/run_program.h"
+
+namespace locprox {
+namespace {
+
+using locprox::testing::ScratchDirectory;
+
+// One year's reading, as text: the notes, then the skipped records.
+struct YearText {
+  std::string notes;  // "dup L G value", "range L G value", "next year", "end of data"
+  std::int64_t skipped;
+  long first_skipped_line;
+};
+
+std::string describe(const YearNote& note) {
+  const auto fields = [&note] {
+    return std::to_string(note.location) + " " + std::to_string(note.entry) + " " +
+           std::to_string(note.value).substr(0, 4);
+  };
+  switch (note.kind) {
+    case YearNote::Kind::kDuplicate:
+      return "dup " + fields();
+    case YearNote::Kind::kOutOfRange:
+      return "range " + fields();
+    case YearNote::Kind::kYearEnd:
+      return "next year";
+    case YearNote::Kind::kEndOfData:
+      return "end of data";
+  }
+  return "?";
+}
+
+struct Reading {
+  std::vector<YearText> years;
+  std::vector<float> YDATA;  // as the last year left them
+  std::vector<std::int32_t> INCID;
+};
+
+// Reads the years IYS to IYF of `seq` as the year loop does.
+Reading read_years(const std::string& seq, std::int32_t MAXL, std::int32_t MAXG, std::int32_t IYS,
+                   std::int32_t IYF) {
+  ScratchDirectory dir;
+  dir.write("T.SEQ", seq);
+  InputUnit file(20, (dir.path() / "T.SEQ").string());
+  file.open();
+  ObservationFields fields;
+  Reading r;
+  r.YDATA.assign(static_cast<std::size_t>(MAXL * MAXG), -1.0f);
+  r.INCID.assign(static_cast<std::size_t>(MAXL * MAXG), -1);
+  for (std::int32_t IY = IYS; IY <= IYF; ++IY) {
+    YearReader reader(file, fields, r.YDATA, r.INCID, IY, MAXL, MAXG, IYS);
+    YearText year;
+    YearNote note;
+    do {
+      note = reader.next();
+      year.notes += (year.notes.empty() ? "" : "; ") + describe(note);
+    } while (note.kind != YearNote::Kind::kYearEnd && note.kind != YearNote::Kind::kEndOfData);
+    // The last note stays.
+    EXPECT_EQ(describe(reader.next()), describe(note));
+    year.skipped = reader.skipped_records();
+    year.first_skipped_line = reader.first_skipped_line();
+    r.years.push_back(year);
+  }
+  return r;
+}
+
+TEST(YearReader, NotesOfEachYearInFileOrder) {
+  // Seventeen different cells fill and pass the reader's batch of cells
+  // waiting to be stored; the notes after them keep the records' order.
+  std::string seventeen;
+  for (int g = 1; g <= 17; ++g) seventeen += "1 1 " + std::to_string(g) + " 1.0\n";
+  struct Case {
+    const char* name;
+    std::string seq;
+    std::int32_t IYS, IYF;
+    std::vector<std::string> notes;  // per year
+  } cases[] = {
+      {"an empty file", "", 1, 2, {"end of data", "end of data"}},
+      {"each year ends at the next one's first record",
+       "1 1 1 1.0\n2 1 1 2.0\n",
+       1,
+       3,
+       {"next year", "end of data", "end of data"}},
+      {"a duplicate and a record out of range, in order",
+       "1 1 1 1.0\n1 1 1 2.0\n1 9 1 3.0\n1 1 1 4.0\n",
+       1,
+       1,
+       {"dup 1 1 2.00; range 9 1 3.00; dup 1 1 4.00; end of data"}},
+      {"notes behind a full batch keep their order",
+       seventeen + "1 1 1 2.5\n1 0 1 3.5\n1 1 2 4.5\n2 1 1 1.0\n",
+       1,
+       2,
+       {"dup 1 1 2.50; range 0 1 3.50; dup 1 2 4.50; next year", "end of data"}},
+      {"a year without records",
+       "1 1 1 1.0\n3 1 1 1.0\n",
+       1,
+       3,
+       {"next year", "next year", "end of data"}},
+  };
+  for (const Case& c : cases) {
+    const Reading r = read_years(c.seq, 2, 20, c.IYS, c.IYF);
+    ASSERT_EQ(r.years.size(), c.notes.size()) << c.name;
+    for (std::size_t k = 0; k < c.notes.size(); ++k) {
+      EXPECT_EQ(r.years[k].notes, c.notes[k]) << c.name << ", year " << c.IYS + k;
+    }
+  }
+}
+
+TEST(YearReader, StoresTheLastValueOfEachCell) {
+  const Reading r = read_years("1 2 1 1.5\n1 1 2 2.5\n1 2 1 3.5\n1 3 3 9.0\n", 2, 2, 1, 1);
+  EXPECT_EQ(r.YDATA, (std::vector<float>{0.0f, 3.5f, 2.5f, 0.0f}));
+  EXPECT_EQ(r.INCID, (std::vector<std::int32_t>{0, 1, 1, 0}));
+}
+
+TEST(YearReader, CountsRecordsBelowTheYearOnceTheSequenceHasStarted) {
+  struct Case {
+    const char* name;
+    std::string seq;
+    std::int32_t IYS, IYF;
+    std::vector<std::int64_t> skipped;  // per year
+    std::vector<long> first_line;
+  } cases[] = {
+      {"years before the sequence, at the start: not counted",
+       "1 1 1 1.0\n2 1 1 1.0\n3 1 1 1.0\n",
+       3,
+       3,
+       {0},
+       {0}},
+      {"a record of an earlier year inside the first year",
+       "1 1 1 1.0\n3 1 1 1.0\n2 1 1 1.0\n1 2 1 1.0\n3 2 1 1.0\n",
+       3,
+       3,
+       {2},
+       {3}},
+      {"an earlier year's record in a later year, each year counted apart",
+       "1 1 1 1.0\n2 1 1 1.0\n1 2 1 1.0\n3 1 1 1.0\n2 2 1 1.0\n1 2 2 1.0\n",
+       1,
+       3,
+       {0, 1, 2},
+       {0, 3, 5}},
+      {"the first year without records: the sequence starts with a later year",
+       "1 1 1 1.0\n3 1 1 1.0\n1 2 1 1.0\n",
+       2,
+       3,
+       {0, 1},
+       {0, 3}},
+  };
+  for (const Case& c : cases) {
+    const Reading r = read_years(c.seq, 2, 2, c.IYS, c.IYF);
+    ASSERT_EQ(r.years.size(), c.skipped.size()) << c.name;
+    for (std::size_t k = 0; k < c.skipped.size(); ++k) {
+      EXPECT_EQ(r.years[k].skipped, c.skipped[k]) << c.name << ", year " << c.IYS + k;
+      EXPECT_EQ(r.years[k].first_skipped_line, c.first_line[k]) << c.name << ", year " << c.IYS + k;
+    }
+  }
+}
+
+TEST(YearReader, NotesBeforeAMalformedRecordComeFirst) {
+  ScratchDirectory dir;
+  dir.write("T.SEQ", "1 1 1 1.0\n1 1 1 2.0\n1 1 1 x\n");
+  InputUnit file(20, (dir.path() / "T.SEQ").string());
+  file.open();
+  ObservationFields fields;
+  std::vector<float> YDATA(1);
+  std::vector<std::int32_t> INCID(1);
+  YearReader reader(file, fields, YDATA, INCID, 1, 1, 1, 1);
+  EXPECT_EQ(describe(reader.next()), "dup 1 1 2.00");
+  try {
+    reader.next();
+    FAIL() << "the malformed record did not stop the run";
+  } catch (const RunError& error) {
+    EXPECT_NE(std::string(error.what()).find("line 3"), std::string::npos) << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace locprox

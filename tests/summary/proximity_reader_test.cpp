@@ -1,0 +1,275 @@
+#include "summary/proximity_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "summary/errors.h"
+#include "summary/example_files.h"
+#include "summary/prx_text.h"
+#include "summary/scratch.h"
+
+namespace locprox::summary {
+namespace {
+
+using testing::example_prx;
+using testing::example_records;
+using testing::join_records;
+using testing::Scratch;
+
+// The message of the InputError that reading `text` raises; empty if none.
+std::string refusal(const std::string& text, std::optional<std::int32_t> year = std::nullopt) {
+  Scratch dir;
+  dir.write("JOB.PRX", text);
+  try {
+    read_proximity_file(dir.file("JOB.PRX"), year);
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+ProximityFile read_text(const std::string& text, std::optional<std::int32_t> year = std::nullopt) {
+  Scratch dir;
+  dir.write("JOB.PRX", text);
+  return read_proximity_file(dir.file("JOB.PRX"), year);
+}
+
+TEST(ProximityFile, ReadsTheLastGroupByDefault) {
+  ProximityFile file = read_text(example_prx());
+  EXPECT_EQ(file.dims.maxy, 2);
+  EXPECT_EQ(file.dims.maxl, 3);
+  EXPECT_EQ(file.dims.maxg, 5);
+  EXPECT_EQ(file.dims.nya, 2);
+  EXPECT_EQ(file.dims.ntm, 6);
+  EXPECT_EQ(file.options.weight, 'W');
+  EXPECT_EQ(file.options.prxtyp, 'C');
+  EXPECT_EQ(file.options.sedtyp, '\0');
+  EXPECT_EQ(file.options.cortyp, 'N');
+  EXPECT_TRUE(file.options.weighted());
+  EXPECT_FALSE(file.options.distance());
+  EXPECT_FALSE(file.options.fisher_z());
+  EXPECT_EQ(file.group.year, 2);
+  EXPECT_EQ(file.group.year_name, "1996    ");
+  EXPECT_EQ(file.group.prox, (std::vector<double>{9.0, 4.0, 11.0, 1.2, -1.5, 8.0}));
+  EXPECT_EQ(file.group.ngpair, (std::vector<std::int32_t>{9, 8, 11, 2, 3, 8}));
+  EXPECT_EQ(file.group.nypair, (std::vector<std::int32_t>{2, 2, 2, 1, 1, 2}));
+  EXPECT_EQ(file.unknown_counts, 0);
+}
+
+TEST(ProximityFile, PicksAYearByItsNumber) {
+  ProximityFile file = read_text(example_prx(), 1);
+  EXPECT_EQ(file.group.year, 1);
+  EXPECT_EQ(file.group.year_name, "1995    ");
+  EXPECT_EQ(file.group.prox, (std::vector<double>{5.0, 2.4, 6.0, 0.0, -1.5, 4.0}));
+  EXPECT_EQ(file.group.ngpair, (std::vector<std::int32_t>{5, 4, 6, 0, 3, 4}));
+  EXPECT_EQ(file.group.nypair, (std::vector<std::int32_t>{1, 1, 1, 0, 1, 1}));
+}
+
+TEST(ProximityFile, ReadsPlainLineFeedsAndAMissingLastLineEndAlike) {
+  ProximityFile crlf = read_text(example_prx());
+  std::string lf = join_records(example_records(), "\n");
+  for (const std::string& text : {lf, lf.substr(0, lf.size() - 1)}) {
+    ProximityFile file = read_text(text);
+    EXPECT_EQ(file.group.prox, crlf.group.prox);
+    EXPECT_EQ(file.group.ngpair, crlf.group.ngpair);
+    EXPECT_EQ(file.group.nypair, crlf.group.nypair);
+  }
+}
+
+TEST(ProximityFile, RefusesAYearOutsideTheSequence) {
+  for (std::int32_t year : {0, 3}) {
+    std::string message = refusal(example_prx(), year);
+    EXPECT_NE(message.find("--year " + std::to_string(year)), std::string::npos) << message;
+    EXPECT_NE(message.find("holds years 1 to 2"), std::string::npos) << message;
+  }
+}
+
+TEST(ProximityFile, RefusesEveryTruncationNamingTheLastLine) {
+  const std::vector<std::string> records = example_records();
+  for (size_t kept = 0; kept < records.size(); ++kept) {
+    SCOPED_TRACE("records kept: " + std::to_string(kept));
+    std::vector<std::string> cut(records.begin(), records.begin() + static_cast<long>(kept));
+    std::string message = refusal(join_records(cut));
+    if (kept == 0) {
+      EXPECT_NE(message.find("the file is empty"), std::string::npos) << message;
+    } else {
+      EXPECT_NE(message.find("JOB.PRX, line " + std::to_string(kept) + ": the file ends here"),
+                std::string::npos)
+          << message;
+      EXPECT_NE(message.find("truncated"), std::string::npos) << message;
+    }
+  }
+}
+
+struct Damage {
+  const char* what;
+  size_t line;  // 1-based record that is replaced
+  std::string record;
+  std::string expected;  // part of the message
+};
+
+TEST(ProximityFile, RefusesRecordsOfTheWrongShapeNamingTheLine) {
+  const Damage cases[] = {
+      {"dimension record one column short", 1, "     2     3     5     1     2     2    6",
+       "line 1: the dimension record"},
+      {"NTM does not match MAXL", 1, "     2     3     5     1     2     2     7", "line 1: NTM"},
+      {"NYA does not match IYS and IYF", 1, "     2     3     5     1     2     1     6",
+       "line 1: NYA"},
+      {"no year analysed", 1, "     2     3     5     2     1     0     6", "analysed no year"},
+      {"letters in the option record's blanks", 2, "    xW     C          N",
+       "line 2: the option record"},
+      {"year record of the wrong year", 16, "     3    1996    ",
+       "line 16: the year record gives year 3 where year 2 is expected"},
+      {"year record without its blanks", 3, "     1xxxx1995    ",
+       "line 3: expected the year record"},
+      {"bad real in the chosen year", 18, "  0.40000000E+01  0.11000O00E+02",
+       "line 18: bad field \"  0.11000O00E+02\" in columns 17-32 of the proximity record of "
+       "location 2 in year 2"},
+      {"asterisks for a sum", 17, "****************", "line 17: bad field"},
+      {"bad count in the chosen year", 21, "     8     8   1 1",
+       "line 21: bad field \"   1 1\" in columns 13-18 of the first count block"},
+      {"negative count", 24, "     2    -2     2", "line 24: a negative count"},
+      {"bad character in a year walked over", 5, "  0.24000000E+01  0.6000000xE+01",
+       "line 5: a character that cannot be part of a number"},
+      {"count record one field short in a year walked over", 9, "     3     0     3",
+       "line 9: the first count block (NGLOC, NGPAIR) record of location 3 in year 1 should hold "
+       "4"},
+      {"proximity record with a field too many", 17, "  0.90000000E+01  0.90000000E+01",
+       "line 17: the proximity record of location 1 in year 2 should hold 1 field"},
+      {"record after the last group", 28, "     2     1     1     1\r\n     1",
+       "line 29: a record after the last year group"},
+  };
+  for (const Damage& d : cases) {
+    SCOPED_TRACE(d.what);
+    std::vector<std::string> records = example_records();
+    records[d.line - 1] = d.record;
+    std::string message = refusal(join_records(records));
+    EXPECT_NE(message.find(d.expected), std::string::npos) << message;
+  }
+}
+
+TEST(ProximityFile, AsterisksMakeACountUnknownOnlyWhereTheyStand) {
+  std::vector<std::string> records = example_records();
+  records[20] = "     8******    11";  // NGPAIR(1,2) of year 2 too wide
+  records[7] = "******     4     6";   // the location total of year 1: walked over
+  ProximityFile file = read_text(join_records(records));
+  EXPECT_EQ(file.unknown_counts, 1);
+  EXPECT_EQ(file.group.ngpair_known, (std::vector<std::uint8_t>{1, 0, 1, 1, 1, 1}));
+  EXPECT_EQ(file.group.nypair_known, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(file.group.ngpair[1], 0);
+  EXPECT_EQ(file.group.nypair[1], 2);
+}
+
+TEST(ProximityFile, TrailingBlanksTrimmedByAnEditorAreAccepted) {
+  std::vector<std::string> records = example_records();
+  records[1] = "     W     S     C";  // CORTYP (a blank here) dropped with its blanks
+  records[15] = "     2    1996";
+  ProximityFile file = read_text(join_records(records));
+  EXPECT_EQ(file.options.cortyp, ' ');
+  EXPECT_TRUE(file.options.distance());
+  EXPECT_EQ(file.group.year_name, "1996    ");
+}
+
+// Columns of more than ten sums and rows of more than thirty counts continue
+// on further records: every value must land in its own place.
+TEST(ProximityFile, ReadsColumnsAndRowsThatSpanRecords) {
+  for (std::int32_t maxl : {11, 29, 30, 31}) {
+    SCOPED_TRACE("MAXL " + std::to_string(maxl));
+    testing::PrxText prx;
+    prx.maxl = maxl;
+    const size_t ntm = packed_size(maxl);
+    testing::PrxGroup group;
+    for (size_t p = 0; p < ntm; ++p) {
+      group.prox.push_back(0.5 + static_cast<double>(p));
+      group.ngpair.push_back(static_cast<std::int64_t>(p) + 7);
+      group.nypair.push_back(static_cast<std::int64_t>(p % 3));
+    }
+    prx.groups = {group};
+    const std::string text = prx.text();
+    // Count records: location 11 needs two proximity records, location 30 two count records.
+    size_t expected_records = 3;
+    for (std::int32_t j = 1; j <= maxl; ++j) expected_records += (j + 9) / 10 + 3 * ((j + 30) / 30);
+    EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), expected_records);
+    ProximityFile file = read_text(text);
+    for (size_t p = 0; p < ntm; ++p) {
+      ASSERT_EQ(file.group.prox[p], 0.5 + static_cast<double>(p)) << p;
+      ASSERT_EQ(file.group.ngpair[p], static_cast<std::int32_t>(p) + 7) << p;
+      ASSERT_EQ(file.group.nypair[p], static_cast<std::int32_t>(p % 3)) << p;
+    }
+  }
+}
+
+TEST(ProximityFile, RefusesAColumnOfElevenSumsOnOneRecord) {
+  testing::PrxText prx;
+  prx.maxl = 11;
+  testing::PrxGroup group;
+  group.prox.assign(66, 1.0);
+  group.ngpair.assign(66, 1);
+  group.nypair.assign(66, 1);
+  prx.groups = {group};
+  std::string text = prx.text("\n");
+  // Join the two records of location 11's column into one.
+  size_t first = 3;  // after the dimension, option and year records
+  for (int j = 1; j <= 10; ++j) first += 1;
+  size_t at = 0;
+  for (size_t line = 0; line < first + 1; ++line) at = text.find('\n', at) + 1;
+  text.erase(at - 1, 1);
+  std::string message = refusal(text);
+  EXPECT_NE(message.find("line 14: the proximity record of location 11 in year 1 should hold 10"),
+            std::string::npos)
+      << message;
+}
+
+// A file that is not a proximity file at all may be one endless line: the
+// record layer refuses a record longer than 64 MiB instead of buffering it.
+TEST(ProximityFile, RefusesARecordLongerThan64MiB) {
+  std::string text = example_prx();
+  text.insert(0, std::string((std::size_t{64} << 20) + 1, ' '));
+  const std::string message = refusal(text);
+  EXPECT_NE(message.find("JOB.PRX"), std::string::npos) << message;
+  EXPECT_NE(message.find("record longer than 64 MiB"), std::string::npos) << message;
+}
+
+// Whatever a damaged file holds, the reader either reads it or refuses it
+// with a message; it never crashes, reads out of bounds or hangs (run under
+// the sanitizers to see the difference).
+TEST(ProximityFile, DamagedFilesAreReadOrRefusedNeverMisread) {
+  const std::string original = example_prx();
+  std::uint32_t seed = 2024;
+  auto next = [&seed](std::uint32_t bound) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % bound;
+  };
+  const char replacements[] = {'*', ' ', '\n', '\r', '0', '9', '-', 'E', '+', '.', 'x', '\0'};
+  for (int trial = 0; trial < 400; ++trial) {
+    std::string text = original;
+    const std::uint32_t edits = 1 + next(3);
+    for (std::uint32_t e = 0; e < edits; ++e) {
+      const size_t at = next(static_cast<std::uint32_t>(text.size()));
+      switch (next(3)) {
+        case 0:
+          text[at] = replacements[next(sizeof replacements)];
+          break;
+        case 1:
+          text.erase(at, 1 + next(20));
+          break;
+        default:
+          text.insert(at, 1, replacements[next(sizeof replacements)]);
+      }
+    }
+    Scratch dir;
+    dir.write("JOB.PRX", text);
+    try {
+      ProximityFile file = read_proximity_file(dir.file("JOB.PRX"), std::nullopt);
+      EXPECT_EQ(file.group.prox.size(), static_cast<size_t>(file.dims.ntm));
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("JOB.PRX"), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace locprox::summary
