@@ -19,15 +19,6 @@ Title read_title(InputUnit& names) {
   return title;
 }
 
-NamesCounts read_names_counts(InputUnit& names) {
-  NamesCounts counts;
-  const FreeFormTarget targets[3] = {FreeFormTarget::integer(counts.years),
-                                     FreeFormTarget::integer(counts.locations),
-                                     FreeFormTarget::integer(counts.entries)};
-  read_free_form(names, targets);
-  return counts;
-}
-
 void read_names(InputUnit& names, std::span<Name> YEARNAME, std::span<Name> LOCNAME,
                 std::span<Name> ENTNAME, std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG) {
   read_name_list(names, YEARNAME, MAXY);

@@ -8,6 +8,7 @@
 
 #include "format/input_unit.h"
 #include "format/names.h"
+#include "input/names_counts.h"
 
 namespace locprox {
 
@@ -15,17 +16,6 @@ using Title = std::array<char, 50>;
 
 // Record 1: the first 50 characters of the line, blank padded.
 Title read_title(InputUnit& names);
-
-// The numbers of years, locations and entries of the data set.
-struct NamesCounts {
-  std::int32_t years = 0;
-  std::int32_t locations = 0;
-  std::int32_t entries = 0;
-};
-
-// The three counts, read free-form. A count that the free-form rules leave
-// unassigned (a null value, or a slash before it) is 0.
-NamesCounts read_names_counts(InputUnit& names);
 
 // RDNAME: the three lists of names, one record each: the first 8 characters
 // of the line, blank padded, leading blanks kept.

@@ -171,7 +171,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                options.CORTYP);
 
   // 5.-7. The names file's counts must describe this problem.
-  if (const char* disagreement = names_disagreement(read_names_counts(units.names), size)) {
+  NamesCounts counts;
+  read_names_counts(units.names, counts);
+  if (const char* disagreement = names_disagreement(counts, size)) {
     write_empty_record(units.report);
     report_then_console(units, kMessage, disagreement);
     return SequenceOutcome::kNamesDisagree;

@@ -76,8 +76,11 @@ ColourScale scale_for(const Averages& averages) {
 }
 
 std::vector<Rgb> heatmap_palette() {
-  std::vector<Rgb> palette = {
-      {0xff, 0xff, 0xff}, {0xa8, 0xa8, 0xa8}, {0x50, 0x50, 0x50}, {0x1a, 0x1a, 0x1a}};
+  std::vector<Rgb> palette = {{0xff, 0xff, 0xff},
+                              {0xa8, 0xa8, 0xa8},
+                              {0x50, 0x50, 0x50},
+                              {0x1a, 0x1a, 0x1a},
+                              {0xe4, 0xe4, 0xe4}};
   for (int level = 0; level < kLevels; ++level) palette.push_back(viridis(step_centre(level)));
   for (int level = 0; level < kLevels; ++level)
     palette.push_back(pale(viridis(step_centre(level))));

@@ -24,7 +24,8 @@ enum PaletteIndex : std::uint8_t {
   kNeverCompared = 1,  // neutral grey
   kUnknown = 2,        // dark grey: the count was written as asterisks
   kMarker = 3,         // the dot on a cell compared on too few entries
-  kFirstLevel = 4,
+  kDiagonal = 4,       // light grey: a location with itself (r = 1), kept off the scale
+  kFirstLevel = 5,
 };
 constexpr int kLevels = 100;
 

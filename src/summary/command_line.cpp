@@ -10,14 +10,16 @@ namespace locprox::summary {
 const char* const kHelpText =
     R"(Usage: locprox-summary JOB.PRX [options]
 
-Reads the proximity file of a locprox run (and the names file beside it,
-JOB.NAQ, for the location names) and turns the running sums and counts of one
-year's group into averages, groups of locations and a picture.
+Reads the proximity file of a locprox run and turns the running sums and
+counts of one year's group into averages, groups of locations and a picture.
+The names come from JOB.names.csv when it is beside JOB.PRX (the full names
+that locprox import keeps), else from the names file JOB.NAQ, else the
+locations are numbered; the picture's title is the job's title from JOB.NAQ.
 
 For every pair of locations with a positive count the average is
 PROX / NGPAIR for a weighted run and PROX / NYPAIR otherwise. A correlation
 run averaged on Fisher's z scale is turned back into a correlation with tanh,
-unless --z is given.
+unless --z is given. Averages are written to 9 significant digits.
 
 Writes, beside JOB.PRX (or under the stem given with --out):
   JOB.pairs.csv   one row per pair: location_i, name_i, location_j, name_j,
@@ -30,9 +32,15 @@ Writes, beside JOB.PRX (or under the stem given with --out):
   JOB.matrix.csv  the symmetric location-by-location matrix of averages, names
                   as header row and first column, empty cells where never
                   compared
+  JOB.tree.csv    the clustering's merges: step, merge1, merge2, height, as
+                  the merge and height of R's hclust (a location is -i, the
+                  group formed at step s is s; height Inf for groups joined
+                  with no compared pair between them)
   JOB.svg         a heatmap in the clustering's order with the dendrogram,
-                  a colour scale, never-compared pairs in grey and pairs with
-                  fewer than --min-common entries in common pale (dotted)
+                  a colour scale, never-compared pairs in grey, pairs with
+                  fewer than --min-common entries in common pale (dotted),
+                  the diagonal of a correlation in light grey off the scale,
+                  and each cell's value up to 20 locations
 and prints a short summary.
 
 The locations are grouped by average-linkage clustering on the averages (the
@@ -42,28 +50,33 @@ over their compared pairs, and groups with no compared pair between them join
 last. Ties go to the groups holding the lowest location numbers.
 
 Options:
-  --names FILE      read the location names from FILE (default JOB.NAQ);
-                    without a names file the locations are numbered; a
-                    names file whose counts differ from the proximity file's
-                    is refused
+  --names FILE      read the names from the names file FILE only (default:
+                    JOB.names.csv, then JOB.NAQ); without either the
+                    locations are numbered; a names file or table whose
+                    counts differ from the proximity file's is refused
   --year N          summarise year number N (default: the last year of the
                     file, the result of the whole sequence)
   --z               keep Fisher z averages on the z scale (the diagonal, which
                     holds plain correlations, is then left empty; the
                     clustering still joins on 1 - r)
-  --groups K        print the K groups of the clustering
+  --groups K        print the K groups of the clustering (K from 1 to the
+                    number of locations)
   --min-common N    flag pairs compared on fewer than N entries in common
                     (default 10)
-  --out STEM        write STEM.pairs.csv, STEM.matrix.csv and STEM.svg
+  --out STEM        write STEM.pairs.csv, STEM.matrix.csv, STEM.tree.csv and
+                    STEM.svg
   --help            show this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
 empty in the CSV, and a pair whose average needs it has no average; a warning
 says so.
 
-Exit status: 0 on success; 2 for a bad command line or a file that cannot be
-read or does not have the layout of a proximity or names file (the message
-names the file and the line); 1 when an output file cannot be written.
+Exit status: 0 on success; 1 for the proximity file of a refused run (it
+holds only the dimension record, or the dimension and option records; the
+reason is quoted from the report JOB.OCC when it is beside it) and when an
+output file cannot be written; 2 for a bad command line or a file that cannot
+be read or does not have the layout of a proximity file, names file or table
+of names (the message names the file and the line).
 )";
 
 namespace {

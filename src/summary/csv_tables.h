@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "summary/averages.h"
+#include "summary/clustering.h"
 #include "summary/proximity_reader.h"
 
 namespace locprox::summary {
@@ -19,6 +20,16 @@ std::string pairs_csv(const ProximityFile& file, const Averages& averages,
 
 // Names as the header row and the first column, averages in the cells.
 std::string matrix_csv(const Averages& averages, const std::vector<std::string>& names);
+
+// The clustering's merges for R: columns step, merge1, merge2, height, one
+// row per merge in the order they happen, in the convention of the `merge`
+// and `height` of R's hclust: a location is -i (i its location number), the
+// group formed at an earlier step s is s; within a row the tighter side
+// first: a location before a group, the lower number first of two
+// locations, and of two groups the one formed at the lower height (at equal
+// heights the earlier step). Two groups joined with no compared pair between
+// them have the height Inf.
+std::string tree_csv(const Dendrogram& tree);
 
 // A CSV field, quoted when it holds a comma, a quote, a line end or blanks at
 // either end.

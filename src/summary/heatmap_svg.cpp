@@ -23,6 +23,10 @@ constexpr int kGap = 6;
 constexpr int kMinFont = 8;
 constexpr int kMaxFont = 12;
 constexpr int kMinWidth = 880;  // room for the title, the colour scale and its swatches
+// Up to this many locations each cell shows its value.
+constexpr std::int32_t kMostLabelledLocations = 20;
+// Longer names are cut for the picture's labels (the CSV files keep them whole).
+constexpr int kLongestLabel = 40;
 
 // Appends the pieces in order (no temporaries of the whole text).
 template <typename... Parts>
@@ -58,6 +62,23 @@ int shown_length(const std::string& text) {
   return length;
 }
 
+// A name as a label: cut to kLongestLabel characters, with an ellipsis.
+std::string label_text(const std::string& name) {
+  if (shown_length(name) <= kLongestLabel) return name;
+  std::string out;
+  int shown = 0;
+  for (char c : name) {
+    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (starts_character && ++shown == kLongestLabel) break;
+    out += c;
+  }
+  return out + "\u2026";
+}
+
+bool shows_values(std::int32_t n) {
+  return n <= kMostLabelledLocations;
+}
+
 struct Geometry {
   std::int32_t n = 0;
   int cell = 1;  // pixels per cell
@@ -81,7 +102,7 @@ Geometry layout(std::int32_t n, const std::vector<std::string>& names) {
   g.font = std::clamp(g.cell - 1, kMinFont, kMaxFont);
   g.label_step = std::max(1, (g.font + 1 + g.cell - 1) / g.cell);
   int longest = 1;
-  for (const std::string& name : names) longest = std::max(longest, shown_length(name));
+  for (const std::string& name : names) longest = std::max(longest, shown_length(label_text(name)));
   g.label_room = static_cast<int>(std::ceil(longest * 0.62 * g.font)) + 8;
   g.leaves_x = g.dendrogram_x + kDendrogramWidth + kUnconnectedBand;
   g.heatmap_x = g.leaves_x + kGap;
@@ -96,10 +117,12 @@ std::string cells_image(const Averages& averages, const Dendrogram& tree, const 
   const std::int32_t n = g.n;
   const int k = g.cell;
   std::vector<std::uint8_t> pixels(static_cast<size_t>(g.side) * g.side, kNoValue);
-  // A dot in the middle of a flagged cell once the cell is big enough for it
-  // to stand clear of the cell's edges.
-  const int dot = k >= 5 ? std::max(1, k / 4) : 0;
-  const int dot_from = (k - dot) / 2;
+  // A dot in a flagged cell once the cell is big enough for it to stand
+  // clear of the cell's edges: in the middle, or in the lower right corner
+  // when the middle shows the value.
+  const bool values = shows_values(n);
+  const int dot = k >= 5 ? std::max(1, values ? k / 8 : k / 4) : 0;
+  const int dot_from = values ? k - k / 10 - dot : (k - dot) / 2;
   for (std::int32_t r = 0; r < n; ++r) {
     const std::int32_t a = tree.order[r] + 1;
     for (std::int32_t c = 0; c < n; ++c) {
@@ -108,7 +131,10 @@ std::string cells_image(const Averages& averages, const Dendrogram& tree, const 
       std::uint8_t colour = kNoValue;
       switch (averages.state[p]) {
         case PairState::compared:
-          colour = scale.index(averages.value[p], averages.few_common[p]);
+          // A location's correlation with itself is 1: drawn apart, so
+          // that it is not read as the top of the scale.
+          colour = a == b ? std::uint8_t{kDiagonal}
+                          : scale.index(averages.value[p], averages.few_common[p]);
           break;
         case PairState::never_compared:
           colour = kNeverCompared;
@@ -120,7 +146,7 @@ std::string cells_image(const Averages& averages, const Dendrogram& tree, const 
           break;
       }
       const bool marked =
-          dot > 0 && averages.state[p] == PairState::compared && averages.few_common[p];
+          dot > 0 && a != b && averages.state[p] == PairState::compared && averages.few_common[p];
       for (int y = 0; y < k; ++y) {
         std::uint8_t* row =
             pixels.data() + (static_cast<size_t>(r) * k + y) * g.side + static_cast<size_t>(c) * k;
@@ -191,7 +217,7 @@ void draw_labels(std::string& svg, const Dendrogram& tree, const Geometry& g,
   put(svg, "<g font-size=\"", std::to_string(g.font), "\" fill=\"#111\">\n");
   const double lift = g.font * 0.35;  // from the text's baseline to its middle
   for (std::int32_t r = 0; r < g.n; r += g.label_step) {
-    const std::string name = xml_escape(names[static_cast<size_t>(tree.order[r])]);
+    const std::string name = xml_escape(label_text(names[static_cast<size_t>(tree.order[r])]));
     const double centre = (r + 0.5) * g.cell;
     put(svg, "<text x=\"", num(g.heatmap_x + g.side + 4), "\" y=\"",
         num(g.heatmap_y + centre + lift), "\">", name, "</text>\n");
@@ -201,8 +227,56 @@ void draw_labels(std::string& svg, const Dendrogram& tree, const Geometry& g,
   svg += "</g>\n";
 }
 
+// The decimals the cells show: two for correlations (0.79), three for small
+// distances (0.012), and about three significant digits of the largest
+// otherwise (5.31, 45.6, 1234).
+int value_decimals(const Averages& averages) {
+  double largest = 0.0;
+  for (std::int32_t j = 2; j <= averages.locations; ++j) {
+    for (std::int32_t i = 1; i < j; ++i) {
+      const size_t p = packed_index(i, j);
+      if (averages.state[p] == PairState::compared)
+        largest = std::max(largest, std::fabs(averages.value[p]));
+    }
+  }
+  if (!(largest > 0.0)) return 2;
+  if (largest <= 1.0) return largest < 0.1 ? 3 : 2;
+  return std::clamp(2 - static_cast<int>(std::floor(std::log10(largest))), 0, 2);
+}
+
+// Each compared cell off the diagonal shows its average, in dark text on a
+// light cell and in white on a dark one.
+void draw_values(std::string& svg, const Averages& averages, const Dendrogram& tree,
+                 const Geometry& g, const ColourScale& scale) {
+  const std::vector<Rgb> palette = heatmap_palette();
+  const int decimals = value_decimals(averages);
+  const double font = std::clamp(g.cell * 0.3, 7.0, 12.0);
+  put(svg, "<g font-size=\"", num(font), "\" text-anchor=\"middle\">\n");
+  for (std::int32_t r = 0; r < g.n; ++r) {
+    const std::int32_t a = tree.order[r] + 1;
+    for (std::int32_t col = 0; col < g.n; ++col) {
+      const std::int32_t b = tree.order[col] + 1;
+      const size_t p = a <= b ? packed_index(a, b) : packed_index(b, a);
+      if (a == b || averages.state[p] != PairState::compared) continue;
+      const double value = averages.value[p];
+      const Rgb& colour = palette[scale.index(value, averages.few_common[p])];
+      const double luminance = 0.299 * colour.r + 0.587 * colour.g + 0.114 * colour.b;
+      char text[32];
+      std::snprintf(text, sizeof text, "%.*f", decimals, value);
+      if (std::string_view(text).find_first_not_of("-0.") == std::string_view::npos) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, 0.0);  // no "-0.00"
+      }
+      put(svg, "<text x=\"", num(g.heatmap_x + (col + 0.5) * g.cell), "\" y=\"",
+          num(g.heatmap_y + (r + 0.5) * g.cell + font * 0.35), "\"",
+          luminance < 128 ? " fill=\"#fff\"" : " fill=\"#111\"", ">", text, "</text>");
+    }
+    svg += "\n";
+  }
+  svg += "</g>\n";
+}
+
 void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
-                 const PictureText& text, bool any_unknown) {
+                 const PictureText& text, bool any_unknown, bool any_diagonal) {
   const double x = g.dendrogram_x + 16;  // room for half of the first tick's text
   const double y = kMargin + kTitleHeight;
   constexpr double kBarWidth = 260;
@@ -224,23 +298,31 @@ void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
         "\" font-size=\"10\" text-anchor=\"middle\">", tick_text(scale.low + step * t, step),
         "</text>\n");
   }
-  // Swatches for the cells that are not on the scale.
+  // Swatches for the cells that are not on the scale, in two rows beside it.
   const std::vector<Rgb> palette = heatmap_palette();
-  double sx = x + kBarWidth + 24;
+  const double row_x = x + kBarWidth + 24;
+  double sx = row_x;
+  double sy = y + 16;
   auto swatch = [&](const std::string& fill, const std::string& label, bool dot) {
-    put(svg, "<rect x=\"", num(sx), "\" y=\"", num(y + 16), "\" width=\"12\" height=\"12\" fill=\"",
+    put(svg, "<rect x=\"", num(sx), "\" y=\"", num(sy), "\" width=\"12\" height=\"12\" fill=\"",
         fill, "\" stroke=\"#444\" stroke-width=\"0.5\"/>");
     if (dot) {
-      put(svg, "<rect x=\"", num(sx + 4.5), "\" y=\"", num(y + 20.5),
+      put(svg, "<rect x=\"", num(sx + 4.5), "\" y=\"", num(sy + 4.5),
           "\" width=\"3\" height=\"3\" fill=\"", hex(palette[kMarker]), "\"/>");
     }
-    put(svg, "<text x=\"", num(sx + 16), "\" y=\"", num(y + 26), "\" font-size=\"10\">",
+    put(svg, "<text x=\"", num(sx + 16), "\" y=\"", num(sy + 10), "\" font-size=\"10\">",
         xml_escape(label), "</text>\n");
-    sx += 16 + label.size() * 5.6 + 14;
+    sx += 16 + shown_length(label) * 5.6 + 14;
   };
   swatch(hex(palette[kNeverCompared]), "never compared", false);
   swatch(hex(palette[kFirstLevel + kLevels + kLevels / 2]),
          "pale: fewer than " + std::to_string(text.min_common) + " entries in common", true);
+  sx = row_x;
+  sy += 18;
+  if (any_diagonal) {
+    swatch(hex(palette[kDiagonal]), "diagonal: a location with itself, r = 1, not on the scale",
+           false);
+  }
   if (any_unknown) swatch(hex(palette[kUnknown]), "count too wide (unknown)", false);
 }
 
@@ -304,6 +386,9 @@ std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
   const ColourScale scale = scale_for(averages);
   bool any_unknown = false;
   for (PairState s : averages.state) any_unknown |= s == PairState::unknown;
+  bool any_diagonal = false;
+  for (std::int32_t i = 1; i <= averages.locations; ++i)
+    any_diagonal |= averages.state[packed_index(i, i)] == PairState::compared;
   const std::string width = std::to_string(g.width);
   const std::string height = std::to_string(g.height);
   const std::string side = std::to_string(g.side);
@@ -320,7 +405,7 @@ std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
       xml_escape(text.subtitle), "</text>\n");
   put(svg, "<text x=\"", num(kMargin), "\" y=\"", num(kMargin + 47), "\" font-size=\"11\">",
       xml_escape(text.counts), "</text>\n");
-  draw_legend(svg, scale, g, text, any_unknown);
+  draw_legend(svg, scale, g, text, any_unknown, any_diagonal);
   // Drawn at exactly one image pixel per screen pixel; viewers that zoom
   // are asked to keep the cells sharp.
   put(svg, "<image x=\"", num(g.heatmap_x), "\" y=\"", num(g.heatmap_y), "\" width=\"", side,
@@ -330,6 +415,7 @@ std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
       base64(cells_image(averages, tree, g, scale)), "\"/>\n");
   put(svg, "<rect x=\"", num(g.heatmap_x), "\" y=\"", num(g.heatmap_y), "\" width=\"", side,
       "\" height=\"", side, "\" fill=\"none\" stroke=\"#444\" stroke-width=\"0.5\"/>\n");
+  if (shows_values(g.n)) draw_values(svg, averages, tree, g, scale);
   draw_dendrogram(svg, tree, g, text.height_label);
   draw_labels(svg, tree, g, names);
   svg += "</svg>\n";

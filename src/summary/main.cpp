@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kBadInput = 2;
 constexpr int kWriteFailed = 1;
+constexpr int kRefusedRun = 1;  // as the run itself ends
 
 }  // namespace
 
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
   } catch (const InputError& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kBadInput;
+  } catch (const RefusedRun& e) {
+    std::fprintf(stderr, "locprox-summary: %s\n", e.what());
+    return kRefusedRun;
   } catch (const OutputError& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kWriteFailed;

@@ -111,6 +111,14 @@ class Walker {
     return next([&what] { return what; });
   }
 
+  // True when no record follows the one just read.
+  bool at_end() {
+    std::string_view record;
+    if (!in_.unit().next_record(record)) return true;
+    in_.unit().step_back();
+    return false;
+  }
+
   template <typename Describe>
   CountField count_at(std::string_view record, int field, const Describe& what) {
     std::string_view text = record.substr(static_cast<size_t>(field) * kCountWidth, kCountWidth);
@@ -140,6 +148,16 @@ class Walker {
       if (!value) throw in_.error("bad field " + quoted(text) + " in " + what);
       v[f] = value->value;
       known[f] = value->known;
+    }
+    // A run refused at its problem size writes this record alone, whatever
+    // the sizes were; the checks below are for a run that went on.
+    dimension_record_ = std::string(record);
+    if (at_end()) {
+      throw RefusedRun(in_.path() +
+                           " holds only the dimension record: the run that wrote it was refused "
+                           "before its analysis (a problem size it does not take, or work arrays "
+                           "too small for it); there is nothing to summarise",
+                       dimension_record_, false);
     }
     Dimensions& d = file_.dims;
     d.maxy = known[0] ? v[0] : -1;
@@ -198,6 +216,13 @@ class Walker {
     }
     auto answer = [&](int k) { return padded[static_cast<size_t>(kOptionFields[k].column)]; };
     file_.options = RunOptions{answer(0), answer(1), answer(2), answer(3)};
+    if (at_end()) {
+      throw RefusedRun(in_.path() +
+                           " holds only the dimension and option records: the run that wrote it "
+                           "was refused before its first year (names-file counts that disagree "
+                           "with the problem size); there is nothing to summarise",
+                       dimension_record_, true);
+    }
   }
 
   void read_group(std::int32_t k) {
@@ -311,6 +336,7 @@ class Walker {
   }
 
   InputFile in_;
+  std::string dimension_record_;
   std::optional<std::int32_t> year_;
   std::int32_t chosen_ = 0;
   ProximityFile file_;

@@ -67,9 +67,11 @@ struct ProximityFile {
 constexpr std::int32_t kMaxLocations = 5000;
 
 // Reads the whole file at `path` and keeps the group of year number `year`,
-// or the last group when `year` is empty. Throws InputError naming the file
-// and line for any record that does not have the shape the dimension record
-// calls for, and for a year outside the file's sequence.
+// or the last group when `year` is empty. Throws RefusedRun when the file
+// ends right after the dimension record or the option record (what a refused
+// run leaves), and InputError naming the file and line for any record that
+// does not have the shape the dimension record calls for, for a file that
+// ends anywhere else, and for a year outside the file's sequence.
 ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year);
 
 }  // namespace locprox::summary

@@ -12,6 +12,8 @@
 #include "summary/job_names.h"
 #include "summary/output_file.h"
 #include "summary/proximity_reader.h"
+#include "summary/refusal_reason.h"
+#include "summary/shown_names.h"
 #include "summary/summary_report.h"
 
 namespace locprox::summary {
@@ -22,22 +24,36 @@ std::string file_name(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
 
+// The proximity file, or RefusedRun with the reason from the report beside it.
+ProximityFile read_or_explain(const CommandLine& command) {
+  try {
+    return read_proximity_file(command.proximity_file, command.year);
+  } catch (const RefusedRun& refused) {
+    const std::string report = default_report_file(command.proximity_file);
+    std::string message = refused.what();
+    const std::vector<std::string> reasons =
+        refusal_reasons(report, refused.dimension_record(), refused.option_record());
+    if (!reasons.empty()) message += ". " + report + " gives the reason:";
+    for (const std::string& reason : reasons) message += "\n  " + reason;
+    throw RefusedRun(message, refused.dimension_record(), refused.option_record());
+  }
+}
+
 }  // namespace
 
 int summarise(const CommandLine& command, std::FILE* out) {
-  const ProximityFile file = read_proximity_file(command.proximity_file, command.year);
+  const ProximityFile file = read_or_explain(command);
   const std::int32_t maxl = file.dims.maxl;
 
-  std::vector<std::string> names;
-  std::string names_source;
-  const std::string names_path = command.names.value_or(default_names_file(command.proximity_file));
-  if (command.names || std::filesystem::exists(names_path)) {
-    names = read_job_names(names_path, file.dims).locations;
-    names_source = "names from " + names_path;
-  } else {
-    names = numbered_locations(maxl);
-    names_source = "numbered: no names file " + names_path;
+  const ShownNames shown = shown_names(command, file);
+  for (const std::string& warning : shown.warnings) {
+    std::fprintf(stderr, "locprox-summary: warning: %s\n", warning.c_str());
   }
+  const std::vector<std::string>& names = shown.locations;
+  const size_t year = static_cast<size_t>(file.group.year);
+  const std::string year_name = year >= 1 && year <= shown.years.size()
+                                    ? shown.years[year - 1]
+                                    : display_name(file.group.year_name);
   if (command.groups && *command.groups > maxl) {
     throw InputError("--groups " + std::to_string(*command.groups) +
                      " asks for more groups than the " + std::to_string(maxl) + " locations of " +
@@ -63,15 +79,18 @@ int summarise(const CommandLine& command, std::FILE* out) {
   const std::string stem = command.out.value_or(job_stem(command.proximity_file));
   const std::string pairs_path = stem + ".pairs.csv";
   const std::string matrix_path = stem + ".matrix.csv";
+  const std::string tree_path = stem + ".tree.csv";
   const std::string svg_path = stem + ".svg";
   write_file(pairs_path, pairs_csv(file, averages, names));
   write_file(matrix_path, matrix_csv(averages, names));
+  write_file(tree_path, tree_csv(tree));
 
   PictureText text;
-  text.title = file_name(stem) + ": " + value_label(file.options, command.keep_z) + ", " +
+  // The job's title where the names file gives one, else the file's stem.
+  text.title = (shown.title.empty() ? file_name(stem) : shown.title) + ": " +
+               value_label(file.options, command.keep_z) + ", " +
                (file.options.weighted() ? "weighted" : "unweighted") + ", year " +
                std::to_string(file.group.year);
-  const std::string year_name = display_name(file.group.year_name);
   if (!year_name.empty()) text.title += " (" + year_name + ")";
   text.subtitle = measure_text(file.options, command.keep_z) + "; " + weighting_text(file.options);
   text.counts = std::to_string(maxl) + " locations, " + std::to_string(pairs.pairs) +
@@ -88,12 +107,13 @@ int summarise(const CommandLine& command, std::FILE* out) {
 
   ReportFacts facts;
   facts.proximity_file = command.proximity_file;
-  facts.names_source = names_source;
+  facts.names_source = shown.source;
+  facts.year_name = year_name;
   facts.file = &file;
   facts.keep_z = command.keep_z;
   facts.pairs = pairs;
   facts.min_common = command.min_common;
-  facts.written = {pairs_path, matrix_path, svg_path};
+  facts.written = {pairs_path, matrix_path, tree_path, svg_path};
   std::string report = summary_text(facts);
   if (command.groups) {
     report += groups_text(cut_tree(tree, *command.groups), tree.order, names, *command.groups,

@@ -12,10 +12,8 @@ std::string line(const std::string& label, const std::string& value) {
   return text + value + "\n";
 }
 
-std::string year_text(const ProximityFile& file) {
+std::string year_text(const ProximityFile& file, const std::string& name) {
   const YearGroup& group = file.group;
-  std::string name = group.year_name;
-  name.erase(name.find_last_not_of(' ') + 1);
   std::string text = std::to_string(group.year);
   if (!name.empty()) text += " (" + name + ")";
   if (group.year == file.dims.iyf) {
@@ -61,7 +59,7 @@ std::string summary_text(const ReportFacts& facts) {
   std::string text = "locprox-summary: " + facts.proximity_file + "\n";
   text += line("measure", measure_text(file.options, facts.keep_z));
   text += line("weighting", weighting_text(file.options));
-  text += line("year", year_text(file));
+  text += line("year", year_text(file, facts.year_name));
   text += line("locations", std::to_string(file.dims.maxl) + " (" + facts.names_source + ")");
   text += line("pairs of locations", std::to_string(facts.pairs.pairs));
   text += line("  compared", std::to_string(facts.pairs.compared));

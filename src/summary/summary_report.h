@@ -20,6 +20,7 @@ std::string distance_label(const RunOptions& options);
 struct ReportFacts {
   std::string proximity_file;
   std::string names_source;  // "names from X" or "numbered: no names file X"
+  std::string year_name;     // the name of the year summarised, display form
   const ProximityFile* file = nullptr;
   bool keep_z = false;
   PairCounts pairs;

@@ -22,6 +22,7 @@ counts, a sequence running backwards or years outside 1..MAXY, and every
 error stop) raise ModelError instead of guessing.
 """
 
+import decimal
 import math
 import os
 import re
@@ -30,69 +31,18 @@ import sys
 from fractions import Fraction
 
 
-# The program takes its logarithm from a fixed algorithm evaluated with plain
-# IEEE double operations (the C library's log differs in the last bit between
-# libraries and processors). The same algorithm, operation for operation:
-# log(x) = k*ln2 + log(1+f), log(1+f) = f - s*(f - R), s = f/(2+f).
-_LN2_HI = 6.93147180369123816490e-01
-_LN2_LO = 1.90821492927058770002e-10
-_TWO54 = 1.80143985094819840000e+16
-_LG = (6.666666666666735130e-01, 3.999999999940941908e-01, 2.857142874366239149e-01,
-       2.222219843214978396e-01, 1.818357216161805012e-01, 1.531383769920937332e-01,
-       1.479819860511658591e-01)
-
-
-def _high_word(x):
-    return struct.unpack('<q', struct.pack('<d', x))[0] >> 32
-
-
-def _with_high_word(x, high):
-    bits = struct.unpack('<Q', struct.pack('<d', x))[0]
-    bits = (bits & 0xffffffff) | ((high & 0xffffffff) << 32)
-    return struct.unpack('<d', struct.pack('<Q', bits))[0]
+# The program's logarithm is correctly rounded: the double nearest to ln x.
+# Here ln x is taken to 60 significant digits (decimal's ln is correctly
+# rounded at that precision) and that is rounded to the nearest double; ln x of
+# a double is never close enough to a midpoint between two doubles for the two
+# roundings to differ from one.
+_LN_CONTEXT = decimal.Context(prec=60)
 
 
 def natural_log(x):
     if x <= 0.0 or x != x or x == math.inf:
         raise ValueError('natural_log is used on positive finite values only')
-    hx = _high_word(x)
-    k = 0
-    if hx < 0x00100000:
-        k -= 54
-        x = x * _TWO54
-        hx = _high_word(x)
-    k += (hx >> 20) - 1023
-    hx &= 0x000fffff
-    i = (hx + 0x95f64) & 0x100000
-    x = _with_high_word(x, hx | (i ^ 0x3ff00000))
-    k += i >> 20
-    f = x - 1.0
-    dk = float(k)
-    if (0x000fffff & (2 + hx)) < 3:
-        if f == 0.0:
-            return 0.0 if k == 0 else dk * _LN2_HI + dk * _LN2_LO
-        R = f * f * (0.5 - 0.33333333333333333 * f)
-        if k == 0:
-            return f - R
-        return dk * _LN2_HI - ((R - dk * _LN2_LO) - f)
-    lg1, lg2, lg3, lg4, lg5, lg6, lg7 = _LG
-    s = f / (2.0 + f)
-    z = s * s
-    i = hx - 0x6147a
-    w = z * z
-    j = 0x6b851 - hx
-    t1 = w * (lg2 + w * (lg4 + w * lg6))
-    t2 = z * (lg1 + w * (lg3 + w * (lg5 + w * lg7)))
-    i |= j
-    R = t2 + t1
-    if i > 0:
-        hfsq = 0.5 * f * f
-        if k == 0:
-            return f - (hfsq - s * (hfsq + R))
-        return dk * _LN2_HI - ((hfsq - (s * (hfsq + R) + dk * _LN2_LO)) - f)
-    if k == 0:
-        return f - s * (f - R)
-    return dk * _LN2_HI - ((s * (f - R) - dk * _LN2_LO) - f)
+    return float(decimal.Decimal(x).ln(_LN_CONTEXT))
 
 
 class ModelError(Exception):

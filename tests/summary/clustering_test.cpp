@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 
+#include "summary/csv_tables.h"
 #include "summary/proximity_reader.h"
+#include "summary/scratch.h"
 
 namespace locprox::summary {
 namespace {
@@ -118,6 +123,105 @@ TEST(AverageLinkage, ASingleLocationHasNoMerge) {
   EXPECT_TRUE(tree.merges.empty());
   EXPECT_EQ(tree.order, (std::vector<std::int32_t>{0}));
   EXPECT_EQ(cut_tree(tree, 1), (std::vector<std::int32_t>{1}));
+}
+
+// The merges as R's hclust gives them, worked by hand. Distances:
+// (2,4) = 1; (1,5) = 2; between {1,5} and {2,4} every pair 3; location 3
+// at 10 from every other. Step 1 joins locations 2 and 4 (-2, -4), step 2
+// locations 1 and 5 (-1, -5), step 3 the groups of steps 2 and 1, the
+// earlier step first (1, 2), step 4 location 3 and the group of step 3, the
+// location first (-3, 3). The tree itself holds the group with the lower
+// location number first, so steps 3 and 4 are turned round for R.
+TEST(TreeCsv, WritesTheMergesInTheConventionOfRsHclust) {
+  const Matrix m = packed({{0, 3, 10, 3, 2},
+                           {3, 0, 10, 1, 3},
+                           {10, 10, 0, 10, 10},
+                           {3, 1, 10, 0, 3},
+                           {2, 3, 10, 3, 0}});
+  const Dendrogram tree = average_linkage(m.n, m.distance, m.compared);
+  ASSERT_EQ(tree.merges.size(), 4u);
+  EXPECT_EQ(tree.merges[2].left, 6);   // the group of step 2, holding location 1
+  EXPECT_EQ(tree.merges[3].right, 2);  // location 3
+  EXPECT_EQ(tree_csv(tree),
+            "step,merge1,merge2,height\n"
+            "1,-2,-4,1\n"
+            "2,-1,-5,2\n"
+            "3,1,2,3\n"
+            "4,-3,3,10\n");
+  // A join with no compared pair has an infinite height; one location, no merge.
+  const Matrix loose = packed({{0, 0.5, X}, {0.5, 0, X}, {X, X, 0}});
+  EXPECT_EQ(tree_csv(average_linkage(loose.n, loose.distance, loose.compared)),
+            "step,merge1,merge2,height\n1,-1,-2,0.5\n2,-3,1,Inf\n");
+  EXPECT_EQ(tree_csv(average_linkage(1, {0.0}, {0})), "step,merge1,merge2,height\n");
+}
+
+// Where R is installed, its own hclust checks the convention on problems
+// with no gaps, where the clustering is plain average linkage: the same
+// merges row by row, the same heights to the 9 digits written, and the
+// order that rebuilds the tree from the merges is R's own.
+TEST(TreeCsv, AgreesWithRsHclustWhereRIsInstalled) {
+  const std::string rscript = testing::program_on_path("Rscript");
+  if (rscript.empty()) GTEST_SKIP() << "Rscript not installed (Debian package r-base-core)";
+  std::uint32_t seed = 99;
+  auto uniform = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(seed >> 8) / 16777216.0;
+  };
+  for (int trial = 0; trial < 3; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const std::int32_t n = 25;
+    std::vector<std::array<double, 3>> points(n);
+    for (auto& point : points)
+      for (double& x : point) x = uniform();
+    std::vector<std::vector<double>> full(n, std::vector<double>(n, 0.0));
+    std::string matrix;
+    for (std::int32_t i = 0; i < n; ++i) {
+      for (std::int32_t j = 0; j < n; ++j) {
+        double sum = 0.0;
+        for (int k = 0; k < 3; ++k)
+          sum += (points[i][k] - points[j][k]) * (points[i][k] - points[j][k]);
+        full[i][j] = std::sqrt(sum);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", full[i][j]);
+        if (j > 0) matrix += ' ';
+        matrix += text;
+      }
+      matrix += "\n";
+    }
+    const Matrix m = packed(full);
+    testing::Scratch dir;
+    dir.write("distances.txt", matrix);
+    dir.write("tree.csv", tree_csv(average_linkage(m.n, m.distance, m.compared)));
+    dir.write(
+        "check.R",
+        "d <- as.matrix(read.table('distances.txt'))\n"
+        "h <- hclust(as.dist(d), 'average')\n"
+        "tree <- read.csv('tree.csv')\n"
+        "merge <- as.matrix(tree[, c('merge1', 'merge2')])\n"
+        "leaves <- function(i) if (i < 0) -i else c(leaves(merge[i, 1]), leaves(merge[i, 2]))\n"
+        "stopifnot(identical(tree$step, seq_len(nrow(merge))))\n"
+        "stopifnot(identical(unname(merge), h$merge))\n"
+        "stopifnot(all(abs(tree$height - h$height) <= 1e-8 * h$height))\n"
+        "stopifnot(identical(as.integer(leaves(nrow(merge))), h$order))\n"
+        "cat('same\\n')\n");
+    testing::ProgramRun run = testing::run(rscript, {"check.R"}, dir.path());
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "same\n") << run.err;
+  }
+}
+
+// --groups K takes every K from 1 (one group of all) to the number of
+// locations (each alone), joins with no compared pair included.
+TEST(CutTree, GivesOneGroupToEachLocationAtTheEdges) {
+  const Matrix m = packed({{0, 1, X, 4}, {1, 0, X, 5}, {X, X, 0, X}, {4, 5, X, 0}});
+  const Dendrogram tree = average_linkage(m.n, m.distance, m.compared);
+  EXPECT_EQ(cut_tree(tree, 1), (std::vector<std::int32_t>{1, 1, 1, 1}));
+  // Four groups, numbered in the picture's order: 1 2 4 3.
+  std::vector<std::int32_t> alone = cut_tree(tree, 4);
+  std::vector<std::int32_t> in_order;
+  for (std::int32_t location : tree.order) in_order.push_back(alone[location]);
+  EXPECT_EQ(in_order, (std::vector<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(cut_tree(tree, 2), (std::vector<std::int32_t>{1, 1, 2, 1}));  // 3 joined last
 }
 
 // The cached nearest neighbours must give the same tree as the plain search

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -207,6 +208,12 @@ TEST(HeatmapSvg, PaintsEachCellByItsPairInTheClusteringOrder) {
     return image.pixels[static_cast<size_t>(row_of[a - 1] * cell + cell / 2) * image.width +
                         row_of[b - 1] * cell + cell / 2];
   };
+  // Where the dot of a flagged cell stands when the cell shows its value.
+  auto lower_right = [&](std::int32_t a, std::int32_t b) {
+    const std::int32_t in = cell - cell / 10 - 1;
+    return image.pixels[static_cast<size_t>(row_of[a - 1] * cell + in) * image.width +
+                        row_of[b - 1] * cell + in];
+  };
   const ColourScale scale = scale_for(p.averages);
   EXPECT_EQ(scale.low, -0.5);
   EXPECT_EQ(scale.high, 0.6);
@@ -220,9 +227,18 @@ TEST(HeatmapSvg, PaintsEachCellByItsPairInTheClusteringOrder) {
   }
   for (auto [a, b] : {std::pair{2, 3}, {3, 2}}) {
     EXPECT_EQ(corner(a, b), kFirstLevel + kLevels + 0);  // pale, the bottom of the scale
-    EXPECT_EQ(middle(a, b), kMarker);
+    // The middle shows the value (three locations), so the dot is in the corner.
+    EXPECT_EQ(middle(a, b), kFirstLevel + kLevels + 0);
+    EXPECT_EQ(lower_right(a, b), kMarker);
   }
-  EXPECT_EQ(corner(2, 2), kFirstLevel + kLevels - 1);  // r = 1 beyond the top
+  EXPECT_EQ(lower_right(1, 2), kFirstLevel + kLevels - 1);  // no dot where not flagged
+  // A location with itself, r = 1, is drawn apart from the scale, not at its top.
+  for (std::int32_t a = 1; a <= 3; ++a) {
+    EXPECT_EQ(corner(a, a), kDiagonal);
+    EXPECT_EQ(middle(a, a), kDiagonal);
+  }
+  EXPECT_NE(p.svg.find("diagonal: a location with itself, r = 1, not on the scale"),
+            std::string::npos);
 }
 
 Picture synthetic(std::int32_t n) {
@@ -253,6 +269,60 @@ Picture synthetic(std::int32_t n) {
   return p;
 }
 
+// The text of the cell values: the <text> elements of the group that holds them.
+std::vector<std::string> cell_values(const std::string& svg) {
+  std::vector<std::string> values;
+  const size_t group = svg.find("text-anchor=\"middle\">\n<text");
+  if (group == std::string::npos) return values;
+  const size_t end = svg.find("</g>", group);
+  static const std::regex value(">([^<]*)</text>");
+  const std::string part = svg.substr(group, end - group);
+  for (std::sregex_iterator it(part.begin(), part.end(), value), stop; it != stop; ++it)
+    values.push_back((*it)[1]);
+  return values;
+}
+
+TEST(HeatmapSvg, CellsShowTheirValuesUpTo20Locations) {
+  // Year 2 in the picture's order: {1, 3} joined first, then 2. Off the
+  // diagonal: (1,2) 0.5, (1,3) 0.6, (2,3) -0.5, each shown twice; the
+  // diagonal shows nothing.
+  Picture p = example_picture(2, 10);
+  std::vector<std::string> values = cell_values(p.svg);
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(values, (std::vector<std::string>{"-0.50", "-0.50", "0.50", "0.50", "0.60", "0.60"}));
+  EXPECT_EQ(xml_problem(p.svg), "");
+  const Picture twenty = synthetic(20);
+  size_t compared = 0;  // cells off the diagonal with an average: both halves
+  for (std::int32_t j = 2; j <= 20; ++j) {
+    for (std::int32_t i = 1; i < j; ++i)
+      compared += 2 * (twenty.averages.state[packed_index(i, j)] == PairState::compared);
+  }
+  EXPECT_LT(compared, 20u * 19u);  // some pairs never compared: no value there
+  EXPECT_EQ(cell_values(twenty.svg).size(), compared);
+  EXPECT_TRUE(cell_values(synthetic(21).svg).empty());
+}
+
+TEST(HeatmapSvg, WithoutValuesTheDotIsInTheMiddleOfAFlaggedCell) {
+  Picture p = synthetic(21);
+  testing::DecodedPng image = embedded_image(p.svg);
+  ASSERT_TRUE(image.ok);
+  const std::int32_t cell = image.width / 21;
+  ASSERT_GE(cell, 5);
+  size_t flagged = 0;
+  for (std::int32_t r = 0; r < 21; ++r) {
+    for (std::int32_t c = 0; c < 21; ++c) {
+      const std::int32_t a = p.tree.order[r] + 1, b = p.tree.order[c] + 1;
+      const size_t k = a <= b ? packed_index(a, b) : packed_index(b, a);
+      if (a == b || !p.averages.few_common[k]) continue;
+      ++flagged;
+      EXPECT_EQ(image.pixels[static_cast<size_t>(r * cell + cell / 2) * image.width +
+                             static_cast<size_t>(c * cell + cell / 2)],
+                kMarker);
+    }
+  }
+  EXPECT_GT(flagged, 0u);
+}
+
 TEST(HeatmapSvg, StaysSmallAndThinsItsLabelsAt700Locations) {
   Picture p = synthetic(700);
   EXPECT_EQ(xml_problem(p.svg), "");
@@ -269,18 +339,7 @@ TEST(HeatmapSvg, StaysSmallAndThinsItsLabelsAt700Locations) {
 
 // Renders with a real SVG renderer (rsvg-convert, Debian package librsvg2-bin).
 std::string renderer() {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::filesystem::path candidate =
-        std::filesystem::path(dirs.substr(start, end - start)) / "rsvg-convert";
-    if (std::filesystem::exists(candidate)) return candidate.string();
-    start = end + 1;
-  }
-  return {};
+  return testing::program_on_path("rsvg-convert");
 }
 
 TEST(HeatmapSvg, RendersToPngWithARealRenderer) {

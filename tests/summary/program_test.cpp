@@ -102,7 +102,7 @@ TEST(Program, SummarisesTheExampleJob) {
       "    compared                        3\n"
       "    never compared                  0\n"
       "    fewer than 10 entries in common 3\n"
-      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.svg\n"
+      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg\n"
       // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
       "2 groups (average linkage on 1 - r, in the picture's order):\n"
       "  group 1 (2): 1 North, 3 East\n"
@@ -147,6 +147,134 @@ TEST(Program, AnOutputThatCannotBeWrittenGivesStatus1) {
   ProgramRun run = summary(dir, {"JOB.PRX", "--out", "no-such-folder/JOB"});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(contains(run.err, "no-such-folder/JOB.pairs.csv: cannot be created")) << run.err;
+}
+
+// STEM.names.csv beside the proximity file gives the full names; the names
+// file still gives the job's title, and must hold the table's short names.
+TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  dir.write("JOB.NAQ", testing::example_naq());
+  dir.write("JOB.names.csv",
+            "kind,number,name,full_name\n"
+            "year,1,1995,Season 1995\nyear,2,1996,Season 1996\n"
+            "location,1,North,North Farm\nlocation,2,\"S, far\",\"South, far field\"\n"
+            "location,3,East,East Valley\n"
+            "entry,1,G1,G1\nentry,2,G2,G2\nentry,3,G3,G3\nentry,4,G4,G4\nentry,5,G5,G5\n");
+  ProgramRun run = summary(dir, {"JOB.PRX", "--groups", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const char* part :
+       {"  year                              2 (Season 1996), the last of years 1 to 2",
+        "  locations                         3 (full names from JOB.names.csv)\n",
+        "  group 1 (2): 1 North Farm, 3 East Valley\n", "  group 2 (1): 2 South, far field\n"}) {
+    EXPECT_TRUE(contains(run.out, part)) << part << "\n" << run.out;
+  }
+  EXPECT_TRUE(
+      contains(dir.read("JOB.pairs.csv"), "1,North Farm,2,\"South, far field\",0.5,4,8,2\n"));
+  EXPECT_TRUE(
+      contains(dir.read("JOB.matrix.csv"), ",North Farm,\"South, far field\",East Valley\n"));
+  const std::string svg = dir.read("JOB.svg");
+  EXPECT_TRUE(
+      contains(svg, ">Example job: average correlation r, weighted, year 2 (Season 1996)<"));
+  EXPECT_TRUE(contains(svg, ">East Valley<"));
+
+  // With --names only that names file counts.
+  ProgramRun plain = summary(dir, {"JOB.PRX", "--names", "JOB.NAQ", "--out", "plain"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_TRUE(contains(plain.out, "3 (names from JOB.NAQ)")) << plain.out;
+  EXPECT_TRUE(contains(dir.read("plain.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+
+  // A table of another import: a warning, and the names file's names.
+  dir.write("JOB.names.csv",
+            "kind,number,name,full_name\nyear,1,1995,1995\nyear,2,1996,1996\n"
+            "location,1,North,North Farm\nlocation,2,South,South Farm\nlocation,3,East,East\n"
+            "entry,1,G1,G1\nentry,2,G2,G2\nentry,3,G3,G3\nentry,4,G4,G4\nentry,5,G5,G5\n");
+  ProgramRun stale = summary(dir, {"JOB.PRX"});
+  ASSERT_EQ(stale.status, 0) << stale.err;
+  EXPECT_TRUE(contains(stale.err, "warning: JOB.names.csv is not the table of JOB.NAQ: location 2"))
+      << stale.err;
+  EXPECT_TRUE(contains(stale.out, "3 (names from JOB.NAQ)")) << stale.out;
+}
+
+TEST(Program, TitlesThePictureWithTheJobsTitleOrTheFileStem) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  dir.write("JOB.NAQ",
+            "   A title longer than fifty characters, cut at the fiftieth: not this\n2 3 5\n"
+            "1995\n1996\nNorth\nSouth\nEast\nG1\nG2\nG3\nG4\nG5\n");
+  ASSERT_EQ(summary(dir, {"JOB.PRX"}).status, 0);
+  // The first 50 characters, trimmed, then the measure and the year.
+  EXPECT_TRUE(contains(dir.read("JOB.svg"),
+                       ">A title longer than fifty characters, cut at th: average correlation r, "
+                       "weighted, year 2 (1996)<"))
+      << dir.read("JOB.svg");
+  std::filesystem::remove(dir.path() / "JOB.NAQ");
+  ASSERT_EQ(summary(dir, {"JOB.PRX"}).status, 0);
+  EXPECT_TRUE(
+      contains(dir.read("JOB.svg"), ">JOB: average correlation r, weighted, year 2 (1996)<"));
+}
+
+TEST(Program, WritesTheTreeAndCutsItIntoOneToAllGroups) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun one = summary(dir, {"JOB.PRX", "--groups", "1"});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_TRUE(contains(one.out,
+                       "1 group (average linkage on 1 - r, in the picture's order):\n"
+                       "  group 1 (3): 1, 3, 2\n"))
+      << one.out;
+  ProgramRun all = summary(dir, {"JOB.PRX", "--groups", "3"});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_TRUE(contains(all.out, "  group 1 (1): 1\n  group 2 (1): 3\n  group 3 (1): 2\n"))
+      << all.out;
+  // 1 - r: (1,3) 0.4 joins first; 2 then at the mean of 0.5 and 1.5.
+  EXPECT_EQ(dir.read("JOB.tree.csv"), "step,merge1,merge2,height\n1,-1,-3,0.4\n2,-2,1,1\n");
+}
+
+// The proximity file of a refused run holds only its first record or two:
+// reported as refused, with the report's reason, and status 1 as the run's.
+TEST(Program, ReportsARefusedRunWithTheReasonFromItsReport) {
+  const struct {
+    const char* what;
+    const char* answers;  // the job has 2 years, 3 locations and 4 entries
+    const char* prx;
+    const char* reason;
+  } cases[] = {
+      {"names-file counts that disagree", "Y\nJOB\n2\n3\n5\n1\n2\nW\nR\nN\n",
+       "JOB.PRX holds only the dimension and option records",
+       "JOB.OCC gives the reason:\n  No. genotypes specified not the same as in *.NAQ file\n"},
+      {"work arrays too small", "Y\nJOB\n2\n3000\n5000\n1\n2\nW\nR\nN\n",
+       "JOB.PRX holds only the dimension record",
+       "JOB.OCC gives the reason:\n  INCREASE DIMENSION OF DZ ARRAY TO 4501501\n"
+       "  INCREASE DIMENSION OF Z ARRAY TO15000001\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scratch dir;
+    dir.write("JOB.NAQ", "Refused\n2 3 4\nY1\nY2\nL1\nL2\nL3\nG1\nG2\nG3\nG4\n");
+    dir.write("JOB.SEQ", "1 1 1 1\n");
+    testing::run(LOCPROX_MAIN_EXE, {}, dir.path(), c.answers);
+    ProgramRun run = summary(dir, {"JOB.PRX"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(contains(run.err, std::string("locprox-summary: ") + c.prx)) << run.err;
+    EXPECT_TRUE(contains(run.err, "was refused")) << run.err;
+    EXPECT_TRUE(contains(run.err, c.reason)) << run.err;
+    EXPECT_FALSE(contains(run.err, "truncated")) << run.err;
+    EXPECT_FALSE(dir.exists("JOB.pairs.csv"));
+
+    // The report of another run says nothing about this one; no report, no reason.
+    dir.write("JOB.OCC", testing::example_prx());
+    ProgramRun other = summary(dir, {"JOB.PRX"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_FALSE(contains(other.err, "gives the reason")) << other.err;
+    std::filesystem::remove(dir.path() / "JOB.OCC");
+    ProgramRun alone = summary(dir, {"JOB.PRX"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_TRUE(contains(alone.err, "was refused")) << alone.err;
+    EXPECT_FALSE(contains(alone.err, "gives the reason")) << alone.err;
+  }
 }
 
 // The whole road: the main program analyses a small job, and the summary

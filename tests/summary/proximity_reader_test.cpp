@@ -92,6 +92,7 @@ TEST(ProximityFile, RefusesEveryTruncationNamingTheLastLine) {
   for (size_t kept = 0; kept < records.size(); ++kept) {
     SCOPED_TRACE("records kept: " + std::to_string(kept));
     std::vector<std::string> cut(records.begin(), records.begin() + static_cast<long>(kept));
+    if (kept == 1 || kept == 2) continue;  // what a refused run leaves: see below
     std::string message = refusal(join_records(cut));
     if (kept == 0) {
       EXPECT_NE(message.find("the file is empty"), std::string::npos) << message;
@@ -100,6 +101,43 @@ TEST(ProximityFile, RefusesEveryTruncationNamingTheLastLine) {
                 std::string::npos)
           << message;
       EXPECT_NE(message.find("truncated"), std::string::npos) << message;
+    }
+  }
+}
+
+// A refused run writes the dimension record alone (a problem size it does
+// not take, or work arrays too small), or the dimension and option records
+// (names-file counts that disagree): that is a refusal, not a truncation,
+// whatever the sizes were.
+TEST(ProximityFile, TellsTheFileOfARefusedRunFromATruncatedOne) {
+  const std::vector<std::string> records = example_records();
+  const std::string too_large = "     2  3000  5000     1     2     2******";
+  const std::string backwards = "     2     3     5     2     1     0     6";
+  const struct {
+    std::vector<std::string> records;
+    bool options;
+  } cases[] = {
+      {{records[0]}, false},
+      {{records[0], records[1]}, true},
+      {{too_large}, false},
+      {{backwards}, false},  // a sequence that ends before it starts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.records[0]);
+    Scratch dir;
+    dir.write("JOB.PRX", join_records(c.records));
+    try {
+      read_proximity_file(dir.file("JOB.PRX"), std::nullopt);
+      ADD_FAILURE() << "read as a summarised run";
+    } catch (const RefusedRun& refused) {
+      const std::string message = refused.what();
+      EXPECT_NE(message.find(c.options ? "JOB.PRX holds only the dimension and option records"
+                                       : "JOB.PRX holds only the dimension record:"),
+                std::string::npos)
+          << message;
+      EXPECT_NE(message.find("was refused"), std::string::npos) << message;
+      EXPECT_EQ(refused.dimension_record(), c.records[0]);
+      EXPECT_EQ(refused.option_record(), c.options);
     }
   }
 }

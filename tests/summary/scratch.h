@@ -2,6 +2,7 @@
 // the summary tests' names for the shared helpers of tests/support.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,5 +32,21 @@ inline ProgramRun run(const std::string& program, const std::vector<std::string>
 }
 
 using locprox::testing::read_file;
+
+// The full path of `name` on the PATH, or empty when it is not installed.
+inline std::string program_on_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::filesystem::path candidate =
+        std::filesystem::path(dirs.substr(start, end - start)) / name;
+    if (std::filesystem::exists(candidate)) return candidate.string();
+    start = end + 1;
+  }
+  return {};
+}
 
 }  // namespace locprox::summary::testing
