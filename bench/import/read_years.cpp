@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     observations.open();
     names.open();
     read_title(names);
-    const NamesCounts counts = read_names_counts(names);
+    NamesCounts counts;
+    read_names_counts(names, counts);
     const std::int32_t MAXY = counts.years, MAXL = counts.locations, MAXG = counts.entries;
     const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
     std::vector<float> YDATA(cells);

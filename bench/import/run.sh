@@ -2,22 +2,25 @@
 # Times `locprox import` on a 1.5-million-row tidy table against the time the
 # run's own reader takes to read the observations file it writes.
 #
-#   bench/import/run.sh [--runs N]
+#   bench/import/run.sh [--runs N] [--realtime]
 #
 # Builds locprox (Release) in build-bench, the table generator and the
 # reader-only program read_years, generates build-bench/import/trial.csv once,
 # then, N times each (default 5), imports it with --replicates mean (one
-# observation per plot: 742,500 lines) and --replicates last (every row:
-# 1,485,000 lines), and reads each observations file through RDYEAR. Prints
-# the median wall time, the median processor time and the peak resident
-# memory of each. Nothing generated goes into git.
+# observation per plot) and --replicates last (every row with a value), and
+# reads each observations file written through the run's year reader.
+# Prints the median wall time, the median processor time and the peak
+# resident memory of each. --realtime runs them under chrt -f 10 (root
+# only), as bench/run.sh does. Nothing generated goes into git.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 runs=5
+realtime=()
 while (($# > 0)); do
   case "$1" in
     --runs) runs=$2; shift ;;
+    --realtime) realtime=(chrt -f 10) ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
   shift
@@ -50,7 +53,7 @@ measure() {
   shift
   local times=() cpus=() peak=0 seconds rss code cpu
   for ((r = 1; r <= runs; r++)); do
-    read -r seconds rss code cpu < <("$build/time_run" /dev/null "$data/$name.out" "$@")
+    read -r seconds rss code cpu < <("${realtime[@]}" "$build/time_run" /dev/null "$data/$name.out" "$@")
     if [ "$code" != 0 ]; then
       echo "$name: exit status $code" >&2
       cat "$data/$name.out" >&2

@@ -1,6 +1,7 @@
 #include "import/table_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "format/free_form.h"
@@ -31,6 +32,20 @@ char find_delimiter(std::string_view line) {
   if (tabs >= semicolons && tabs >= commas) return '\t';
   if (semicolons >= commas) return ';';
   return ',';
+}
+
+// The position of the first CR or LF, or npos: two memchr scans, which are
+// far quicker than string_view::find_first_of over a whole block.
+std::size_t line_terminator(std::string_view bytes) {
+  const void* line_feed = std::memchr(bytes.data(), '\n', bytes.size());
+  const std::size_t limit =
+      line_feed ? static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes.data())
+                : bytes.size();
+  const void* carriage_return = std::memchr(bytes.data(), '\r', limit);
+  if (carriage_return) {
+    return static_cast<std::size_t>(static_cast<const char*>(carriage_return) - bytes.data());
+  }
+  return line_feed ? limit : std::string_view::npos;
 }
 
 std::string without_line_end(std::string_view line) {
@@ -180,7 +195,7 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
         continue;
       }
     }
-    const std::size_t terminator = bytes.find_first_of("\r\n");
+    const std::size_t terminator = line_terminator(bytes);
     std::size_t length = bytes.size();
     if (terminator != std::string_view::npos) {
       length = terminator + 1;

@@ -91,8 +91,14 @@ const char* role_option(std::string_view role) {
 }  // namespace
 
 std::uint32_t NameIndex::index_of(std::string_view name) {
+  if (has_last_ && name == last_name_) return last_index_;
   const auto found = index_.find(name);
-  if (found != index_.end()) return found->second;
+  if (found != index_.end()) {
+    last_name_ = name;
+    last_index_ = found->second;
+    has_last_ = true;
+    return found->second;
+  }
   if (names_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw ImportError("more than 2147483647 different names of one kind");
   }

@@ -39,6 +39,11 @@ class NameIndex {
   };
   std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
   std::vector<std::string> names_;
+  // The name asked for last: tables in field-book order repeat the year and
+  // the location row after row.
+  std::string last_name_;
+  std::uint32_t last_index_ = 0;
+  bool has_last_ = false;
 };
 
 // Where the four columns are: 0-based field numbers and their headers.
