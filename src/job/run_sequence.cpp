@@ -152,7 +152,7 @@ bool write_note(Units& units, std::int32_t IY, const YearNote& note) {
 }  // namespace
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
-                             const AnalysisOptions& options) {
+                             const AnalysisOptions& options, SequenceNotes* notes) {
   // 1. Every accumulator starts from zero.
   for (auto part :
        {w.DELTA, w.DELTOT, w.GAMMA, w.GAMTOT, w.GAMYR, w.INCID, w.NGPAIR, w.NYPAIR, w.KII}) {
@@ -191,6 +191,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   HelperThread helper;
   SharedYear shared{units, w, size, options, helper.concurrent()};
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
+    if (notes != nullptr && notes->year_started != nullptr) notes->year_started(notes->context, IY, K);
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
     YearOpening opening(units, helper, IY, year_name);
     YearReader reader(units.observations, fields, w.YDATA, w.INCID, IY, MAXL, MAXG, size.IYS);
@@ -203,6 +204,10 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     } catch (...) {
       opening.write();  // what came before the failed read is written first
       throw;
+    }
+    if (notes != nullptr && reader.skipped_records() > 0) {
+      if (notes->skipped_records == 0) notes->first_skipped_line = reader.first_skipped_line();
+      notes->skipped_records += reader.skipped_records();
     }
     progress(units, "   Calculate delta & gamma matrices");
     count_occurrences(w.INCID, w.DELTA, w.DELTOT, shared.NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR,
