@@ -4,7 +4,10 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "command_line/memory_limit.h"
 
 namespace locprox {
 namespace {
@@ -20,11 +23,17 @@ Usage:
   locprox import TABLE [...]    turn a tidy table (one row per plot: year,
                                 location, entry, value) into the job files
                                 STEM.NAQ, STEM.SEQ and STEM.names.csv
+  locprox run STEM [...]        run the job STEM (STEM.NAQ, STEM.SEQ), writing
+                                STEM.OCC and STEM.PRX, with the options given
+                                on the command line and work arrays sized to
+                                the job
   locprox COMMAND --help        the options of a command
   locprox --help | --version
 
-Exit status: 0 when the work is done, 1 when the dialogue refuses a problem,
-2 after an error (a message on standard error names the file, line and fault).
+Exit status: 0 when the work is done, 1 when a run is refused (after the
+messages and records the dialogue has always written for it), 2 after an error
+(a message on standard error names the file, line and fault). Warnings go to
+standard error only.
 )";
 
 constexpr const char* kImportUsage =
@@ -83,11 +92,55 @@ few fields or an empty name stops the import with the file, line, column and
 text (exit status 2); nothing is written then.
 )";
 
+constexpr const char* kRunUsage =
+    "Usage: locprox run STEM (--distance centred|standardised | --correlation plain|fisher-z)\n"
+    "                        [--from YEAR] [--to YEAR] [--unweighted] [--quiet]\n"
+    "                        [--threads N] [--max-memory SIZE]\n";
+
+constexpr const char* kRunHelp =
+    R"(Usage: locprox run STEM (--distance centred|standardised | --correlation plain|fisher-z)
+                        [--from YEAR] [--to YEAR] [--unweighted] [--quiet]
+                        [--threads N] [--max-memory SIZE]
+
+Runs the job STEM: reads STEM.NAQ (its title, counts and names) and STEM.SEQ
+(the observations, sorted by year), and writes STEM.OCC (the occurrence report)
+and STEM.PRX (the proximity file), byte for byte as the console dialogue does
+with the same answers. The numbers of years, locations and entries come from
+STEM.NAQ. The console messages go to standard output.
+
+The measure (one of them is required):
+  --distance centred        squared Euclidean distance of location-centred
+                            values (answers S, C)
+  --distance standardised   the same of location-standardised values (S, S)
+  --correlation plain       correlations, averaged as they are (R, N)
+  --correlation fisher-z    correlations averaged on Fisher's z scale (R, Z)
+
+Options:
+  --from YEAR       the first year of the sequence (default: the first year)
+  --to YEAR         the last year of the sequence (default: the last year)
+                    YEAR is a year's name in STEM.NAQ (1927), its full name in
+                    STEM.names.csv, or its number written #N (#1 is the first)
+  --unweighted      average over years unweighted (answer U); the default is
+                    weighted by entries in common (W)
+  --quiet           write no console messages
+  --threads N       threads for the year loop (default: every hardware thread)
+  --max-memory SIZE the most memory the run may take, e.g. 512M or 4G (default:
+                    the memory available less a margin); a job that needs more
+                    is refused before anything is written, with what it needs
+  -h, --help        this text
+
+The work arrays are sized to the job: no fixed capacity. The dimensions block
+on the console shows the sizes used. When standard error is a terminal and the
+console messages go elsewhere (--quiet, or standard output redirected), a line
+there counts the years.
+)";
+
 constexpr const char* kProgramUsage =
-    "Usage: locprox [import TABLE [options]]   (no arguments: the console dialogue)\n";
+    "Usage: locprox [import TABLE [options] | run STEM [options]]   (no arguments: the "
+    "console dialogue)\n";
 
 bool is_command(std::string_view word) {
-  return word == "import";
+  return word == "import" || word == "run";
 }
 
 std::vector<std::string> split_list(const std::string& list) {
@@ -178,11 +231,36 @@ CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out
       ->check(CLI::IsMember({"mean", "last"}))
       ->capture_default_str();
 
+  RunOptions& run = line.run;
+  std::string distance, correlation, max_memory;
+  CLI::App* run_command =
+      app.add_subcommand("run", "Runs the job STEM with the options of the command line.");
+  run_command->add_option("STEM", run.stem, "the job's stem")->required();
+  run_command->add_option("--from", run.from)->type_name("YEAR");
+  run_command->add_option("--to", run.to)->type_name("YEAR");
+  CLI::Option* distance_option =
+      run_command->add_option("--distance", distance)
+          ->check(CLI::IsMember({"centred", "centered", "standardised", "standardized"}));
+  CLI::Option* correlation_option = run_command->add_option("--correlation", correlation)
+                                        ->check(CLI::IsMember({"plain", "fisher-z"}));
+  distance_option->excludes(correlation_option);
+  run_command->add_flag("--unweighted", run.unweighted);
+  run_command->add_flag("--quiet", run.quiet);
+  run_command->add_option("--threads", run.threads)->check(CLI::Range(1u, 4096u));
+  run_command->add_option("--max-memory", max_memory)->type_name("SIZE");
+
+  const auto usage_of_command = [&]() -> std::pair<const char*, const char*> {
+    if (import_command->parsed()) return {kImportUsage, "locprox import --help"};
+    if (run_command->parsed()) return {kRunUsage, "locprox run --help"};
+    return {kProgramUsage, "locprox --help"};
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     if (import_command->parsed()) {
       std::fputs(kImportHelp, out);
+    } else if (run_command->parsed()) {
+      std::fputs(kRunHelp, out);
     } else {
       std::fputs(kProgramHelp, out);
     }
@@ -191,12 +269,37 @@ CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out
     std::fprintf(out, "%s\n", version.what());
     return line;
   } catch (const CLI::ParseError& error) {
-    if (import_command->parsed()) {
-      complain(err, error.what(), kImportUsage, "locprox import --help");
-    } else {
-      complain(err, error.what(), kProgramUsage, "locprox --help");
-    }
+    const auto [usage, help] = usage_of_command();
+    complain(err, error.what(), usage, help);
     line.exit_status = 2;
+    return line;
+  }
+
+  if (run_command->parsed()) {
+    const auto wrong = [&](const std::string& problem) {
+      complain(err, problem, kRunUsage, "locprox run --help");
+      line.exit_status = 2;
+      return line;
+    };
+    if (distance.empty() && correlation.empty()) {
+      return wrong("the measure is missing: give --distance centred|standardised or "
+                   "--correlation plain|fisher-z");
+    }
+    if (!distance.empty()) {
+      run.measure = distance[0] == 'c' ? Measure::kCentredDistance : Measure::kStandardisedDistance;
+    } else {
+      run.measure =
+          correlation == "plain" ? Measure::kPlainCorrelation : Measure::kFisherZCorrelation;
+    }
+    if (run_command->count("--max-memory") > 0) {
+      run.max_memory = parse_memory_size(max_memory);
+      if (!run.max_memory) {
+        return wrong("--max-memory: \"" + max_memory +
+                     "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)");
+      }
+    }
+    if (run.stem.empty()) return wrong("STEM is empty");
+    line.command = Command::kRun;
     return line;
   }
 

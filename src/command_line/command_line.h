@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "command_line/run_command.h"
 #include "import/import_options.h"
 
 namespace locprox {
@@ -14,6 +15,7 @@ namespace locprox {
 enum class Command {
   kDialogue,  // no arguments: the console dialogue
   kImport,    // locprox import TABLE ...
+  kRun,       // locprox run STEM ...
   kFinished,  // help, version or a wrong command line: already answered
 };
 
@@ -21,6 +23,7 @@ struct CommandLine {
   Command command = Command::kDialogue;
   int exit_status = 0;  // for kFinished
   ImportOptions import;
+  RunOptions run;
 };
 
 // Help and version texts go to `out`, complaints to `err`.
