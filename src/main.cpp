@@ -2,6 +2,7 @@
 // Without arguments the console dialogue asks for everything, as it always
 // has; with a command, the command line says what to do.
 #include "command_line/command_line.h"
+#include "command_line/analyse_command.h"
 #include "command_line/run_command.h"
 #include "import/import_table.h"
 #include "job/run_job.h"
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
       return locprox::import_command(line.import, stdout, stderr);
     case locprox::Command::kRun:
       return locprox::run_command(line.run, 1, 2);
+    case locprox::Command::kAnalyse:
+      return locprox::analyse_command(line.analyse, stdout, 2);
     case locprox::Command::kFinished:
       break;
   }

@@ -27,6 +27,9 @@ Usage:
                                 STEM.OCC and STEM.PRX, with the options given
                                 on the command line and work arrays sized to
                                 the job
+  locprox analyse TABLE [...]   import, run and summary in one: the job files,
+                                report, proximity file, CSV tables and picture
+                                in one folder, and the summary printed
   locprox COMMAND --help        the options of a command
   locprox --help | --version
 
@@ -135,12 +138,47 @@ console messages go elsewhere (--quiet, or standard output redirected), a line
 there counts the years.
 )";
 
+constexpr const char* kAnalyseUsage =
+    "Usage: locprox analyse TABLE [import options] [run options] [--out DIR] [--groups K]\n";
+
+constexpr const char* kAnalyseHelp =
+    R"(Usage: locprox analyse TABLE [import options] [run options] [--out DIR] [--groups K]
+
+Imports a tidy trial table (see locprox import --help), runs the job (see
+locprox run --help) and summarises its proximity file, all into one folder:
+
+  DIR/STEM.NAQ, STEM.SEQ, STEM.names.csv    the job files
+  DIR/STEM.OCC, STEM.PRX                    the report and the proximity file
+  DIR/STEM.console.txt                      the run's console messages
+  DIR/STEM.pairs.csv, STEM.matrix.csv       the averages of the location pairs
+  DIR/STEM.tree.csv                         the clustering's merges (R's hclust)
+  DIR/STEM.svg                              the picture: heatmap and dendrogram
+
+and prints what the import did and the summary. STEM is the table's name
+without its extension (or --job STEM).
+
+Import options: --year COL, --location COL, --entry COL, --value COL,
+  --job STEM, --title TEXT, --missing LIST, --delimiter C,
+  --replicates mean|last (as for locprox import)
+Run options: --distance centred|standardised or --correlation plain|fisher-z
+  (default: --correlation fisher-z), --from YEAR, --to YEAR, --unweighted,
+  --threads N, --max-memory SIZE (as for locprox run)
+Other options:
+  --out DIR    the folder (default: beside the table, named after its stem;
+               made when missing)
+  --groups K   print the K groups of the summary's clustering
+  -h, --help   this text
+
+Exit status: 0 when done; 1 when the run is refused; 2 after an error of the
+import, the run or the summary.
+)";
+
 constexpr const char* kProgramUsage =
-    "Usage: locprox [import TABLE [options] | run STEM [options]]   (no arguments: the "
+    "Usage: locprox [import TABLE | run STEM | analyse TABLE] [options]   (no arguments: the "
     "console dialogue)\n";
 
 bool is_command(std::string_view word) {
-  return word == "import" || word == "run";
+  return word == "import" || word == "run" || word == "analyse" || word == "analyze";
 }
 
 std::vector<std::string> split_list(const std::string& list) {
@@ -172,6 +210,93 @@ char delimiter_argument(const std::string& text) {
   return c;
 }
 
+namespace {
+
+// The texts of the import's options, as the command line gives them.
+struct ImportTexts {
+  std::string missing = "NA,NaN,.,-";
+  std::string delimiter;
+  std::string replicates = "mean";
+};
+
+void add_import_options(CLI::App* command, ImportOptions& import, ImportTexts& texts) {
+  command->add_option("TABLE", import.table)->required();
+  command->add_option("--year", import.year_column)->type_name("COL");
+  command->add_option("--location", import.location_column)->type_name("COL");
+  command->add_option("--entry", import.entry_column)->type_name("COL");
+  command->add_option("--value", import.value_column)->type_name("COL");
+  command->add_option("--job", import.stem)->type_name("STEM");
+  command->add_option("--title", import.title)->type_name("TEXT");
+  command->add_option("--missing", texts.missing)->type_name("LIST");
+  command->add_option("--delimiter", texts.delimiter)->type_name("C");
+  command->add_option("--replicates", texts.replicates)
+      ->type_name("mean|last")
+      ->check(CLI::IsMember({"mean", "last"}));
+}
+
+// Completes the import's options from their texts; a complaint, or empty.
+std::string finish_import_options(CLI::App* command, ImportOptions& import,
+                                  const ImportTexts& texts) {
+  import.missing = split_list(texts.missing);
+  import.replicates = texts.replicates == "last" ? Replicates::kLast : Replicates::kMean;
+  if (command->count("--delimiter") > 0) {
+    import.delimiter = delimiter_argument(texts.delimiter);
+    if (import.delimiter == 0) {
+      return "--delimiter: \"" + texts.delimiter +
+             "\" is not one character (other than a quote or a line end) nor tab";
+    }
+  }
+  if (import.table.empty()) return "TABLE is empty";
+  return {};
+}
+
+struct RunTexts {
+  std::string distance, correlation, max_memory;
+};
+
+void add_run_options(CLI::App* command, RunOptions& run, RunTexts& texts, bool stem) {
+  if (stem) command->add_option("STEM", run.stem)->required();
+  command->add_option("--from", run.from)->type_name("YEAR");
+  command->add_option("--to", run.to)->type_name("YEAR");
+  CLI::Option* distance =
+      command->add_option("--distance", texts.distance)
+          ->check(CLI::IsMember({"centred", "centered", "standardised", "standardized"}));
+  CLI::Option* correlation = command->add_option("--correlation", texts.correlation)
+                                 ->check(CLI::IsMember({"plain", "fisher-z"}));
+  distance->excludes(correlation);
+  command->add_flag("--unweighted", run.unweighted);
+  if (stem) command->add_flag("--quiet", run.quiet);
+  command->add_option("--threads", run.threads)->check(CLI::Range(1u, 4096u));
+  command->add_option("--max-memory", texts.max_memory)->type_name("SIZE");
+}
+
+// Completes the run's options from their texts; a complaint, or empty.
+// Without a measure, `measure_required` complains; otherwise the measure
+// stays the default, Fisher z.
+std::string finish_run_options(CLI::App* command, RunOptions& run, const RunTexts& texts,
+                               bool measure_required) {
+  if (!texts.distance.empty()) {
+    run.measure =
+        texts.distance[0] == 'c' ? Measure::kCentredDistance : Measure::kStandardisedDistance;
+  } else if (!texts.correlation.empty()) {
+    run.measure =
+        texts.correlation == "plain" ? Measure::kPlainCorrelation : Measure::kFisherZCorrelation;
+  } else if (measure_required) {
+    return "the measure is missing: give --distance centred|standardised or "
+           "--correlation plain|fisher-z";
+  }
+  if (command->count("--max-memory") > 0) {
+    run.max_memory = parse_memory_size(texts.max_memory);
+    if (!run.max_memory) {
+      return "--max-memory: \"" + texts.max_memory +
+             "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out,
                                std::FILE* err) {
   CommandLine line;
@@ -190,143 +315,81 @@ CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out
   app.set_version_flag("--version", "locprox " LOCPROX_VERSION);
   app.require_subcommand(0, 1);
 
-  ImportOptions& import = line.import;
-  std::string missing = "NA,NaN,.,-";
-  std::string delimiter;
-  std::string replicates = "mean";
-  CLI::App* import_command =
-      app.add_subcommand("import", "Turns a tidy trial table into the job files of a run.");
-  import_command->add_option("TABLE", import.table, "the table: one row per plot")->required();
-  import_command->add_option("--year", import.year_column, "the column of the year names")
-      ->type_name("COL")
-      ->capture_default_str();
-  import_command->add_option("--location", import.location_column, "the column of the locations")
-      ->type_name("COL")
-      ->capture_default_str();
-  import_command->add_option("--entry", import.entry_column, "the column of the entries")
-      ->type_name("COL")
-      ->capture_default_str();
-  import_command->add_option("--value", import.value_column, "the column of the observed values")
-      ->type_name("COL")
-      ->capture_default_str();
-  import_command->add_option("--job", import.stem,
-                             "the job's stem (default: the table's name without its extension)")
-      ->type_name("STEM");
-  import_command->add_option("--title", import.title,
-                             "the title in STEM.NAQ, at most 50 bytes (default: the table's name)")
-      ->type_name("TEXT");
-  import_command->add_option("--missing", missing,
-                             "comma-separated values meaning 'not observed', besides an empty "
-                             "field; case does not matter")
-      ->type_name("LIST")
-      ->capture_default_str();
-  import_command->add_option("--delimiter", delimiter,
-                             "the field delimiter: one character, or tab (default: found from "
-                             "the header line)")
-      ->type_name("C");
-  import_command->add_option("--replicates", replicates,
-                             "several rows for one year, location and entry: their mean, or "
-                             "all rows in table order (the run keeps the last)")
-      ->type_name("mean|last")
-      ->check(CLI::IsMember({"mean", "last"}))
-      ->capture_default_str();
+  ImportTexts import_texts;
+  CLI::App* import_command = app.add_subcommand("import");
+  add_import_options(import_command, line.import, import_texts);
 
-  RunOptions& run = line.run;
-  std::string distance, correlation, max_memory;
-  CLI::App* run_command =
-      app.add_subcommand("run", "Runs the job STEM with the options of the command line.");
-  run_command->add_option("STEM", run.stem, "the job's stem")->required();
-  run_command->add_option("--from", run.from)->type_name("YEAR");
-  run_command->add_option("--to", run.to)->type_name("YEAR");
-  CLI::Option* distance_option =
-      run_command->add_option("--distance", distance)
-          ->check(CLI::IsMember({"centred", "centered", "standardised", "standardized"}));
-  CLI::Option* correlation_option = run_command->add_option("--correlation", correlation)
-                                        ->check(CLI::IsMember({"plain", "fisher-z"}));
-  distance_option->excludes(correlation_option);
-  run_command->add_flag("--unweighted", run.unweighted);
-  run_command->add_flag("--quiet", run.quiet);
-  run_command->add_option("--threads", run.threads)->check(CLI::Range(1u, 4096u));
-  run_command->add_option("--max-memory", max_memory)->type_name("SIZE");
+  RunTexts run_texts;
+  CLI::App* run_command = app.add_subcommand("run");
+  add_run_options(run_command, line.run, run_texts, true);
 
-  const auto usage_of_command = [&]() -> std::pair<const char*, const char*> {
-    if (import_command->parsed()) return {kImportUsage, "locprox import --help"};
-    if (run_command->parsed()) return {kRunUsage, "locprox run --help"};
-    return {kProgramUsage, "locprox --help"};
+  ImportTexts analyse_import_texts;
+  RunTexts analyse_run_texts;
+  std::int32_t groups = 0;
+  CLI::App* analyse_command = app.add_subcommand("analyse");
+  analyse_command->alias("analyze");
+  add_import_options(analyse_command, line.analyse.import, analyse_import_texts);
+  add_run_options(analyse_command, line.analyse.run, analyse_run_texts, false);
+  analyse_command->add_option("--out", line.analyse.out)->type_name("DIR");
+  analyse_command->add_option("--groups", groups)->check(CLI::Range(1, 1000000))->type_name("K");
+
+  struct Texts {
+    const char* usage;
+    const char* help;
+    const char* more;
+  };
+  const auto texts_of_command = [&]() -> Texts {
+    if (import_command->parsed()) return {kImportUsage, kImportHelp, "locprox import --help"};
+    if (run_command->parsed()) return {kRunUsage, kRunHelp, "locprox run --help"};
+    if (analyse_command->parsed()) return {kAnalyseUsage, kAnalyseHelp, "locprox analyse --help"};
+    return {kProgramUsage, kProgramHelp, "locprox --help"};
   };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    if (import_command->parsed()) {
-      std::fputs(kImportHelp, out);
-    } else if (run_command->parsed()) {
-      std::fputs(kRunHelp, out);
-    } else {
-      std::fputs(kProgramHelp, out);
-    }
+    std::fputs(texts_of_command().help, out);
     return line;
   } catch (const CLI::CallForVersion& version) {
     std::fprintf(out, "%s\n", version.what());
     return line;
   } catch (const CLI::ParseError& error) {
-    const auto [usage, help] = usage_of_command();
-    complain(err, error.what(), usage, help);
+    const Texts texts = texts_of_command();
+    complain(err, error.what(), texts.usage, texts.more);
     line.exit_status = 2;
     return line;
   }
 
-  if (run_command->parsed()) {
-    const auto wrong = [&](const std::string& problem) {
-      complain(err, problem, kRunUsage, "locprox run --help");
-      line.exit_status = 2;
-      return line;
-    };
-    if (distance.empty() && correlation.empty()) {
-      return wrong("the measure is missing: give --distance centred|standardised or "
-                   "--correlation plain|fisher-z");
-    }
-    if (!distance.empty()) {
-      run.measure = distance[0] == 'c' ? Measure::kCentredDistance : Measure::kStandardisedDistance;
-    } else {
-      run.measure =
-          correlation == "plain" ? Measure::kPlainCorrelation : Measure::kFisherZCorrelation;
-    }
-    if (run_command->count("--max-memory") > 0) {
-      run.max_memory = parse_memory_size(max_memory);
-      if (!run.max_memory) {
-        return wrong("--max-memory: \"" + max_memory +
-                     "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)");
-      }
-    }
-    if (run.stem.empty()) return wrong("STEM is empty");
-    line.command = Command::kRun;
+  const auto wrong = [&](const std::string& problem) {
+    const Texts texts = texts_of_command();
+    complain(err, problem, texts.usage, texts.more);
+    line.exit_status = 2;
     return line;
-  }
-
+  };
   if (import_command->parsed()) {
-    import.missing = split_list(missing);
-    import.replicates = replicates == "last" ? Replicates::kLast : Replicates::kMean;
-    if (!delimiter.empty() || import_command->count("--delimiter") > 0) {
-      import.delimiter = delimiter_argument(delimiter);
-      if (import.delimiter == 0) {
-        complain(err,
-                 "--delimiter: \"" + delimiter +
-                     "\" is not one character (other than a quote or a line end) nor tab",
-                 kImportUsage, "locprox import --help");
-        line.exit_status = 2;
-        return line;
-      }
-    }
-    if (import.table.empty()) {
-      complain(err, "TABLE is empty", kImportUsage, "locprox import --help");
-      line.exit_status = 2;
-      return line;
-    }
+    const std::string problem = finish_import_options(import_command, line.import, import_texts);
+    if (!problem.empty()) return wrong(problem);
     line.command = Command::kImport;
     return line;
   }
-  // Options of the program alone, without a command (there are none beyond
-  // --help and --version, which have been answered).
+  if (run_command->parsed()) {
+    const std::string problem = finish_run_options(run_command, line.run, run_texts, true);
+    if (!problem.empty()) return wrong(problem);
+    if (line.run.stem.empty()) return wrong("STEM is empty");
+    line.command = Command::kRun;
+    return line;
+  }
+  if (analyse_command->parsed()) {
+    std::string problem =
+        finish_import_options(analyse_command, line.analyse.import, analyse_import_texts);
+    if (problem.empty()) {
+      problem = finish_run_options(analyse_command, line.analyse.run, analyse_run_texts, false);
+    }
+    if (!problem.empty()) return wrong(problem);
+    if (analyse_command->count("--groups") > 0) line.analyse.groups = groups;
+    line.command = Command::kAnalyse;
+    return line;
+  }
+  // The program's options alone (--help and --version have been answered).
   std::fputs(kProgramHelp, out);
   return line;
 }

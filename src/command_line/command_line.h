@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "command_line/analyse_command.h"
 #include "command_line/run_command.h"
 #include "import/import_options.h"
 
@@ -16,6 +17,7 @@ enum class Command {
   kDialogue,  // no arguments: the console dialogue
   kImport,    // locprox import TABLE ...
   kRun,       // locprox run STEM ...
+  kAnalyse,   // locprox analyse TABLE ...
   kFinished,  // help, version or a wrong command line: already answered
 };
 
@@ -24,6 +26,7 @@ struct CommandLine {
   int exit_status = 0;  // for kFinished
   ImportOptions import;
   RunOptions run;
+  AnalyseOptions analyse;
 };
 
 // Help and version texts go to `out`, complaints to `err`.

@@ -162,7 +162,7 @@ ImportResult import_table(const ImportOptions& options) {
   return result;
 }
 
-void print_import_report(const ImportResult& r, std::FILE* out) {
+void print_import_report(const ImportResult& r, std::FILE* out, bool next_command) {
   const char* kind = delimiter_name(r.delimiter);
   std::string delimiter =
       kind ? kind : std::string("separated by ") + quoted_for_message(std::string(1, r.delimiter));
@@ -225,6 +225,7 @@ void print_import_report(const ImportResult& r, std::FILE* out) {
                  "(%s). locprox run sizes them to the job.\n",
                  r.dialogue_shortfall.c_str());
   }
+  if (!next_command) return;
   std::fprintf(out, "Next:  locprox run %s --correlation fisher-z\n", shell_word(r.stem).c_str());
   std::fprintf(out,
                "       (other measures: --correlation plain, --distance centred, "

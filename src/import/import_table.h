@@ -43,8 +43,8 @@ struct ImportResult {
 // written nothing, when the table or the files fail.
 ImportResult import_table(const ImportOptions& options);
 
-// What the import did, and the command to run next.
-void print_import_report(const ImportResult& result, std::FILE* out);
+// What the import did, and (with `next_command`) the command to run next.
+void print_import_report(const ImportResult& result, std::FILE* out, bool next_command = true);
 
 // The job stem a table gives by default: its file name without the last
 // extension, in the current directory.

@@ -64,6 +64,60 @@ TEST(CommandLine, ImportOptions) {
   EXPECT_EQ(o.replicates, Replicates::kLast);
 }
 
+TEST(CommandLine, RunOptions) {
+  const CommandLine line = parse({"run", "out/JOB", "--distance", "standardized", "--from", "1927",
+                                  "--to", "#9", "--unweighted", "--quiet", "--threads", "3",
+                                  "--max-memory", "1.5G"});
+  ASSERT_EQ(line.command, Command::kRun);
+  const RunOptions& o = line.run;
+  EXPECT_EQ(o.stem, "out/JOB");
+  EXPECT_EQ(o.measure, Measure::kStandardisedDistance);
+  EXPECT_EQ(o.from, "1927");
+  EXPECT_EQ(o.to, "#9");
+  EXPECT_TRUE(o.unweighted);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.threads, 3u);
+  EXPECT_EQ(o.max_memory, std::uint64_t{3} << 29);
+  const AnalysisOptions codes = analysis_options(o);
+  EXPECT_EQ(std::string({codes.WEIGHT, codes.PRXTYP, codes.SEDTYP, codes.CORTYP}),
+            std::string("USS\0", 4));
+}
+
+TEST(CommandLine, EveryMeasureGivesTheDialoguesCodes) {
+  const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+      {{"--distance", "centred"}, std::string("WSC\0", 4)},
+      {{"--distance", "centered", "--unweighted"}, std::string("USC\0", 4)},
+      {{"--distance", "standardised"}, std::string("WSS\0", 4)},
+      {{"--correlation", "plain"}, std::string("WR\0N", 4)},
+      {{"--correlation", "fisher-z", "--unweighted"}, std::string("UR\0Z", 4)},
+  };
+  for (const auto& [options, codes] : cases) {
+    std::vector<const char*> arguments = {"run", "J"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const CommandLine line = parse(arguments);
+    ASSERT_EQ(line.command, Command::kRun) << codes;
+    const AnalysisOptions o = analysis_options(line.run);
+    EXPECT_EQ(std::string({o.WEIGHT, o.PRXTYP, o.SEDTYP, o.CORTYP}), codes);
+  }
+}
+
+TEST(CommandLine, AnalyseTakesImportAndRunOptions) {
+  const CommandLine line = parse({"analyse", "data/trial.csv", "--entry", "genotype",
+                                  "--replicates", "last", "--unweighted", "--out", "results",
+                                  "--groups", "3", "--to", "2020"});
+  ASSERT_EQ(line.command, Command::kAnalyse);
+  EXPECT_EQ(line.analyse.import.table, "data/trial.csv");
+  EXPECT_EQ(line.analyse.import.entry_column, "genotype");
+  EXPECT_EQ(line.analyse.import.replicates, Replicates::kLast);
+  EXPECT_TRUE(line.analyse.run.unweighted);
+  EXPECT_EQ(line.analyse.run.measure, Measure::kFisherZCorrelation);  // the default
+  EXPECT_EQ(line.analyse.run.to, "2020");
+  EXPECT_EQ(line.analyse.out, "results");
+  EXPECT_EQ(line.analyse.groups, 3);
+  EXPECT_EQ(default_analysis_folder("data/trial.csv"), "data/trial");
+  EXPECT_EQ(default_analysis_folder("trial.tsv"), "trial");
+}
+
 TEST(CommandLine, AnEmptyMissingListLeavesOnlyEmptyFieldsMissing) {
   EXPECT_TRUE(parse({"import", "t.csv", "--missing", ""}).import.missing.empty());
 }
@@ -89,6 +143,9 @@ const std::vector<Call> kCalls = {
     {"help", {"--help"}, 0, "locprox: how alike test locations", ""},
     {"short help", {"-h"}, 0, "locprox: how alike test locations", ""},
     {"import help", {"import", "--help"}, 0, "Usage: locprox import TABLE [options]", ""},
+    {"run help", {"run", "--help"}, 0, "Usage: locprox run STEM (--distance", ""},
+    {"analyse help", {"analyse", "-h"}, 0, "Usage: locprox analyse TABLE [import options]", ""},
+    {"analyze help", {"analyze", "--help"}, 0, "Usage: locprox analyse TABLE [import options]", ""},
     {"version", {"--version"}, 0, "locprox 1.1.0\n", ""},
     {"unknown command", {"frobnicate"}, 2, "", "locprox: unknown command \"frobnicate\""},
     {"unknown option", {"--frobnicate"}, 2, "",
@@ -100,6 +157,20 @@ const std::vector<Call> kCalls = {
      "locprox: --replicates: first not in {mean,last}"},
     {"an option without its value", {"import", "a.csv", "--year"}, 2, "",
      "locprox: --year: 1 required COL missing"},
+    {"run without a measure", {"run", "JOB"}, 2, "",
+     "locprox: the measure is missing: give --distance centred|standardised or --correlation "
+     "plain|fisher-z"},
+    {"run with two measures", {"run", "JOB", "--distance", "centred", "--correlation", "plain"}, 2,
+     "", "locprox: --distance excludes --correlation"},
+    {"a measure of no such kind", {"run", "JOB", "--correlation", "spearman"}, 2, "",
+     "locprox: --correlation: spearman not in {plain,fisher-z}"},
+    {"a memory size of no such unit", {"run", "JOB", "--distance", "centred", "--max-memory", "4Q"},
+     2, "",
+     "locprox: --max-memory: \"4Q\" is not a size such as 512M or 4G (K, M, G, T: powers of "
+     "1024)"},
+    {"no threads", {"run", "JOB", "--distance", "centred", "--threads", "0"}, 2, "",
+     "locprox: --threads: Value 0 not in range 1 to 4096"},
+    {"analyse without a table", {"analyse"}, 2, "", "locprox: TABLE is required"},
     {"a delimiter of two characters", {"import", "a.csv", "--delimiter", ";;"}, 2, "",
      "locprox: --delimiter: \";;\" is not one character (other than a quote or a line end) nor "
      "tab"},

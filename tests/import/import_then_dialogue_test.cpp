@@ -2,7 +2,9 @@
 // job that hand-made job files give it: each golden job below (and the
 // example) is turned into a tidy table, imported by the built program, and
 // run through the dialogue with the job's own answers; console, report and
-// proximity file must equal the job's expected files byte for byte.
+// proximity file must equal the job's expected files byte for byte. And
+// `locprox analyse --replicates last` of the same table, with the options of
+// the job's answers, writes the same report and proximity file.
 //
 // The table lists its rows year by year in reverse order of the years (the
 // import sorts them back), and starts with rows without a value that name
@@ -106,6 +108,54 @@ TEST_P(ImportThenDialogue, GivesTheHandMadeJobsOutputs) {
   EXPECT_EQ(directory.read(stem + ".OCC"), read_file(source / "expected" / (stem + ".OCC")));
   EXPECT_EQ(directory.read(stem + ".PRX"), read_file(source / "expected" / (stem + ".PRX")));
 }
+
+struct AnalysedJob {
+  const char* job;
+  std::vector<std::string> options;  // the job's answers as run options
+};
+
+void PrintTo(const AnalysedJob& job, std::ostream* os) {
+  *os << job.job;
+}
+
+class AnalyseTable : public ::testing::TestWithParam<AnalysedJob> {};
+
+TEST_P(AnalyseTable, GivesTheHandMadeJobsReportAndProximityFile) {
+  const AnalysedJob& analysed = GetParam();
+  const std::string job = analysed.job;
+  const fs::path source = job_directory(job);
+  const std::string stem = job == "example" ? "TRIAL" : "JOB";
+  const std::string names_file = read_file(source / (stem + ".NAQ"));
+
+  ScratchDirectory directory;
+  directory.write("trial.csv", tidy_table(names_file, read_file(source / (stem + ".SEQ"))));
+  std::vector<std::string> arguments = {
+      "analyse",  "trial.csv", "--job",   stem,   "--title",    lines_of(names_file).at(0),
+      "--replicates", "last",  "--value", "yield", "--entry",   "line",
+      "--year",   "season",    "--location", "site"};
+  arguments.insert(arguments.end(), analysed.options.begin(), analysed.options.end());
+  const auto run = run_program(directory.path(), "", LOCPROX_EXE, arguments);
+  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  const fs::path folder = directory.path() / "trial";
+  EXPECT_EQ(read_file(folder / (stem + ".PRX")), read_file(source / "expected" / (stem + ".PRX")));
+  EXPECT_EQ(read_file(folder / (stem + ".OCC")), read_file(source / "expected" / (stem + ".OCC")));
+  for (const char* summary : {".pairs.csv", ".matrix.csv", ".tree.csv", ".svg"}) {
+    EXPECT_TRUE(fs::exists(folder / (stem + summary))) << summary;
+  }
+  EXPECT_NE(run.console.find("locprox-summary: trial/" + stem + ".PRX"), std::string::npos)
+      << run.console;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GoldenJobs, AnalyseTable,
+    ::testing::Values(
+        AnalysedJob{"example", {}},  // weighted Fisher z, the default measure
+        AnalysedJob{"cor_fisher_unweighted", {"--correlation", "fisher-z", "--unweighted"}},
+        AnalysedJob{"cor_plain_weighted", {"--correlation", "plain"}},
+        AnalysedJob{"maxl30", {"--correlation", "fisher-z", "--unweighted"}},
+        AnalysedJob{"sed_centred_weighted", {"--distance", "centred"}},
+        AnalysedJob{"sed_standardised_unweighted", {"--distance", "standardised", "--unweighted"}},
+        AnalysedJob{"years50", {"--distance", "centred", "--from", "#2", "--to", "#51"}}));
 
 INSTANTIATE_TEST_SUITE_P(GoldenJobs, ImportThenDialogue,
                          ::testing::Values("example", "cor_fisher_unweighted",
