@@ -269,3 +269,38 @@ TEST(ImportCommand, SaysWhenTheDialogueWouldRefuseTheJob) {
 
 }  // namespace
 }  // namespace locprox
+
+namespace locprox {
+namespace {
+
+// The README's first command: the bundled example table, analysed.
+TEST(ExampleTable, AnalysesIntoOneFolder) {
+  const std::filesystem::path examples =
+      std::filesystem::path(LOCPROX_TEST_DATA).parent_path().parent_path() / "examples";
+  ScratchDirectory directory;
+  directory.write("variety_trial.csv", testing::read_file(examples / "variety_trial.csv"));
+  const auto run = run_program(
+      directory.path(), "", LOCPROX_EXE,
+      {"analyse", "variety_trial.csv", "--location", "site", "--entry", "variety", "--value",
+       "yield", "--title", "Winter wheat variety trials 2018-2023 (t/ha)", "--out", "out",
+       "--groups", "3"});
+  EXPECT_EQ(run.exit_status, 0) << run.errors;
+  EXPECT_EQ(run.errors, "");
+  for (const char* text :
+       {"  years      6, numbered in ascending numeric order: 1 = \"2018\", 6 = \"2023\"\n",
+        "  locations  8, numbered in order of first appearance\n",
+        "  entries    26, numbered in order of first appearance\n",
+        "  rows       1026 read: 1002 with a value, 24 left out as missing\n",
+        "locprox-summary: out/variety_trial.PRX\n", "3 groups (average linkage on 1 - r"}) {
+    EXPECT_NE(run.console.find(text), std::string::npos) << text << "\n" << run.console;
+  }
+  for (const char* file : {"NAQ", "SEQ", "names.csv", "OCC", "PRX", "console.txt", "pairs.csv",
+                           "matrix.csv", "tree.csv", "svg"}) {
+    EXPECT_TRUE(directory.exists(std::string("out/variety_trial.") + file)) << file;
+  }
+  EXPECT_EQ(directory.read("out/variety_trial.NAQ").substr(0, 52),
+            "Winter wheat variety trials 2018-2023 (t/ha)\n6 8 26\n");
+}
+
+}  // namespace
+}  // namespace locprox
