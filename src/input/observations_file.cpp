@@ -185,29 +185,32 @@ bool YearReader::store_waiting(YearNote& note) {
   return false;
 }
 
-// Files the record just parsed into `fields_`.
-void YearReader::take_fields() {
+// Files the record just parsed into `fields_`: skips it, or adds its cell to
+// those waiting; false when it ends the batch (a later year, a record out of
+// range).
+[[gnu::always_inline]] inline bool YearReader::take_fields() {
   if (fields_.year < IY_) {
     if (sequence_started_ && skipped_++ == 0) first_skipped_line_ = file_.line_number();
-    return;
+    return true;
   }
   sequence_started_ = true;
   if (fields_.year > IY_) {
     then_ = Then::kLaterYear;
-    return;
+    return false;
   }
   const std::int32_t L = fields_.location;
   const std::int32_t G = fields_.entry;
   if (L < 1 || L > MAXL_ || G < 1 || G > MAXG_) {
     out_of_range_ = {YearNote::Kind::kOutOfRange, L, G, fields_.value};
     then_ = Then::kOutOfRange;
-    return;
+    return false;
   }
   const std::size_t cell = static_cast<std::size_t>(L - 1) +
                            static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL_);
   __builtin_prefetch(&YDATA_[cell], 1);
   __builtin_prefetch(&INCID_[cell], 1);
   waiting_[count_++] = {cell, L, G, fields_.value};
+  return true;
 }
 
 YearNote YearReader::next() {
@@ -243,14 +246,20 @@ YearNote YearReader::next() {
       case Then::kDone:
         return {last_};
     }
+    // The common case: records of the year, each a cell to store, a batch
+    // at a time.
     std::string_view record;
-    if (!file_.next_record(record)) {
-      then_ = Then::kEndOfData;
-    } else if (parse_plain_observation(record, fields_)) {
-      take_fields();
-    } else {
-      record_ = record;
-      then_ = Then::kGeneralParse;
+    while (count_ < kAhead) {
+      if (!file_.next_record(record)) {
+        then_ = Then::kEndOfData;
+        break;
+      }
+      if (!parse_plain_observation(record, fields_)) {
+        record_ = record;
+        then_ = Then::kGeneralParse;
+        break;
+      }
+      if (!take_fields()) break;
     }
   }
 }

@@ -79,7 +79,7 @@ class YearReader {
   };
 
   bool store_waiting(YearNote& note);
-  void take_fields();
+  bool take_fields();
 
   InputUnit& file_;
   ObservationFields& fields_;

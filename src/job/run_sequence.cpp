@@ -196,11 +196,12 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     YearOpening opening(units, helper, IY, year_name);
     YearReader reader(units.observations, fields, w.YDATA, w.INCID, IY, MAXL, MAXG, size.IYS);
     try {
-      do {
+      // Each note is written as it comes, after the year's opening.
+      for (bool reading = true; reading;) {
         const YearNote note = reader.next();
         opening.write();
-        if (!write_note(units, IY, note)) break;
-      } while (true);
+        reading = write_note(units, IY, note);
+      }
     } catch (...) {
       opening.write();  // what came before the failed read is written first
       throw;
