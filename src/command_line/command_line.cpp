@@ -33,10 +33,11 @@ Usage:
   locprox COMMAND --help        the options of a command
   locprox --help | --version
 
-Exit status: 0 when the work is done, 1 when a run is refused (after the
-messages and records the dialogue has always written for it), 2 after an error
-(a message on standard error names the file, line and fault). Warnings go to
-standard error only.
+Exit status: 0 when the work is done; 1 when a run is refused (by the
+dialogue's checks, after the messages and records it has always written for
+them; by locprox run for lack of memory, before writing anything); 2 after an
+error (a message on standard error names the file, line and fault) or a wrong
+command line. Warnings go to standard error only.
 )";
 
 constexpr const char* kImportUsage =
