@@ -1,7 +1,25 @@
 // locprox: year-sequential proximity of test locations from trial data.
-// Everything comes from the console dialogue; there are no arguments.
+// Without arguments the console dialogue asks for everything, as it always
+// has; with a command, the command line says what to do.
+#include "command_line/command_line.h"
+#include "command_line/analyse_command.h"
+#include "command_line/run_command.h"
+#include "import/import_table.h"
 #include "job/run_job.h"
 
-int main() {
-  return locprox::run_job(0, 1, 2);
+int main(int argc, char** argv) {
+  const locprox::CommandLine line = locprox::parse_command_line(argc, argv, stdout, stderr);
+  switch (line.command) {
+    case locprox::Command::kDialogue:
+      return locprox::run_job(0, 1, 2);
+    case locprox::Command::kImport:
+      return locprox::import_command(line.import, stdout, stderr);
+    case locprox::Command::kRun:
+      return locprox::run_command(line.run, 1, 2);
+    case locprox::Command::kAnalyse:
+      return locprox::analyse_command(line.analyse, stdout, 2);
+    case locprox::Command::kFinished:
+      break;
+  }
+  return line.exit_status;
 }

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     std::vector<std::int32_t> MZ(lengths.MZ);
     std::vector<Name> AZ(lengths.AZ);
     const Workspace work = partition_work_arrays(DZ, Z, MZ, AZ, size);
-    const SequenceOutcome outcome = run_sequence(units, work, size, options, settings);
+    const SequenceOutcome outcome = run_sequence(units, work, size, options, nullptr, settings);
     report.close();
     proximity.close();
     console.flush();

@@ -32,7 +32,7 @@ void write_error(int error_fd, const std::string& message) {
 
 }  // namespace
 
-RunOutcome run_problem(Units& units, const WorkArrayViews& work) {
+RunOutcome run_problem(Units& units, const WorkArrayViews& work, const WarningSink* warnings) {
   const SizeAnswers answers = ask_problem_size(units.console, units.console_input);
   const SizeOutcome sized = size_problem(units, answers, work);
   switch (sized.verdict) {
@@ -44,17 +44,31 @@ RunOutcome run_problem(Units& units, const WorkArrayViews& work) {
       break;
   }
   const AnalysisOptions options = ask_analysis_options(units.console, units.console_input);
-  switch (run_sequence(units, sized.workspace, sized.size, options)) {
+  if (warnings != nullptr) {
+    for (const std::string& warning : option_warnings(options)) warnings->warn(warning);
+  }
+  SequenceNotes notes;
+  switch (run_sequence(units, sized.workspace, sized.size, options, &notes)) {
     case SequenceOutcome::kNamesDisagree:
       return RunOutcome::kNamesDisagree;
     case SequenceOutcome::kCompleted:
       break;
   }
+  if (warnings != nullptr) {
+    if (notes.skipped_records > 0) {
+      warnings->warn(skipped_records_warning(units.observations.name(), notes.skipped_records,
+                                             notes.first_skipped_line));
+    }
+    for (const std::string& warning :
+         equal_names_warnings(sized.workspace, sized.size, units.names.name())) {
+      warnings->warn(warning);
+    }
+  }
   return RunOutcome::kCompleted;
 }
 
 int exit_status(RunOutcome outcome) {
-  constexpr int kRefused = 0;  // a refused run ends normally, after its messages
+  constexpr int kRefused = 1;  // a refused run ends after its messages and records
   return outcome == RunOutcome::kCompleted ? 0 : kRefused;
 }
 
@@ -89,7 +103,8 @@ int run_job(int input_fd, int output_fd, int error_fd) {
     open_job_files(units);
 
     auto work = std::make_unique<WorkArrays>();
-    const RunOutcome outcome = run_problem(units, work->views());
+    const WarningSink warnings(error_fd);
+    const RunOutcome outcome = run_problem(units, work->views(), &warnings);
 
     // A failed write or close of either output file is an error stop, never
     // a normal end.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "format/units.h"
+#include "job/run_warnings.h"
 #include "job/work_arrays.h"
 
 namespace locprox {
@@ -17,10 +18,14 @@ enum class RunOutcome {
 
 // The run once the job files are open: asks the problem size, checks it
 // against the work arrays and cuts them up (or ends), asks the options and
-// runs the sequence.
-RunOutcome run_problem(Units& units, const WorkArrayViews& work);
+// runs the sequence. Warnings (job/run_warnings.h) go to `warnings` when
+// given: those of the options as soon as they are answered, the skipped
+// records and equal names at the end of a completed run.
+RunOutcome run_problem(Units& units, const WorkArrayViews& work,
+                       const WarningSink* warnings = nullptr);
 
-// The exit status of a run that ended without an error stop.
+// The exit status of a run that ended without an error stop: 0 when it
+// completed, 1 when it was refused (after writing its messages and records).
 int exit_status(RunOutcome outcome);
 
 // The whole run on the given console descriptors. Returns the exit status:

@@ -280,7 +280,8 @@ bool write_note(Units& units, std::int32_t IY, const YearNote& note) {
 }  // namespace
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
-                             const AnalysisOptions& options, const SequenceSettings& settings) {
+                             const AnalysisOptions& options, SequenceNotes* notes,
+                             const SequenceSettings& settings) {
   // 1. Every accumulator starts from zero.
   for (auto part :
        {w.DELTA, w.DELTOT, w.GAMMA, w.GAMTOT, w.GAMYR, w.INCID, w.NGPAIR, w.NYPAIR, w.KII}) {
@@ -329,6 +330,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
+    if (notes != nullptr && notes->year_started != nullptr) notes->year_started(notes->context, IY, K);
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
     YearOpening opening(units, background, IY, year_name);
     // The arrays were cleared at the start; after a year, the cells it used
@@ -351,8 +353,10 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
       opening.write();  // what came before the failed read is written first
       throw;
     }
-    // The records skipped as out of year order (reader.skipped_records())
-    // are not reported.
+    if (notes != nullptr && reader.skipped_records() > 0) {
+      if (notes->skipped_records == 0) notes->first_skipped_line = reader.first_skipped_line();
+      notes->skipped_records += reader.skipped_records();
+    }
     observed.counts = list_observed(observed.LOCOBS, observed.ENTOBS, observed.LOCSEEN,
                                     observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");

@@ -3,6 +3,8 @@
 // accumulation and records, in that order.
 #pragma once
 
+#include <cstdint>
+
 #include "format/units.h"
 #include "job/analysis_options.h"
 #include "job/workspace.h"
@@ -22,12 +24,26 @@ enum class SequenceOutcome {
   kNamesDisagree,  // the names file's counts are not the problem's: nothing was done
 };
 
+// What a run's caller may learn besides the records: where the year loop
+// is, and the records of the observations file that no year read.
+struct SequenceNotes {
+  // Called as each year of the sequence starts (IY, and K from 1), when set.
+  void (*year_started)(void* context, std::int32_t IY, std::int32_t K) = nullptr;
+  void* context = nullptr;
+  // Records skipped because their year number was below the year being
+  // read once the sequence had started (the file is out of year order
+  // there), with the line of the first.
+  std::int64_t skipped_records = 0;
+  long first_skipped_line = 0;
+};
+
 // Clears the accumulators, writes the title and the options, checks the
 // names file's counts against the problem and reads its names, then runs
 // the years IYS to IYF. The options were asked before (they are only echoed
-// here). Every file error stops the run with a RunError.
+// here). Every file error stops the run with a RunError. `notes`, when
+// given, is told of each year and given the skipped records.
 SequenceOutcome run_sequence(Units& units, const Workspace& work, const ProblemSize& size,
-                             const AnalysisOptions& options,
+                             const AnalysisOptions& options, SequenceNotes* notes = nullptr,
                              const SequenceSettings& settings = {});
 
 }  // namespace locprox

@@ -101,6 +101,18 @@ class FaultRun {
     EXPECT_EQ(status(), 0) << errors();
     EXPECT_EQ(errors(), "");
   }
+  // A refused run: its messages and records as always, then status 1.
+  void expect_refused_end() const {
+    EXPECT_EQ(status(), 1) << errors();
+    EXPECT_EQ(errors(), "");
+  }
+  // A run that completed with one warning on standard error holding `text`.
+  void expect_normal_end_with_warning(const std::string& text) const {
+    EXPECT_EQ(status(), 0) << errors();
+    EXPECT_EQ(errors().rfind("locprox: warning: ", 0), 0u) << errors();
+    EXPECT_NE(errors().find(text), std::string::npos) << errors();
+    EXPECT_EQ(errors().find('\n'), errors().size() - 1) << "not one line: " << errors();
+  }
 
  private:
   std::map<std::string, std::string> snapshot() const {

@@ -65,7 +65,7 @@ TEST(NamesFile, FirstDisagreementEndsTheAnalysis) {
     ScratchDirectory dir;
     ProgramRun run = run_job_files(dir, "Title\n" + c.counts + "\n" + kNameLines, "1 1 1 1.0\n",
                                    answers(kSizes, kOptions));
-    ASSERT_EQ(run.exit_status, 0) << run.errors;
+    ASSERT_EQ(run.exit_status, 1) << run.errors;  // the run is refused
     const std::string echo = options_echo('W', 'S', 'C', '\0');
     EXPECT_EQ(console_from_title(run.console), job_is("Title") + echo + rec(c.message));
     EXPECT_EQ(after_summary(dir.read("T.OCC")),

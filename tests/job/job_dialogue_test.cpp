@@ -31,11 +31,12 @@ const std::string kReportStart =
     " Maximum number of years in data set             (MAXY) =     -1\r\n";
 const std::string kPrxRecord = "    -1     0     0     0     0     1     0\r\n";
 
-// True when the run ended normally, writing its report and proximity file
-// under the given names and nothing else beside the given inputs.
+// True when the run ended as refused (the size -1 makes no sense: status 1),
+// writing its report and proximity file under the given names and nothing
+// else beside the given inputs.
 void expect_outputs(const ScratchDirectory& dir, const ProgramRun& run, const std::string& report,
                     const std::string& proximity) {
-  EXPECT_EQ(run.exit_status, 0) << run.errors;
+  EXPECT_EQ(run.exit_status, 1) << run.errors;
   EXPECT_EQ(run.errors, "");
   EXPECT_TRUE(dir.read(report).starts_with(kReportStart)) << report;
   EXPECT_EQ(dir.read(proximity), kPrxRecord) << proximity;

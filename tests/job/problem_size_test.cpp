@@ -50,13 +50,13 @@ struct Refused {
 };
 
 // A refused problem: the console, the report and the proximity file byte for
-// byte, and exit status 0.
+// byte, and exit status 1.
 void expect_refused(const Refused& c) {
   ScratchDirectory dir;
   dir.write("T.SEQ", "");
   dir.write("T.NAQ", "");
   ProgramRun run = run_program(dir.path(), "y\nT\n" + c.sizes);
-  EXPECT_EQ(run.exit_status, 0) << c.name << ": " << run.errors;
+  EXPECT_EQ(run.exit_status, 1) << c.name << ": " << run.errors;
   EXPECT_EQ(run.errors, "") << c.name;
   std::string block = c.required.empty() ? "" : dimensions_block(c.required);
   EXPECT_EQ(run.console, kDialogue + c.messages + block) << c.name;
@@ -173,7 +173,8 @@ TEST(ProblemSize, MeaninglessSizesAreRefusedWithoutWorkSpaceChecks) {
 }
 
 // A problem that fits: the year loop starts. The names file disagrees with the
-// problem size, so the year loop stops right after its first checks.
+// problem size, so the year loop stops right after its first checks, and the
+// run ends as refused (status 1).
 ProgramRun run_fitting(ScratchDirectory& dir, const std::string& sizes) {
   dir.write("T.SEQ", "");
   dir.write("T.NAQ", "title\n9 9 9\n");
@@ -183,7 +184,7 @@ ProgramRun run_fitting(ScratchDirectory& dir, const std::string& sizes) {
 TEST(ProblemSize, WorkedExampleFitsAndStartsTheAnalysis) {
   ScratchDirectory dir;
   ProgramRun run = run_fitting(dir, "3\n4\n5\n1\n3\n");
-  EXPECT_EQ(run.exit_status, 0) << run.errors;
+  EXPECT_EQ(run.exit_status, 1) << run.errors;
   EXPECT_TRUE(run.console.starts_with(kDialogue +
                                       dimensions_block("DZ=    11 Z=    21 MZ=    98 AZ=    13") +
                                       " Weighted or unweighted averages (W or U) - "))
@@ -210,7 +211,7 @@ TEST(ProblemSize, ProblemsThatFitReachTheDriver) {
   for (const Case& c : cases) {
     ScratchDirectory dir;
     ProgramRun run = run_fitting(dir, c.sizes);
-    EXPECT_EQ(run.exit_status, 0) << c.name << ": " << run.errors;
+    EXPECT_EQ(run.exit_status, 1) << c.name << ": " << run.errors;
     EXPECT_NE(run.console.find(kDialogue + dimensions_block(c.required) +
                                " Weighted or unweighted averages (W or U) - "),
               std::string::npos)

@@ -74,7 +74,7 @@ TEST(Terminal, RecordsLoseTheirFirstCharacterAndPromptsLineUp) {
   dir.write("T.NAQ", "");
   TerminalRun run = run_on_terminal(dir, "y\nT\n-1\n0\n0\n0\n0\n");
   if (!run.have_terminal) GTEST_SKIP() << "no pseudo terminal here";
-  EXPECT_EQ(run.exit_status, 0) << dir.read("errors");
+  EXPECT_EQ(run.exit_status, 1) << dir.read("errors");  // the size -1 is refused
   // Each answer follows its prompt on the screen; every prompt's hyphen is
   // in column 40.
   EXPECT_EQ(run.screen,

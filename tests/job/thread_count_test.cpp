@@ -125,7 +125,7 @@ Files run_with(const ScratchDirectory& dir, const AnalysisOptions& options, unsi
     const Workspace work = partition_work_arrays(DZ, Z, MZ, AZ, size);
     SequenceSettings settings;
     settings.threads = threads;
-    EXPECT_EQ(run_sequence(units, work, size, options, settings), SequenceOutcome::kCompleted);
+    EXPECT_EQ(run_sequence(units, work, size, options, nullptr, settings), SequenceOutcome::kCompleted);
     report.close();
     proximity.close();
     console.close();

@@ -1,0 +1,294 @@
+#include "command_line/run_command.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "command_line/memory_limit.h"
+#include "command_line/year_choice.h"
+#include "format/input_unit.h"
+#include "format/names.h"
+#include "format/output_unit.h"
+#include "format/run_error.h"
+#include "format/unit_names.h"
+#include "format/units.h"
+#include "input/names_file.h"
+#include "job/job_files.h"
+#include "job/problem_size.h"
+#include "job/run_sequence.h"
+#include "job/run_warnings.h"
+#include "job/work_arrays.h"
+
+namespace locprox {
+namespace {
+
+void write_text(int fd, const std::string& text) {
+  const char* data = text.data();
+  std::size_t size = text.size();
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void complain(int fd, const std::string& message) {
+  write_text(fd, "locprox: " + message + "\n");
+}
+
+// What the names file says of the job: its counts and the names of its
+// years.
+struct JobNames {
+  NamesCounts counts;
+  YearNames years;
+};
+
+// Reads the names file's counts and year names (the run reads the whole file
+// again later, as the dialogue's run does). Returns false, having said why,
+// when the counts cannot be a problem's or their names would not fit the
+// memory allowed.
+bool read_job_names(const std::string& names_file, std::uint64_t limit, int error_fd,
+                    JobNames& job) {
+  InputUnit names(kNamesUnit, names_file, nullptr, InputUnit::kSmallBlock);
+  names.open();
+  read_title(names);
+  read_names_counts(names, job.counts);
+  const NamesCounts& c = job.counts;
+  if (c.years < 0 || c.locations < 0 || c.entries < 0) {
+    complain(error_fd, names_file + ": the numbers of years, locations and entries (" +
+                           std::to_string(c.years) + " " + std::to_string(c.locations) + " " +
+                           std::to_string(c.entries) + ") cannot be negative");
+    return false;
+  }
+  const std::uint64_t name_bytes = static_cast<std::uint64_t>(c.years) * sizeof(Name);
+  if (name_bytes > limit) {
+    complain(error_fd, names_file + ": " + std::to_string(c.years) + " years need " +
+                           memory_text(name_bytes) + " for their names alone, more than the " +
+                           memory_text(limit) + " allowed (--max-memory)");
+    return false;
+  }
+  std::vector<Name> year_names(static_cast<std::size_t>(c.years));
+  read_names(names, year_names, {}, {}, c.years, 0, 0);
+  for (const Name& name : year_names) job.years.names.emplace_back(trimmed_right(name));
+  return true;
+}
+
+// Work arrays of exactly the sizes a problem requires.
+struct SizedArrays {
+  std::vector<double> DZ;
+  std::vector<float> Z;
+  std::vector<std::int32_t> MZ;
+  std::vector<Name> AZ;
+
+  explicit SizedArrays(const ProblemRequirements& need)
+      : DZ(static_cast<std::size_t>(need.DZREQ)),
+        Z(static_cast<std::size_t>(need.ZREQ)),
+        MZ(static_cast<std::size_t>(need.MZREQ)),
+        AZ(static_cast<std::size_t>(need.AZREQ)) {}
+
+  // The capacities are the requirements, so every check passes; the
+  // dimensions block shows the sizes used.
+  WorkArrayViews views() {
+    const auto capacity = [](std::size_t size) { return static_cast<std::int32_t>(size); };
+    return {DZ, Z, MZ, AZ, capacity(DZ.size()), capacity(Z.size()), capacity(MZ.size()),
+            capacity(AZ.size())};
+  }
+};
+
+// "year 3 of 15 (2011)" on a terminal's standard error, rewritten at every
+// year, cleared at the end.
+struct ProgressLine {
+  int fd;
+  std::int32_t IYS, NYA;
+  const std::vector<std::string>* names;
+  bool shown = false;
+
+  static void year_started(void* context, std::int32_t IY, std::int32_t K) {
+    auto& line = *static_cast<ProgressLine*>(context);
+    std::string text = "\rlocprox: year " + std::to_string(K) + " of " + std::to_string(line.NYA);
+    const auto index = static_cast<std::size_t>(IY - 1);
+    if (index < line.names->size()) text += " (" + (*line.names)[index] + ")";
+    write_text(line.fd, text + "\x1b[K");
+    line.shown = true;
+  }
+  void clear() {
+    if (shown) write_text(fd, "\r\x1b[K");
+    shown = false;
+  }
+  ~ProgressLine() { clear(); }
+};
+
+int open_null(int flags) {
+  return ::open("/dev/null", flags | O_CLOEXEC);
+}
+
+}  // namespace
+
+AnalysisOptions analysis_options(const RunOptions& o) {
+  AnalysisOptions codes;
+  codes.WEIGHT = o.unweighted ? 'U' : 'W';
+  switch (o.measure) {
+    case Measure::kCentredDistance:
+      codes.PRXTYP = 'S';
+      codes.SEDTYP = 'C';
+      break;
+    case Measure::kStandardisedDistance:
+      codes.PRXTYP = 'S';
+      codes.SEDTYP = 'S';
+      break;
+    case Measure::kPlainCorrelation:
+      codes.PRXTYP = 'R';
+      codes.CORTYP = 'N';
+      break;
+    case Measure::kFisherZCorrelation:
+      codes.PRXTYP = 'R';
+      codes.CORTYP = 'Z';
+      break;
+  }
+  return codes;
+}
+
+int run_command(const RunOptions& o, int output_fd, int error_fd) {
+  // Standard output into a pipe no longer read is a failed write, an error
+  // stop that keeps what the files hold.
+  ::signal(SIGPIPE, SIG_IGN);
+  const std::uint64_t limit = o.max_memory ? *o.max_memory : default_memory_limit();
+  const std::string limit_source =
+      o.max_memory ? "--max-memory" : "the memory available less a margin; see --max-memory";
+
+  // 1. The problem, from the names file and the command line; refused
+  //    before anything is written when it is not one, or too large.
+  JobNames job;
+  try {
+    if (!read_job_names(o.stem + ".NAQ", limit, error_fd, job)) return 1;
+  } catch (const RunError& error) {
+    complain(error_fd, error.what());
+    return 2;
+  }
+  job.years.full_names = full_year_names(o.stem + ".names.csv", job.years.names.size());
+  SizeAnswers answers{job.counts.years, job.counts.locations, job.counts.entries, 1,
+                      job.counts.years};
+  try {
+    if (o.from) answers.IYS = find_year(*o.from, job.years, "--from");
+    if (o.to) answers.IYF = find_year(*o.to, job.years, "--to");
+  } catch (const YearChoiceError& error) {
+    complain(error_fd, error.what());
+    return 2;
+  }
+  if (answers.IYF < answers.IYS && answers.MAXY > 0) {
+    complain(error_fd, "--to " + *o.to + " is year #" + std::to_string(answers.IYF) +
+                           ", before the first year of the sequence, #" +
+                           std::to_string(answers.IYS));
+    return 2;
+  }
+  const ProblemRequirements need =
+      problem_requirements(answers.MAXY, answers.MAXL, answers.MAXG, answers.IYS, answers.IYF);
+  const RunMemory memory = run_memory(need);
+  constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+  const bool countable = need.DZREQ <= kLargest && need.ZREQ <= kLargest &&
+                         need.MZREQ <= kLargest && need.AZREQ <= kLargest;
+  const std::string problem = std::to_string(answers.MAXY) + " years (" +
+                              std::to_string(need.NYA) + " in the sequence), " +
+                              std::to_string(answers.MAXL) + " locations and " +
+                              std::to_string(answers.MAXG) + " entries";
+  if (!countable) {
+    complain(error_fd, o.stem + ": refused: a work array of " + problem +
+                           " would hold more than 2147483647 elements, the most a run can "
+                           "count (it would need " + memory_text(memory.total) + ")");
+    return 1;
+  }
+  if (memory.total > limit) {
+    complain(error_fd, o.stem + ": refused: " + problem + " need " +
+                           memory_text(memory.total) + " of memory (work arrays " +
+                           memory_text(memory.work_arrays) + "), more than the " +
+                           memory_text(limit) + " allowed (" + limit_source + ")");
+    return 1;
+  }
+  std::unique_ptr<SizedArrays> arrays;
+  try {
+    arrays = std::make_unique<SizedArrays>(need);
+  } catch (const std::bad_alloc&) {
+    complain(error_fd, o.stem + ": refused: " + problem + " need " + memory_text(memory.total) +
+                           " of memory, and the system would not give it");
+    return 1;
+  }
+
+  // 2. The job files, then the run as the dialogue's run goes on once the
+  //    problem is known.
+  const int null_input = open_null(O_RDONLY);
+  const int console_fd = o.quiet ? open_null(O_WRONLY) : output_fd;
+  const auto console_style =
+      !o.quiet && ::isatty(output_fd) ? OutputUnit::Style::kConsole : OutputUnit::Style::kFile;
+  OutputUnit console(kConsoleUnit, "standard output", console_style, true);
+  console.adopt(console_fd);
+  InputUnit console_input(kConsoleUnit, "standard input");
+  console_input.adopt(null_input);
+  InputUnit observations(kObservationsUnit, o.stem + ".SEQ");
+  InputUnit names(kNamesUnit, o.stem + ".NAQ", nullptr, InputUnit::kSmallBlock);
+  OutputUnit report(kReportUnit, o.stem + ".OCC", OutputUnit::Style::kFile, false);
+  OutputUnit proximity(kProximityUnit, o.stem + ".PRX", OutputUnit::Style::kFile, false);
+  Units units{console, console_input, observations, names, report, proximity};
+  struct Closer {
+    int null_input, console_fd;
+    bool quiet;
+    ~Closer() {
+      if (null_input >= 0) ::close(null_input);
+      if (quiet && console_fd >= 0) ::close(console_fd);
+    }
+  } closer{null_input, console_fd, o.quiet};
+
+  const WarningSink warnings(error_fd);
+  int status = 0;
+  try {
+    open_job_files(units);
+    const SizeOutcome sized = size_problem(units, answers, arrays->views());
+    if (!sized.accepted()) {
+      status = 1;
+    } else {
+      ProgressLine progress{error_fd, answers.IYS, sized.size.NYA, &job.years.names};
+      SequenceNotes notes;
+      if (::isatty(error_fd) && (o.quiet || !::isatty(output_fd))) {
+        notes.year_started = ProgressLine::year_started;
+        notes.context = &progress;
+      }
+      SequenceSettings settings;
+      settings.threads = o.threads;
+      const SequenceOutcome outcome = run_sequence(units, sized.workspace, sized.size,
+                                                   analysis_options(o), &notes, settings);
+      progress.clear();
+      if (outcome != SequenceOutcome::kCompleted) {
+        status = 1;  // the names file changed since it was read
+      } else {
+        if (notes.skipped_records > 0) {
+          warnings.warn(skipped_records_warning(observations.name(), notes.skipped_records,
+                                                notes.first_skipped_line));
+        }
+        for (const std::string& warning :
+             equal_names_warnings(sized.workspace, sized.size, names.name())) {
+          warnings.warn(warning);
+        }
+      }
+    }
+    report.close();
+    proximity.close();
+    console.flush();
+  } catch (const RunError& error) {
+    report.close_quietly();
+    proximity.close_quietly();
+    console.close_quietly();
+    complain(error_fd, error.what());
+    return 2;
+  }
+  return status;
+}
+
+}  // namespace locprox

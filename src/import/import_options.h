@@ -1,0 +1,33 @@
+// What `locprox import` is asked to do.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace locprox {
+
+// What becomes of several rows for the same year, location and entry.
+enum class Replicates {
+  kMean,  // one observation: the mean of the rows' values
+  kLast,  // every row, in table order: the run keeps the last and reports each repeat
+};
+
+struct ImportOptions {
+  std::string table;  // the table's path
+  // Columns, each by its header (compared without regard to case) or by its
+  // 1-based number.
+  std::string year_column = "year";
+  std::string location_column = "location";
+  std::string entry_column = "entry";
+  std::string value_column = "value";
+  std::optional<std::string> stem;   // default: the table's file name without its extension
+  std::optional<std::string> title;  // default: the table's file name
+  // Values that mean "not observed", besides an empty field; compared
+  // without regard to case.
+  std::vector<std::string> missing = {"NA", "NaN", ".", "-"};
+  char delimiter = 0;  // 0: found from the header line
+  Replicates replicates = Replicates::kMean;
+};
+
+}  // namespace locprox

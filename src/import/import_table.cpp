@@ -1,0 +1,250 @@
+#include "import/import_table.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "format/free_form.h"
+#include "import/import_error.h"
+#include "import/numbering.h"
+#include "import/output_files.h"
+#include "import/short_names.h"
+#include "import/table_reader.h"
+#include "job/problem_requirements.h"
+#include "job/work_arrays.h"
+
+namespace locprox {
+namespace {
+
+constexpr std::size_t kTitleLength = 50;
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
+// Reads the whole table through `reader`, a block at a time.
+void read_table(const std::string& path, TableReader& reader, RowHandler& handler) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  const std::unique_ptr<char[]> block(new char[kReadBlock]);
+  for (;;) {
+    const ssize_t got = ::read(fd, block.get(), kReadBlock);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
+    if (got == 0) break;
+    reader.feed(std::string_view(block.get(), static_cast<std::size_t>(got)), handler);
+  }
+  reader.finish(handler);
+}
+
+std::vector<std::string> in_number_order(const std::vector<std::string>& names,
+                                         const std::vector<std::uint32_t>& in_order) {
+  std::vector<std::string> ordered;
+  ordered.reserve(names.size());
+  for (std::uint32_t index : in_order) ordered.push_back(names[index]);
+  return ordered;
+}
+
+// What the console dialogue's fixed work arrays lack for the whole job
+// (every year in the sequence), or nothing.
+std::string dialogue_shortfall(std::int32_t years, std::int32_t locations, std::int32_t entries) {
+  const ProblemRequirements needs = problem_requirements(years, locations, entries, 1, years);
+  struct Check {
+    const char* array;
+    std::int64_t required;
+    std::int64_t capacity;
+  };
+  const Check checks[] = {{"DZ", needs.DZREQ, DZDIM},
+                          {"Z", needs.ZREQ, ZDIM},
+                          {"MZ", needs.MZREQ, MZDIM},
+                          {"AZ", needs.AZREQ, AZDIM}};
+  std::string shortfall;
+  for (const Check& check : checks) {
+    if (check.required <= check.capacity) continue;
+    if (!shortfall.empty()) shortfall += ", ";
+    shortfall += std::string(check.array) + " needs " + std::to_string(check.required) +
+                 " elements, it has " + std::to_string(check.capacity);
+  }
+  return shortfall;
+}
+
+const char* delimiter_name(char delimiter) {
+  switch (delimiter) {
+    case ',':
+      return "comma-separated";
+    case '\t':
+      return "tab-separated";
+    case ';':
+      return "semicolon-separated";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+std::string default_stem(const std::string& table) {
+  return std::filesystem::path(table).stem().string();
+}
+
+std::string shell_word(const std::string& text) {
+  bool plain = !text.empty();
+  for (char c : text) {
+    const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_' || c == '-' || c == '.' || c == '/' || c == '+' || c == ':' ||
+                      c == ',' || c == '@' || c == '%';
+    plain = plain && safe;
+  }
+  if (plain) return text;
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+ImportResult import_table(const ImportOptions& options) {
+  ImportResult result;
+  result.table = options.table;
+  result.replicates = options.replicates;
+  result.stem = options.stem ? *options.stem : default_stem(options.table);
+  result.names_file = result.stem + ".NAQ";
+  result.observations_file = result.stem + ".SEQ";
+  result.names_table = result.stem + ".names.csv";
+  result.title = one_line_text(
+      options.title ? *options.title : std::filesystem::path(options.table).filename().string(),
+      kTitleLength);
+
+  TableReader reader(options.table, options.delimiter);
+  TrialTable table(options, reader);
+  read_table(options.table, reader, table);
+  result.delimiter = reader.delimiter();
+  result.delimiter_found = reader.delimiter_found();
+  result.columns = table.columns();
+  result.rows_read = table.rows_read();
+  result.rows_missing = table.rows_missing();
+  result.rows_empty = table.rows_empty();
+
+  const YearNumbering years = number_years(table.years().names());
+  result.years_numeric = years.numeric;
+  result.years = static_cast<std::int32_t>(table.years().size());
+  result.locations = static_cast<std::int32_t>(table.locations().size());
+  result.entries = static_cast<std::int32_t>(table.entries().size());
+  if (result.years == 0) {
+    throw ImportError(options.table + ": the table has a header but no rows");
+  }
+  const std::vector<std::string> year_names = in_number_order(table.years().names(), years.in_order);
+  result.first_year = year_names.front();
+  result.last_year = year_names.back();
+
+  const ShortNames short_years = short_names(year_names);
+  const ShortNames short_locations = short_names(table.locations().names());
+  const ShortNames short_entries = short_names(table.entries().names());
+  result.names_cut = short_years.cut + short_locations.cut + short_entries.cut;
+  result.names_suffixed = short_years.suffixed + short_locations.suffixed + short_entries.suffixed;
+
+  OutputFileSet files;
+  OutputFile& names_file = files.create(result.names_file);
+  write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
+                                &short_entries.names});
+  OutputFile& observations_file = files.create(result.observations_file);
+  result.observations = write_observations_file(observations_file, table, years, options.replicates);
+  OutputFile& names_table = files.create(result.names_table);
+  write_names_table(names_table, table, years, short_years, short_locations, short_entries);
+  files.commit();
+
+  result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
+  return result;
+}
+
+void print_import_report(const ImportResult& r, std::FILE* out, bool next_command) {
+  const char* kind = delimiter_name(r.delimiter);
+  std::string delimiter =
+      kind ? kind : std::string("separated by ") + quoted_for_message(std::string(1, r.delimiter));
+  std::fprintf(out, "Imported %s (%s%s)\n", r.table.c_str(), delimiter.c_str(),
+               r.delimiter_found ? ", found from the header" : "");
+  const auto column = [&](const char* role, std::size_t number, const std::string& header) {
+    std::fprintf(out, "  %-10s column %zu, %s\n", role, number + 1,
+                 quoted_for_message(header).c_str());
+  };
+  column("year", r.columns.year, r.columns.year_header);
+  column("location", r.columns.location, r.columns.location_header);
+  column("entry", r.columns.entry, r.columns.entry_header);
+  column("value", r.columns.value, r.columns.value_header);
+
+  std::fprintf(out, "  %-10s %d, numbered %s: 1 = %s, %d = %s\n", "years", r.years,
+               r.years_numeric ? "in ascending numeric order"
+                               : "in order of first appearance (not every year name is a number)",
+               quoted_for_message(r.first_year).c_str(), r.years,
+               quoted_for_message(r.last_year).c_str());
+  std::fprintf(out, "  %-10s %d, numbered in order of first appearance\n", "locations",
+               r.locations);
+  std::fprintf(out, "  %-10s %d, numbered in order of first appearance\n", "entries", r.entries);
+  std::fprintf(out, "  %-10s %zu read: %zu with a value, %zu left out as missing", "rows",
+               r.rows_read, r.rows_read - r.rows_missing, r.rows_missing);
+  if (r.rows_empty > 0) std::fprintf(out, "; %zu empty rows passed over", r.rows_empty);
+  std::fprintf(out, "\n");
+  if (r.observations.replicated == 0) {
+    std::fprintf(out, "  %-10s none: every year, location and entry has at most one row\n",
+                 "replicates");
+  } else if (r.replicates == Replicates::kMean) {
+    std::fprintf(out,
+                 "  %-10s %zu %s more than one row (%zu rows): each written as the mean "
+                 "of its rows (--replicates mean)\n",
+                 "replicates", r.observations.replicated,
+                 r.observations.replicated == 1 ? "cell had" : "cells had",
+                 r.observations.replicate_rows);
+  } else {
+    std::fprintf(out,
+                 "  %-10s %zu %s more than one row (%zu rows): all written in table order; "
+                 "the run keeps the last of each and reports the others as duplicate "
+                 "observations (--replicates last)\n",
+                 "replicates", r.observations.replicated,
+                 r.observations.replicated == 1 ? "cell had" : "cells had",
+                 r.observations.replicate_rows);
+  }
+  if (r.names_cut == 0 && r.names_suffixed == 0) {
+    std::fprintf(out, "  %-10s all fit the names file's 8 characters\n", "names");
+  } else {
+    std::fprintf(out, "  %-10s %zu longer than 8 characters cut for the names file", "names",
+                 r.names_cut);
+    if (r.names_suffixed > 0)
+      std::fprintf(out, ", %zu made distinct with ~2, ~3, ...", r.names_suffixed);
+    std::fprintf(out, "; full names in %s\n", r.names_table.c_str());
+  }
+  std::fprintf(out, "  %-10s %s, %s (%zu observations), %s\n", "written", r.names_file.c_str(),
+               r.observations_file.c_str(), r.observations.written, r.names_table.c_str());
+  if (!r.dialogue_shortfall.empty()) {
+    std::fprintf(out,
+                 "The console dialogue would refuse this job: its fixed work arrays are too small "
+                 "(%s). locprox run sizes them to the job.\n",
+                 r.dialogue_shortfall.c_str());
+  }
+  if (!next_command) return;
+  std::fprintf(out, "Next:  locprox run %s --correlation fisher-z\n", shell_word(r.stem).c_str());
+  std::fprintf(out,
+               "       (other measures: --correlation plain, --distance centred, "
+               "--distance standardised)\n");
+}
+
+int import_command(const ImportOptions& options, std::FILE* out, std::FILE* err) {
+  try {
+    const ImportResult result = import_table(options);
+    print_import_report(result, out);
+    std::fflush(out);
+    return 0;
+  } catch (const ImportError& error) {
+    std::fprintf(err, "locprox: %s\n", error.what());
+    return 2;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(err, "locprox: %s: out of memory\n", options.table.c_str());
+    return 2;
+  }
+}
+
+}  // namespace locprox

@@ -1,0 +1,60 @@
+// `locprox import`: a tidy trial table (one row per plot: year, location,
+// entry, value) becomes the job files STEM.NAQ, STEM.SEQ and STEM.names.csv
+// that the run reads. The table is read once, as a stream; what is held
+// until the files are written is 16 bytes per row with a value, and every
+// name once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "import/import_options.h"
+#include "import/job_writer.h"
+#include "import/trial_table.h"
+
+namespace locprox {
+
+struct ImportResult {
+  std::string table;          // as given
+  char delimiter = 0;
+  bool delimiter_found = false;  // found from the header, not given
+  TableColumns columns;
+  std::string stem;
+  std::string names_file, observations_file, names_table;
+  std::string title;
+
+  std::int32_t years = 0, locations = 0, entries = 0;
+  bool years_numeric = false;
+  std::string first_year, last_year;  // full names of years 1 and MAXY
+
+  std::size_t rows_read = 0, rows_missing = 0, rows_empty = 0;
+  ObservationCounts observations;
+  Replicates replicates = Replicates::kMean;
+  std::size_t names_cut = 0, names_suffixed = 0;
+
+  // Empty when the console dialogue's fixed work arrays hold the job; else
+  // what they lack, e.g. "MZ needs 1234567 elements, it has 720000".
+  std::string dialogue_shortfall;
+};
+
+// Reads the table and writes the job files; throws ImportError, having
+// written nothing, when the table or the files fail.
+ImportResult import_table(const ImportOptions& options);
+
+// What the import did, and (with `next_command`) the command to run next.
+void print_import_report(const ImportResult& result, std::FILE* out, bool next_command = true);
+
+// The job stem a table gives by default: its file name without the last
+// extension, in the current directory.
+std::string default_stem(const std::string& table);
+
+// `text` quoted for a POSIX shell where it needs it.
+std::string shell_word(const std::string& text);
+
+// The whole command: import, report to `out`, a failure as one line to
+// `err`. Returns the exit status: 0, or 2 after a failure.
+int import_command(const ImportOptions& options, std::FILE* out, std::FILE* err);
+
+}  // namespace locprox

@@ -1,0 +1,60 @@
+// The three files an import writes for a job STEM:
+//  - STEM.NAQ, the names file: the title, the numbers of years, locations
+//    and entries, then one name of at most 8 bytes per line for every year,
+//    location and entry, in the order of their numbers;
+//  - STEM.SEQ, the observations file: one line "year location entry value"
+//    per observation, sorted by year number, within a year in table order;
+//  - STEM.names.csv: kind,number,name,full_name for every year, location
+//    and entry (name as in the names file, full_name as in the table).
+// Lines end in LF; the run reads LF and CR LF alike.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "import/import_options.h"
+#include "import/numbering.h"
+#include "import/output_files.h"
+#include "import/short_names.h"
+#include "import/trial_table.h"
+
+namespace locprox {
+
+struct NamesFileContents {
+  std::string title;  // at most 50 bytes, one line
+  const std::vector<std::string>* year_names;      // by year number
+  const std::vector<std::string>* location_names;  // by location number
+  const std::vector<std::string>* entry_names;     // by entry number
+};
+
+void write_names_file(OutputFile& file, const NamesFileContents& contents);
+
+// What became of the table's observations.
+struct ObservationCounts {
+  std::size_t written = 0;          // lines of STEM.SEQ
+  std::size_t cells = 0;            // distinct (year, location, entry) observed
+  std::size_t replicated = 0;       // of those, cells with more than one row
+  std::size_t replicate_rows = 0;   // rows in those cells
+};
+
+// Writes the observations sorted by year number. Under Replicates::kMean a
+// cell of several rows becomes one line, the mean of their values: summed in
+// double precision in table order, divided by their number, rounded to
+// single precision. Every value is written as the shortest decimal text that
+// reads back as the same single-precision number, so the run sees exactly
+// the value (or mean) computed here.
+ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
+                                          const YearNumbering& years, Replicates replicates);
+
+// One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
+void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,
+                       const ShortNames& year_names, const ShortNames& location_names,
+                       const ShortNames& entry_names);
+
+// A field of a CSV line, quoted when it holds a comma, a quote, a line end or
+// blanks at either end.
+std::string csv_field(std::string_view text);
+
+}  // namespace locprox

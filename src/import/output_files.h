@@ -1,0 +1,71 @@
+// Files that appear whole or not at all. Each file is written under a
+// temporary name in its own directory; commit() gives every one its final
+// name once all are complete. A set destroyed before commit() removes what
+// it wrote, so an import that stops leaves no job file behind, new or
+// half-replaced.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace locprox {
+
+// A file being written, through a large buffer.
+class OutputFile {
+ public:
+  OutputFile(std::string path, std::string temporary_path, int fd);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void write(std::string_view text) {
+    if (buffer_.size() - used_ < text.size()) make_room(text.size());
+    text.copy(buffer_.data() + used_, text.size());
+    used_ += text.size();
+  }
+  // Room for `count` bytes at the end; commit(n) keeps the first n of them.
+  char* reserve(std::size_t count) {
+    if (buffer_.size() - used_ < count) make_room(count);
+    return buffer_.data() + used_;
+  }
+  void commit(std::size_t count) { used_ += count; }
+
+  // Writes out the buffer and closes the file; throws ImportError on failure.
+  void close();
+
+  const std::string& path() const { return path_; }
+  const std::string& temporary_path() const { return temporary_path_; }
+
+ private:
+  void make_room(std::size_t count);
+  void write_out();
+
+  std::string path_;
+  std::string temporary_path_;
+  int fd_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+class OutputFileSet {
+ public:
+  OutputFileSet() = default;
+  ~OutputFileSet();
+  OutputFileSet(const OutputFileSet&) = delete;
+  OutputFileSet& operator=(const OutputFileSet&) = delete;
+
+  // A new file that will be named `path`; throws ImportError when it cannot
+  // be created beside it.
+  OutputFile& create(const std::string& path);
+  // Closes every file and renames each to its final name.
+  void commit();
+
+ private:
+  std::vector<std::unique_ptr<OutputFile>> files_;
+  bool committed_ = false;
+};
+
+}  // namespace locprox

@@ -1,0 +1,308 @@
+// A whole import: a table in, the names file, the observations file and the
+// names table out, byte for byte; and the faults that stop it, with nothing
+// written.
+#include "import/import_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "import/import_error.h"
+#include "support/run_program.h"
+
+namespace locprox {
+namespace {
+
+using testing::ScratchDirectory;
+
+struct Case {
+  const char* name;
+  std::string table;
+  std::vector<std::string> arguments;  // options as on the command line, applied below
+  std::string names_file;              // expected t.NAQ
+  std::string observations;            // expected t.SEQ
+  std::string names_table;             // expected t.names.csv, or empty to skip
+};
+
+ImportOptions options_for(const ScratchDirectory& directory, const std::vector<std::string>& args) {
+  ImportOptions options;
+  options.table = (directory.path() / "t.csv").string();
+  options.stem = (directory.path() / "t").string();
+  for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
+    const std::string& option = args[i];
+    const std::string& value = args[i + 1];
+    if (option == "--year") options.year_column = value;
+    if (option == "--location") options.location_column = value;
+    if (option == "--entry") options.entry_column = value;
+    if (option == "--value") options.value_column = value;
+    if (option == "--title") options.title = value;
+    if (option == "--delimiter") options.delimiter = value[0];
+    if (option == "--replicates")
+      options.replicates = value == "last" ? Replicates::kLast : Replicates::kMean;
+    if (option == "--missing") {
+      options.missing.clear();
+      std::size_t start = 0;
+      for (std::size_t comma; (comma = value.find(',', start)) != std::string::npos;
+           start = comma + 1)
+        options.missing.push_back(value.substr(start, comma - start));
+      options.missing.push_back(value.substr(start));
+    }
+  }
+  return options;
+}
+
+const std::vector<Case> kCases = {
+    {"plain comma table",
+     "year,location,entry,value\n2019,North,G1,5.1\n2019,South,G1,4.9\n2019,North,G2,5.5\n"
+     "2020,South,G2,6\n",
+     {},
+     "t.csv\n2 2 2\n2019\n2020\nNorth\nSouth\nG1\nG2\n",
+     "1 1 1 5.1\n1 2 1 4.9\n1 1 2 5.5\n2 2 2 6\n",
+     "kind,number,name,full_name\nyear,1,2019,2019\nyear,2,2020,2020\n"
+     "location,1,North,North\nlocation,2,South,South\nentry,1,G1,G1\nentry,2,G2,G2\n"},
+    {"tab table, columns by header in any case and by number",
+     "Yield\tGenotype\tYEAR\tSite\n3.25\tA\t1990\tX\n",
+     {"--value", "1", "--entry", "genotype", "--location", "SITE", "--title", "Trial 1990"},
+     "Trial 1990\n1 1 1\n1990\nX\nA\n",
+     "1 1 1 3.25\n",
+     ""},
+    {"semicolon table with decimal commas",
+     "year;location;entry;value\n2019;North;G1;5,3\n2019;South;G1;-0,25\n2019;East;G1;7\n",
+     {},
+     "t.csv\n1 3 1\n2019\nNorth\nSouth\nEast\nG1\n",
+     "1 1 1 5.3\n1 2 1 -0.25\n1 3 1 7\n",
+     ""},
+    {"quoted names with delimiters, quotes and a line end",
+     "year,location,entry,value\n2019,\"Ames, IA\",\"5\"\" pot\",1\n2019,\"Two\nlines\",x,2\n",
+     {},
+     "t.csv\n1 2 2\n2019\nAmes, IA\nTwo line\n5\" pot\nx\n",
+     "1 1 1 1\n1 2 2 2\n",
+     "kind,number,name,full_name\nyear,1,2019,2019\nlocation,1,\"Ames, IA\",\"Ames, IA\"\n"
+     "location,2,Two line,\"Two\nlines\"\nentry,1,\"5\"\" pot\",\"5\"\" pot\"\nentry,2,x,x\n"},
+    {"byte-order mark and CR LF",
+     "\xEF\xBB\xBFyear,location,entry,value\r\n2019,A,G,1.5\r\n2019,B,G,2.5\r\n",
+     {},
+     "t.csv\n1 2 1\n2019\nA\nB\nG\n",
+     "1 1 1 1.5\n1 2 1 2.5\n",
+     ""},
+    // Every missing marker, in any case, and an empty value; the names of
+    // those rows are numbered all the same (entry G3 and year 2021 have no
+    // value anywhere).
+    {"default missing markers",
+     "year,location,entry,value\n2019,A,G1,1\n2019,A,G2,NA\n2019,A,G3,nan\n2019,B,G1,.\n"
+     "2019,B,G2,-\n2019,B,G1,\n2021,B,G2,  \n2019,B,G2,2\n",
+     {},
+     "t.csv\n2 2 3\n2019\n2021\nA\nB\nG1\nG2\nG3\n",
+     "1 1 1 1\n1 2 2 2\n",
+     ""},
+    // Empty values stay missing; "." no longer is (see the faults).
+    {"missing markers of one's own",
+     "year,location,entry,value\n2019,A,G1,-999\n2019,A,G2,3\n2019,A,G3,\n",
+     {"--missing", "-999"},
+     "t.csv\n1 1 3\n2019\nA\nG1\nG2\nG3\n",
+     "1 1 2 3\n",
+     ""},
+    {"rows of empty fields are passed over",
+     "year,location,entry,value\n2019,A,G1,1\n,,,\n, , ,\n2019,A,G2,2\n,,,\n",
+     {},
+     "t.csv\n1 1 2\n2019\nA\nG1\nG2\n",
+     "1 1 1 1\n1 1 2 2\n",
+     ""},
+    {"long and clashing names",
+     "year,location,entry,value\n2019,Station-North,Line-0001,1\n2019,Station-South,Line-0002,2\n"
+     "2019,Station-,Line-0001,3\n",
+     {},
+     "t.csv\n1 3 2\n2019\nStatio~2\nStatio~3\nStation-\nLine-000\nLine-0~2\n",
+     "1 1 1 1\n1 2 2 2\n1 3 1 3\n",
+     "kind,number,name,full_name\nyear,1,2019,2019\nlocation,1,Statio~2,Station-North\n"
+     "location,2,Statio~3,Station-South\nlocation,3,Station-,Station-\n"
+     "entry,1,Line-000,Line-0001\nentry,2,Line-0~2,Line-0002\n"},
+    // The mean of 5.3 and 5.0 in double precision, rounded to single; the
+    // mean of 1, 2 and 4 is 2.3333333 in single precision. The cell keeps the
+    // place of its first row.
+    {"replicates averaged",
+     "year,location,entry,value\n2019,A,G1,5.3\n2019,A,G2,1\n2019,A,G1,5.0\n2019,A,G2,2\n"
+     "2019,A,G2,4\n2019,B,G1,7\n",
+     {},
+     "t.csv\n1 2 2\n2019\nA\nB\nG1\nG2\n",
+     "1 1 1 5.15\n1 1 2 2.3333333\n1 2 1 7\n",
+     ""},
+    {"replicates kept in table order",
+     "year,location,entry,value\n2019,A,G1,5.3\n2019,A,G2,1\n2019,A,G1,5.0\n2019,B,G1,7\n",
+     {"--replicates", "last"},
+     "t.csv\n1 2 2\n2019\nA\nB\nG1\nG2\n",
+     "1 1 1 5.3\n1 1 2 1\n1 1 1 5\n1 2 1 7\n",
+     ""},
+    // Years are numbered by value; the rows are sorted by year, each year's
+    // in table order.
+    {"unsorted rows",
+     "year,location,entry,value\n2021,A,G1,1\n2019,B,G2,2\n2021,B,G1,3\n2020,A,G2,4\n"
+     "2019,A,G1,5\n",
+     {},
+     "t.csv\n3 2 2\n2019\n2020\n2021\nA\nB\nG1\nG2\n",
+     "1 2 2 2\n1 1 1 5\n2 1 2 4\n3 1 1 1\n3 2 1 3\n",
+     ""},
+    {"years that are not all numbers keep their first appearance",
+     "year,location,entry,value\n2019B,A,G1,1\n2019A,A,G1,2\n2018,A,G1,3\n",
+     {},
+     "t.csv\n3 1 1\n2019B\n2019A\n2018\nA\nG1\n",
+     "1 1 1 1\n2 1 1 2\n3 1 1 3\n",
+     ""},
+    {"equal year values keep their first appearance",
+     "year,location,entry,value\n2020,A,G1,1\n2019.0,A,G1,2\n2019,A,G1,3\n1e3,A,G1,4\n",
+     {},
+     "t.csv\n4 1 1\n1e3\n2019.0\n2019\n2020\nA\nG1\n",
+     "1 1 1 4\n2 1 1 2\n3 1 1 3\n4 1 1 1\n",
+     ""},
+    // The values as the run would read their texts, written back in the
+    // shortest form that reads as the same single-precision number.
+    {"value forms",
+     "year,location,entry,value\n1,A,G1,1e3\n1,A,G2,1.5D2\n1,A,G3,+2\n1,A,G4,.5\n"
+     "1,A,G5,0.1\n1,A,G6,1.0E+30\n1,A,G7,1e-50\n1,A,G8,-0\n1,A,G9,16777217\n",
+     {},
+     "t.csv\n1 1 9\n1\nA\nG1\nG2\nG3\nG4\nG5\nG6\nG7\nG8\nG9\n",
+     "1 1 1 1000\n1 1 2 150\n1 1 3 2\n1 1 4 0.5\n1 1 5 0.1\n1 1 6 1e+30\n1 1 7 0\n1 1 8 -0\n"
+     "1 1 9 16777216\n",
+     ""},
+    {"blanks around fields and extra columns",
+     "site , year , entry , value , note\n A , 2019 , G1 , 1.5 , first\n",
+     {"--location", "site"},
+     "t.csv\n1 1 1\n2019\nA\nG1\n",
+     "1 1 1 1.5\n",
+     ""},
+};
+
+class ImportCases : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ImportCases, WriteTheJobFiles) {
+  const Case& c = GetParam();
+  ScratchDirectory directory;
+  directory.write("t.csv", c.table);
+  const ImportResult result = import_table(options_for(directory, c.arguments));
+  EXPECT_EQ(directory.read("t.NAQ"), c.names_file);
+  EXPECT_EQ(directory.read("t.SEQ"), c.observations);
+  if (!c.names_table.empty()) {
+    EXPECT_EQ(directory.read("t.names.csv"), c.names_table);
+  }
+  // Nothing else is left in the directory: the temporary files are renamed.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 4u);
+  EXPECT_TRUE(result.dialogue_shortfall.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, ImportCases, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           std::string name;
+                           for (const char* p = info.param.name; *p; ++p)
+                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           return name;
+                         });
+
+TEST(Import, CountsWhatItDid) {
+  ScratchDirectory directory;
+  directory.write("t.csv",
+                  "year,location,entry,value\n2019,Station-North,G1,1\n2019,Station-South,G1,NA\n"
+                  "2019,Station-North,G1,3\n2019,Station-North,G1,4\n2020,Station-North,G2,5\n"
+                  "2020,Station-North,G2,6\n,,,\n");
+  const ImportResult result = import_table(options_for(directory, {}));
+  EXPECT_EQ(result.years, 2);
+  EXPECT_EQ(result.locations, 2);
+  EXPECT_EQ(result.entries, 2);
+  EXPECT_TRUE(result.years_numeric);
+  EXPECT_EQ(result.rows_read, 6u);
+  EXPECT_EQ(result.rows_missing, 1u);
+  EXPECT_EQ(result.rows_empty, 1u);
+  EXPECT_EQ(result.observations.written, 2u);
+  EXPECT_EQ(result.observations.cells, 2u);
+  EXPECT_EQ(result.observations.replicated, 2u);
+  EXPECT_EQ(result.observations.replicate_rows, 5u);
+  EXPECT_EQ(result.names_cut, 2u);
+  EXPECT_EQ(result.names_suffixed, 1u);
+  EXPECT_EQ(directory.read("t.SEQ"), "1 1 1 2.6666667\n2 1 2 5.5\n");
+}
+
+struct Fault {
+  const char* name;
+  std::string table;
+  std::vector<std::string> arguments;
+  std::string message;  // after the directory part of the table's path
+};
+
+const std::vector<Fault> kFaults = {
+    {"a value that is not a number", "year,location,entry,value\n2019,A,G1,1\n2019,A,G2,abc\n",
+     {}, "t.csv, line 3, column 4 (value): \"abc\" is not a number"},
+    {"a decimal comma in a comma table", "year,location,entry,value\n2019,A,G1,\"5,3\"\n", {},
+     "t.csv, line 2, column 4 (value): \"5,3\" is not a number"},
+    {"a value beyond 1.0E+30", "year,location,entry,value\n2019,A,G1,-2E30\n", {},
+     "t.csv, line 2, column 4 (value): \"-2E30\" is beyond 1.0E+30 in magnitude"},
+    {"a value beyond single precision", "year,location,entry,value\n2019,A,G1,1e39\n", {},
+     "t.csv, line 2, column 4 (value): \"1e39\" is beyond 1.0E+30 in magnitude"},
+    {"a marker that is no longer missing", "year,location,entry,value\n2019,A,G1,-999\n2019,A,G2,.\n",
+     {"--missing", "-999"}, "t.csv, line 3, column 4 (value): \".\" is not a number"},
+    {"too few fields", "year,location,entry,value\n2019,A,G1,1\n2019,A,G2\n", {},
+     "t.csv, line 3, column 4 (value): the row ends after 3 fields, but 4 are needed: "
+     "\"2019,A,G2\""},
+    {"an empty location", "year,location,entry,value\n2019, ,G1,1\n", {},
+     "t.csv, line 2, column 2 (location): the location is empty"},
+    {"an empty year in a row with no value", "year,location,entry,value\n,A,G1,NA\n", {},
+     "t.csv, line 2, column 1 (year): the year is empty"},
+    {"no such column", "yr,location,entry,value\n2019,A,G1,1\n", {},
+     "t.csv, line 1: no column \"year\" for the year in the header (\"yr\", \"location\", "
+     "\"entry\", \"value\"); name it with --year"},
+    {"no such column number", "year,location,entry,value\n", {"--value", "5"},
+     "t.csv, line 1: there is no column 5 for the value: the header has 4 columns"},
+    {"one column for two roles", "year,location,entry,value\n", {"--entry", "2"},
+     "t.csv, line 1: the location and the entry are both column 2 \"location\""},
+    {"a header twice", "year,location,entry,value,Value\n", {},
+     "t.csv, line 1: the value column \"value\" is the header of columns 4 and 5; give its "
+     "number with --value"},
+    {"header but no rows", "year,location,entry,value\n", {},
+     "t.csv: the table has a header but no rows"},
+    {"malformed quoting", "year,location,entry,value\n2019,A\"B,G1,1\n", {},
+     "t.csv, line 2, column 2: a quote inside an unquoted field"},
+};
+
+class ImportFaults : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
+  const Fault& f = GetParam();
+  ScratchDirectory directory;
+  directory.write("t.csv", f.table);
+  // Job files of an earlier import stay as they were.
+  directory.write("t.NAQ", "old names");
+  try {
+    import_table(options_for(directory, f.arguments));
+    ADD_FAILURE() << "no error";
+  } catch (const ImportError& error) {
+    const std::string message = error.what();
+    const std::string prefix = directory.path().string() + "/";
+    ASSERT_EQ(message.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(message.substr(prefix.size(), f.message.size()), f.message) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos);
+  }
+  EXPECT_EQ(directory.read("t.NAQ"), "old names");
+  EXPECT_FALSE(directory.exists("t.SEQ"));
+  EXPECT_FALSE(directory.exists("t.names.csv"));
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                           std::string name;
+                           for (const char* p = info.param.name; *p; ++p)
+                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace locprox
