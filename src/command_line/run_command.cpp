@@ -192,7 +192,12 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
   }
   const ProblemRequirements need =
       problem_requirements(answers.MAXY, answers.MAXL, answers.MAXG, answers.IYS, answers.IYF);
-  const RunMemory memory = run_memory(need);
+  // The work arrays and the program, and what the year loop takes besides.
+  RunMemory memory = run_memory(need);
+  const std::uint64_t year_loop = year_loop_memory(need, o.threads);
+  memory.total = memory.total > std::numeric_limits<std::uint64_t>::max() - year_loop
+                     ? std::numeric_limits<std::uint64_t>::max()
+                     : memory.total + year_loop;
   constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
   const bool countable = need.DZREQ <= kLargest && need.ZREQ <= kLargest &&
                          need.MZREQ <= kLargest && need.AZREQ <= kLargest;

@@ -1,9 +1,11 @@
 #include "job/ordered_output.h"
 
+#include <algorithm>
+
 namespace locprox {
 
 OrderedOutput::OrderedOutput(WorkerPool& pool) : pool_(pool) {
-  slots_.resize(2 * static_cast<std::size_t>(pool.threads()));
+  slots_.resize(std::min(2 * static_cast<std::size_t>(pool.threads()), kMaxPiecesInFlight));
   for (Slot& slot : slots_) slot.text = std::make_unique<OutputUnit>(OutputUnit::InMemory{});
 }
 

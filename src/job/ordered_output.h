@@ -6,8 +6,9 @@
 // every piece before it has been, by whichever thread finds it next in line.
 // So every unit receives its records in piece order, exactly the bytes that
 // formatting the pieces one after another would give, and no record is
-// formatted twice. At most a window of 2 pieces per thread is held in memory
-// at once: a thread that runs ahead waits for the writing to catch up.
+// formatted twice. At most a window of 2 pieces per thread (32 at most) is
+// held in memory at once: a thread that runs ahead waits for the writing to
+// catch up.
 //
 // When a piece cannot be formatted or written, nothing after it is written,
 // and the batch ends with the failure of the earliest such piece, as if the
@@ -25,6 +26,9 @@
 #include "job/worker_pool.h"
 
 namespace locprox {
+
+// The window: pieces held in memory at once, two per thread up to this.
+inline constexpr std::size_t kMaxPiecesInFlight = 32;
 
 class OrderedOutput {
  public:

@@ -1,6 +1,8 @@
 #include "job/run_sequence.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <cstddef>
 #include <latch>
 #include <optional>
@@ -278,6 +280,32 @@ bool write_note(Units& units, std::int32_t IY, const YearNote& note) {
 }
 
 }  // namespace
+
+std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads) {
+  constexpr std::uint64_t kTop = std::numeric_limits<std::uint64_t>::max();
+  auto add = [](std::uint64_t a, std::uint64_t b) { return a > kTop - b ? kTop : a + b; };
+  auto times = [](std::int64_t count, std::uint64_t bytes) {
+    const std::uint64_t n = count > 0 ? static_cast<std::uint64_t>(count) : 0;
+    return n != 0 && bytes > kTop / n ? kTop : n * bytes;
+  };
+  const std::int64_t cells = need.ZREQ - 1;   // MAXL x MAXG
+  const std::int64_t names = need.AZREQ - 1;  // MAXY + MAXL + MAXG, more than MAXL + MAXG
+  // MAXL from NTM = MAXL(MAXL+1)/2, from above.
+  const std::int64_t locations =
+      static_cast<std::int64_t>(std::sqrt(2.0 * static_cast<double>(need.NTM))) + 1;
+  const std::uint64_t workers = threads == 0 ? default_thread_count() : threads;
+  std::uint64_t bytes = times(cells, 8);               // YOBS and IOBS
+  bytes = add(bytes, times(need.NTM, 40));             // the kept texts
+  bytes = add(bytes, times(names, 32));                // lists, marks and positions
+  bytes = add(bytes, times(locations, 2 * 200));       // delta and gamma rows, their fronts
+  bytes = add(bytes, times(locations, 10 * need.NYA));  // and their years
+  // The pieces in flight (OrderedOutput: at most 32 of them) take up to a
+  // chunk each (kMaxChunkBytes, within the run's fixed overhead) and one
+  // location's records more.
+  const std::uint64_t in_flight = std::min<std::uint64_t>(2 * workers, kMaxPiecesInFlight);
+  bytes = add(bytes, times(locations, 20 * in_flight));
+  return bytes;
+}
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
                              const AnalysisOptions& options, SequenceNotes* notes,

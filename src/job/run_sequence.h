@@ -7,6 +7,7 @@
 
 #include "format/units.h"
 #include "job/analysis_options.h"
+#include "job/problem_requirements.h"
 #include "job/workspace.h"
 
 namespace locprox {
@@ -36,6 +37,14 @@ struct SequenceNotes {
   std::int64_t skipped_records = 0;
   long first_skipped_line = 0;
 };
+
+// The most memory the year loop takes besides the work arrays, in bytes, for
+// a problem with these requirements on `threads` threads (0: every hardware
+// thread); saturates instead of wrapping. The largest parts: a year's values
+// and incidence gathered into blocks (as large as YDATA and INCID for a year
+// that observed everything), and the texts of the kappa section and the
+// proximity blocks kept from year to year (40 bytes a pair of locations).
+std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads);
 
 // Clears the accumulators, writes the title and the options, checks the
 // names file's counts against the problem and reads its names, then runs

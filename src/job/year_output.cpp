@@ -74,7 +74,8 @@ YearOutput::Pieces YearOutput::prepare(std::int32_t IY, std::int32_t K, std::int
   keep_texts_ = static_cast<std::int64_t>(observed.LOCOBS.size()) < MAXL;
   std::size_t total = 0;
   for (std::int32_t J = 1; J <= MAXL; ++J) total += proximity_bytes(J);
-  const std::size_t target = std::max(kMinChunkBytes, total / (8 * std::size_t{threads_}));
+  const std::size_t target =
+      std::min(kMaxChunkBytes, std::max(kMinChunkBytes, total / (8 * std::size_t{threads_})));
   chunk_starts_.assign(1, 1);
   std::size_t bytes = 0;
   for (std::int32_t J = 1; J <= MAXL; ++J) {

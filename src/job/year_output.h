@@ -43,6 +43,11 @@ struct ObservedPart {
   std::span<const std::int32_t> IOBS;
 };
 
+// The kappa section and the proximity blocks are cut into chunks of
+// locations of at most about this many characters of proximity records
+// (and one location more), so that the pieces waiting in memory stay small.
+inline constexpr std::size_t kMaxChunkBytes = 256 * 1024;
+
 class YearOutput {
  public:
   // `report_messages` and `console_messages` are the texts of the year's

@@ -1,0 +1,38 @@
+// The year loop's memory besides the work arrays: at least its gathered
+// blocks (8 bytes a cell) and kept texts (40 bytes a pair), and a figure
+// that saturates instead of wrapping for sizes beyond any machine.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "job/problem_requirements.h"
+#include "job/run_sequence.h"
+
+namespace locprox {
+namespace {
+
+TEST(YearLoopMemory, CoversTheBlocksAndTheKeptTexts) {
+  struct Case {
+    std::int32_t MAXY, MAXL, MAXG;
+  } cases[] = {{3, 2, 2}, {10, 400, 600}, {30, 600, 12000}, {20, 5000, 1000000}};
+  for (const Case& c : cases) {
+    const ProblemRequirements need = problem_requirements(c.MAXY, c.MAXL, c.MAXG, 1, c.MAXY);
+    const std::uint64_t cells = std::uint64_t(c.MAXL) * std::uint64_t(c.MAXG);
+    const std::uint64_t pairs = std::uint64_t(c.MAXL) * std::uint64_t(c.MAXL + 1) / 2;
+    for (const unsigned threads : {1u, 2u, 64u}) {
+      const std::uint64_t bytes = year_loop_memory(need, threads);
+      EXPECT_GE(bytes, 8 * cells + 40 * pairs) << c.MAXL << " x " << c.MAXG;
+      // Not wildly more: the rest grows with locations, entries and years.
+      EXPECT_LE(bytes, 8 * cells + 40 * pairs + 2000 * std::uint64_t(c.MAXL + c.MAXG + c.MAXY))
+          << c.MAXL << " x " << c.MAXG << ", " << threads << " threads";
+    }
+  }
+  const std::int64_t top = std::numeric_limits<std::int64_t>::max();
+  EXPECT_EQ(year_loop_memory({top, top, top, top, top, top}, 2),
+            std::numeric_limits<std::uint64_t>::max());
+}
+
+}  // namespace
+}  // namespace locprox
