@@ -5,12 +5,13 @@
 # peak resident memory of the whole process, and checks the SHA-256 of every
 # output (report, proximity file, console) against
 # bench/workloads/expected.sha256. W3 (600 locations, 12,000 entries) is too
-# large for the dialogue's work arrays and runs through sized-run, the year
-# loop with arrays sized to the problem (bench/workloads/sized_run.cpp).
+# large for the dialogue's work arrays and runs through locprox run, which
+# sizes them to the problem; with --plain through sized-run-reference, the
+# same run on the reference accumulation (bench/workloads/sized_run.cpp).
 #
 #   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2 W3"] [--record]
 #
-#   --plain      run locprox-reference instead, built with
+#   --plain      run locprox-reference (and for W3 sized-run-reference) instead, built with
 #                -DLOCPROX_BENCH_REFERENCE=ON in build-plain: the program on the
 #                one-pair-at-a-time reference accumulation
 #                (tests/analysis/reference_accumulation.h), which the
@@ -59,19 +60,25 @@ declare -A rss_target_kib=([W1]=$((16 * 1024)) [W2]=$((16 * 1024)) [W3]=$((256 *
 # network: network MAXY MAXL MAXG ACTIVE_L ACTIVE_G PERCENT_OBSERVED SEED.
 declare -A shape=([W1]="10 400 600 60 1" [W2]="300 100 300 50 2"
                   [W3]="network 30 600 12000 120 500 50 3")
-# The size of W3 and the option codes sized-run takes for each option set
-# (those the dialogue makes of the answers; '-' for the option not asked).
+# The options of locprox run for each option set, and for the reference run
+# of W3 its size and the option codes (those the dialogue makes of the
+# answers; '-' for the option not asked).
+declare -A flags=([sed-centred-weighted]="--distance centred"
+                  [sed-standardised-unweighted]="--distance standardised --unweighted"
+                  [cor-plain-weighted]="--correlation plain"
+                  [cor-fisher-unweighted]="--correlation fisher-z --unweighted")
 w3_size="30 600 12000"
 declare -A codes=([sed-centred-weighted]=WSC- [sed-standardised-unweighted]=USS-
                   [cor-plain-weighted]=WR-N [cor-fisher-unweighted]=UR-Z)
 option_sets="sed-centred-weighted sed-standardised-unweighted cor-plain-weighted cor-fisher-unweighted"
 
 program=locprox
-sized=sized-run
-[ "$plain" = ON ] && program=locprox-reference && sized=sized-run-reference
-echo "== building $build/$program and $build/$sized (Release)"
+targets=locprox
+[ "$plain" = ON ] && program=locprox-reference && targets="locprox-reference sized-run-reference"
+echo "== building $targets in $build (Release)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_BENCH_REFERENCE=$plain >/dev/null
-cmake --build "$build" -j"$jobs" --target $program $sized >/dev/null
+# shellcheck disable=SC2086
+cmake --build "$build" -j"$jobs" --target $targets >/dev/null
 for tool in generate_workload time_run; do
   if [ ! -x "$build/$tool" ] || [ "bench/workloads/$tool.cpp" -nt "$build/$tool" ]; then
     c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "bench/workloads/$tool.cpp"
@@ -111,11 +118,17 @@ for w in $workloads; do
       # A first run of a job: replacing last run's 100 MB of outputs would add
       # the kernel's truncation of them to the time.
       rm -f "$dir/$w.OCC" "$dir/$w.PRX"
-      if [ "$w" = W3 ]; then
+      if [ "$w" = W3 ] && [ "$plain" = ON ]; then
         # shellcheck disable=SC2086
         read -r seconds rss code cpu < <(cd "$dir" &&
-          "${realtime[@]}" "$build/time_run" /dev/null console.txt "$build/$sized" W3 $w3_size \
-          "${codes[$set]}")
+          "${realtime[@]}" "$build/time_run" /dev/null console.txt \
+          "$build/sized-run-reference" W3 $w3_size "${codes[$set]}")
+      elif [ "$w" = W3 ]; then
+        # (standard error: the progress line that a terminal would show)
+        # shellcheck disable=SC2086
+        read -r seconds rss code cpu < <(cd "$dir" &&
+          "${realtime[@]}" "$build/time_run" /dev/null console.txt "$build/locprox" run W3 \
+          ${flags[$set]} 2>/dev/null)
       else
         read -r seconds rss code cpu < <(cd "$dir" &&
           "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")

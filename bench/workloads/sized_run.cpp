@@ -1,7 +1,9 @@
-// Runs one job through the year loop with work arrays sized to the problem,
-// without the dialogue: for benchmark jobs too large for the dialogue's fixed
-// work arrays (W3). The records are those of the dialogue's run from the
-// job title on; the console gets the year loop's messages.
+// Runs one job through the problem-size step and the year loop with work
+// arrays sized to the problem, without the dialogue, as locprox run does:
+// the report, the proximity file and the console are those of locprox run
+// with the same options. bench/run.sh builds it also on the reference
+// accumulation (sized-run-reference), whose outputs give the checksums of
+// the network-shaped job W3 that locprox run must reproduce.
 //
 //   sized_run JOB MAXY MAXL MAXG OPTIONS [THREADS]
 //
@@ -18,10 +20,10 @@
 
 #include "format/input_unit.h"
 #include "format/output_unit.h"
-#include "format/record_writer.h"
 #include "format/run_error.h"
 #include "format/units.h"
 #include "job/analysis_options.h"
+#include "job/problem_size.h"
 #include "job/run_sequence.h"
 #include "job/workspace.h"
 
@@ -38,8 +40,6 @@ int main(int argc, char** argv) {
   size.MAXG = std::atoi(argv[4]);
   size.IYS = 1;
   size.IYF = size.MAXY;
-  size.NYA = size.MAXY;
-  size.NTM = static_cast<std::int32_t>(static_cast<std::int64_t>(size.MAXL) * (size.MAXL + 1) / 2);
   const std::string codes = argv[5];
   if (codes.size() != 4) {
     std::fprintf(stderr, "%s: OPTIONS is four characters, '-' for an option not asked\n", argv[0]);
@@ -64,16 +64,21 @@ int main(int argc, char** argv) {
     report.open();
     proximity.open();
     Units units{console, console_input, observations, names, report, proximity};
-    // The dimension record, as the problem-size step writes it.
-    write_record(proximity, Layout{"10I6"}, size.MAXY, size.MAXL, size.MAXG, size.IYS, size.IYF,
-                 size.NYA, size.NTM);
-    const WorkspaceLengths lengths = workspace_lengths(size);
-    std::vector<double> DZ(lengths.DZ);
-    std::vector<float> Z(lengths.Z);
-    std::vector<std::int32_t> MZ(lengths.MZ);
-    std::vector<Name> AZ(lengths.AZ);
-    const Workspace work = partition_work_arrays(DZ, Z, MZ, AZ, size);
-    const SequenceOutcome outcome = run_sequence(units, work, size, options, nullptr, settings);
+    const SizeAnswers answers{size.MAXY, size.MAXL, size.MAXG, size.IYS, size.IYF};
+    const ProblemRequirements need =
+        problem_requirements(size.MAXY, size.MAXL, size.MAXG, size.IYS, size.IYF);
+    std::vector<double> DZ(static_cast<std::size_t>(need.DZREQ));
+    std::vector<float> Z(static_cast<std::size_t>(need.ZREQ));
+    std::vector<std::int32_t> MZ(static_cast<std::size_t>(need.MZREQ));
+    std::vector<Name> AZ(static_cast<std::size_t>(need.AZREQ));
+    const auto capacity = [](std::size_t n) { return static_cast<std::int32_t>(n); };
+    const SizeOutcome sized = size_problem(
+        units, answers,
+        {DZ, Z, MZ, AZ, capacity(DZ.size()), capacity(Z.size()), capacity(MZ.size()),
+         capacity(AZ.size())});
+    if (!sized.accepted()) return 1;
+    const SequenceOutcome outcome =
+        run_sequence(units, sized.workspace, sized.size, options, nullptr, settings);
     report.close();
     proximity.close();
     console.flush();
