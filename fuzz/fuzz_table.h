@@ -43,9 +43,10 @@
 #include "import/import_error.h"
 #include "import/import_table.h"
 #include "import/numbering.h"
-#include "import/table_reader.h"
 #include "import/trial_table.h"
 #include "input/observations_file.h"
+#include "input/table_error.h"
+#include "input/table_reader.h"
 
 namespace locprox::fuzz {
 
@@ -95,7 +96,7 @@ inline std::vector<std::string> read_rows(std::string_view text, char delimiter,
         reader.feed(text.substr(at, piece), rows);
     }
     reader.finish(rows);
-  } catch (const ImportError& e) {
+  } catch (const TableError& e) {
     error = e.what();
   }
   found = reader.delimiter();

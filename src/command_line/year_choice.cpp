@@ -1,37 +1,13 @@
 #include "command_line/year_choice.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <charconv>
 
 #include "format/free_form.h"
-#include "import/import_error.h"
-#include "import/table_reader.h"
+#include "input/names_table.h"
+#include "input/table_error.h"
 
 namespace locprox {
 namespace {
-
-// The year rows of a names table.
-struct YearRows : RowHandler {
-  std::size_t years;
-  std::vector<std::string> full_names;
-  bool is_names_table = false;
-
-  explicit YearRows(std::size_t count) : years(count), full_names(count) {}
-  void header(const TableRow& row) override {
-    is_names_table = row.size() >= 4 && row.field(0) == "kind" && row.field(1) == "number" &&
-                     row.field(3) == "full_name";
-  }
-  void row(const TableRow& row) override {
-    if (!is_names_table || row.size() < 4 || row.field(0) != "year") return;
-    std::size_t number = 0;
-    const std::string_view text = row.field(1);
-    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) return;
-    if (number >= 1 && number <= years) full_names[number - 1] = row.field(3);
-  }
-};
 
 std::string list_of(const std::vector<std::size_t>& numbers) {
   std::string text;
@@ -53,24 +29,17 @@ std::vector<std::size_t> matches(const std::vector<std::string>& names, const st
 }  // namespace
 
 std::vector<std::string> full_year_names(const std::string& names_table, std::size_t years) {
-  const int fd = ::open(names_table.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  YearRows rows(years);
+  NamesTableRows table;
   try {
-    TableReader reader(names_table, ',');
-    char block[1 << 16];
-    for (;;) {
-      const ssize_t got = ::read(fd, block, sizeof block);
-      if (got <= 0) break;
-      reader.feed(std::string_view(block, static_cast<std::size_t>(got)), rows);
-    }
-    reader.finish(rows);
-  } catch (const ImportError&) {
-    rows.is_names_table = false;
+    table = read_names_table(names_table);
+  } catch (const TableError&) {
+    return {};  // missing, or not a table of names: the years have no full names
   }
-  ::close(fd);
-  if (!rows.is_names_table) return {};
-  return rows.full_names;
+  std::vector<std::string> full_names(years);
+  for (const TableName& year : table.of(NameKind::kYear)) {
+    if (year.number <= years) full_names[year.number - 1] = year.full_name;
+  }
+  return full_names;
 }
 
 std::int32_t find_year(const std::string& text, const YearNames& years, const char* option) {

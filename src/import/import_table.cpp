@@ -15,7 +15,8 @@
 #include "import/numbering.h"
 #include "import/output_files.h"
 #include "import/short_names.h"
-#include "import/table_reader.h"
+#include "input/table_error.h"
+#include "input/table_reader.h"
 #include "job/problem_requirements.h"
 #include "job/work_arrays.h"
 
@@ -25,7 +26,8 @@ namespace {
 constexpr std::size_t kTitleLength = 50;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
-// Reads the whole table through `reader`, a block at a time.
+// Reads the whole table through `reader`, a block at a time. A fault of the
+// table stops the import with its message.
 void read_table(const std::string& path, TableReader& reader, RowHandler& handler) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
@@ -39,9 +41,17 @@ void read_table(const std::string& path, TableReader& reader, RowHandler& handle
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
     if (got == 0) break;
-    reader.feed(std::string_view(block.get(), static_cast<std::size_t>(got)), handler);
+    try {
+      reader.feed(std::string_view(block.get(), static_cast<std::size_t>(got)), handler);
+    } catch (const TableError& fault) {
+      throw ImportError(fault.what());
+    }
   }
-  reader.finish(handler);
+  try {
+    reader.finish(handler);
+  } catch (const TableError& fault) {
+    throw ImportError(fault.what());
+  }
 }
 
 std::vector<std::string> in_number_order(const std::vector<std::string>& names,

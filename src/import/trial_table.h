@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "import/import_options.h"
-#include "import/table_reader.h"
+#include "input/table_reader.h"
 
 namespace locprox {
 

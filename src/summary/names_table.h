@@ -3,10 +3,9 @@
 // written to the names file (cut to 8 characters) and the full name. The
 // summary shows the full names where the table is there.
 //
-// The table is CSV as RFC 4180 has it (read with libcsv): a header row
-// kind,number,name,full_name (any case, in any order, further columns
-// ignored), fields in double quotes where they hold a comma, a quote or a
-// line end, LF or CR LF line ends, an optional UTF-8 byte-order mark.
+// The table is read by the core's reader of it (src/input/names_table.h);
+// here it is checked against the proximity file's counts and its names are
+// put in display form.
 #pragma once
 
 #include <string>

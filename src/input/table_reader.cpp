@@ -1,11 +1,11 @@
-#include "import/table_reader.h"
+#include "input/table_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "format/free_form.h"
-#include "import/import_error.h"
+#include "input/table_error.h"
 
 namespace locprox {
 namespace {
@@ -53,6 +53,11 @@ std::string without_line_end(std::string_view line) {
   return std::string(line);
 }
 
+// To the parser no character is a blank to be dropped.
+extern "C" int no_blanks(unsigned char) {
+  return 0;
+}
+
 }  // namespace
 
 std::string TableRow::joined(char delimiter) const {
@@ -64,8 +69,8 @@ std::string TableRow::joined(char delimiter) const {
   return text;
 }
 
-TableReader::TableReader(std::string file_name, char delimiter)
-    : file_name_(std::move(file_name)), delimiter_(delimiter) {}
+TableReader::TableReader(std::string file_name, char delimiter, Blanks blanks)
+    : file_name_(std::move(file_name)), delimiter_(delimiter), blanks_(blanks) {}
 
 TableReader::~TableReader() {
   if (parser_ready_) csv_free(&parser_);
@@ -89,31 +94,32 @@ void TableReader::on_row_end(int /*terminator*/, void* self) {
 }
 
 void TableReader::fail_quoting(std::string_view line_text) const {
-  throw ImportError(file_name_ + ", line " + std::to_string(line_) + ", column " +
-                    std::to_string(current_.size() + 1) +
-                    ": a quote inside an unquoted field, or text after a closing quote; the line up "
-                    "to the fault is " +
-                    quoted_for_message(without_line_end(line_text)) +
-                    " (a field holding quotes must itself be quoted, its quotes doubled)");
+  throw TableError(TableError::Fault::kNotATable, file_name_, line_,
+                   static_cast<long>(current_.size() + 1),
+                   "a quote inside an unquoted field, or text after a closing quote; the line up "
+                   "to the fault is " +
+                       quoted_for_message(without_line_end(line_text)) +
+                       " (a field holding quotes must itself be quoted, its quotes doubled)");
 }
 
 void TableReader::start_parser(std::string_view first_line, long line) {
   if (delimiter_ == 0) {
     delimiter_ = find_delimiter(first_line);
     if (delimiter_ == 0) {
-      throw ImportError(file_name_ + ", line " + std::to_string(line) +
-                        ": no comma, tab or semicolon in the header line " +
-                        quoted_for_message(without_line_end(first_line)) +
-                        "; a table needs at least the year, location, entry and value columns "
-                        "(or give --delimiter)");
+      throw TableError(TableError::Fault::kNotATable, file_name_, line, 0,
+                       "no comma, tab or semicolon in the header line " +
+                           quoted_for_message(without_line_end(first_line)) +
+                           "; a table needs at least the year, location, entry and value "
+                           "columns (or give --delimiter)");
     }
     delimiter_found_ = true;
   }
   if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) {
-    throw ImportError(file_name_ + ": out of memory");
+    throw TableError(TableError::Fault::kMemory, file_name_, 0, 0, "out of memory");
   }
   parser_ready_ = true;
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
+  if (blanks_ == Blanks::kKept) csv_set_space_func(&parser_, no_blanks);
   started_ = true;
 }
 
@@ -152,7 +158,8 @@ void TableReader::look_for_header(bool final, RowHandler& handler) {
       return;
     }
     if (end == std::string::npos) {
-      throw ImportError(file_name_ + ": the table is empty (no header row)");
+      throw TableError(TableError::Fault::kEmpty, file_name_, 0, 0,
+                       "the table is empty (no header row)");
     }
     ++blank_lines_;
     header_line_start_ = end;
@@ -223,8 +230,8 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
         const std::string_view read = piece.substr(0, used + 1);  // up to the byte at fault
         fail_quoting(line_starts_here ? std::string(read) : partial_line_ + std::string(read));
       }
-      throw ImportError(file_name_ + ", line " + std::to_string(line_) +
-                        ": a field too large to hold in memory");
+      throw TableError(TableError::Fault::kMemory, file_name_, line_, 0,
+                       "a field too large to hold in memory");
     }
     deliver(handler);
     if (terminator != std::string_view::npos) {
@@ -260,12 +267,15 @@ void TableReader::finish(RowHandler& handler) {
     look_for_header(true, handler);
   }
   if (csv_fini(&parser_, on_field, on_row_end, this) != 0) {
-    throw ImportError(file_name_ + ", line " + std::to_string(row_line_) + ", column " +
-                      std::to_string(current_.size() + 1) +
-                      ": a quoted field is not closed before the end of the table");
+    throw TableError(TableError::Fault::kNotATable, file_name_, row_line_,
+                     static_cast<long>(current_.size() + 1),
+                     "a quoted field is not closed before the end of the table");
   }
   deliver(handler);
-  if (!header_delivered_) throw ImportError(file_name_ + ": the table is empty (no header row)");
+  if (!header_delivered_) {
+    throw TableError(TableError::Fault::kEmpty, file_name_, 0, 0,
+                     "the table is empty (no header row)");
+  }
 }
 
 }  // namespace locprox

@@ -1,7 +1,8 @@
 // Reading a delimited table (CSV, TSV, semicolon-separated) as a stream of
 // rows, with libcsv doing the RFC 4180 parsing: quoted fields with doubled
 // quotes and line ends inside, LF or CR LF line ends, blank lines skipped,
-// blanks around unquoted fields dropped. A byte-order mark before the first
+// blanks around unquoted fields dropped (or kept, where the table's writer
+// gives them meaning). A byte-order mark before the first
 // line is dropped. The delimiter is found from the header line when it is
 // not given: whichever of tab, semicolon and comma occurs most often outside
 // quotes (ties go in that order).
@@ -57,16 +58,20 @@ class RowHandler {
 
 class TableReader {
  public:
+  enum class Blanks { kDropped, kKept };
+
   // `file_name` is shown in messages; `delimiter` 0 finds it from the header.
-  TableReader(std::string file_name, char delimiter);
+  // `blanks`: whether blanks around unquoted fields are dropped or are part
+  // of the field.
+  TableReader(std::string file_name, char delimiter, Blanks blanks = Blanks::kDropped);
   ~TableReader();
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
 
-  // The next bytes of the table. Throws ImportError at malformed quoting;
+  // The next bytes of the table. Throws TableError at malformed quoting;
   // rows completed by these bytes go to `handler`, whose exceptions pass on.
   void feed(std::string_view bytes, RowHandler& handler);
-  // The end of the table: completes the last row. Throws ImportError for a
+  // The end of the table: completes the last row. Throws TableError for a
   // quoted field left open or a table without a header row.
   void finish(RowHandler& handler);
 
@@ -88,6 +93,7 @@ class TableReader {
 
   std::string file_name_;
   char delimiter_;
+  Blanks blanks_;
   bool delimiter_found_ = false;
   bool started_ = false;        // the parser has the delimiter and is running
   bool bom_checked_ = false;    // the first bytes have been looked at for a BOM

@@ -1,14 +1,14 @@
 // The delimited-table reader: delimiters found from the header, RFC 4180
 // quoting, byte-order mark, line ends, and the line each row starts on,
 // whatever pieces the bytes arrive in.
-#include "import/table_reader.h"
+#include "input/table_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "import/import_error.h"
+#include "input/table_error.h"
 
 namespace locprox {
 namespace {
@@ -142,7 +142,7 @@ TEST_P(TableReaderFaults, StopWithFileLineAndColumn) {
     try {
       read(f.text, piece);
       ADD_FAILURE() << "no error";
-    } catch (const ImportError& error) {
+    } catch (const TableError& error) {
       EXPECT_EQ(std::string(error.what()).substr(0, f.message.size()), f.message)
           << error.what();
     }

@@ -1,0 +1,47 @@
+// The full names of the years for --from and --to: from a table of names
+// beside the job, or none where there is no such table.
+#include "command_line/year_choice.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+
+namespace locprox {
+namespace {
+
+using locprox::testing::ScratchDirectory;
+
+TEST(FullYearNames, FromATableOfNamesOrNone) {
+  const std::string header = "kind,number,name,full_name\n";
+  const struct {
+    const char* what;
+    std::string text;  // empty: no file
+    std::vector<std::string> full_names;
+  } cases[] = {
+      {"a table of names",
+       header + "year,2,2020/202,2020/2021\nyear,1,2019/202,2019/2020\nlocation,1,L,L\n",
+       {"2019/2020", "2020/2021"}},
+      {"columns in another order and case", "FULL_NAME,Kind,Number\n\" 2019 \",YEAR,1\nB,year,2\n",
+       {" 2019 ", "B"}},
+      {"fewer years than the job's: the rest have none", header + "year,1,A,A\n", {"A", ""}},
+      {"more years than the job's: the rest are not used",
+       header + "year,1,A,A\nyear,2,B,B\nyear,3,C,C\n", {"A", "B"}},
+      {"no file", "", {}},
+      {"another table", "year,location,entry,value\n2019,L,G,1\n", {}},
+      {"a year twice", header + "year,1,A,A\nyear,1,B,B\n", {}},
+      {"a year missing", header + "year,2,B,B\n", {}},
+      {"malformed quoting", header + "year,1,A,\"A\n", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDirectory dir;
+    if (!c.text.empty()) dir.write("J.names.csv", c.text);
+    EXPECT_EQ(full_year_names((dir.path() / "J.names.csv").string(), 2), c.full_names);
+  }
+}
+
+}  // namespace
+}  // namespace locprox
