@@ -298,7 +298,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   bytes = add(bytes, times(need.NTM, 40));             // the kept texts
   bytes = add(bytes, times(names, 32));                // lists, marks and positions
   bytes = add(bytes, times(locations, 2 * 200));       // delta and gamma rows, their fronts
-  bytes = add(bytes, times(locations, 10 * need.NYA));  // and their years
+  bytes = add(bytes, times(locations, times(need.NYA, 10)));  // and their years
   // The pieces in flight (OrderedOutput: at most 32 of them) take up to a
   // chunk each (kMaxChunkBytes, within the run's fixed overhead) and one
   // location's records more.
