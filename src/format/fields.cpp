@@ -1,5 +1,6 @@
 #include "format/fields.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -45,6 +46,85 @@ inline void blank_field(char* out, int width) {
     if (width > 1) out[1] = ' ';
     if (width > 2) out[2] = ' ';
   }
+}
+
+// The `count` (at most 9) significant digits of x > 0, rounded correctly
+// (ties to even), as an integer, and the decimal exponent of the first digit,
+// by exact integer arithmetic: x = m * 2^q, and floor(x * 10^s) with its
+// remainder are formed in 128 bits, s chosen so that the floor has `count`
+// digits. That holds for x from about 1e-15 to 1e36, every sum and count
+// of the proximity file in practice; false for the rest, which the general
+// conversion below does.
+using Wide = unsigned __int128;
+
+constexpr int kMaxPower = 27;  // 10^27 < 2^90
+constexpr auto kPowersOfTen = [] {
+  std::array<Wide, kMaxPower + 1> powers{};
+  Wide p = 1;
+  for (int k = 0; k <= kMaxPower; ++k, p *= 10) powers[static_cast<std::size_t>(k)] = p;
+  return powers;
+}();
+
+bool exact_significant_digits(double x, int count, std::uint32_t& digits, int& exponent) {
+  if (count < 1 || count > 9) return false;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const int biased = static_cast<int>(bits >> 52);
+  if (biased == 0 || biased == 0x7ff) return false;  // subnormal, or not finite
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = biased - 1075;  // x = m * 2^q
+  const std::uint64_t low = static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t high = low * 10;
+  // The decimal exponent from the binary one (log10(2) = 0.30103), then
+  // corrected by the size of the floor.
+  int e10 = static_cast<int>(std::floor((q + 52) * 0.30102999566398120));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int s = count - 1 - e10;  // floor(x * 10^s) should have `count` digits
+    Wide quotient = 0;
+    int order = 0;  // the remainder against half a unit: -1 below, 0 at, +1 above
+    if (s >= 0) {
+      // x * 10^s = m * 10^s / 2^-q: a shift, when 10^s and 2^-q fit.
+      if (s > kMaxPower - 5 || q >= 0 || q <= -127) return false;
+      const Wide numerator = Wide{m} * kPowersOfTen[static_cast<std::size_t>(s)];
+      const int shift = -q;
+      quotient = numerator >> shift;
+      const Wide remainder = numerator & ((Wide{1} << shift) - 1);
+      const Wide half = Wide{1} << (shift - 1);
+      order = remainder < half ? -1 : remainder == half ? 0 : 1;
+    } else {
+      if (-s > kMaxPower) return false;
+      const Wide power = kPowersOfTen[static_cast<std::size_t>(-s)];
+      Wide numerator = m;
+      Wide denominator = power;
+      if (q >= 0) {
+        if (q > 74) return false;
+        numerator <<= q;
+      } else {
+        if (-q > 127 - 90) return false;
+        denominator <<= -q;
+      }
+      quotient = numerator / denominator;
+      const Wide twice = 2 * (numerator % denominator);
+      order = twice < denominator ? -1 : twice == denominator ? 0 : 1;
+    }
+    if (quotient < low) {
+      --e10;
+      continue;
+    }
+    if (quotient >= high) {
+      ++e10;
+      continue;
+    }
+    std::uint64_t d = static_cast<std::uint64_t>(quotient);
+    if (order > 0 || (order == 0 && (d & 1) != 0)) ++d;
+    if (d == high) {  // 9.99...95 and up round to 10.0...: one more decade
+      d = low;
+      ++e10;
+    }
+    digits = static_cast<std::uint32_t>(d);
+    exponent = e10;
+    return true;
+  }
+  return false;
 }
 
 // The `count` significant digits of x > 0, rounded correctly (ties to even),
@@ -265,7 +345,16 @@ char* format_exponent(char* out, double value, int width, int decimals) {
   } else {
     // d.ddd...E±x with d significant digits; the fraction form shifts the
     // point one place left.
-    significant_digits(std::fabs(value), decimals, text + length, exponent);
+    std::uint32_t digits = 0;
+    if (exact_significant_digits(std::fabs(value), decimals, digits, exponent)) {
+      int k = decimals;
+      for (; k >= 2; k -= 2, digits /= 100) {
+        std::memcpy(text + length + k - 2, kDigitPairs + 2 * (digits % 100), 2);
+      }
+      if (k == 1) text[length] = static_cast<char>('0' + digits);
+    } else {
+      significant_digits(std::fabs(value), decimals, text + length, exponent);
+    }
     length += decimals;
     exponent += 1;
   }

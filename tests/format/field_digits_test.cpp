@@ -136,7 +136,7 @@ TEST(FieldDigits, ExponentFieldsRoundLikeThePrintedExactValue) {
   }
   for (int n = 0; n < 300000; ++n) {
     double v = 0.0;
-    switch (n % 4) {
+    switch (n % 6) {
       case 0: {  // any finite double
         std::uint64_t bits = random();
         std::memcpy(&v, &bits, sizeof v);
@@ -152,6 +152,19 @@ TEST(FieldDigits, ExponentFieldsRoundLikeThePrintedExactValue) {
       case 3:  // sums of products, like the proximity sums
         for (int k = 0; k < 20; ++k) v = v + unit(random) * unit(random) * 100.0;
         break;
+      case 4: {  // a few units in the last place from a power of ten
+        v = std::pow(10.0, static_cast<int>(random() % 60) - 20);
+        for (int step = static_cast<int>(random() % 7) - 3; step != 0; step += step > 0 ? -1 : 1) {
+          v = std::nextafter(v, step > 0 ? 2 * v : 0.0);
+        }
+        break;
+      }
+      case 5: {  // next to a halfway point of eight digits, in every decade
+        const double halfway = (static_cast<double>(10000000 + random() % 90000000) + 0.5) *
+                               std::pow(10.0, static_cast<int>(random() % 50) - 25);
+        v = random() % 3 == 0 ? halfway : std::nextafter(halfway, random() % 2 ? 0.0 : 1e300);
+        break;
+      }
     }
     if (random() % 2) v = -v;
     check(v, 1 + static_cast<int>(random() % 12));
