@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "format/free_form.h"
+#include "fuzz_checks.h"
 #include "format/input_unit.h"
 #include "format/record_reader.h"
 #include "format/run_error.h"
@@ -31,15 +32,6 @@
 #include "job/run_job.h"
 
 namespace locprox::fuzz {
-
-class FuzzFinding : public std::logic_error {
- public:
-  explicit FuzzFinding(const std::string& what) : std::logic_error(what) {}
-};
-
-inline void expect(bool condition, const std::string& what) {
-  if (!condition) throw FuzzFinding(what);
-}
 
 // A file descriptor of an anonymous in-memory file holding `contents`,
 // positioned at its start. The caller closes it.
@@ -76,16 +68,6 @@ struct FileCloser {
 
 inline bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
-}
-
-// An error message is one readable line of bounded length, whatever bytes
-// the input held.
-inline void check_message(std::string_view message) {
-  expect(message.size() < 400, "an error message of " + std::to_string(message.size()) + " bytes");
-  for (char c : message) {
-    const auto byte = static_cast<unsigned char>(c);
-    expect(byte >= 0x20 && byte != 0x7f, "an unshowable byte in an error message");
-  }
 }
 
 // ---------------------------------------------------------------------------

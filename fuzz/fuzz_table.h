@@ -2,7 +2,7 @@
 // libFuzzer program fuzz_table.cpp and by tests/import/table_fuzz_test.cpp,
 // which replays the kept inputs (tests/fixtures/fuzz/table/) in the ordinary
 // test build. Anything that must hold for every input and does not throws
-// TableFinding.
+// FuzzFinding.
 //
 // Input: one selector byte, then the bytes of a table. The selector picks
 // the delimiter (found or given), the size of the pieces the reader is fed,
@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "format/input_unit.h"
+#include "fuzz_checks.h"
 #include "format/run_error.h"
 #include "import/import_error.h"
 #include "import/import_table.h"
@@ -50,23 +51,8 @@
 
 namespace locprox::fuzz {
 
-class TableFinding : public std::logic_error {
- public:
-  explicit TableFinding(const std::string& what) : std::logic_error(what) {}
-};
-
-inline void check_table(bool condition, const std::string& what) {
-  if (!condition) throw TableFinding(what);
-}
-
-// A message is one readable line of bounded length.
-inline void check_table_message(std::string_view message) {
-  check_table(message.size() < 600, "an error message of " + std::to_string(message.size()) + " bytes");
-  for (char c : message) {
-    const auto byte = static_cast<unsigned char>(c);
-    check_table(byte >= 0x20 && byte != 0x7f, "an unshowable byte in an error message");
-  }
-}
+// A table's messages quote a line of it, so they may be longer than others.
+constexpr std::size_t kLongestTableMessage = 600;
 
 // The rows the reader gives, as text ("line:field|field"), or its error.
 struct ReadRows : RowHandler {
@@ -176,7 +162,7 @@ inline std::vector<std::string> file_lines(const std::string& text) {
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = text.find('\n', start);
-    check_table(end != std::string::npos, "a job file's last line has no line feed");
+    expect(end != std::string::npos, "a job file's last line has no line feed");
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
@@ -186,30 +172,30 @@ inline std::vector<std::string> file_lines(const std::string& text) {
 // Checks the names file and returns the three counts.
 inline void check_names_file(const std::string& text, std::size_t counts[3]) {
   const std::vector<std::string> lines = file_lines(text);
-  check_table(lines.size() >= 2, "a names file without counts");
-  check_table(lines[0].size() <= 50, "a title longer than 50 bytes");
+  expect(lines.size() >= 2, "a names file without counts");
+  expect(lines[0].size() <= 50, "a title longer than 50 bytes");
   char* end = nullptr;
   const char* p = lines[1].c_str();
   for (int k = 0; k < 3; ++k) {
     counts[k] = std::strtoul(p, &end, 10);
-    check_table(end != p, "a malformed counts line: " + lines[1]);
+    expect(end != p, "a malformed counts line: " + lines[1]);
     p = end;
   }
-  check_table(*p == '\0', "a counts line with more than three numbers");
-  check_table(lines.size() == 2 + counts[0] + counts[1] + counts[2],
+  expect(*p == '\0', "a counts line with more than three numbers");
+  expect(lines.size() == 2 + counts[0] + counts[1] + counts[2],
               "a names file whose names do not match its counts");
   std::size_t at = 2;
   for (int k = 0; k < 3; ++k) {
     std::set<std::string> seen;
     for (std::size_t n = 0; n < counts[k]; ++n, ++at) {
       const std::string& name = lines[at];
-      check_table(!name.empty() && name.size() <= 8, "a name of " + std::to_string(name.size()) + " bytes");
-      check_table(name.front() != ' ' && name.back() != ' ', "a name with blanks at an end");
+      expect(!name.empty() && name.size() <= 8, "a name of " + std::to_string(name.size()) + " bytes");
+      expect(name.front() != ' ' && name.back() != ' ', "a name with blanks at an end");
       for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        check_table(byte >= 0x20 && byte != 0x7f, "a control byte in a name");
+        expect(byte >= 0x20 && byte != 0x7f, "a control byte in a name");
       }
-      check_table(seen.insert(name).second, "two equal names in one list: " + name);
+      expect(seen.insert(name).second, "two equal names in one list: " + name);
     }
   }
 }
@@ -241,17 +227,17 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> whole = read_rows(text, delimiter, 0, whole_error, whole_delimiter);
   const std::vector<std::string> pieces =
       read_rows(text, delimiter, piece, pieces_error, pieces_delimiter);
-  check_table(whole_error == pieces_error, "an error differs in pieces: \"" + whole_error +
+  expect(whole_error == pieces_error, "an error differs in pieces: \"" + whole_error +
                                                "\" whole, \"" + pieces_error + "\" in pieces");
-  check_table(whole == pieces, "the rows differ when the table comes in pieces");
-  check_table(whole_delimiter == pieces_delimiter, "the delimiter differs in pieces");
-  if (!whole_error.empty()) check_table_message(whole_error);
+  expect(whole == pieces, "the rows differ when the table comes in pieces");
+  expect(whole_delimiter == pieces_delimiter, "the delimiter differs in pieces");
+  if (!whole_error.empty()) check_message(whole_error, kLongestTableMessage);
 
   // Without quotes, the lines split at the delimiter.
   if (whole_error.empty() && text.find('"') == std::string_view::npos) {
     std::string_view body = text;
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-    check_table(whole == reference_rows(body, whole_delimiter),
+    expect(whole == reference_rows(body, whole_delimiter),
                 "rows of a table without quotes differ from its lines split at the delimiter");
   }
 
@@ -278,16 +264,16 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
     import_table(options);
   } catch (const ImportError& error) {
     const std::string message = error.what();
-    check_table_message(message);
-    check_table(message.compare(0, options.table.size(), options.table) == 0,
+    check_message(message, kLongestTableMessage);
+    expect(message.compare(0, options.table.size(), options.table) == 0,
                 "an import error that does not name the table: " + message);
     for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv"})
-      check_table(!std::filesystem::exists(directory / name), "a job file left by a failed import");
+      expect(!std::filesystem::exists(directory / name), "a job file left by a failed import");
     return;
   }
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
     const std::string name = entry.path().filename().string();
-    check_table(name == "t.csv" || name == "t.NAQ" || name == "t.SEQ" || name == "t.names.csv",
+    expect(name == "t.csv" || name == "t.NAQ" || name == "t.SEQ" || name == "t.names.csv",
                 "a file left beside the job files: " + name);
   }
 
@@ -299,7 +285,7 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
   TrialTable rows(options, reader);
   reader.feed(text, rows);
   reader.finish(rows);
-  check_table(rows.years().size() == counts[0] && rows.locations().size() == counts[1] &&
+  expect(rows.years().size() == counts[0] && rows.locations().size() == counts[1] &&
                   rows.entries().size() == counts[2],
               "the names file's counts differ from the table's names");
   const YearNumbering years = number_years(rows.years().names());
@@ -343,19 +329,19 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
   std::size_t n = 0;
   try {
     while (unit.next_record(record)) {
-      check_table(parse_observation(unit, record, fields) == ObservationLine::kObservation,
+      expect(parse_observation(unit, record, fields) == ObservationLine::kObservation,
                   "a blank line in the observations file");
-      check_table(n < expected.size(), "more observations written than the table holds");
+      expect(n < expected.size(), "more observations written than the table holds");
       const ReadObservation got{fields.year, fields.location, fields.entry, fields.value};
-      check_table(got == expected[n].second,
+      expect(got == expected[n].second,
                   "observation " + std::to_string(n + 1) + " reads back differently: " +
                       std::string(record));
       ++n;
     }
   } catch (const RunError& error) {
-    throw TableFinding(std::string("the run cannot read the observations file: ") + error.what());
+    throw FuzzFinding(std::string("the run cannot read the observations file: ") + error.what());
   }
-  check_table(n == expected.size(), "fewer observations written than the table holds");
+  expect(n == expected.size(), "fewer observations written than the table holds");
 }
 
 }  // namespace locprox::fuzz

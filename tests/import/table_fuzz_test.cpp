@@ -30,7 +30,7 @@ TEST(TableFuzzInputs, HoldEveryCheck) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     try {
       fuzz::table_input(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    } catch (const fuzz::TableFinding& finding) {
+    } catch (const fuzz::FuzzFinding& finding) {
       ADD_FAILURE() << finding.what();
     }
   }
