@@ -12,22 +12,14 @@
 #include "import/import_table.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
+#include "format/standard_error.h"
 #include "summary/summarise.h"
 
 namespace locprox {
 namespace {
 
 void complain(int fd, const std::string& message) {
-  const std::string line = "locprox: " + message + "\n";
-  const char* data = line.data();
-  std::size_t size = line.size();
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  write_program_message(fd, message);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "input/names_file.h"
 #include "job/job_files.h"
 #include "job/problem_size.h"
+#include "format/standard_error.h"
 #include "job/run_sequence.h"
 #include "job/run_warnings.h"
 #include "job/work_arrays.h"
@@ -30,19 +31,11 @@ namespace locprox {
 namespace {
 
 void write_text(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t size = text.size();
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  write_to_descriptor(fd, text);
 }
 
 void complain(int fd, const std::string& message) {
-  write_text(fd, "locprox: " + message + "\n");
+  write_program_message(fd, message);
 }
 
 // What the names file says of the job: its counts and the names of its

@@ -12,6 +12,7 @@
 #include "job/job_dialogue.h"
 #include "job/job_files.h"
 #include "job/problem_size.h"
+#include "format/standard_error.h"
 #include "job/run_sequence.h"
 #include "job/work_arrays.h"
 
@@ -19,15 +20,7 @@ namespace locprox {
 namespace {
 
 void write_error(int error_fd, const std::string& message) {
-  std::string line = "locprox: " + message + "\n";
-  const char* data = line.data();
-  std::size_t size = line.size();
-  while (size > 0) {
-    ssize_t written = ::write(error_fd, data, size);
-    if (written <= 0) return;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  write_program_message(error_fd, message);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "format/free_form.h"
+#include "format/standard_error.h"
 #include "format/names.h"
 
 namespace locprox {
@@ -52,16 +53,8 @@ std::vector<std::vector<std::size_t>> equal_groups(std::span<const Name> names) 
 }  // namespace
 
 void WarningSink::warn(const std::string& text) const {
-  const std::string line = "locprox: warning: " + text + "\n";
-  const char* data = line.data();
-  std::size_t size = line.size();
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;  // a warning that cannot be written is not a failure of the run
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  // A warning that cannot be written is not a failure of the run.
+  write_program_message(fd_, "warning: " + text);
 }
 
 std::vector<std::string> option_warnings(const AnalysisOptions& o) {
