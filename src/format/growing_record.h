@@ -34,7 +34,7 @@ class GrowingRecord {
 
  private:
   const Layout* layout_;
-  std::size_t front_values_;
+  [[maybe_unused]] std::size_t front_values_;  // checked by an assertion only
   std::size_t start_;     // the writer's position after the front values
   std::size_t position_;  // and after the values added
   std::unique_ptr<OutputUnit> added_;  // the text of the values added
