@@ -89,6 +89,22 @@ std::vector<std::vector<int>> turnover(Generator& random, int years, int total, 
   return by_year;
 }
 
+// Writes year y's cells in no particular order within the year, each value
+// its location's and entry's effects plus noise, in thousandths so that
+// every value is written exactly.
+void write_year(FILE* seq, Generator& random, std::vector<std::pair<int, int>>& cells, int y,
+                const std::vector<std::int64_t>& location_effect,
+                const std::vector<std::int64_t>& entry_effect) {
+  for (std::size_t i = cells.size(); i > 1; --i) std::swap(cells[i - 1], cells[random.below(i)]);
+  for (const auto& [l, g] : cells) {
+    std::int64_t noise = static_cast<std::int64_t>(random.below(6001)) - 3000;
+    std::int64_t value = 50000 + 1000 * y + location_effect[static_cast<std::size_t>(l - 1)] +
+                         entry_effect[static_cast<std::size_t>(g - 1)] + noise;
+    std::fprintf(seq, "%d %d %d %" PRId64 ".%03" PRId64 "\n", y, l, g, value / 1000,
+                 value % 1000);
+  }
+}
+
 int network_job(int argc, char** argv) {
   if (argc != 11) {
     std::fprintf(stderr,
@@ -130,14 +146,7 @@ int network_job(int argc, char** argv) {
         if (random.below(100) < static_cast<std::uint64_t>(percent)) cells.emplace_back(l, g);
       }
     }
-    for (std::size_t i = cells.size(); i > 1; --i) std::swap(cells[i - 1], cells[random.below(i)]);
-    for (const auto& [l, g] : cells) {
-      std::int64_t noise = static_cast<std::int64_t>(random.below(6001)) - 3000;
-      std::int64_t value = 50000 + 1000 * y + location_effect[static_cast<std::size_t>(l - 1)] +
-                           entry_effect[static_cast<std::size_t>(g - 1)] + noise;
-      std::fprintf(seq, "%d %d %d %" PRId64 ".%03" PRId64 "\n", y, l, g, value / 1000,
-                   value % 1000);
-    }
+    write_year(seq, random, cells, y, location_effect, entry_effect);
   }
   std::fclose(seq);
   return 0;
@@ -180,15 +189,7 @@ int main(int argc, char** argv) {
         if (random.below(100) < static_cast<std::uint64_t>(percent)) cells.emplace_back(l, g);
       }
     }
-    // Entries and locations in no particular order within the year.
-    for (std::size_t i = cells.size(); i > 1; --i) std::swap(cells[i - 1], cells[random.below(i)]);
-    for (const auto& [l, g] : cells) {
-      std::int64_t noise = static_cast<std::int64_t>(random.below(6001)) - 3000;
-      std::int64_t value = 50000 + 1000 * y + location_effect[static_cast<std::size_t>(l - 1)] +
-                           entry_effect[static_cast<std::size_t>(g - 1)] + noise;
-      std::fprintf(seq, "%d %d %d %" PRId64 ".%03" PRId64 "\n", y, l, g, value / 1000,
-                   value % 1000);
-    }
+    write_year(seq, random, cells, y, location_effect, entry_effect);
   }
   std::fclose(seq);
 
