@@ -19,7 +19,9 @@
 namespace locprox {
 namespace {
 
+using testing::read_terminal_to_end;
 using testing::ScratchDirectory;
+using testing::wait_for_exit_status;
 
 struct TerminalErrors {
   bool have_terminal = false;
@@ -55,21 +57,8 @@ TerminalErrors run_with_terminal_errors(const ScratchDirectory& dir,
     ::_exit(127);
   }
   ::close(slave);
-  char block[4096];
-  for (;;) {
-    const ssize_t got = ::read(master, block, sizeof block);
-    if (got > 0) {
-      run.screen.append(block, static_cast<std::size_t>(got));
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // EIO once the program has closed its side
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(master);
-  run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.screen = read_terminal_to_end(master);
+  run.exit_status = wait_for_exit_status(pid);
   return run;
 }
 

@@ -18,7 +18,9 @@
 namespace locprox {
 namespace {
 
+using locprox::testing::read_terminal_to_end;
 using locprox::testing::ScratchDirectory;
+using locprox::testing::wait_for_exit_status;
 
 struct TerminalRun {
   bool have_terminal = false;  // false where no pseudo terminal can be opened
@@ -50,21 +52,8 @@ TerminalRun run_on_terminal(const ScratchDirectory& dir, const std::string& answ
   }
   ::close(slave);
   (void)!::write(master, answers.data(), answers.size());
-  char block[4096];
-  for (;;) {
-    ssize_t got = ::read(master, block, sizeof block);
-    if (got > 0) {
-      run.screen.append(block, static_cast<std::size_t>(got));
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;  // EIO once the program has closed its side
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(master);
-  run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.screen = read_terminal_to_end(master);
+  run.exit_status = wait_for_exit_status(pid);
   return run;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -80,6 +81,29 @@ std::string read_file(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::string read_terminal_to_end(int master) {
+  std::string screen;
+  char block[4096];
+  for (;;) {
+    const ssize_t got = ::read(master, block, sizeof block);
+    if (got > 0) {
+      screen.append(block, static_cast<std::size_t>(got));
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // EIO once the program has closed its side
+    }
+  }
+  ::close(master);
+  return screen;
+}
+
+int wait_for_exit_status(int pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace locprox::testing

@@ -43,4 +43,11 @@ class ScratchDirectory {
 // Reads a whole file, byte for byte.
 std::string read_file(const std::filesystem::path& path);
 
+// Everything a program writes to the pseudo terminal whose master side is
+// `master`, until it closes its side; then closes `master`.
+std::string read_terminal_to_end(int master);
+
+// Waits for the child `pid`: its exit status, or -1 when a signal ended it.
+int wait_for_exit_status(int pid);
+
 }  // namespace locprox::testing
