@@ -7,6 +7,7 @@
 
 #include "analysis/natural_log.h"
 #include "analysis/saturating.h"
+#include "format/proximity_records.h"
 
 namespace locprox {
 
@@ -101,11 +102,6 @@ constexpr double kFisherCap = 7.25;
 
 std::size_t at(std::int32_t index) {
   return static_cast<std::size_t>(index);
-}
-
-// Packed index (0-based) of the pair of locations (i, j), 0-based, i <= j.
-inline std::size_t packed(std::size_t i, std::size_t j) {
-  return j * (j + 1) / 2 + i;
 }
 
 // The location (0-based) of row k of the block.
@@ -363,8 +359,8 @@ void check_block([[maybe_unused]] const ObservedBlock& block,
   assert(block.incidence.size() >= at(block.NLOBS) * at(block.NGOBS));
   assert(block.locations.empty() || block.locations.size() >= at(block.NLOBS));
   assert(block.NLOBS == 0 ||
-         prox_size > packed(location_of(block, at(block.NLOBS) - 1),
-                            location_of(block, at(block.NLOBS) - 1)));
+         prox_size > packed_size(static_cast<std::int64_t>(
+                         location_of(block, at(block.NLOBS) - 1)) + 1) - 1);
 }
 
 }  // namespace
@@ -381,7 +377,8 @@ void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
   // Pairs I < J only: the diagonal is never touched.
   for (std::int32_t J; nl > 0 && (J = columns.take()) > 0;) {
     const std::size_t j = at(J - 1);
-    const std::size_t column = packed(0, location_of(block, j));
+    const std::size_t column =
+        packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
     for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j - i0);
       sed_sums(block.values.data(), block.incidence.data(), nl, ng, j, i0, len, s, c);
@@ -412,7 +409,8 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
   // Pairs I <= J, the diagonal included.
   for (std::int32_t J; nl > 0 && (J = columns.take()) > 0;) {
     const std::size_t j = at(J - 1);
-    const std::size_t column = packed(0, location_of(block, j));
+    const std::size_t column =
+        packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
     for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
       const std::size_t len = std::min(kBlock, j + 1 - i0);
       cor_sums(block.values.data(), block.incidence.data(), nl, ng, j, i0, len, a, b, e, n);
