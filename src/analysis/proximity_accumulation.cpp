@@ -1,9 +1,14 @@
 #include "analysis/proximity_accumulation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "analysis/natural_log.h"
 #include "analysis/saturating.h"
@@ -78,19 +83,19 @@ constexpr std::size_t kBulk = 8;
 // perform the same IEEE double operations on the same operands in the same
 // order, so they give identical bits; neither AVX2 nor AVX-512F implies FMA,
 // so not even a build without -ffp-contract=off could contract them.
-// The AVX-512 variant is used for long blocks of pairs only: it does more
-// per instruction, but on short blocks (a column of a year that observed a
-// hundred locations) its setup and the remainder cost more than it saves.
+// The AVX-512 variant (below, with AVX-512VL) is used for blocks of 16 pairs
+// and more, the others on the shortest blocks.
 // Defining LOCPROX_NO_VECTOR_CLONES builds the baseline variant only.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && \
     !defined(LOCPROX_NO_VECTOR_CLONES)
 #define LOCPROX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #define LOCPROX_AVX512 1
-constexpr std::size_t kWideFrom = 128;  // pairs in a block from which AVX-512 pays
+constexpr std::size_t kWideFrom = 16;  // pairs in a block from which AVX-512 pays
 const bool kHaveAvx512 = [] {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") != 0;
+  return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
 }();
+std::atomic<bool> use_avx512{kHaveAvx512};
 #else
 #define LOCPROX_VECTOR_CLONES
 #define LOCPROX_AVX512 0
@@ -171,10 +176,10 @@ template <std::size_t U>
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-[[gnu::always_inline]] inline void sed_sums_body(const float* values,
-                                                 const std::int32_t* incidence, std::size_t nl,
-                                                 std::size_t ng, std::size_t j, std::size_t i0,
-                                                 std::size_t len, double* s, std::int32_t* c) {
+[[gnu::always_inline]] inline void sed_sums_body(const float* values, const std::int32_t* incidence,
+                                                 std::size_t nl, std::size_t ng, std::size_t j,
+                                                 std::size_t i0, std::size_t len, double* s,
+                                                 std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
   EntryGroup group;
@@ -196,20 +201,213 @@ void sed_sums_narrow(const float* values, const std::int32_t* incidence, std::si
 }
 
 #if LOCPROX_AVX512
-__attribute__((target("avx512f"))) void sed_sums_wide(const float* values,
-                                                       const std::int32_t* incidence,
-                                                       std::size_t nl, std::size_t ng,
-                                                       std::size_t j, std::size_t i0,
-                                                       std::size_t len, double* s,
-                                                       std::int32_t* c) {
-  sed_sums_body(values, incidence, nl, ng, j, i0, len, s, c);
+// The AVX-512 loops, written with intrinsics so that a term of weight 0 is
+// skipped by a masked addition: with w = 1 the term w·(d·d) is d·d exactly,
+// and with w = 0 it adds nothing (see above), so adding d·d where the
+// incidence is 1 and nothing where it is 0 gives the same bits as the
+// multiplication by w, with neither the conversion of w nor the product.
+// INCID holds 0 or 1 only. Sixteen pairs are done per step: one vector of
+// their incidence and values, two of their sums; the last step of a block
+// shorter than a multiple of 16 is masked.
+#define LOCPROX_WIDE __attribute__((target("avx512f,avx512vl")))
+// GCC 12's _mm512_cvtps_pd starts from an undefined vector that it then
+// overwrites whole, and warns of it under -Wmaybe-uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+LOCPROX_WIDE inline __mmask16 first_lanes(std::size_t count) {
+  return count >= 16 ? static_cast<__mmask16>(0xffff) : static_cast<__mmask16>((1u << count) - 1u);
 }
+
+// Loads and stores of eight lanes, masked in the last step of a block only
+// (a masked store costs more than a plain one).
+template <bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline __m512d load_doubles(const double* p, __mmask8 m) {
+  if constexpr (Tail) return _mm512_maskz_loadu_pd(m, p);
+  return _mm512_loadu_pd(p);
+}
+template <bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline __m256i load_counts(const std::int32_t* p, __mmask8 m) {
+  if constexpr (Tail) return _mm256_maskz_loadu_epi32(m, p);
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+template <bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline __m512d load_values(const float* p, __mmask8 m) {
+  if constexpr (Tail) return _mm512_cvtps_pd(_mm256_maskz_loadu_ps(m, p));
+  return _mm512_cvtps_pd(_mm256_loadu_ps(p));
+}
+template <bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline void store_doubles(double* p, __mmask8 m, __m512d v) {
+  if constexpr (Tail) {
+    _mm512_mask_storeu_pd(p, m, v);
+  } else {
+    _mm512_storeu_pd(p, v);
+  }
+}
+template <bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline void store_counts(std::int32_t* p, __mmask8 m,
+                                                             __m256i v) {
+  if constexpr (Tail) {
+    _mm256_mask_storeu_epi32(p, m, v);
+  } else {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  }
+}
+
+// Adds the group's entries u0 .. u0 + U - 1, in order, to the 16 pairs from
+// k (lanes in `lanes` only).
+template <std::size_t U, bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* const* y,
+                                                             const std::int32_t* const* inc,
+                                                             const double* yj, std::size_t k,
+                                                             __mmask16 lanes, double* s,
+                                                             std::int32_t* c) {
+  const __mmask8 low = static_cast<__mmask8>(lanes);
+  const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
+  __m512d s0 = load_doubles<Tail>(s + k, low);
+  __m512d s1 = load_doubles<Tail>(s + k + 8, high);
+  __m256i c0 = load_counts<Tail>(c + k, low);
+  __m256i c1 = load_counts<Tail>(c + k + 8, high);
+  for (std::size_t u = 0; u < U; ++u) {
+    const __m256i w0 = load_counts<Tail>(inc[u] + k, low);
+    const __m256i w1 = load_counts<Tail>(inc[u] + k + 8, high);
+    const __m512d j = _mm512_set1_pd(yj[u]);
+    const __m512d d0 = _mm512_sub_pd(j, load_values<Tail>(y[u] + k, low));
+    const __m512d d1 = _mm512_sub_pd(j, load_values<Tail>(y[u] + k + 8, high));
+    s0 = _mm512_mask_add_pd(s0, _mm256_test_epi32_mask(w0, w0), s0, _mm512_mul_pd(d0, d0));
+    s1 = _mm512_mask_add_pd(s1, _mm256_test_epi32_mask(w1, w1), s1, _mm512_mul_pd(d1, d1));
+    c0 = _mm256_add_epi32(c0, w0);
+    c1 = _mm256_add_epi32(c1, w1);
+  }
+  store_doubles<Tail>(s + k, low, s0);
+  store_doubles<Tail>(s + k + 8, high, s1);
+  store_counts<Tail>(c + k, low, c0);
+  store_counts<Tail>(c + k + 8, high, c1);
+}
+
+template <std::size_t U>
+LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* values,
+                                                             const std::int32_t* incidence,
+                                                             const EntryGroup& group,
+                                                             std::size_t u0, std::size_t len,
+                                                             double* s, std::int32_t* c) {
+  const float* y[U];
+  const std::int32_t* inc[U];
+  for (std::size_t u = 0; u < U; ++u) {
+    y[u] = values + group.offset[u0 + u];
+    inc[u] = incidence + group.offset[u0 + u];
+  }
+  std::size_t k = 0;
+  for (; k + 16 <= len; k += 16) sed_add_wide<U, false>(y, inc, group.yj + u0, k, 0xffff, s, c);
+  if (k < len) sed_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), s, c);
+}
+
+LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* incidence, std::size_t nl,
+                                std::size_t ng, std::size_t j, std::size_t i0, std::size_t len,
+                                double* s, std::int32_t* c) {
+  std::fill_n(s, len, 0.0);
+  std::fill_n(c, len, 0);
+  EntryGroup group;
+  for (std::size_t m = 0; m < ng; ++m) {
+    if (group.add(values, incidence, m * nl, j, i0)) {
+      sed_add_wide<kGroup>(values, incidence, group, 0, len, s, c);
+      group.size = 0;
+    }
+  }
+  for (std::size_t u = 0; u < group.size; ++u) {
+    sed_add_wide<1>(values, incidence, group, u, len, s, c);
+  }
+}
+
+// The correlation's terms for the 16 pairs from k: with w = 1 they are
+// yJ·yI, yJ·yJ and yI·yI exactly ((w·yJ)·yI, w·(yJ·yJ) and w·(yI·yI) with
+// w = 1), with w = 0 they add nothing.
+template <std::size_t U, bool Tail>
+LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(const float* const* y,
+                                                             const std::int32_t* const* inc,
+                                                             const double* yj, std::size_t k,
+                                                             __mmask16 lanes, double* a, double* b,
+                                                             double* e, std::int32_t* n) {
+  const __mmask8 low = static_cast<__mmask8>(lanes);
+  const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
+  __m512d a0 = load_doubles<Tail>(a + k, low);
+  __m512d a1 = load_doubles<Tail>(a + k + 8, high);
+  __m512d b0 = load_doubles<Tail>(b + k, low);
+  __m512d b1 = load_doubles<Tail>(b + k + 8, high);
+  __m512d e0 = load_doubles<Tail>(e + k, low);
+  __m512d e1 = load_doubles<Tail>(e + k + 8, high);
+  __m256i n0 = load_counts<Tail>(n + k, low);
+  __m256i n1 = load_counts<Tail>(n + k + 8, high);
+  for (std::size_t u = 0; u < U; ++u) {
+    const __m256i w0 = load_counts<Tail>(inc[u] + k, low);
+    const __m256i w1 = load_counts<Tail>(inc[u] + k + 8, high);
+    const __mmask8 o0 = _mm256_test_epi32_mask(w0, w0);
+    const __mmask8 o1 = _mm256_test_epi32_mask(w1, w1);
+    const __m512d j = _mm512_set1_pd(yj[u]);
+    const __m512d jj = _mm512_mul_pd(j, j);
+    const __m512d y0 = load_values<Tail>(y[u] + k, low);
+    const __m512d y1 = load_values<Tail>(y[u] + k + 8, high);
+    n0 = _mm256_add_epi32(n0, w0);
+    n1 = _mm256_add_epi32(n1, w1);
+    a0 = _mm512_mask_add_pd(a0, o0, a0, _mm512_mul_pd(j, y0));
+    a1 = _mm512_mask_add_pd(a1, o1, a1, _mm512_mul_pd(j, y1));
+    b0 = _mm512_mask_add_pd(b0, o0, b0, jj);
+    b1 = _mm512_mask_add_pd(b1, o1, b1, jj);
+    e0 = _mm512_mask_add_pd(e0, o0, e0, _mm512_mul_pd(y0, y0));
+    e1 = _mm512_mask_add_pd(e1, o1, e1, _mm512_mul_pd(y1, y1));
+  }
+  store_doubles<Tail>(a + k, low, a0);
+  store_doubles<Tail>(a + k + 8, high, a1);
+  store_doubles<Tail>(b + k, low, b0);
+  store_doubles<Tail>(b + k + 8, high, b1);
+  store_doubles<Tail>(e + k, low, e0);
+  store_doubles<Tail>(e + k + 8, high, e1);
+  store_counts<Tail>(n + k, low, n0);
+  store_counts<Tail>(n + k + 8, high, n1);
+}
+
+template <std::size_t U>
+LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(
+    const float* values, const std::int32_t* incidence, const EntryGroup& group, std::size_t u0,
+    std::size_t len, double* a, double* b, double* e, std::int32_t* n) {
+  const float* y[U];
+  const std::int32_t* inc[U];
+  for (std::size_t u = 0; u < U; ++u) {
+    y[u] = values + group.offset[u0 + u];
+    inc[u] = incidence + group.offset[u0 + u];
+  }
+  std::size_t k = 0;
+  for (; k + 16 <= len; k += 16) {
+    cor_add_wide<U, false>(y, inc, group.yj + u0, k, 0xffff, a, b, e, n);
+  }
+  if (k < len) cor_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), a, b, e, n);
+}
+
+LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* incidence, std::size_t nl,
+                                std::size_t ng, std::size_t j, std::size_t i0, std::size_t len,
+                                double* a, double* b, double* e, std::int32_t* n) {
+  std::fill_n(a, len, 0.0);
+  std::fill_n(b, len, 0.0);
+  std::fill_n(e, len, 0.0);
+  std::fill_n(n, len, 0);
+  EntryGroup group;
+  for (std::size_t m = 0; m < ng; ++m) {
+    if (group.add(values, incidence, m * nl, j, i0)) {
+      cor_add_wide<kGroup>(values, incidence, group, 0, len, a, b, e, n);
+      group.size = 0;
+    }
+  }
+  for (std::size_t u = 0; u < group.size; ++u) {
+    cor_add_wide<1>(values, incidence, group, u, len, a, b, e, n);
+  }
+}
+#pragma GCC diagnostic pop
 #endif
 
 void sed_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
               std::size_t j, std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
 #if LOCPROX_AVX512
-  if (kHaveAvx512 && len >= kWideFrom) {
+  if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
     sed_sums_wide(values, incidence, nl, ng, j, i0, len, s, c);
     return;
   }
@@ -269,10 +467,10 @@ template <std::size_t U>
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-[[gnu::always_inline]] inline void cor_sums_body(
-    const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-    std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
-    std::int32_t* n) {
+[[gnu::always_inline]] inline void cor_sums_body(const float* values, const std::int32_t* incidence,
+                                                 std::size_t nl, std::size_t ng, std::size_t j,
+                                                 std::size_t i0, std::size_t len, double* a,
+                                                 double* b, double* e, std::int32_t* n) {
   std::fill_n(a, len, 0.0);
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
@@ -296,20 +494,11 @@ void cor_sums_narrow(const float* values, const std::int32_t* incidence, std::si
   cor_sums_body(values, incidence, nl, ng, j, i0, len, a, b, e, n);
 }
 
-#if LOCPROX_AVX512
-__attribute__((target("avx512f"))) void cor_sums_wide(
-    const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-    std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
-    std::int32_t* n) {
-  cor_sums_body(values, incidence, nl, ng, j, i0, len, a, b, e, n);
-}
-#endif
-
 void cor_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
               std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
               std::int32_t* n) {
 #if LOCPROX_AVX512
-  if (kHaveAvx512 && len >= kWideFrom) {
+  if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
     cor_sums_wide(values, incidence, nl, ng, j, i0, len, a, b, e, n);
     return;
   }
@@ -359,8 +548,9 @@ void check_block([[maybe_unused]] const ObservedBlock& block,
   assert(block.incidence.size() >= at(block.NLOBS) * at(block.NGOBS));
   assert(block.locations.empty() || block.locations.size() >= at(block.NLOBS));
   assert(block.NLOBS == 0 ||
-         prox_size > packed_size(static_cast<std::int64_t>(
-                         location_of(block, at(block.NLOBS) - 1)) + 1) - 1);
+         prox_size >
+             packed_size(static_cast<std::int64_t>(location_of(block, at(block.NLOBS) - 1)) + 1) -
+                 1);
 }
 
 }  // namespace
@@ -460,6 +650,14 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
                              char WEIGHT, char CORTYP, ColumnQueue& columns) {
   const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
   accumulate_correlations(whole, PROX, NGPAIR, NYPAIR, WEIGHT, CORTYP, columns);
+}
+
+void use_accumulation_loops(AccumulationLoops loops) {
+#if LOCPROX_AVX512
+  use_avx512.store(loops == AccumulationLoops::kWidest && kHaveAvx512, std::memory_order_relaxed);
+#else
+  (void)loops;
+#endif
 }
 
 }  // namespace locprox

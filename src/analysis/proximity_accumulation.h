@@ -94,4 +94,10 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                              char WEIGHT, char CORTYP, ColumnQueue& columns);
 
+// Which of the compiled loops the accumulation uses: by default the widest
+// vectors the processor has, or the portable loops only (for tests that
+// compare the two, and for measurements). Both give the same bits.
+enum class AccumulationLoops { kWidest, kPortable };
+void use_accumulation_loops(AccumulationLoops loops);
+
 }  // namespace locprox

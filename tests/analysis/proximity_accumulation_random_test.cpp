@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/location_scaling.h"
@@ -101,41 +102,59 @@ const std::vector<Shape> kShapes{
     {300, 23, 0.6}, {521, 9, 0.15}, {40, 0, 0.5},
 };
 
+// The widest loops this processor has and the portable ones, each against
+// the reference.
+const std::vector<std::pair<AccumulationLoops, std::string>> kLoops{
+    {AccumulationLoops::kWidest, " widest"}, {AccumulationLoops::kPortable, " portable"}};
+
+// Restores the default loops when a test ends.
+struct LoopsInUse {
+  explicit LoopsInUse(AccumulationLoops loops) { use_accumulation_loops(loops); }
+  ~LoopsInUse() { use_accumulation_loops(AccumulationLoops::kWidest); }
+};
+
 TEST(ProximityAccumulationRandom, SedaccMatchesOnePairAtATime) {
-  unsigned seed = 1;
-  for (const Shape& shape : kShapes) {
-    for (const char weight : {'W', 'U'}) {
-      Sums fast(shape.maxl), reference(shape.maxl);
-      // Two years into the same sums: the second adds to non-zero totals.
-      for (int year = 0; year < 2; ++year) {
-        const Year d = make_year(shape, ++seed, year == 1);
-        accumulate_distances(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
-                             weight);
-        reference::accumulate_distances(d.y, d.inc, reference.prox, reference.ngpair,
-                                        reference.nypair, d.maxl, d.maxg, weight);
+  for (const auto& [loops, loops_name] : kLoops) {
+    const LoopsInUse in_use(loops);
+    unsigned seed = 1;
+    for (const Shape& shape : kShapes) {
+      for (const char weight : {'W', 'U'}) {
+        Sums fast(shape.maxl), reference(shape.maxl);
+        // Two years into the same sums: the second adds to non-zero totals.
+        for (int year = 0; year < 2; ++year) {
+          const Year d = make_year(shape, ++seed, year == 1);
+          accumulate_distances(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
+                               weight);
+          reference::accumulate_distances(d.y, d.inc, reference.prox, reference.ngpair,
+                                          reference.nypair, d.maxl, d.maxg, weight);
+        }
+        expect_identical(
+            fast, reference,
+            std::to_string(shape.maxl) + "x" + std::to_string(shape.maxg) + weight + loops_name);
       }
-      expect_identical(fast, reference,
-                       std::to_string(shape.maxl) + "x" + std::to_string(shape.maxg) + weight);
     }
   }
 }
 
 TEST(ProximityAccumulationRandom, CoraccMatchesOnePairAtATime) {
-  unsigned seed = 1000;
-  for (const Shape& shape : kShapes) {
-    for (const char weight : {'W', 'U'}) {
-      for (const char cortyp : {'Z', 'P'}) {
-        Sums fast(shape.maxl), reference(shape.maxl);
-        for (int year = 0; year < 2; ++year) {
-          const Year d = make_year(shape, ++seed, false);
-          accumulate_correlations(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
-                                  weight, cortyp);
-          reference::accumulate_correlations(d.y, d.inc, reference.prox, reference.ngpair,
-                                             reference.nypair, d.maxl, d.maxg, weight, cortyp);
+  for (const auto& [loops, loops_name] : kLoops) {
+    const LoopsInUse in_use(loops);
+    unsigned seed = 1000;
+    for (const Shape& shape : kShapes) {
+      for (const char weight : {'W', 'U'}) {
+        for (const char cortyp : {'Z', 'P'}) {
+          Sums fast(shape.maxl), reference(shape.maxl);
+          for (int year = 0; year < 2; ++year) {
+            const Year d = make_year(shape, ++seed, false);
+            accumulate_correlations(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
+                                    weight, cortyp);
+            reference::accumulate_correlations(d.y, d.inc, reference.prox, reference.ngpair,
+                                               reference.nypair, d.maxl, d.maxg, weight, cortyp);
+          }
+          expect_identical(fast, reference,
+                           std::to_string(shape.maxl) + "x" + std::to_string(shape.maxg) + weight +
+                               cortyp + loops_name);
         }
-        expect_identical(
-            fast, reference,
-            std::to_string(shape.maxl) + "x" + std::to_string(shape.maxg) + weight + cortyp);
       }
     }
   }
