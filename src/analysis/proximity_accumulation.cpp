@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -70,6 +71,9 @@ namespace {
 // most, within the first-level cache); 512 measured faster than 256.
 constexpr std::size_t kBlock = 512;
 
+// Columns J taken from the queue at a time (see TileEntries).
+constexpr std::size_t kTile = 8;
+
 // Entries per group; 4 keeps the number of streams low.
 constexpr std::size_t kGroup = 4;
 
@@ -114,20 +118,62 @@ inline std::size_t location_of(const ObservedBlock& block, std::size_t k) {
   return block.locations.empty() ? k : at(block.locations[k]);
 }
 
-// Up to kGroup entries observed at J, ascending: where their block columns
-// begin (plus the first row of the accumulator block) and J's value there.
+// The entries observed at a column J, ascending: where their block columns
+// begin and J's value there. An entry that J did not observe weighs 0 in
+// every pair of column J and is left out.
+struct ColumnEntries {
+  std::size_t size = 0;
+  std::size_t* offset = nullptr;  // room for NGOBS
+  double* yj = nullptr;
+};
+
+// The entry lists of up to kTile consecutive columns, in storage owned by
+// one thread. They are listed together, in one pass over the entries: the
+// cells of consecutive columns of an entry share a cache line, where one
+// column at a time would fetch a line per entry for every column.
+class TileEntries {
+ public:
+  explicit TileEntries(std::size_t ng) : offsets_(kTile * ng), values_(kTile * ng) {
+    for (std::size_t t = 0; t < kTile; ++t) {
+      columns_[t].offset = offsets_.data() + t * ng;
+      columns_[t].yj = values_.data() + t * ng;
+    }
+  }
+
+  // Lists the entries of columns j0 .. j0 + width - 1 (0-based).
+  void list(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
+            std::size_t j0, std::size_t width) {
+    for (std::size_t t = 0; t < width; ++t) columns_[t].size = 0;
+    for (std::size_t m = 0, col = 0; m < ng; ++m, col += nl) {
+      for (std::size_t t = 0; t < width; ++t) {
+        if (incidence[col + j0 + t] == 0) continue;
+        ColumnEntries& column = columns_[t];
+        column.offset[column.size] = col;
+        column.yj[column.size] = static_cast<double>(values[col + j0 + t]);
+        ++column.size;
+      }
+    }
+  }
+
+  const ColumnEntries& operator[](std::size_t t) const { return columns_[t]; }
+
+ private:
+  std::vector<std::size_t> offsets_;
+  std::vector<double> values_;
+  ColumnEntries columns_[kTile];
+};
+
+// Up to kGroup entries of a column's list: where their block columns begin
+// (plus the first row of the accumulator block) and J's value there.
 struct EntryGroup {
   std::size_t size = 0;
   std::size_t offset[kGroup];
   double yj[kGroup];
 
-  // Adds entry m, whose column starts at col, when J was observed there;
-  // true when the group is then full.
-  bool add(const float* values, const std::int32_t* incidence, std::size_t col, std::size_t j,
-           std::size_t i0) {
-    if (incidence[col + j] == 0) return false;  // weight 0 for the whole column
-    offset[size] = col + i0;
-    yj[size] = static_cast<double>(values[col + j]);
+  // Adds entry u of the list; true when the group is then full.
+  bool add(const ColumnEntries& entries, std::size_t u, std::size_t i0) {
+    offset[size] = entries.offset[u] + i0;
+    yj[size] = entries.yj[u];
     return ++size == kGroup;
   }
 };
@@ -177,14 +223,13 @@ template <std::size_t U>
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
 [[gnu::always_inline]] inline void sed_sums_body(const float* values, const std::int32_t* incidence,
-                                                 std::size_t nl, std::size_t ng, std::size_t j,
-                                                 std::size_t i0, std::size_t len, double* s,
-                                                 std::int32_t* c) {
+                                                 const ColumnEntries& entries, std::size_t i0,
+                                                 std::size_t len, double* s, std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
   EntryGroup group;
-  for (std::size_t m = 0; m < ng; ++m) {
-    if (group.add(values, incidence, m * nl, j, i0)) {
+  for (std::size_t u = 0; u < entries.size; ++u) {
+    if (group.add(entries, u, i0)) {
       sed_add<kGroup>(values, incidence, group, 0, len, s, c);
       group.size = 0;
     }
@@ -194,10 +239,10 @@ template <std::size_t U>
 }
 
 LOCPROX_VECTOR_CLONES
-void sed_sums_narrow(const float* values, const std::int32_t* incidence, std::size_t nl,
-                     std::size_t ng, std::size_t j, std::size_t i0, std::size_t len, double* s,
+void sed_sums_narrow(const float* values, const std::int32_t* incidence,
+                     const ColumnEntries& entries, std::size_t i0, std::size_t len, double* s,
                      std::int32_t* c) {
-  sed_sums_body(values, incidence, nl, ng, j, i0, len, s, c);
+  sed_sums_body(values, incidence, entries, i0, len, s, c);
 }
 
 #if LOCPROX_AVX512
@@ -302,14 +347,14 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* values
   if (k < len) sed_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), s, c);
 }
 
-LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* incidence, std::size_t nl,
-                                std::size_t ng, std::size_t j, std::size_t i0, std::size_t len,
+LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* incidence,
+                                const ColumnEntries& entries, std::size_t i0, std::size_t len,
                                 double* s, std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
   EntryGroup group;
-  for (std::size_t m = 0; m < ng; ++m) {
-    if (group.add(values, incidence, m * nl, j, i0)) {
+  for (std::size_t u = 0; u < entries.size; ++u) {
+    if (group.add(entries, u, i0)) {
       sed_add_wide<kGroup>(values, incidence, group, 0, len, s, c);
       group.size = 0;
     }
@@ -383,16 +428,16 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(
   if (k < len) cor_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), a, b, e, n);
 }
 
-LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* incidence, std::size_t nl,
-                                std::size_t ng, std::size_t j, std::size_t i0, std::size_t len,
+LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* incidence,
+                                const ColumnEntries& entries, std::size_t i0, std::size_t len,
                                 double* a, double* b, double* e, std::int32_t* n) {
   std::fill_n(a, len, 0.0);
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
   std::fill_n(n, len, 0);
   EntryGroup group;
-  for (std::size_t m = 0; m < ng; ++m) {
-    if (group.add(values, incidence, m * nl, j, i0)) {
+  for (std::size_t u = 0; u < entries.size; ++u) {
+    if (group.add(entries, u, i0)) {
       cor_add_wide<kGroup>(values, incidence, group, 0, len, a, b, e, n);
       group.size = 0;
     }
@@ -404,15 +449,15 @@ LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* inciden
 #pragma GCC diagnostic pop
 #endif
 
-void sed_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-              std::size_t j, std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
+void sed_sums(const float* values, const std::int32_t* incidence, const ColumnEntries& entries,
+              std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
 #if LOCPROX_AVX512
   if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
-    sed_sums_wide(values, incidence, nl, ng, j, i0, len, s, c);
+    sed_sums_wide(values, incidence, entries, i0, len, s, c);
     return;
   }
 #endif
-  sed_sums_narrow(values, incidence, nl, ng, j, i0, len, s, c);
+  sed_sums_narrow(values, incidence, entries, i0, len, s, c);
 }
 
 // ---- correlation ----
@@ -468,16 +513,16 @@ template <std::size_t U>
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
 [[gnu::always_inline]] inline void cor_sums_body(const float* values, const std::int32_t* incidence,
-                                                 std::size_t nl, std::size_t ng, std::size_t j,
-                                                 std::size_t i0, std::size_t len, double* a,
-                                                 double* b, double* e, std::int32_t* n) {
+                                                 const ColumnEntries& entries, std::size_t i0,
+                                                 std::size_t len, double* a, double* b, double* e,
+                                                 std::int32_t* n) {
   std::fill_n(a, len, 0.0);
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
   std::fill_n(n, len, 0);
   EntryGroup group;
-  for (std::size_t m = 0; m < ng; ++m) {
-    if (group.add(values, incidence, m * nl, j, i0)) {
+  for (std::size_t u = 0; u < entries.size; ++u) {
+    if (group.add(entries, u, i0)) {
       cor_add<kGroup>(values, incidence, group, 0, len, a, b, e, n);
       group.size = 0;
     }
@@ -488,22 +533,21 @@ template <std::size_t U>
 }
 
 LOCPROX_VECTOR_CLONES
-void cor_sums_narrow(const float* values, const std::int32_t* incidence, std::size_t nl,
-                     std::size_t ng, std::size_t j, std::size_t i0, std::size_t len, double* a,
+void cor_sums_narrow(const float* values, const std::int32_t* incidence,
+                     const ColumnEntries& entries, std::size_t i0, std::size_t len, double* a,
                      double* b, double* e, std::int32_t* n) {
-  cor_sums_body(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+  cor_sums_body(values, incidence, entries, i0, len, a, b, e, n);
 }
 
-void cor_sums(const float* values, const std::int32_t* incidence, std::size_t nl, std::size_t ng,
-              std::size_t j, std::size_t i0, std::size_t len, double* a, double* b, double* e,
-              std::int32_t* n) {
+void cor_sums(const float* values, const std::int32_t* incidence, const ColumnEntries& entries,
+              std::size_t i0, std::size_t len, double* a, double* b, double* e, std::int32_t* n) {
 #if LOCPROX_AVX512
   if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
-    cor_sums_wide(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+    cor_sums_wide(values, incidence, entries, i0, len, a, b, e, n);
     return;
   }
 #endif
-  cor_sums_narrow(values, incidence, nl, ng, j, i0, len, a, b, e, n);
+  cor_sums_narrow(values, incidence, entries, i0, len, a, b, e, n);
 }
 
 // The year's value of a pair from its correlation sums, and the count that
@@ -562,23 +606,30 @@ void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
   const std::size_t nl = at(block.NLOBS);
   const std::size_t ng = at(block.NGOBS);
   const bool weighted = WEIGHT == 'W';
+  if (nl == 0) return;
   double s[kBlock];
   std::int32_t c[kBlock];
+  TileEntries tile(ng);
   // Pairs I < J only: the diagonal is never touched.
-  for (std::int32_t J; nl > 0 && (J = columns.take()) > 0;) {
-    const std::size_t j = at(J - 1);
-    const std::size_t column =
-        packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
-    for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
-      const std::size_t len = std::min(kBlock, j - i0);
-      sed_sums(block.values.data(), block.incidence.data(), nl, ng, j, i0, len, s, c);
-      for (std::size_t k = 0; k < len; ++k) {
-        double v = 0.0;
-        if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
-        const std::size_t p = column + location_of(block, i0 + k);
-        PROX[p] = PROX[p] + v;
-        NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
-        if (c[k] != 0) NYPAIR[p] += 1;
+  for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
+    const std::size_t j0 = at(range.first - 1);
+    const std::size_t width = at(range.last - range.first + 1);
+    tile.list(block.values.data(), block.incidence.data(), nl, ng, j0, width);
+    for (std::size_t t = width; t-- > 0;) {
+      const std::size_t j = j0 + t;
+      const std::size_t column =
+          packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
+      for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
+        const std::size_t len = std::min(kBlock, j - i0);
+        sed_sums(block.values.data(), block.incidence.data(), tile[t], i0, len, s, c);
+        for (std::size_t k = 0; k < len; ++k) {
+          double v = 0.0;
+          if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
+          const std::size_t p = column + location_of(block, i0 + k);
+          PROX[p] = PROX[p] + v;
+          NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
+          if (c[k] != 0) NYPAIR[p] += 1;
+        }
       }
     }
   }
@@ -592,27 +643,34 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
   const std::size_t ng = at(block.NGOBS);
   const bool weighted = WEIGHT == 'W';
   const bool fisher = CORTYP == 'Z';
+  if (nl == 0) return;
   double a[kBlock];
   double b[kBlock];
   double e[kBlock];
   std::int32_t n[kBlock];
+  TileEntries tile(ng);
   // Pairs I <= J, the diagonal included.
-  for (std::int32_t J; nl > 0 && (J = columns.take()) > 0;) {
-    const std::size_t j = at(J - 1);
-    const std::size_t column =
-        packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
-    for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
-      const std::size_t len = std::min(kBlock, j + 1 - i0);
-      cor_sums(block.values.data(), block.incidence.data(), nl, ng, j, i0, len, a, b, e, n);
-      for (std::size_t k = 0; k < len; ++k) {
-        const std::size_t i = i0 + k;
-        std::int32_t count = n[k];
-        double v;
-        if (!correlation_value(a[k], b[k], e[k], count, i == j, weighted, fisher, v)) continue;
-        const std::size_t p = column + location_of(block, i);
-        PROX[p] = PROX[p] + v;
-        NGPAIR[p] = saturating_add(NGPAIR[p], count);
-        if (count > 0) NYPAIR[p] += 1;
+  for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
+    const std::size_t j0 = at(range.first - 1);
+    const std::size_t width = at(range.last - range.first + 1);
+    tile.list(block.values.data(), block.incidence.data(), nl, ng, j0, width);
+    for (std::size_t t = width; t-- > 0;) {
+      const std::size_t j = j0 + t;
+      const std::size_t column =
+          packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
+      for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
+        const std::size_t len = std::min(kBlock, j + 1 - i0);
+        cor_sums(block.values.data(), block.incidence.data(), tile[t], i0, len, a, b, e, n);
+        for (std::size_t k = 0; k < len; ++k) {
+          const std::size_t i = i0 + k;
+          std::int32_t count = n[k];
+          double v;
+          if (!correlation_value(a[k], b[k], e[k], count, i == j, weighted, fisher, v)) continue;
+          const std::size_t p = column + location_of(block, i);
+          PROX[p] = PROX[p] + v;
+          NGPAIR[p] = saturating_add(NGPAIR[p], count);
+          if (count > 0) NYPAIR[p] += 1;
+        }
       }
     }
   }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -25,6 +26,13 @@ namespace locprox {
 // are all done by the thread that took it, and every pair's sums are formed
 // the same way whichever thread forms them, so the results do not depend on
 // how the columns were shared out.
+// Columns first to last (1-based); empty when last < first.
+struct ColumnRange {
+  std::int32_t first = 1;
+  std::int32_t last = 0;
+  bool empty() const { return last < first; }
+};
+
 class ColumnQueue {
  public:
   ColumnQueue() = default;
@@ -34,6 +42,14 @@ class ColumnQueue {
   std::int32_t take() {
     const std::int32_t J = next_.fetch_sub(1, std::memory_order_relaxed);
     return J > 0 ? J : 0;
+  }
+  // The next `count` columns (fewer at the end), or an empty range when
+  // every column has been taken.
+  ColumnRange take(std::size_t count) {
+    const auto n = static_cast<std::int32_t>(count);
+    const std::int32_t J = next_.fetch_sub(n, std::memory_order_relaxed);
+    if (J <= 0) return {};
+    return {J - n + 1 > 1 ? J - n + 1 : 1, J};
   }
 
  private:

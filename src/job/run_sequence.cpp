@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <cstddef>
 #include <latch>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,9 +72,7 @@ struct ObservedYear {
   std::span<const std::int32_t> entries() const {
     return std::span<const std::int32_t>(ENTOBS).first(static_cast<std::size_t>(counts.NGOBS));
   }
-  ObservedBlock block() const {
-    return {YOBS, IOBS, locations(), counts.NLOBS, counts.NGOBS};
-  }
+  ObservedBlock block() const { return {YOBS, IOBS, locations(), counts.NLOBS, counts.NGOBS}; }
 };
 
 // The messages that follow a year's delta and gamma sections, written to
@@ -85,8 +83,9 @@ void write_year_messages(OutputUnit& out, const AnalysisOptions& options, bool t
   write_record(out, kMessage, "   Location centre the years data");
   if (to_report) write_empty_record(out);
   write_record(out, kMessage, " Calculate requested proximity measure");
-  write_record(out, kMessage,
-               options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
+  write_record(
+      out, kMessage,
+      options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
   if (options.PRXTYP == 'S') {
     write_record(out, kMessage, "   Of squared Euclidean distances");
     write_record(out, kMessage,
@@ -136,8 +135,7 @@ class YearInBackground {
     year_ = &year;
     const std::int32_t NLOBS = year.counts.NLOBS;
     const std::size_t threads = pool_.threads();
-    pieces_ = output_.prepare(IY, K, NDELTA, NGAMMA,
-                              {year.locations(), year.entries(), year.IOBS});
+    pieces_ = output_.prepare(IY, K, NDELTA, NGAMMA, {year.locations(), year.entries(), year.IOBS});
     rows_per_chunk_ = std::max<std::int32_t>(
         16, static_cast<std::int32_t>((static_cast<std::size_t>(NLOBS) + 2 * threads - 1) /
                                       (2 * threads)));
@@ -294,11 +292,14 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   const std::int64_t locations =
       static_cast<std::int64_t>(std::sqrt(2.0 * static_cast<double>(need.NTM))) + 1;
   const std::uint64_t workers = threads == 0 ? default_thread_count() : threads;
-  std::uint64_t bytes = times(cells, 8);               // YOBS and IOBS
-  bytes = add(bytes, times(need.NTM, 40));             // the kept texts
-  bytes = add(bytes, times(names, 32));                // lists, marks and positions
-  bytes = add(bytes, times(locations, 2 * 200));       // delta and gamma rows, their fronts
+  std::uint64_t bytes = times(cells, 8);                      // YOBS and IOBS
+  bytes = add(bytes, times(need.NTM, 40));                    // the kept texts
+  bytes = add(bytes, times(names, 32));                       // lists, marks and positions
+  bytes = add(bytes, times(locations, 2 * 200));              // delta and gamma rows, their fronts
   bytes = add(bytes, times(locations, times(need.NYA, 10)));  // and their years
+  // Each thread's entry lists of the columns it accumulates: eight columns
+  // of an offset and a value per entry.
+  bytes = add(bytes, times(names, 8 * 16 * (workers + 1)));
   // The pieces in flight (OrderedOutput: at most 32 of them) take up to a
   // chunk each (kMaxChunkBytes, within the run's fixed overhead) and one
   // location's records more.
@@ -358,14 +359,15 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
-    if (notes != nullptr && notes->year_started != nullptr) notes->year_started(notes->context, IY, K);
+    if (notes != nullptr && notes->year_started != nullptr)
+      notes->year_started(notes->context, IY, K);
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
     YearOpening opening(units, background, IY, year_name);
     // The arrays were cleared at the start; after a year, the cells it used
     // are cleared again (the workers work on the year's own blocks), and the
     // reader marks what the new year observes.
-    clear_observed(w.YDATA, w.INCID, observed.LOCOBS, observed.ENTOBS, MAXL,
-                   observed.counts.NLOBS, observed.counts.NGOBS);
+    clear_observed(w.YDATA, w.INCID, observed.LOCOBS, observed.ENTOBS, MAXL, observed.counts.NLOBS,
+                   observed.counts.NGOBS);
     std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
     std::fill(observed.ENTSEEN.begin(), observed.ENTSEEN.end(), 0);
     YearReader reader(units.observations, fields, w.YDATA, w.INCID, observed.LOCSEEN,
@@ -388,9 +390,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     observed.counts = list_observed(observed.LOCOBS, observed.ENTOBS, observed.LOCSEEN,
                                     observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");
-    count_observed_occurrences(w.INCID, observed.LOCOBS, observed.ENTOBS, w.DELTA, w.DELTOT,
-                               NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
-                               observed.counts.NLOBS, observed.counts.NGOBS, K);
+    count_observed_occurrences(w.INCID, observed.LOCOBS, observed.ENTOBS, w.DELTA, w.DELTOT, NDELTA,
+                               w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL, observed.counts.NLOBS,
+                               observed.counts.NGOBS, K);
     progress(units, "   Write delta and gamma matrices");
     gather_year(w, size, observed);
 
