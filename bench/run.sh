@@ -9,7 +9,8 @@
 # sizes them to the problem; with --plain through sized-run-reference, the
 # same run on the reference accumulation (bench/workloads/sized_run.cpp).
 #
-#   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2 W3"] [--record]
+#   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2 W3"] [--record] [--realtime]
+#                [--against PROGRAM]
 #
 #   --plain      run locprox-reference (and for W3 sized-run-reference) instead, built with
 #                -DLOCPROX_BENCH_REFERENCE=ON in build-plain: the program on the
@@ -17,12 +18,17 @@
 #                (tests/analysis/reference_accumulation.h), which the
 #                checksums come from
 #   --runs N     runs per job and option set (default 5); the median is shown
-#   --workloads  which workloads to run (default "W1 W2")
+#   --workloads  which workloads to run (default "W1 W2 W3")
 #   --record     write the outputs' checksums to expected.sha256 instead of
 #                checking them (do this from a --plain build only)
 #   --realtime   run the jobs under chrt -f 10 (root only): on a machine busy
 #                with other work this keeps them from waiting for a processor,
 #                so the wall times approach those of an idle machine
+#   --against P  also run the program P (an earlier build of locprox, say)
+#                on W1 and W2, each of its runs right after one of ours, so
+#                that both see the same state of the machine; prints its
+#                median beside ours with the change, and checks that it
+#                wrote the same bytes
 #
 # Each run starts with no outputs from an earlier run in its directory (they
 # are removed before the clock starts). Generated jobs and outputs stay under
@@ -36,6 +42,7 @@ runs=5
 workloads="W1 W2 W3"
 record=no
 realtime=()
+against=
 while (($# > 0)); do
   case "$1" in
     --plain) plain=ON ;;
@@ -43,6 +50,7 @@ while (($# > 0)); do
     --workloads) workloads=$2; shift ;;
     --record) record=yes ;;
     --realtime) realtime=(chrt -f 10) ;;
+    --against) against=$(realpath "$2"); shift ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
   shift
@@ -103,8 +111,13 @@ status=0
 sums=$(mktemp)
 trap 'rm -f "$sums"' EXIT
 echo "== load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg) on $jobs processors"
-printf '\n%-4s %-28s %9s %9s %9s %12s %s\n' job "option set" "median s" "min s" "cpu s" \
-  "peak RSS KiB" "targets (on the median)"
+if [ -n "$against" ]; then
+  printf '\n%-4s %-28s %9s %9s %9s %12s %11s %7s\n' job "option set" "median s" "min s" \
+    "cpu s" "peak RSS KiB" "against s" change
+else
+  printf '\n%-4s %-28s %9s %9s %9s %12s %s\n' job "option set" "median s" "min s" "cpu s" \
+    "peak RSS KiB" "targets (on the median)"
+fi
 for w in $workloads; do
   for set in $option_sets; do
     dir=$build/runs/$w/$set
@@ -113,7 +126,14 @@ for w in $workloads; do
     ln -sf "$data/$w.NAQ" "$dir/$w.NAQ"
     times=()
     cpus=()
+    against_times=()
     peak=0
+    other=$build/runs-against/$w/$set
+    if [ -n "$against" ] && [ "$w" != W3 ]; then
+      mkdir -p "$other"
+      ln -sf "$data/$w.SEQ" "$other/$w.SEQ"
+      ln -sf "$data/$w.NAQ" "$other/$w.NAQ"
+    fi
     for ((r = 1; r <= runs; r++)); do
       # A first run of a job: replacing last run's 100 MB of outputs would add
       # the kernel's truncation of them to the time.
@@ -139,6 +159,16 @@ for w in $workloads; do
       fi
       times+=("$seconds")
       cpus+=("$cpu")
+      if [ -n "$against" ] && [ "$w" != W3 ]; then
+        rm -f "$other/$w.OCC" "$other/$w.PRX"
+        read -r seconds _ code _ < <(cd "$other" &&
+          "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$against")
+        if [ "$code" != 0 ]; then
+          echo "$w $set: $against exited with status $code" >&2
+          exit 1
+        fi
+        against_times+=("$seconds")
+      fi
       ((rss > peak)) && peak=$rss
     done
     med=$(printf '%s\n' "${times[@]}" | median)
@@ -146,8 +176,21 @@ for w in $workloads; do
     cpu_med=$(printf '%s\n' "${cpus[@]}" | median)
     verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="${rss_target_kib[$w]}" \
       'BEGIN {printf "%s %s", (m < t ? "time ok" : "TIME OVER " t " s"), (p < pt ? "rss ok" : "RSS OVER")}')
-    printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %s\n' "$w" "$set" "$med" "$min" "$cpu_med" "$peak" \
-      "$verdict"
+    if [ -n "$against" ] && [ "$w" != W3 ]; then
+      other_med=$(printf '%s\n' "${against_times[@]}" | median)
+      change=$(awk -v a="$med" -v b="$other_med" 'BEGIN {printf "%+.0f %%", (a - b) / b * 100}')
+      printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %11.3f %7s\n' "$w" "$set" "$med" "$min" \
+        "$cpu_med" "$peak" "$other_med" "$change"
+      for f in "$w.OCC" "$w.PRX" console.txt; do
+        if ! cmp -s "$dir/$f" "$other/$f"; then
+          echo "$w $set: $f differs from that of $against" >&2
+          status=1
+        fi
+      done
+    else
+      printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %s\n' "$w" "$set" "$med" "$min" "$cpu_med" \
+        "$peak" "$verdict"
+    fi
     (cd "$build/runs" && sha256sum "$w/$set/$w.OCC" "$w/$set/$w.PRX" "$w/$set/console.txt") >>"$sums"
   done
 done
