@@ -56,16 +56,21 @@ bool InputUnit::fill() {
   if (next_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
     filled_ -= next_;
+    lines_end_ = lines_end_ > next_ ? lines_end_ - next_ : 0;
     next_ = 0;
     can_step_back_ = false;
   }
-  if (buffer_.size() - filled_ < block_size_ / 2) {
-    if (buffer_.size() >= kLongestRecord) fail("record longer than 64 MiB");
-    buffer_.resize(buffer_.empty() ? block_size_ : buffer_.size() * 2);
+  // The bytes past filled_ up to the end of the buffer less its padding are
+  // free for reading.
+  std::size_t room = buffer_.empty() ? 0 : buffer_.size() - kReadPadding;
+  if (room - filled_ < block_size_ / 2) {
+    if (room >= kLongestRecord) fail("record longer than 64 MiB");
+    room = room == 0 ? block_size_ : room * 2;
+    buffer_.resize(room + kReadPadding);
   }
   if (flush_before_read_ != nullptr) flush_before_read_->flush();
   for (;;) {
-    ssize_t got = ::read(fd_, buffer_.data() + filled_, buffer_.size() - filled_);
+    ssize_t got = ::read(fd_, buffer_.data() + filled_, room - filled_);
     if (got < 0) {
       if (errno == EINTR) continue;
       fail(std::string("read failed: ") + std::strerror(errno));
@@ -74,9 +79,19 @@ bool InputUnit::fill() {
       at_end_of_file_ = true;
       return false;
     }
+    const void* line_feed =
+        ::memrchr(buffer_.data() + filled_, '\n', static_cast<std::size_t>(got));
     filled_ += static_cast<std::size_t>(got);
+    if (line_feed != nullptr) {
+      lines_end_ =
+          static_cast<std::size_t>(static_cast<const char*>(line_feed) - buffer_.data()) + 1;
+    }
     return true;
   }
+}
+
+void InputUnit::tell_line_read() {
+  flush_before_read_->line_read();
 }
 
 bool InputUnit::next_record(std::string_view& record) {
@@ -111,7 +126,7 @@ bool InputUnit::next_record(std::string_view& record) {
   }
   can_step_back_ = true;
   ++line_number_;
-  if (flush_before_read_ != nullptr) flush_before_read_->line_read();
+  if (flush_before_read_ != nullptr) tell_line_read();
   return true;
 }
 

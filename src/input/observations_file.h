@@ -88,7 +88,8 @@ class YearReader {
   };
 
   bool store_waiting(YearNote& note);
-  bool take_fields();
+  void keep_fields(const ObservationFields& record);
+  bool take_fields(const ObservationFields& record);
 
   InputUnit& file_;
   ObservationFields& fields_;
@@ -119,5 +120,29 @@ enum class ObservationLine { kBlank, kObservation };
 // the file and the line.
 ObservationLine parse_observation(const InputUnit& unit, std::string_view record,
                                   ObservationFields& fields);
+
+// The readers parse_observation and the year reader are made of; each
+// short path gives the same fields as the general reader or declines.
+//
+// The short path for a record of the common shape: three unsigned integers
+// and a plain decimal number (digits with at most one point), separated by
+// blanks, with nothing or a blank after the number. Anything else (commas,
+// slashes, r*, signs, exponents, tabs, a value that does not read as an
+// ordinary float or is beyond 1.0E+30) returns false with `fields`
+// untouched.
+bool parse_plain_observation(std::string_view record, ObservationFields& fields);
+
+// The shortest path, on a file's buffer: the line at `line`, which ends with
+// a line feed before `lines_end` (with InputUnit::kReadPadding readable bytes
+// after it), when it holds three integers of one to eight digits, each
+// followed by one blank, then a number of at most seven digits before and
+// seven after an optional point, then the line's end or a blank. Returns
+// the start of the next line, or null with `fields` untouched.
+const char* read_common_observation(const char* line, const char* lines_end,
+                                    ObservationFields& fields);
+
+// The general reader: every free-form rule and every fault.
+ObservationLine parse_general_observation(const InputUnit& unit, std::string_view record,
+                                          ObservationFields& fields);
 
 }  // namespace locprox
