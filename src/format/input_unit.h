@@ -47,11 +47,11 @@ class InputUnit {
   // For a reader that finds the ends of its records itself, on the bytes in
   // the buffer: the unread bytes up to and including the last line feed
   // read so far, without reading more (empty when the unread part holds no
-  // line feed: next_record then reads on). At least kReadPadding bytes past
-  // the end of the view may be read; their values mean nothing.
-  static constexpr std::size_t kReadPadding = 16;
+  // line feed: next_record then reads on). kReadPadding bytes before the
+  // view and past its end may be read; their values mean nothing.
+  static constexpr std::size_t kReadPadding = 32;
   std::string_view whole_lines() const {
-    return lines_end_ > next_ ? std::string_view(buffer_.data() + next_, lines_end_ - next_)
+    return lines_end_ > next_ ? std::string_view(bytes() + next_, lines_end_ - next_)
                               : std::string_view();
   }
   // Takes the first `length` bytes of whole_lines(), which end with the line
@@ -88,7 +88,10 @@ class InputUnit {
   bool owns_fd_ = false;
   std::size_t block_size_;
   bool at_end_of_file_ = false;
-  std::vector<char> buffer_;     // the bytes read, then kReadPadding bytes more
+  // The bytes read, with kReadPadding bytes before and after them.
+  std::vector<char> buffer_;
+  char* bytes() { return buffer_.data() + kReadPadding; }
+  const char* bytes() const { return buffer_.data() + kReadPadding; }
   std::size_t next_ = 0;         // start of the next record
   std::size_t filled_ = 0;       // end of the bytes read so far
   std::size_t lines_end_ = 0;    // just after the last line feed in the bytes read (or 0)

@@ -9,6 +9,10 @@
 #include <iterator>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "format/free_form.h"
 
 namespace locprox {
@@ -57,16 +61,6 @@ std::uint64_t load_eight(const char* p) {
 
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 
-// `text` is eight bytes XOR '0': a digit's byte holds its value 0 to 9, every
-// other byte 10 or more. The number of digits at the start (0 to 8).
-// Adding 0x76 sets the top bit of a byte from 10 to 0x7f and of no digit;
-// bytes from 0x80 have it already. A byte of 0x8a or more carries into the
-// next byte up, but it is not a digit, so the lowest flagged byte is right.
-unsigned leading_digits(std::uint64_t text) {
-  const std::uint64_t not_digit = ((text + 0x76 * kEveryByte) | text) & (0x80 * kEveryByte);
-  return not_digit == 0 ? 8 : static_cast<unsigned>(std::countr_zero(not_digit)) / 8;
-}
-
 // Joins neighbouring digit values in every lane of `v`: bytes, then pairs
 // of bytes, then (with `quadruples`) groups of four, each as high * 10 + low,
 // high * 100 + low, high * 10000 + low. A lane holds its number's digits at
@@ -83,57 +77,123 @@ std::uint32_t digits_value(std::uint64_t text, unsigned n) {
   return static_cast<std::uint32_t>(v * 10000 + (v >> 32));
 }
 
-// The first `n` (0 to 4) digits of `text` at the top of a 32-bit lane,
-// below them zeros: for the low lane of a word, and for its high lane.
-std::uint64_t low_lane(std::uint64_t text, unsigned n) {
-  return static_cast<std::uint32_t>(text << (32 - 8 * n));
+// Four bytes of text as one word, the first byte lowest.
+std::uint32_t load_four(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+  return word;
 }
-std::uint64_t high_lane(std::uint64_t text, unsigned n) {
-  return (text << 32) << (32 - 8 * n);
+
+// A number of `n` (0 to 4) digits that ends before `end`, as a 32-bit lane:
+// its digit values at the top, the bytes below them zero.
+std::uint64_t lane(const char* end, unsigned n) {
+  static constexpr std::uint32_t kLastBytes[] = {0, 0xff000000, 0xffff0000, 0xffffff00,
+                                                 0xffffffff};
+  return (load_four(end - 4) ^ 0x30303030) & kLastBytes[n];
 }
 
 constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 constexpr double kNegativePowersOfTen[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
 
-// The common line in a few steps per field: eight bytes are read at once,
-// their leading digits counted without a branch per byte, and the line's
-// end is found on the way (no second pass over the bytes). Numbers of at
-// most four digits, nearly all, are converted two to a word. The shape:
-// three unsigned integers of one to eight digits, each followed by one
-// blank, then a value of at most seven digits before and seven after an
-// optional point, then a line feed, CR LF, or a blank (anything after it is
-// ignored, as by every reader). Nothing else is taken: leading or doubled
-// blanks, longer numbers, tabs, signs, exponents go to the record readers.
+// Which of the 32 bytes from `p` are digits and which are blanks, a bit for
+// each byte (bit i for p[i]).
+struct ByteClasses {
+  std::uint32_t digits = 0;
+  std::uint32_t blanks = 0;
+};
+
+// With plain integer arithmetic, eight bytes at a time. Masking each byte to
+// its low seven bits before the addition keeps every carry inside its byte,
+// so every byte is classed exactly.
+ByteClasses classify_bytes_portably(const char* p) {
+  constexpr std::uint64_t kLowSeven = 0x7f * kEveryByte;
+  constexpr std::uint64_t kTop = 0x80 * kEveryByte;
+  // The top bits of the eight bytes, gathered into the eight bits of a byte.
+  const auto gather = [](std::uint64_t top_bits) {
+    return static_cast<std::uint32_t>(((top_bits >> 7) * 0x0102040810204080) >> 56);
+  };
+  ByteClasses classes;
+  for (unsigned k = 0; k < 4; ++k) {
+    const std::uint64_t word = load_eight(p + 8 * k);
+    const std::uint64_t digit_values = word ^ ('0' * kEveryByte);
+    const std::uint64_t not_digit =
+        (((digit_values & kLowSeven) + 0x76 * kEveryByte) | digit_values) & kTop;
+    const std::uint64_t blank_zeros = word ^ (' ' * kEveryByte);
+    const std::uint64_t not_blank = (((blank_zeros & kLowSeven) + kLowSeven) | blank_zeros) & kTop;
+    classes.digits |= gather(~not_digit & kTop) << (8 * k);
+    classes.blanks |= gather(~not_blank & kTop) << (8 * k);
+  }
+  return classes;
+}
+
+#if defined(__SSE2__)
+// The same with 16-byte vector compares.
+ByteClasses classify_bytes(const char* p) {
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const auto digits = [](__m128i bytes) {
+    const __m128i values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+    const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(small));
+  };
+  const auto blanks = [](__m128i bytes) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+  };
+  return {digits(low) | digits(high) << 16, blanks(low) | blanks(high) << 16};
+}
+#else
+ByteClasses classify_bytes(const char* p) {
+  return classify_bytes_portably(p);
+}
+#endif
+
+// The common line, in one pass that also finds its end: the classes of its
+// first 32 bytes give where every number starts and ends, and each number is
+// read eight bytes at a time; numbers of at most four digits, nearly all,
+// are converted two to a word. The shape: three unsigned integers of one to
+// eight digits, each followed by one blank, then a value of at most seven
+// digits before and seven after an optional point, then a line feed, CR LF,
+// or a blank (anything after it is ignored, as by every reader), all within
+// 32 bytes. Nothing else is taken: leading or doubled blanks, longer
+// numbers, tabs, signs, exponents go to the record readers.
+template <bool kPortably>
 [[gnu::always_inline]] inline const char* read_common_line(const char* line,
                                                            const char* lines_end,
                                                            ObservationFields& fields) {
   constexpr std::uint64_t kZeros = '0' * kEveryByte;
-  // The three integers: each 1 to 8 digits and a blank.
-  const char* p = line;
-  const std::uint64_t year_text = load_eight(p) ^ kZeros;
-  const unsigned year_digits = leading_digits(year_text);
-  if (year_digits == 0 || p[year_digits] != ' ') return nullptr;
-  p += year_digits + 1;
-  const std::uint64_t location_text = load_eight(p) ^ kZeros;
-  const unsigned location_digits = leading_digits(location_text);
-  if (location_digits == 0 || p[location_digits] != ' ') return nullptr;
-  p += location_digits + 1;
-  const std::uint64_t entry_text = load_eight(p) ^ kZeros;
-  const unsigned entry_digits = leading_digits(entry_text);
-  if (entry_digits == 0 || p[entry_digits] != ' ') return nullptr;
-  p += entry_digits + 1;
-  // The value: 0 to 7 digits, then a point and 0 to 7 digits or not.
-  const std::uint64_t whole_text = load_eight(p) ^ kZeros;
-  const unsigned whole_digits = leading_digits(whole_text);
-  p += whole_digits;
-  std::uint64_t fraction_text = 0;
+  const ByteClasses classes = kPortably ? classify_bytes_portably(line) : classify_bytes(line);
+  // The bytes that are not digits, and the same less the first, the first
+  // two, the first three: the blanks after the three integers, then the
+  // point or the end of the value.
+  const std::uint32_t others = ~classes.digits;
+  const std::uint32_t after_first = others & (others - 1);
+  const std::uint32_t after_second = after_first & (after_first - 1);
+  const std::uint32_t after_third = after_second & (after_second - 1);
+  const std::uint32_t blanks = others ^ after_third;
+  // Blanks, the first not at the start and no two together: every integer
+  // has a digit. (Fewer than four such bytes in 32 leave after_third empty.)
+  if ((blanks & ~classes.blanks) != 0 || (blanks & ((blanks << 1) | 1)) != 0 ||
+      after_third == 0) {
+    return nullptr;
+  }
+  const unsigned first_blank = static_cast<unsigned>(std::countr_zero(others));
+  const unsigned second_blank = static_cast<unsigned>(std::countr_zero(after_first));
+  const unsigned third_blank = static_cast<unsigned>(std::countr_zero(after_second));
+  const unsigned value_end = static_cast<unsigned>(std::countr_zero(after_third));
+  const unsigned year_digits = first_blank;
+  const unsigned location_digits = second_blank - first_blank - 1;
+  const unsigned entry_digits = third_blank - second_blank - 1;
+  const unsigned whole_digits = value_end - third_blank - 1;
+  const char* p = line + value_end;
   unsigned decimals = 0;
   if (*p == '.') {
-    fraction_text = load_eight(p + 1) ^ kZeros;
-    decimals = leading_digits(fraction_text);
+    const std::uint32_t after_fourth = after_third & (after_third - 1);
+    if (after_fourth == 0) return nullptr;
+    decimals = static_cast<unsigned>(std::countr_zero(after_fourth)) - value_end - 1;
     p += decimals + 1;
   }
-  if (whole_digits + decimals == 0 || whole_digits == 8 || decimals == 8) return nullptr;
+  if (whole_digits + decimals == 0) return nullptr;
   const char* after;
   if (*p == '\n') {
     after = p + 1;
@@ -146,24 +206,39 @@ constexpr double kNegativePowersOfTen[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e
   }
   std::uint32_t year, location, entry;
   std::uint64_t mantissa;
-  // Every count at most 4 (count + 3 below 8).
-  if (((year_digits + 3) | (location_digits + 3) | (entry_digits + 3) | (whole_digits + 3) |
-       (decimals + 3)) < 8) {
-    const std::uint64_t first = join_pairs(low_lane(year_text, year_digits) |
-                                           high_lane(location_text, location_digits));
-    const std::uint64_t second = join_pairs(low_lane(entry_text, entry_digits) |
-                                            high_lane(whole_text, whole_digits));
-    const std::uint64_t fraction = join_pairs(low_lane(fraction_text, decimals));
+  // No five digits in a row up to the end of the value: every number has at
+  // most four, and two of them are converted in one word.
+  const std::uint64_t digit_bits = classes.digits;
+  const std::uint64_t runs = digit_bits & (digit_bits >> 1) & (digit_bits >> 2) &
+                             (digit_bits >> 3) & (digit_bits >> 4);
+  const char* const fraction_end = line + value_end + 1 + decimals;
+  if ((runs & ((std::uint64_t{2} << value_end << decimals) - 1)) == 0) {
+    const std::uint64_t first =
+        join_pairs(lane(line + first_blank, year_digits) |
+                   lane(line + second_blank, location_digits) << 32);
+    const std::uint64_t second =
+        join_pairs(lane(line + third_blank, entry_digits) |
+                   lane(line + value_end, whole_digits) << 32);
+    const std::uint64_t fraction = join_pairs(lane(fraction_end, decimals));
     year = static_cast<std::uint32_t>(first);
     location = static_cast<std::uint32_t>(first >> 32);
     entry = static_cast<std::uint32_t>(second);
     mantissa = (second >> 32) * kPowersOfTen[decimals] + fraction;
   } else {
-    year = digits_value(year_text, year_digits);
-    location = digits_value(location_text, location_digits);
-    entry = digits_value(entry_text, entry_digits);
-    mantissa = whole_digits == 0 ? 0 : digits_value(whole_text, whole_digits);
-    if (decimals > 0) mantissa = mantissa * kPowersOfTen[decimals] + digits_value(fraction_text, decimals);
+    if (year_digits > 8 || location_digits > 8 || entry_digits > 8 || whole_digits > 7 ||
+        decimals > 7) {
+      return nullptr;
+    }
+    year = digits_value(load_eight(line) ^ kZeros, year_digits);
+    location = digits_value(load_eight(line + first_blank + 1) ^ kZeros, location_digits);
+    entry = digits_value(load_eight(line + second_blank + 1) ^ kZeros, entry_digits);
+    mantissa = whole_digits == 0
+                   ? 0
+                   : digits_value(load_eight(line + third_blank + 1) ^ kZeros, whole_digits);
+    if (decimals > 0) {
+      mantissa = mantissa * kPowersOfTen[decimals] +
+                 digits_value(load_eight(line + value_end + 1) ^ kZeros, decimals);
+    }
   }
   // At most 14 digits, so the mantissa m is exact in double precision; the
   // value is m / 10^k. With r = 10^-k rounded to double, q = m * r rounded
@@ -185,8 +260,9 @@ constexpr double kNegativePowersOfTen[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e
 }  // namespace
 
 const char* read_common_observation(const char* line, const char* lines_end,
-                                    ObservationFields& fields) {
-  return read_common_line(line, lines_end, fields);
+                                    ObservationFields& fields, bool portably) {
+  return portably ? read_common_line<true>(line, lines_end, fields)
+                  : read_common_line<false>(line, lines_end, fields);
 }
 
 // The shape nearly every line of a real file has: three unsigned integers
@@ -433,7 +509,7 @@ YearNote YearReader::next() {
       const std::string_view lines = file_.whole_lines();
       if (!lines.empty()) {
         const char* const after =
-            read_common_line(lines.data(), lines.data() + lines.size(), line);
+            read_common_line<false>(lines.data(), lines.data() + lines.size(), line);
         if (after != nullptr) {
           keep_fields(line);
           file_.take_line(static_cast<std::size_t>(after - lines.data()));

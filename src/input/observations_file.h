@@ -136,10 +136,13 @@ bool parse_plain_observation(std::string_view record, ObservationFields& fields)
 // a line feed before `lines_end` (with InputUnit::kReadPadding readable bytes
 // after it), when it holds three integers of one to eight digits, each
 // followed by one blank, then a number of at most seven digits before and
-// seven after an optional point, then the line's end or a blank. Returns
-// the start of the next line, or null with `fields` untouched.
+// seven after an optional point, then the line's end or a blank, within 32
+// bytes. Returns the start of the next line, or null with `fields`
+// untouched. `portably` classes the bytes with plain integer arithmetic, as
+// on machines without vector compares (the year reader uses those where it
+// has them).
 const char* read_common_observation(const char* line, const char* lines_end,
-                                    ObservationFields& fields);
+                                    ObservationFields& fields, bool portably = false);
 
 // The general reader: every free-form rule and every fault.
 ObservationLine parse_general_observation(const InputUnit& unit, std::string_view record,

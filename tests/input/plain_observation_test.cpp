@@ -164,20 +164,28 @@ std::optional<Reading> plain(std::string_view record) {
   return reading_of(fields);
 }
 
-// The buffer short path on `line` + "\n" followed by another line and
-// padding, as in a unit's buffer. When it takes the line it must return the
-// start of the next line.
+// The buffer short path on `line` + "\n" followed by another line, with
+// padding before and after as in a unit's buffer (digits, which must not
+// count). When it takes the line it must return the start of the next line.
+// Both ways of classing the bytes must give the same.
 std::optional<Reading> common(const std::string& line) {
-  const std::string buffer = line + "\n9 9 9 9\n" + std::string(InputUnit::kReadPadding, 'x');
-  const char* const lines_end = buffer.data() + line.size() + 9;
-  ObservationFields fields = previous();
-  const char* const after = read_common_observation(buffer.data(), lines_end, fields);
-  if (after == nullptr) {
-    EXPECT_EQ(reading_of(fields), reading_of(previous())) << "declined but changed the fields";
-    return {};
+  const std::string padding(InputUnit::kReadPadding, '9');
+  const std::string buffer = padding + line + "\n9 9 9 9\n" + padding;
+  const char* const start = buffer.data() + padding.size();
+  const char* const lines_end = start + line.size() + 9;
+  std::optional<Reading> readings[2];
+  for (const bool portably : {false, true}) {
+    ObservationFields fields = previous();
+    const char* const after = read_common_observation(start, lines_end, fields, portably);
+    if (after == nullptr) {
+      EXPECT_EQ(reading_of(fields), reading_of(previous())) << "declined but changed the fields";
+      continue;
+    }
+    EXPECT_EQ(after, start + line.size() + 1) << "the next line is not where it starts";
+    readings[portably ? 1 : 0] = reading_of(fields);
   }
-  EXPECT_EQ(after, buffer.data() + line.size() + 1) << "the next line is not where it starts";
-  return reading_of(fields);
+  EXPECT_EQ(shown(readings[0]), shown(readings[1])) << "the two ways of classing bytes differ";
+  return readings[0];
 }
 
 // The record the unit gives for `line`: a CR before the line feed dropped.
@@ -213,7 +221,12 @@ TEST(ShortPaths, AwkwardLinesAgreeWithTheGeneralReaderOrAreDeclined) {
       {"1 205 281 55.055", kBoth},
       {"1 2 3 4", kBoth},
       {"0001 002 03 0004.5000", kBoth},
-      {"12345678 87654321 11111111 1234567.1234567", kBoth},  // the longest common numbers
+      {"12345678 8765 1111111 1.123456", kBoth},  // numbers of five to eight digits
+      {"1 23456 3 4.5", kBoth},
+      {"1 2 3 12345.5", kBoth},
+      {"1 2 3 1.12345", kBoth},
+      {"12 345 6789 1234.5678", kBoth},  // four digits everywhere
+      {"12345678 87654321 11111111 1234567.1234567", kPlainOnly},  // beyond 32 bytes
       {"1 2 3 .5", kBoth},
       {"1 2 3 5.", kBoth},
       {"1 2 3 0.0", kBoth},
