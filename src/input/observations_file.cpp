@@ -77,6 +77,12 @@ std::uint32_t digits_value(std::uint64_t text, unsigned n) {
   return static_cast<std::uint32_t>(v * 10000 + (v >> 32));
 }
 
+// The position of the lowest bit set in `bits`, which is not zero (without
+// the test for zero that std::countr_zero adds where it cannot rule it out).
+unsigned lowest_bit(std::uint32_t bits) {
+  return static_cast<unsigned>(__builtin_ctz(bits));
+}
+
 // Four bytes of text as one word, the first byte lowest.
 std::uint32_t load_four(const char* p) {
   std::uint32_t word;
@@ -129,7 +135,7 @@ ByteClasses classify_bytes_portably(const char* p) {
 
 #if defined(__SSE2__)
 // The same with 16-byte vector compares.
-ByteClasses classify_bytes(const char* p) {
+[[gnu::always_inline]] inline ByteClasses classify_bytes(const char* p) {
   const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
   const auto digits = [](__m128i bytes) {
@@ -177,10 +183,10 @@ template <bool kPortably>
       after_third == 0) {
     return nullptr;
   }
-  const unsigned first_blank = static_cast<unsigned>(std::countr_zero(others));
-  const unsigned second_blank = static_cast<unsigned>(std::countr_zero(after_first));
-  const unsigned third_blank = static_cast<unsigned>(std::countr_zero(after_second));
-  const unsigned value_end = static_cast<unsigned>(std::countr_zero(after_third));
+  const unsigned first_blank = lowest_bit(others);
+  const unsigned second_blank = lowest_bit(after_first);
+  const unsigned third_blank = lowest_bit(after_second);
+  const unsigned value_end = lowest_bit(after_third);
   const unsigned year_digits = first_blank;
   const unsigned location_digits = second_blank - first_blank - 1;
   const unsigned entry_digits = third_blank - second_blank - 1;
@@ -190,7 +196,7 @@ template <bool kPortably>
   if (*p == '.') {
     const std::uint32_t after_fourth = after_third & (after_third - 1);
     if (after_fourth == 0) return nullptr;
-    decimals = static_cast<unsigned>(std::countr_zero(after_fourth)) - value_end - 1;
+    decimals = lowest_bit(after_fourth) - value_end - 1;
     p += decimals + 1;
   }
   if (whole_digits + decimals == 0) return nullptr;
