@@ -374,9 +374,9 @@ ObservationLine parse_general_observation(const InputUnit& unit, std::string_vie
 }
 
 // A year's records come in no particular order, so every store meets a cache
-// miss in the MAXL x MAXG arrays; parsing a few records ahead and prefetching
-// their cells lets the misses overlap. The records are stored strictly in
-// file order, and everything else that the reader does (a note, a step back,
+// miss in the MAXL x MAXG arrays; parsing records ahead and prefetching their
+// cells lets the misses overlap: a cell is stored kAhead records after its
+// own was read. The records are stored strictly in file order, and everything else that the reader does (a note, a step back,
 // an error stop) first stores what is waiting, so the arrays and the notes
 // are the same as storing each record at once.
 
@@ -411,25 +411,27 @@ YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::
       MAXG_(MAXG),
       sequence_started_(IY > IYS) {}
 
+// Stores the oldest waiting cell; true, with its note, when the cell was
+// already observed.
+[[gnu::always_inline]] inline bool YearReader::store_oldest(YearNote& note) {
+  const Cell& c = waiting_[stored_++ % kAhead];
+  YDATA_[c.cell] = c.value;
+  const bool twice = INCID_[c.cell] == 1;
+  INCID_[c.cell] = 1;
+  if (!LOCSEEN_.empty()) {
+    LOCSEEN_[static_cast<std::size_t>(c.L - 1)] = 1;
+    ENTSEEN_[static_cast<std::size_t>(c.G - 1)] = 1;
+  }
+  if (twice) note = {YearNote::Kind::kDuplicate, c.L, c.G, c.value};
+  return twice;
+}
+
 // Stores the waiting cells in order up to the first that was already
 // observed, which is returned as a note; the next call goes on after it.
 bool YearReader::store_waiting(YearNote& note) {
-  while (stored_ < count_) {
-    const Cell& c = waiting_[stored_++];
-    YDATA_[c.cell] = c.value;
-    const bool twice = INCID_[c.cell] == 1;
-    INCID_[c.cell] = 1;
-    if (!LOCSEEN_.empty()) {
-      LOCSEEN_[static_cast<std::size_t>(c.L - 1)] = 1;
-      ENTSEEN_[static_cast<std::size_t>(c.G - 1)] = 1;
-    }
-    if (twice) {
-      note = {YearNote::Kind::kDuplicate, c.L, c.G, c.value};
-      return true;
-    }
+  while (stored_ < taken_) {
+    if (store_oldest(note)) return true;
   }
-  count_ = 0;
-  stored_ = 0;
   return false;
 }
 
@@ -467,14 +469,14 @@ bool YearReader::store_waiting(YearNote& note) {
                            static_cast<std::size_t>(G - 1) * static_cast<std::size_t>(MAXL_);
   __builtin_prefetch(&YDATA_[cell], 1);
   __builtin_prefetch(&INCID_[cell], 1);
-  waiting_[count_++] = {cell, L, G, record.value};
+  waiting_[taken_++ % kAhead] = {cell, L, G, record.value};
   return true;
 }
 
 YearNote YearReader::next() {
   YearNote note;
   for (;;) {
-    if (count_ == kAhead || (then_ != Then::kRead && count_ > 0)) {
+    if (then_ != Then::kRead && stored_ < taken_) {
       if (store_waiting(note)) return note;
     }
     switch (then_) {
@@ -504,13 +506,15 @@ YearNote YearReader::next() {
       case Then::kDone:
         return {last_};
     }
-    // The common case: records of the year, each a cell to store, a batch
-    // at a time. Lines of the common shape are read straight from the
-    // unit's buffer; any other line, and a last line without a line feed,
-    // is taken as a record and read by the record readers.
-    // The fields are parsed into a local copy and filed from it, so that
-    // they are not read back from memory right after being stored.
-    while (count_ < kAhead) {
+    // The common case: records of the year, each a cell to store once
+    // kAhead more have been taken (and their cells prefetched). Lines of the
+    // common shape are read straight from the unit's buffer; any other line,
+    // and a last line without a line feed, is taken as a record and read by
+    // the record readers. The fields are parsed into a local copy and filed
+    // from it, so that they are not read back from memory right after being
+    // stored.
+    for (;;) {
+      if (taken_ - stored_ == kAhead && store_oldest(note)) return note;
       ObservationFields line;  // both short paths set every field or none
       const std::string_view lines = file_.whole_lines();
       if (!lines.empty()) {

@@ -87,6 +87,7 @@ class YearReader {
     float value;
   };
 
+  bool store_oldest(YearNote& note);
   bool store_waiting(YearNote& note);
   void keep_fields(const ObservationFields& record);
   bool take_fields(const ObservationFields& record);
@@ -102,9 +103,11 @@ class YearReader {
   Then then_ = Then::kRead;
   std::string_view record_;  // the record for kGeneralParse
   YearNote out_of_range_;    // the note for kOutOfRange
+  // Cells taken and stored so far; those waiting, taken_ - stored_ (at most
+  // kAhead) of them, are waiting_[i % kAhead] for i from stored_ on.
   Cell waiting_[kAhead];
-  std::size_t count_ = 0;                           // cells waiting
-  std::size_t stored_ = 0;                          // of which stored
+  std::size_t taken_ = 0;
+  std::size_t stored_ = 0;
   YearNote::Kind last_ = YearNote::Kind::kYearEnd;  // the note of kDone
   std::int64_t skipped_ = 0;
   long first_skipped_line_ = 0;
