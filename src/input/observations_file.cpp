@@ -206,7 +206,8 @@ template <bool kPortably>
   } else if (*p == '\r' && p[1] == '\n') {
     after = p + 2;
   } else if (*p == ' ') {
-    after = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(lines_end - p))) + 1;
+    const auto rest = static_cast<std::size_t>(lines_end - p);
+    after = static_cast<const char*>(std::memchr(p, '\n', rest)) + 1;
   } else {
     return nullptr;
   }
@@ -376,9 +377,10 @@ ObservationLine parse_general_observation(const InputUnit& unit, std::string_vie
 // A year's records come in no particular order, so every store meets a cache
 // miss in the MAXL x MAXG arrays; parsing records ahead and prefetching their
 // cells lets the misses overlap: a cell is stored kAhead records after its
-// own was read. The records are stored strictly in file order, and everything else that the reader does (a note, a step back,
-// an error stop) first stores what is waiting, so the arrays and the notes
-// are the same as storing each record at once.
+// own was read. The records are stored strictly in file order, and
+// everything else that the reader does (a note, a step back, an error stop)
+// first stores what is waiting, so the arrays and the notes are the same as
+// storing each record at once.
 
 YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
                        std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL,

@@ -3,6 +3,7 @@
 // free-form reader. Both must give the same fields and the same faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <optional>
@@ -314,7 +315,8 @@ TEST(ShortPaths, RandomLinesAgreeWithTheGeneralReaderBitForBit) {
     std::string value;
     const int whole = pick(3) == 0 ? pick(10) : pick(5);
     value = digits(whole);
-    if (pick(5) != 0) value += '.' + digits(std::min(pick(3) == 0 ? pick(10) : pick(5), 19 - whole));
+    const int decimals = std::min(pick(3) == 0 ? pick(10) : pick(5), 19 - whole);
+    if (pick(5) != 0) value += '.' + digits(decimals);
     if (value.empty() || value == ".") value += '0';
     std::string line = integer() + ' ' + integer() + ' ' + integer() + ' ' + value;
     switch (pick(16)) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -265,7 +266,8 @@ TEST(YearReader, LinesOfEveryShapeAcrossBlockEdgesAsRecordByRecord) {
     ScratchDirectory dir;
     dir.write("T.SEQ", seq);
     long expected_lines = 0;
-    const Reading expected = read_record_by_record(dir.path() / "T.SEQ", MAXL, MAXG, expected_lines);
+    const Reading expected =
+        read_record_by_record(dir.path() / "T.SEQ", MAXL, MAXG, expected_lines);
     for (std::size_t block : {std::size_t{16}, std::size_t{64}, std::size_t{1000},
                               InputUnit::kLargeBlock}) {
       InputUnit file(20, (dir.path() / "T.SEQ").string(), nullptr, block);
