@@ -54,18 +54,23 @@ bool InputUnit::fill() {
   // Keep the unread part (the record being looked for starts at next_)
   // and move it to the front.
   if (next_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
+    std::memmove(bytes(), bytes() + next_, filled_ - next_);
     filled_ -= next_;
+    lines_end_ = lines_end_ > next_ ? lines_end_ - next_ : 0;
     next_ = 0;
     can_step_back_ = false;
   }
-  if (buffer_.size() - filled_ < block_size_ / 2) {
-    if (buffer_.size() >= kLongestRecord) fail("record longer than 64 MiB");
-    buffer_.resize(buffer_.empty() ? block_size_ : buffer_.size() * 2);
+  // The bytes past filled_ up to the end of the buffer less its padding are
+  // free for reading.
+  std::size_t room = buffer_.empty() ? 0 : buffer_.size() - 2 * kReadPadding;
+  if (room - filled_ < block_size_ / 2) {
+    if (room >= kLongestRecord) fail("record longer than 64 MiB");
+    room = room == 0 ? block_size_ : room * 2;
+    buffer_.resize(room + 2 * kReadPadding);
   }
   if (flush_before_read_ != nullptr) flush_before_read_->flush();
   for (;;) {
-    ssize_t got = ::read(fd_, buffer_.data() + filled_, buffer_.size() - filled_);
+    ssize_t got = ::read(fd_, bytes() + filled_, room - filled_);
     if (got < 0) {
       if (errno == EINTR) continue;
       fail(std::string("read failed: ") + std::strerror(errno));
@@ -74,23 +79,32 @@ bool InputUnit::fill() {
       at_end_of_file_ = true;
       return false;
     }
+    const void* line_feed =
+        ::memrchr(bytes() + filled_, '\n', static_cast<std::size_t>(got));
     filled_ += static_cast<std::size_t>(got);
+    if (line_feed != nullptr) {
+      lines_end_ =
+          static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes()) + 1;
+    }
     return true;
   }
+}
+
+void InputUnit::tell_line_read() {
+  flush_before_read_->line_read();
 }
 
 bool InputUnit::next_record(std::string_view& record) {
   std::size_t searched = next_;
   for (;;) {
-    const char* start = buffer_.data() + searched;
     const void* line_feed =
-        filled_ > searched ? std::memchr(start, '\n', filled_ - searched) : nullptr;
+        filled_ > searched ? std::memchr(bytes() + searched, '\n', filled_ - searched) : nullptr;
     if (line_feed != nullptr) {
       std::size_t end =
-          static_cast<std::size_t>(static_cast<const char*>(line_feed) - buffer_.data());
+          static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes());
       std::size_t length = end - next_;
-      if (length > 0 && buffer_[end - 1] == '\r') --length;
-      record = std::string_view(buffer_.data() + next_, length);
+      if (length > 0 && bytes()[end - 1] == '\r') --length;
+      record = std::string_view(bytes() + next_, length);
       last_record_ = next_;
       next_ = end + 1;
       break;
@@ -101,8 +115,8 @@ bool InputUnit::next_record(std::string_view& record) {
       // The last line has no line feed; it is a record all the same (a
       // carriage return left at its end is dropped like one before a feed).
       std::size_t length = filled_ - next_;
-      if (buffer_[filled_ - 1] == '\r') --length;
-      record = std::string_view(buffer_.data() + next_, length);
+      if (bytes()[filled_ - 1] == '\r') --length;
+      record = std::string_view(bytes() + next_, length);
       last_record_ = next_;
       next_ = filled_;
       break;
@@ -111,7 +125,7 @@ bool InputUnit::next_record(std::string_view& record) {
   }
   can_step_back_ = true;
   ++line_number_;
-  if (flush_before_read_ != nullptr) flush_before_read_->line_read();
+  if (flush_before_read_ != nullptr) tell_line_read();
   return true;
 }
 

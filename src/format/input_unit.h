@@ -44,6 +44,26 @@ class InputUnit {
   // The next call of next_record returns the record just read again.
   void step_back();
 
+  // For a reader that finds the ends of its records itself, on the bytes in
+  // the buffer: the unread bytes up to and including the last line feed
+  // read so far, without reading more (empty when the unread part holds no
+  // line feed: next_record then reads on). kReadPadding bytes before the
+  // view and past its end may be read; their values mean nothing.
+  static constexpr std::size_t kReadPadding = 32;
+  std::string_view whole_lines() const {
+    return lines_end_ > next_ ? std::string_view(bytes() + next_, lines_end_ - next_)
+                              : std::string_view();
+  }
+  // Takes the first `length` bytes of whole_lines(), which end with the line
+  // feed of its first record, as next_record would take that record.
+  void take_line(std::size_t length) {
+    last_record_ = next_;
+    next_ += length;
+    can_step_back_ = true;
+    ++line_number_;
+    if (flush_before_read_ != nullptr) tell_line_read();
+  }
+
   // The 1-based line number of the record last read (0 before the first).
   long line_number() const { return line_number_; }
   int unit() const { return unit_; }
@@ -59,6 +79,7 @@ class InputUnit {
  private:
   // Reads more of the file after the unread part; false at end of file.
   bool fill();
+  void tell_line_read();
 
   int unit_;
   std::string name_;
@@ -67,9 +88,13 @@ class InputUnit {
   bool owns_fd_ = false;
   std::size_t block_size_;
   bool at_end_of_file_ = false;
+  // The bytes read, with kReadPadding bytes before and after them.
   std::vector<char> buffer_;
+  char* bytes() { return buffer_.data() + kReadPadding; }
+  const char* bytes() const { return buffer_.data() + kReadPadding; }
   std::size_t next_ = 0;         // start of the next record
   std::size_t filled_ = 0;       // end of the bytes read so far
+  std::size_t lines_end_ = 0;    // just after the last line feed in the bytes read (or 0)
   std::size_t last_record_ = 0;  // start of the record last returned
   bool can_step_back_ = false;
   long line_number_ = 0;

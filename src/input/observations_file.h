@@ -87,8 +87,10 @@ class YearReader {
     float value;
   };
 
+  bool store_oldest(YearNote& note);
   bool store_waiting(YearNote& note);
-  bool take_fields();
+  void keep_fields(const ObservationFields& record);
+  bool take_fields(const ObservationFields& record);
 
   InputUnit& file_;
   ObservationFields& fields_;
@@ -101,9 +103,11 @@ class YearReader {
   Then then_ = Then::kRead;
   std::string_view record_;  // the record for kGeneralParse
   YearNote out_of_range_;    // the note for kOutOfRange
+  // Cells taken and stored so far; those waiting, taken_ - stored_ (at most
+  // kAhead) of them, are waiting_[i % kAhead] for i from stored_ on.
   Cell waiting_[kAhead];
-  std::size_t count_ = 0;                           // cells waiting
-  std::size_t stored_ = 0;                          // of which stored
+  std::size_t taken_ = 0;
+  std::size_t stored_ = 0;
   YearNote::Kind last_ = YearNote::Kind::kYearEnd;  // the note of kDone
   std::int64_t skipped_ = 0;
   long first_skipped_line_ = 0;
@@ -119,5 +123,32 @@ enum class ObservationLine { kBlank, kObservation };
 // the file and the line.
 ObservationLine parse_observation(const InputUnit& unit, std::string_view record,
                                   ObservationFields& fields);
+
+// The readers parse_observation and the year reader are made of; each
+// short path gives the same fields as the general reader or declines.
+//
+// The short path for a record of the common shape: three unsigned integers
+// and a plain decimal number (digits with at most one point), separated by
+// blanks, with nothing or a blank after the number. Anything else (commas,
+// slashes, r*, signs, exponents, tabs, a value that does not read as an
+// ordinary float or is beyond 1.0E+30) returns false with `fields`
+// untouched.
+bool parse_plain_observation(std::string_view record, ObservationFields& fields);
+
+// The shortest path, on a file's buffer: the line at `line`, which ends with
+// a line feed before `lines_end` (with InputUnit::kReadPadding readable bytes
+// after it), when it holds three integers of one to eight digits, each
+// followed by one blank, then a number of at most seven digits before and
+// seven after an optional point, then the line's end or a blank, within 32
+// bytes. Returns the start of the next line, or null with `fields`
+// untouched. `portably` classes the bytes with plain integer arithmetic, as
+// on machines without vector compares (the year reader uses those where it
+// has them).
+const char* read_common_observation(const char* line, const char* lines_end,
+                                    ObservationFields& fields, bool portably = false);
+
+// The general reader: every free-form rule and every fault.
+ObservationLine parse_general_observation(const InputUnit& unit, std::string_view record,
+                                          ObservationFields& fields);
 
 }  // namespace locprox

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,111 @@ TEST(YearReader, NotesBeforeAMalformedRecordComeFirst) {
     FAIL() << "the malformed record did not stop the run";
   } catch (const RunError& error) {
     EXPECT_NE(std::string(error.what()).find("line 3"), std::string::npos) << error.what();
+  }
+}
+
+// The year's notes and arrays as a record-at-a-time reading gives them: each
+// record through the unit's next_record and parse_observation, each cell
+// stored at once.
+Reading read_record_by_record(const std::filesystem::path& seq, std::int32_t MAXL,
+                              std::int32_t MAXG, long& lines) {
+  InputUnit file(20, seq.string());
+  file.open();
+  Reading r;
+  r.YDATA.assign(static_cast<std::size_t>(MAXL * MAXG), 0.0f);
+  r.INCID.assign(static_cast<std::size_t>(MAXL * MAXG), 0);
+  YearText year{"", 0, 0};
+  ObservationFields fields;
+  std::string_view record;
+  while (file.next_record(record)) {
+    if (parse_observation(file, record, fields) == ObservationLine::kBlank) continue;
+    const std::int32_t L = fields.location, G = fields.entry;
+    YearNote note;
+    if (L < 1 || L > MAXL || G < 1 || G > MAXG) {
+      note = {YearNote::Kind::kOutOfRange, L, G, fields.value};
+    } else {
+      const std::size_t cell = static_cast<std::size_t>((L - 1) + (G - 1) * MAXL);
+      r.YDATA[cell] = fields.value;
+      if (r.INCID[cell] == 0) {
+        r.INCID[cell] = 1;
+        continue;
+      }
+      note = {YearNote::Kind::kDuplicate, L, G, fields.value};
+    }
+    year.notes += (year.notes.empty() ? "" : "; ") + describe(note);
+  }
+  year.notes += (year.notes.empty() ? "" : "; ") + std::string("end of data");
+  r.years.push_back(year);
+  lines = file.line_number();
+  return r;
+}
+
+// Lines of every shape in one year, read from blocks of several sizes (so
+// that lines and line ends fall across the edge of what was read), give the
+// same notes, cells and line count as reading record by record.
+TEST(YearReader, LinesOfEveryShapeAcrossBlockEdgesAsRecordByRecord) {
+  std::mt19937_64 random(7);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const std::int32_t MAXL = 5, MAXG = 7;
+  for (const char* last_line : {"", "1 2 3 7.25", "1 2 3 7.25\r", "1 2 3 7.25\r\n"}) {
+    std::string seq;
+    for (int n = 0; n < 3000; ++n) {
+      const std::string L = std::to_string(pick(MAXL + 1) + (pick(50) == 0 ? 10 : 0));
+      const std::string G = std::to_string(1 + pick(MAXG));
+      const std::string value = std::to_string(pick(100000)) + "." + std::to_string(pick(1000));
+      switch (pick(12)) {
+        case 0:
+          seq += "  1   " + L + " " + G + "  " + value + "  \n";
+          break;
+        case 1:
+          seq += "1\t" + L + "\t" + G + "\t" + value + "\r\n";
+          break;
+        case 2:
+          seq += "1," + L + "," + G + ",-" + value + "\n";
+          break;
+        case 3:
+          seq += "\n";
+          break;
+        case 4:
+          seq += "1 " + L + " " + G + " 1*" + value + "E-2\n";
+          break;
+        case 5:
+          seq += "1 " + L + " " + G + " /\n";
+          break;
+        case 6:
+          seq += "001 " + L + " 0" + G + " " + value + " 9 9\r\n";
+          break;
+        default:
+          seq += "1 " + L + " " + G + " " + value + (pick(3) == 0 ? "\r\n" : "\n");
+          break;
+      }
+    }
+    seq += last_line;
+    ScratchDirectory dir;
+    dir.write("T.SEQ", seq);
+    long expected_lines = 0;
+    const Reading expected =
+        read_record_by_record(dir.path() / "T.SEQ", MAXL, MAXG, expected_lines);
+    for (std::size_t block : {std::size_t{16}, std::size_t{64}, std::size_t{1000},
+                              InputUnit::kLargeBlock}) {
+      InputUnit file(20, (dir.path() / "T.SEQ").string(), nullptr, block);
+      file.open();
+      ObservationFields fields;
+      Reading r;
+      r.YDATA.assign(static_cast<std::size_t>(MAXL * MAXG), -1.0f);
+      r.INCID.assign(static_cast<std::size_t>(MAXL * MAXG), -1);
+      YearReader reader(file, fields, r.YDATA, r.INCID, 1, MAXL, MAXG, 1);
+      std::string notes;
+      YearNote note;
+      do {
+        note = reader.next();
+        notes += (notes.empty() ? "" : "; ") + describe(note);
+      } while (note.kind != YearNote::Kind::kEndOfData);
+      EXPECT_EQ(notes, expected.years[0].notes) << "block " << block;
+      EXPECT_EQ(r.YDATA, expected.YDATA) << "block " << block;
+      EXPECT_EQ(r.INCID, expected.INCID) << "block " << block;
+      EXPECT_EQ(file.line_number(), expected_lines) << "block " << block;
+    }
   }
 }
 
