@@ -127,6 +127,128 @@ bool exact_significant_digits(double x, int count, std::uint32_t& digits, int& e
   return false;
 }
 
+// 10^s for |s| <= kScaledRange as a 64-bit significand and a binary
+// exponent: 10^s = T * 2^k * (1 + e), 2^63 <= T < 2^64, T rounded to
+// nearest, so |e| <= 2^-64. Built here from exact 128-bit integers: 10^s for
+// s >= 0 (10^38 < 2^127), and for s < 0 the quotient 2^(63 + L) / 10^-s,
+// L the bit length of 10^-s, by binary long division.
+constexpr int kScaledRange = 38;
+
+struct ScaledPowers {
+  std::array<std::uint64_t, 2 * kScaledRange + 1> significand{};
+  std::array<int, 2 * kScaledRange + 1> binary_exponent{};
+};
+
+constexpr int bit_length(Wide v) {
+  int length = 0;
+  for (; v != 0; v >>= 1) ++length;
+  return length;
+}
+
+constexpr ScaledPowers kScaledPowers = [] {
+  ScaledPowers table;
+  Wide power = 1;  // 10^t
+  for (int t = 0; t <= kScaledRange; ++t, power *= 10) {
+    const int length = bit_length(power);
+    // 10^t itself: its top 64 bits, rounded.
+    std::uint64_t top = 0;
+    int k = length - 64;
+    if (length <= 64) {
+      top = static_cast<std::uint64_t>(power << (64 - length));
+    } else {
+      const Wide shifted = power >> (length - 64);
+      const bool round_up = ((power >> (length - 65)) & 1) != 0;
+      top = static_cast<std::uint64_t>(shifted);
+      if (round_up && ++top == 0) {
+        top = std::uint64_t{1} << 63;
+        ++k;
+      }
+    }
+    table.significand[static_cast<std::size_t>(kScaledRange + t)] = top;
+    table.binary_exponent[static_cast<std::size_t>(kScaledRange + t)] = k;
+    if (t == 0) continue;
+    // 10^-t = 2^(63 + L) / 10^t * 2^-(63 + L): the first quotient bit is
+    // 1 (2^L > 10^t), the remainder 2^L - 10^t; 63 more bits follow.
+    Wide remainder = (Wide{1} << length) - power;  // length <= 127
+    std::uint64_t quotient = 1;
+    for (int bit = 0; bit < 63; ++bit) {
+      remainder <<= 1;  // remainder < 10^t < 2^127: no overflow
+      quotient <<= 1;
+      if (remainder >= power) {
+        remainder -= power;
+        quotient |= 1;
+      }
+    }
+    k = -(63 + length);
+    if (2 * remainder >= power && ++quotient == 0) {
+      quotient = std::uint64_t{1} << 63;
+      ++k;
+    }
+    table.significand[static_cast<std::size_t>(kScaledRange - t)] = quotient;
+    table.binary_exponent[static_cast<std::size_t>(kScaledRange - t)] = k;
+  }
+  return table;
+}();
+
+// 10 = 0xA000000000000000 * 2^-60 exactly; 0.1 = 0xCCCCCCCCCCCCCCCD * 2^-67,
+// rounded up.
+static_assert(kScaledPowers.significand[kScaledRange + 1] == 0xA000000000000000u &&
+              kScaledPowers.binary_exponent[kScaledRange + 1] == -60);
+static_assert(kScaledPowers.significand[kScaledRange - 1] == 0xCCCCCCCCCCCCCCCDu &&
+              kScaledPowers.binary_exponent[kScaledRange - 1] == -67);
+
+// The `count` (1 to 9) significant digits of x > 0 rounded correctly, and
+// the decimal exponent of the first, from one multiplication: with s chosen
+// so that y = x * 10^s lies in [10^(count-1), 10^(count+1)), y is m * T
+// scaled by a power of two, m the 53-bit significand and T the table's
+// 10^s. The 117-bit product gives y's integer part and the first 64 bits of
+// its fraction; T's rounding puts y off by less than y * 2^-64 < 2^-30. When
+// y has count + 1 digits its last digit joins the fraction. The result is
+// taken unless the fraction lies within 2^-29 of a half (a tie, or too close
+// to one to tell) or x is outside the table's range; false then, and the
+// exact conversions decide. Both digit counts are formed and one selected,
+// so no branch depends on the value.
+inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits,
+                                      int& exponent) {
+  if (count < 1 || count > 9) return false;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const int biased = static_cast<int>(bits >> 52);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = biased - 1075;  // x = m * 2^q, x in [2^(q+52), 2^(q+53))
+  // floor((q + 52) * log10(2)): the decimal exponent of x or one less.
+  const int guess = ((q + 52) * 78913) >> 18;
+  const int s = count - 1 - guess;
+  if (s < -kScaledRange || s > kScaledRange) return false;  // also subnormals and non-finite
+  const auto index = static_cast<std::size_t>(s + kScaledRange);
+  const Wide product = Wide{m} * kScaledPowers.significand[index];
+  const int shift = -(q + kScaledPowers.binary_exponent[index]);  // y = product / 2^shift
+  if (shift <= 64 || shift >= 128) return false;
+  const auto upper = static_cast<std::uint64_t>(product >> 64);
+  const auto lower = static_cast<std::uint64_t>(product);
+  const std::uint64_t whole = upper >> (shift - 64);
+  // The fraction in units of 2^-64, truncated.
+  const std::uint64_t fraction = (upper << (128 - shift)) | (lower >> (shift - 64));
+  const std::uint64_t low = static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t high = low * 10;
+  if (whole < low || whole >= 10 * high) return false;
+  // y less its rounding point, signed: in units of 2^-64 against half a
+  // unit, or (count + 1 digits) in units of 2^-60 against five units.
+  const bool tens = whole >= high;
+  const std::int64_t above_half =
+      tens ? static_cast<std::int64_t>(((whole % 10) << 60) + (fraction >> 4)) -
+                 (std::int64_t{5} << 60)
+           : static_cast<std::int64_t>(fraction - (std::uint64_t{1} << 63));
+  // y's error, under 2^-30, is under 2^34 and 2^30 of those units.
+  const std::int64_t doubt = tens ? std::int64_t{1} << 31 : std::int64_t{1} << 35;
+  if (above_half >= -doubt && above_half <= doubt) return false;
+  std::uint64_t d = (tens ? whole / 10 : whole) + (above_half > 0 ? 1 : 0);
+  const bool carry = d == high;  // 9.99...95 and up round to 10.0...: one more decade
+  d = carry ? low : d;
+  digits = static_cast<std::uint32_t>(d);
+  exponent = guess + (tens ? 1 : 0) + (carry ? 1 : 0);
+  return true;
+}
+
 // The `count` significant digits of x > 0, rounded correctly (ties to even),
 // into `digits`, and the decimal exponent of the first: x ~ d.ddd * 10^exp.
 //
@@ -331,7 +453,51 @@ char* format_fixed(char* out, double value, int width, int decimals) {
   return right_aligned(out, start, length, width);
 }
 
-char* format_exponent(char* out, double value, int width, int decimals) {
+namespace {
+
+// The eight digits of v < 10^8 as characters in one word, the first digit in
+// the lowest byte (a little-endian store puts it first). Each step splits
+// every lane of the word at once, by multiplications that stand for exact
+// divisions over the lane's range: v into two 4-digit halves (32-bit lanes),
+// each half by 100 (x * 5243 >> 19 is x / 100 for x < 10^4), each pair by 10
+// (x * 103 >> 10 is x / 10 for x < 100, in 16-bit lanes).
+inline std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t halves = (v / 10000) | (std::uint64_t{v % 10000} << 32);
+  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens | ((pairs - 10 * tens) << 8);
+}
+
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// The scaled path's exponents have two digits, so its fields keep the E.
+static_assert(kScaledRange + 9 < 99);
+
+// Ew.8 of a value whose digits and exponent the scaled path found: the text is built in a
+// 16-byte block, right-aligned, with fixed-size stores.
+inline char* exponent_field_8(char* out, bool negative, std::uint32_t digits, int exponent,
+                              int width) {
+  char text[16];
+  std::memcpy(text, negative ? " -0." : "  0.", 4);
+  const std::uint64_t characters = eight_digits(digits) + 0x3030303030303030ULL;
+  std::memcpy(text + 4, &characters, 8);
+  const int shown = exponent + 1;  // 0.ddd form: the point moves one place left
+  const unsigned magnitude = static_cast<unsigned>(shown < 0 ? -shown : shown);
+  text[12] = 'E';
+  text[13] = shown < 0 ? '-' : '+';
+  std::memcpy(text + 14, kDigitPairs + 2 * magnitude, 2);
+  if (width == 16) {
+    std::memcpy(out, text, 16);
+    return out + 16;
+  }
+  const int length = negative ? 15 : 14;
+  return right_aligned(out, text + 16 - length, length, width);
+}
+
+// Ew.d in general: the scaled path when it decides, the exact conversions
+// otherwise.
+char* general_exponent_field(char* out, double value, int width, int decimals) {
   if (!std::isfinite(value) || decimals < 1 || decimals > 40) return asterisks(out, width);
   char text[80];
   int length = 0;
@@ -346,7 +512,8 @@ char* format_exponent(char* out, double value, int width, int decimals) {
     // d.ddd...E±x with d significant digits; the fraction form shifts the
     // point one place left.
     std::uint32_t digits = 0;
-    if (exact_significant_digits(std::fabs(value), decimals, digits, exponent)) {
+    if (scaled_significant_digits(std::fabs(value), decimals, digits, exponent) ||
+        exact_significant_digits(std::fabs(value), decimals, digits, exponent)) {
       int k = decimals;
       for (; k >= 2; k -= 2, digits /= 100) {
         std::memcpy(text + length + k - 2, kDigitPairs + 2 * (digits % 100), 2);
@@ -365,6 +532,39 @@ char* format_exponent(char* out, double value, int width, int decimals) {
   text[length++] = static_cast<char>('0' + magnitude / 10 % 10);
   text[length++] = static_cast<char>('0' + magnitude % 10);
   return right_aligned(out, text, length, width);
+}
+
+// Ew.8, the proximity file's field: the scaled path and the word-wide digits
+// for the values it decides, the general code for the rest (zero, ties and
+// near-ties, values beyond 1e-30 to 1e38).
+inline char* exponent_field_8(char* out, double value, int width) {
+  if constexpr (kLittleEndian) {
+    std::uint32_t digits = 0;
+    int exponent = 0;
+    if (scaled_significant_digits(std::fabs(value), 8, digits, exponent)) {
+      return exponent_field_8(out, std::signbit(value), digits, exponent, width);
+    }
+  }
+  return general_exponent_field(out, value, width, 8);
+}
+
+}  // namespace
+
+char* format_exponent(char* out, double value, int width, int decimals) {
+  if (decimals == 8) return exponent_field_8(out, value, width);
+  return general_exponent_field(out, value, width, decimals);
+}
+
+char* format_exponents(char* out, const double* values, std::size_t count, int width,
+                       int decimals) {
+  if (decimals == 8) {
+    for (std::size_t i = 0; i < count; ++i) out = exponent_field_8(out, values[i], width);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      out = general_exponent_field(out, values[i], width, decimals);
+    }
+  }
+  return out;
 }
 
 char* format_characters(char* out, std::string_view value, int width) {
