@@ -29,6 +29,22 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The eight digits of v < 10^8 as bytes 0 to 9 in one word, the first digit in
+// the lowest byte (a little-endian store puts it first). Each step splits
+// every lane of the word at once, by multiplications that stand for exact
+// divisions over the lane's range: v into two 4-digit halves (32-bit lanes),
+// each half by 100 (x * 5243 >> 19 is x / 100 for x < 10^4), each pair by 10
+// (x * 103 >> 10 is x / 10 for x < 100, in 16-bit lanes).
+inline std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t halves = (v / 10000) | (std::uint64_t{v % 10000} << 32);
+  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens | ((pairs - 10 * tens) << 8);
+}
+
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
 // Blanks over a whole field. The usual widths take two fixed-size stores,
 // which beat a call of memset for the few characters of an I5 or I6 field.
 inline void blank_field(char* out, int width) {
@@ -369,6 +385,17 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     }
     if constexpr (W == 1) {
       out[0] = static_cast<char>('0' + v);
+    } else if constexpr (kLittleEndian) {
+      // The leading zero digits are the low zero bytes (the last digit
+      // counts as a digit even when 0); they turn into blanks, the rest into
+      // characters ('0' ^ 0x10 is ' ').
+      const std::uint64_t digits = eight_digits(v);
+      const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
+      const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
+      const std::uint64_t text =
+          (digits | 0x3030303030303030ULL) ^ (leading & 0x1010101010101010ULL);
+      const std::uint64_t field = text >> (8 * (8 - W));
+      std::memcpy(out, &field, W);
     } else {
       char text[8];
       std::memcpy(text, kDigitPairs + 2 * (v / 1000000), 2);
@@ -377,14 +404,11 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
       std::memcpy(text + 6, kDigitPairs + 2 * (v % 100), 2);
       const unsigned digits = 1u + (v >= 10) + (v >= 100) + (v >= 1000) + (v >= 10000) +
                               (v >= 100000) + (v >= 1000000) + (v >= 10000000);
-      std::uint64_t word;
-      std::memcpy(&word, text, 8);
       // The first 8 - digits characters become blanks.
       const unsigned blanks = 8 - digits;
-      const std::uint64_t leading = blanks == 0 ? 0
-                                    : std::endian::native == std::endian::little
-                                        ? ~std::uint64_t{0} >> (64 - 8 * blanks)
-                                        : ~std::uint64_t{0} << (64 - 8 * blanks);
+      const std::uint64_t leading = blanks == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * blanks);
+      std::uint64_t word;
+      std::memcpy(&word, text, 8);
       word = (word & ~leading) | (0x2020202020202020ULL & leading);
       std::memcpy(text, &word, 8);
       std::memcpy(out, text + 8 - W, W);
@@ -454,22 +478,6 @@ char* format_fixed(char* out, double value, int width, int decimals) {
 }
 
 namespace {
-
-// The eight digits of v < 10^8 as characters in one word, the first digit in
-// the lowest byte (a little-endian store puts it first). Each step splits
-// every lane of the word at once, by multiplications that stand for exact
-// divisions over the lane's range: v into two 4-digit halves (32-bit lanes),
-// each half by 100 (x * 5243 >> 19 is x / 100 for x < 10^4), each pair by 10
-// (x * 103 >> 10 is x / 10 for x < 100, in 16-bit lanes).
-inline std::uint64_t eight_digits(std::uint32_t v) {
-  const std::uint64_t halves = (v / 10000) | (std::uint64_t{v % 10000} << 32);
-  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
-  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
-  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-  return tens | ((pairs - 10 * tens) << 8);
-}
-
-constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
 // The scaled path's exponents have two digits, so its fields keep the E.
 static_assert(kScaledRange + 9 < 99);
