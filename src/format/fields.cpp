@@ -364,10 +364,32 @@ char* format_integer(char* out, std::int64_t value, int width) {
 
 namespace {
 
+// "  " to " 9", then "10" to "99": the last two columns of an I field of a
+// value below 100.
+constexpr auto kLastTwoColumns = [] {
+  std::array<char, 200> columns{};
+  for (std::size_t v = 0; v < 100; ++v) {
+    columns[2 * v] = v < 10 ? ' ' : static_cast<char>('0' + v / 10);
+    columns[2 * v + 1] = static_cast<char>('0' + v % 10);
+  }
+  return columns;
+}();
+
+// The four digits of v < 10^4 as bytes 0 to 9 in one 32-bit word, the first
+// digit in the lowest byte: eight_digits with one half.
+inline std::uint32_t four_digits(std::uint32_t v) {
+  const std::uint32_t hundreds = (v * 5243) >> 19;
+  const std::uint32_t pairs = hundreds | ((v - 100 * hundreds) << 16);
+  const std::uint32_t tens = ((pairs * 103) >> 10) & 0x000F000Fu;
+  return tens | ((pairs - 10 * tens) << 8);
+}
+
 // W-column I fields of values that fit them unsigned (0 to 10^W - 1, W up
-// to 8), without a branch on the number of digits: the value's eight
-// decimal digits as one word, the leading zeros but the last turned into
-// blanks, and the last W characters copied. Other values take the general
+// to 8), without a branch on the number of digits: the value's digits as
+// one word, the leading zeros but the last turned into blanks, and the last
+// W characters stored. The leading zero digits are the low zero bytes (a
+// little-endian store puts them first); they turn into blanks, the other
+// digits into characters ('0' ^ 0x10 is ' '). Other values take the general
 // code.
 template <int W>
 char* small_integer_fields(char* out, const std::int32_t* values, std::size_t count) {
@@ -377,6 +399,19 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     for (int i = 0; i < W; ++i) limit *= 10;
     return limit;
   }();
+  if constexpr (W >= 2) {
+    // A stretch of values below 100 (years, the small counts): blanks over
+    // it, then each value's last two columns.
+    std::uint32_t beyond = 0;
+    for (std::size_t i = 0; i < count; ++i) beyond |= static_cast<std::uint32_t>(values[i]) >= 100u;
+    if (beyond == 0) {
+      std::memset(out, ' ', count * W);
+      for (std::size_t i = 0; i < count; ++i) {
+        std::memcpy(out + i * W + W - 2, kLastTwoColumns.data() + 2 * values[i], 2);
+      }
+      return out + count * W;
+    }
+  }
   for (std::size_t i = 0; i < count; ++i, out += W) {
     const std::uint32_t v = static_cast<std::uint32_t>(values[i]);
     if (v >= kLimit) {
@@ -385,10 +420,26 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     }
     if constexpr (W == 1) {
       out[0] = static_cast<char>('0' + v);
+    } else if constexpr (kLittleEndian && W >= 4) {
+      if (v < 10000) {
+        // Four columns of digits after W - 4 blanks.
+        const std::uint32_t digits = four_digits(v);
+        const int blanks = std::countr_zero(digits | (std::uint32_t{1} << 24)) / 8;
+        const std::uint32_t leading = (std::uint32_t{1} << (8 * blanks)) - 1;
+        const std::uint32_t text = (digits | 0x30303030u) ^ (leading & 0x10101010u);
+        constexpr std::uint64_t kBlanks = W == 4 ? 0 : 0x2020202020202020ULL >> (8 * (12 - W));
+        const std::uint64_t field = kBlanks | (std::uint64_t{text} << (8 * (W - 4)));
+        std::memcpy(out, &field, W);
+      } else {
+        const std::uint64_t digits = eight_digits(v);
+        const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
+        const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
+        const std::uint64_t text =
+            (digits | 0x3030303030303030ULL) ^ (leading & 0x1010101010101010ULL);
+        const std::uint64_t field = text >> (8 * (8 - W));
+        std::memcpy(out, &field, W);
+      }
     } else if constexpr (kLittleEndian) {
-      // The leading zero digits are the low zero bytes (the last digit
-      // counts as a digit even when 0); they turn into blanks, the rest into
-      // characters ('0' ^ 0x10 is ' ').
       const std::uint64_t digits = eight_digits(v);
       const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
       const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
