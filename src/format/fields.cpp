@@ -533,25 +533,43 @@ namespace {
 // The scaled path's exponents have two digits, so its fields keep the E.
 static_assert(kScaledRange + 9 < 99);
 
-// Ew.8 of a value whose digits and exponent the scaled path found: the text is built in a
-// 16-byte block, right-aligned, with fixed-size stores.
+// The 16 characters of an E16.8 text (below) in another width. Kept apart:
+// were the text stored in a block that the E16.8 fields also use, the
+// compiler would build every field there and read it back whole, and the
+// read would wait for the stores to drain.
+[[gnu::noinline]] char* other_width_field_8(char* out, std::uint64_t first, std::uint64_t second,
+                                            int length, int width) {
+  char text[16];
+  std::memcpy(text, &first, 8);
+  std::memcpy(text + 8, &second, 8);
+  return right_aligned(out, text + 16 - length, length, width);
+}
+
+// Ew.8 of a value whose digits and exponent the scaled path found. The 16
+// characters of the widest text (blank, sign, 0., eight digits, E, sign,
+// two digits) are put together in two words and stored whole.
 inline char* exponent_field_8(char* out, bool negative, std::uint32_t digits, int exponent,
                               int width) {
-  char text[16];
-  std::memcpy(text, negative ? " -0." : "  0.", 4);
+  const auto word = [](const char* text) {
+    std::uint32_t w;
+    std::memcpy(&w, text, 4);
+    return std::uint64_t{w};
+  };
   const std::uint64_t characters = eight_digits(digits) + 0x3030303030303030ULL;
-  std::memcpy(text + 4, &characters, 8);
   const int shown = exponent + 1;  // 0.ddd form: the point moves one place left
   const unsigned magnitude = static_cast<unsigned>(shown < 0 ? -shown : shown);
-  text[12] = 'E';
-  text[13] = shown < 0 ? '-' : '+';
-  std::memcpy(text + 14, kDigitPairs + 2 * magnitude, 2);
+  std::uint16_t pair;
+  std::memcpy(&pair, kDigitPairs + 2 * magnitude, 2);
+  const std::uint64_t tail =
+      (shown < 0 ? word("E-\0\0") : word("E+\0\0")) | (std::uint64_t{pair} << 16);
+  const std::uint64_t first = (negative ? word(" -0.") : word("  0.")) | (characters << 32);
+  const std::uint64_t second = (characters >> 32) | (tail << 32);
   if (width == 16) {
-    std::memcpy(out, text, 16);
+    std::memcpy(out, &first, 8);
+    std::memcpy(out + 8, &second, 8);
     return out + 16;
   }
-  const int length = negative ? 15 : 14;
-  return right_aligned(out, text + 16 - length, length, width);
+  return other_width_field_8(out, first, second, negative ? 15 : 14, width);
 }
 
 // Ew.d in general: the scaled path when it decides, the exact conversions
