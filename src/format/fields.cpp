@@ -222,8 +222,9 @@ static_assert(kScaledPowers.significand[kScaledRange - 1] == 0xCCCCCCCCCCCCCCCDu
 // y has count + 1 digits its last digit joins the fraction. The result is
 // taken unless the fraction lies within 2^-29 of a half (a tie, or too close
 // to one to tell) or x is outside the table's range; false then, and the
-// exact conversions decide. Both digit counts are formed and one selected,
-// so no branch depends on the value.
+// exact conversions decide. An error that carries y across a whole number,
+// or across 10^count, moves its integer part and fraction together and
+// leaves the rounded result as it is: only the halves are in doubt.
 inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits,
                                       int& exponent) {
   if (count < 1 || count > 9) return false;
