@@ -88,7 +88,8 @@ bool exact_significant_digits(double x, int count, std::uint32_t& digits, int& e
   if (biased == 0 || biased == 0x7ff) return false;  // subnormal, or not finite
   const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const int q = biased - 1075;  // x = m * 2^q
-  const std::uint64_t low = static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t low =
+      static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
   const std::uint64_t high = low * 10;
   // The decimal exponent from the binary one (log10(2) = 0.30103), then
   // corrected by the size of the floor.
@@ -225,8 +226,7 @@ static_assert(kScaledPowers.significand[kScaledRange - 1] == 0xCCCCCCCCCCCCCCCDu
 // exact conversions decide. An error that carries y across a whole number,
 // or across 10^count, moves its integer part and fraction together and
 // leaves the rounded result as it is: only the halves are in doubt.
-inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits,
-                                      int& exponent) {
+inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits, int& exponent) {
   if (count < 1 || count > 9) return false;
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
   const int biased = static_cast<int>(bits >> 52);
@@ -245,16 +245,17 @@ inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits
   const std::uint64_t whole = upper >> (shift - 64);
   // The fraction in units of 2^-64, truncated.
   const std::uint64_t fraction = (upper << (128 - shift)) | (lower >> (shift - 64));
-  const std::uint64_t low = static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t low =
+      static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
   const std::uint64_t high = low * 10;
   if (whole < low || whole >= 10 * high) return false;
   // y less its rounding point, signed: in units of 2^-64 against half a
   // unit, or (count + 1 digits) in units of 2^-60 against five units.
   const bool tens = whole >= high;
-  const std::int64_t above_half =
-      tens ? static_cast<std::int64_t>(((whole % 10) << 60) + (fraction >> 4)) -
-                 (std::int64_t{5} << 60)
-           : static_cast<std::int64_t>(fraction - (std::uint64_t{1} << 63));
+  const std::uint64_t from_point =
+      tens ? ((whole % 10) << 60) + (fraction >> 4) - (std::uint64_t{5} << 60)
+           : fraction - (std::uint64_t{1} << 63);
+  const auto above_half = static_cast<std::int64_t>(from_point);  // two's complement
   // y's error, under 2^-30, is under 2^34 and 2^30 of those units.
   const std::int64_t doubt = tens ? std::int64_t{1} << 31 : std::int64_t{1} << 35;
   if (above_half >= -doubt && above_half <= doubt) return false;
@@ -400,6 +401,7 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     for (int i = 0; i < W; ++i) limit *= 10;
     return limit;
   }();
+  if (count == 0) return out;
   if constexpr (W >= 2) {
     // A stretch of values below 100 (years, the small counts): blanks over
     // it, then each value's last two columns.

@@ -23,6 +23,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/fields.h"
@@ -44,7 +45,8 @@ std::uint64_t samples(std::uint64_t everyday) {
 }
 
 std::string fitted(const std::string& text, int width) {
-  if (static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  if (static_cast<int>(text.size()) > width)
+    return std::string(static_cast<std::size_t>(width), '*');
   return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
@@ -137,8 +139,7 @@ const Generator kGenerators[] = {
      [](std::mt19937_64& random) {
        const std::string digits = random_digits(random, 1 + static_cast<int>(random() % 9));
        const int e = static_cast<int>(random() % 640) - 330;
-       return Sample{near(digits + "e" + std::to_string(e), static_cast<int>(random() % 9) - 4),
-                     0};
+       return Sample{near(digits + "e" + std::to_string(e), static_cast<int>(random() % 9) - 4), 0};
      }},
     {"next to a point halfway between two d-digit decimals, 9...95 among them",
      [](std::mt19937_64& random) {
@@ -193,7 +194,8 @@ TEST(FieldOracle, ExponentFieldsMatchTheLibrarysCorrectlyRoundedDigits) {
       const double v = sample.value;
       // The proximity file's E16.8, and d digits in a field from too narrow
       // to wide.
-      const int decimals = sample.decimals != 0 ? sample.decimals : 1 + static_cast<int>(random() % 9);
+      const int decimals =
+          sample.decimals != 0 ? sample.decimals : 1 + static_cast<int>(random() % 9);
       const int widths[] = {decimals + 5, decimals + 6, decimals + 7, decimals + 10};
       const int width = widths[random() % 4];
       ASSERT_EQ(exponent_field(v, 16, 8), oracle_exponent(v, 16, 8))
@@ -253,10 +255,12 @@ TEST(FieldOracle, AStretchOfExponentFieldsIsTheFieldsOneAfterAnother) {
   for (int decimals : {1, 4, 8, 9, 12}) {
     for (int width : {decimals + 5, decimals + 7, 16}) {
       std::vector<char> text(values.size() * static_cast<std::size_t>(width));
-      const char* end = format_exponents(text.data(), values.data(), values.size(), width, decimals);
+      const char* end =
+          format_exponents(text.data(), values.data(), values.size(), width, decimals);
       std::string expected;
       for (double v : values) expected += exponent_field(v, width, decimals);
-      ASSERT_EQ(std::string(static_cast<const char*>(text.data()), end), expected) << "E" << width << "." << decimals;
+      ASSERT_EQ(std::string(static_cast<const char*>(text.data()), end), expected)
+          << "E" << width << "." << decimals;
     }
   }
 }
@@ -274,14 +278,30 @@ std::string oracle_integer(std::int64_t value, int width) {
 TEST(FieldOracle, IntegerFieldsMatchTheLibrarysDigits) {
   std::mt19937_64 random(99);
   std::vector<std::int32_t> values;
-  auto check = [&values](int width) {
-    std::vector<char> text(values.size() * static_cast<std::size_t>(width));
+  std::vector<char> text;
+  std::string expected;
+  auto check = [&](int width) {
+    const auto w = static_cast<std::size_t>(width);
+    text.assign(values.size() * w + 1, '\0');
     const char* end = format_integers(text.data(), values.data(), values.size(), width);
-    const std::string written(static_cast<const char*>(text.data()), end);
-    ASSERT_EQ(written.size(), values.size() * static_cast<std::size_t>(width));
+    expected.clear();
+    for (std::int32_t v : values) {
+      char printed[16];
+      const auto result = std::to_chars(printed, printed + sizeof printed, v);
+      const auto length = static_cast<std::size_t>(result.ptr - printed);
+      if (length > w) {
+        expected.append(w, '*');
+      } else {
+        expected.append(w - length, ' ');
+        expected.append(static_cast<const char*>(printed), length);
+      }
+    }
+    if (std::string_view(text.data(), static_cast<std::size_t>(end - text.data())) == expected) {
+      return;
+    }
+    ASSERT_EQ(end - text.data(), static_cast<std::ptrdiff_t>(values.size() * w));
     for (std::size_t i = 0; i < values.size(); ++i) {
-      ASSERT_EQ(written.substr(i * static_cast<std::size_t>(width), static_cast<std::size_t>(width)),
-                oracle_integer(values[i], width))
+      ASSERT_EQ(std::string(text.data() + i * w, w), oracle_integer(values[i], width))
           << values[i] << " in I" << width;
     }
   };
