@@ -214,18 +214,38 @@ static_assert(kScaledPowers.significand[kScaledRange + 1] == 0xA000000000000000u
 static_assert(kScaledPowers.significand[kScaledRange - 1] == 0xCCCCCCCCCCCCCCCDu &&
               kScaledPowers.binary_exponent[kScaledRange - 1] == -67);
 
+// The table's powers of ten as doubles, to place x between two of them:
+// 10^k from T * 2^k, rounded to a double (exact up to 10^22, otherwise within
+// an ulp or two of 10^k; a value that close to a power of ten may be placed
+// one decade off, which the digit count below then catches).
+constexpr auto kDecades = [] {
+  std::array<double, 2 * kScaledRange + 1> decades{};
+  for (std::size_t i = 0; i < decades.size(); ++i) {
+    double v = static_cast<double>(kScaledPowers.significand[i]);
+    for (int k = kScaledPowers.binary_exponent[i]; k > 0; --k) v *= 2.0;
+    for (int k = kScaledPowers.binary_exponent[i]; k < 0; ++k) v *= 0.5;
+    decades[i] = v;
+  }
+  return decades;
+}();
+
+static_assert(kDecades[kScaledRange] == 1.0 && kDecades[kScaledRange + 3] == 1000.0 &&
+              kDecades[kScaledRange - 1] == 0.1);
+
 // The `count` (1 to 9) significant digits of x > 0 rounded correctly, and
-// the decimal exponent of the first, from one multiplication: with s chosen
-// so that y = x * 10^s lies in [10^(count-1), 10^(count+1)), y is m * T
+// the decimal exponent of the first, from one multiplication. The decimal
+// exponent e comes from the binary one and a comparison with 10^(e+1); then
+// y = x * 10^(count-1-e) has `count` digits before the point, and y is m * T
 // scaled by a power of two, m the 53-bit significand and T the table's
-// 10^s. The 117-bit product gives y's integer part and the first 64 bits of
-// its fraction; T's rounding puts y off by less than y * 2^-64 < 2^-30. When
-// y has count + 1 digits its last digit joins the fraction. The result is
-// taken unless the fraction lies within 2^-29 of a half (a tie, or too close
-// to one to tell) or x is outside the table's range; false then, and the
-// exact conversions decide. An error that carries y across a whole number,
-// or across 10^count, moves its integer part and fraction together and
-// leaves the rounded result as it is: only the halves are in doubt.
+// power of ten. The 117-bit product gives y's integer part and the first 64
+// bits of its fraction; T's rounding puts y off by less than y * 2^-64 <
+// 2^-34. The result is taken unless the fraction lies within 2^-29 of a half
+// (a tie, or too close to one to tell), x is outside the table's range, or
+// the integer part has not `count` digits (x within an ulp or two of a power
+// of ten); false then, and the exact conversions decide. An error that
+// carries y across a whole number moves its integer part and fraction
+// together and leaves the rounded result as it is: only the halves are in
+// doubt.
 inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits, int& exponent) {
   if (count < 1 || count > 9) return false;
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
@@ -234,8 +254,10 @@ inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits
   const int q = biased - 1075;  // x = m * 2^q, x in [2^(q+52), 2^(q+53))
   // floor((q + 52) * log10(2)): the decimal exponent of x or one less.
   const int guess = ((q + 52) * 78913) >> 18;
-  const int s = count - 1 - guess;
-  if (s < -kScaledRange || s > kScaledRange) return false;  // also subnormals and non-finite
+  if (guess < -kScaledRange - 1 || guess >= kScaledRange) return false;  // also 0, inf, nan
+  const int e = guess + (x >= kDecades[static_cast<std::size_t>(guess + 1 + kScaledRange)] ? 1 : 0);
+  const int s = count - 1 - e;
+  if (s < -kScaledRange || s > kScaledRange) return false;
   const auto index = static_cast<std::size_t>(s + kScaledRange);
   const Wide product = Wide{m} * kScaledPowers.significand[index];
   const int shift = -(q + kScaledPowers.binary_exponent[index]);  // y = product / 2^shift
@@ -248,22 +270,19 @@ inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits
   const std::uint64_t low =
       static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
   const std::uint64_t high = low * 10;
-  if (whole < low || whole >= 10 * high) return false;
-  // y less its rounding point, signed: in units of 2^-64 against half a
-  // unit, or (count + 1 digits) in units of 2^-60 against five units.
-  const bool tens = whole >= high;
-  const std::uint64_t from_point =
-      tens ? ((whole % 10) << 60) + (fraction >> 4) - (std::uint64_t{5} << 60)
-           : fraction - (std::uint64_t{1} << 63);
-  const auto above_half = static_cast<std::int64_t>(from_point);  // two's complement
-  // y's error, under 2^-30, is under 2^34 and 2^30 of those units.
-  const std::int64_t doubt = tens ? std::int64_t{1} << 31 : std::int64_t{1} << 35;
-  if (above_half >= -doubt && above_half <= doubt) return false;
-  std::uint64_t d = (tens ? whole / 10 : whole) + (above_half > 0 ? 1 : 0);
+  if (whole - low >= high - low) return false;  // not `count` digits
+  // y's fraction less a half, two's complement, in units of 2^-64; y's
+  // error is under 2^30 of them. One unsigned comparison tests the doubt:
+  // two would make a branch on the direction of rounding, which goes either
+  // way at random.
+  const std::uint64_t from_half = fraction - (std::uint64_t{1} << 63);
+  constexpr std::uint64_t kDoubt = std::uint64_t{1} << 35;
+  if (from_half + kDoubt <= 2 * kDoubt) return false;
+  std::uint64_t d = whole + 1 - (from_half >> 63);
   const bool carry = d == high;  // 9.99...95 and up round to 10.0...: one more decade
   d = carry ? low : d;
   digits = static_cast<std::uint32_t>(d);
-  exponent = guess + (tens ? 1 : 0) + (carry ? 1 : 0);
+  exponent = e + (carry ? 1 : 0);
   return true;
 }
 
@@ -565,7 +584,9 @@ inline char* exponent_field_8(char* out, bool negative, std::uint32_t digits, in
   std::memcpy(&pair, kDigitPairs + 2 * magnitude, 2);
   const std::uint64_t tail =
       (shown < 0 ? word("E-\0\0") : word("E+\0\0")) | (std::uint64_t{pair} << 16);
-  const std::uint64_t first = (negative ? word(" -0.") : word("  0.")) | (characters << 32);
+  // The sign by arithmetic ('-' is ' ' + 13), not by a branch on it.
+  const std::uint64_t sign = std::uint64_t{negative} * (('-' - ' ') << 8);
+  const std::uint64_t first = (word("  0.") + sign) | (characters << 32);
   const std::uint64_t second = (characters >> 32) | (tail << 32);
   if (width == 16) {
     std::memcpy(out, &first, 8);
