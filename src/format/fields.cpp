@@ -637,7 +637,8 @@ char* general_exponent_field(char* out, double value, int width, int decimals) {
 
 // Ew.8, the proximity file's field: the scaled path and the word-wide digits
 // for the values it decides, the general code for the rest (zero, ties and
-// near-ties, values beyond 1e-30 to 1e38).
+// near-ties, magnitudes outside about 1e-31 to 1e38, a value within an ulp
+// or two of a power of ten).
 inline char* exponent_field_8(char* out, double value, int width) {
   if constexpr (kLittleEndian) {
     std::uint32_t digits = 0;
