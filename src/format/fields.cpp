@@ -29,6 +29,22 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The eight digits of v < 10^8 as bytes 0 to 9 in one word, the first digit in
+// the lowest byte (a little-endian store puts it first). Each step splits
+// every lane of the word at once, by multiplications that stand for exact
+// divisions over the lane's range: v into two 4-digit halves (32-bit lanes),
+// each half by 100 (x * 5243 >> 19 is x / 100 for x < 10^4), each pair by 10
+// (x * 103 >> 10 is x / 10 for x < 100, in 16-bit lanes).
+inline std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t halves = (v / 10000) | (std::uint64_t{v % 10000} << 32);
+  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens | ((pairs - 10 * tens) << 8);
+}
+
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
 // Blanks over a whole field. The usual widths take two fixed-size stores,
 // which beat a call of memset for the few characters of an I5 or I6 field.
 inline void blank_field(char* out, int width) {
@@ -72,7 +88,8 @@ bool exact_significant_digits(double x, int count, std::uint32_t& digits, int& e
   if (biased == 0 || biased == 0x7ff) return false;  // subnormal, or not finite
   const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const int q = biased - 1075;  // x = m * 2^q
-  const std::uint64_t low = static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t low =
+      static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
   const std::uint64_t high = low * 10;
   // The decimal exponent from the binary one (log10(2) = 0.30103), then
   // corrected by the size of the floor.
@@ -125,6 +142,148 @@ bool exact_significant_digits(double x, int count, std::uint32_t& digits, int& e
     return true;
   }
   return false;
+}
+
+// 10^s for |s| <= kScaledRange as a 64-bit significand and a binary
+// exponent: 10^s = T * 2^k * (1 + e), 2^63 <= T < 2^64, T rounded to
+// nearest, so |e| <= 2^-64. Built here from exact 128-bit integers: 10^s for
+// s >= 0 (10^38 < 2^127), and for s < 0 the quotient 2^(63 + L) / 10^-s,
+// L the bit length of 10^-s, by binary long division.
+constexpr int kScaledRange = 38;
+
+struct ScaledPowers {
+  std::array<std::uint64_t, 2 * kScaledRange + 1> significand{};
+  std::array<int, 2 * kScaledRange + 1> binary_exponent{};
+};
+
+constexpr int bit_length(Wide v) {
+  int length = 0;
+  for (; v != 0; v >>= 1) ++length;
+  return length;
+}
+
+constexpr ScaledPowers kScaledPowers = [] {
+  ScaledPowers table;
+  Wide power = 1;  // 10^t
+  for (int t = 0; t <= kScaledRange; ++t, power *= 10) {
+    const int length = bit_length(power);
+    // 10^t itself: its top 64 bits, rounded.
+    std::uint64_t top = 0;
+    int k = length - 64;
+    if (length <= 64) {
+      top = static_cast<std::uint64_t>(power << (64 - length));
+    } else {
+      const Wide shifted = power >> (length - 64);
+      const bool round_up = ((power >> (length - 65)) & 1) != 0;
+      top = static_cast<std::uint64_t>(shifted);
+      if (round_up && ++top == 0) {
+        top = std::uint64_t{1} << 63;
+        ++k;
+      }
+    }
+    table.significand[static_cast<std::size_t>(kScaledRange + t)] = top;
+    table.binary_exponent[static_cast<std::size_t>(kScaledRange + t)] = k;
+    if (t == 0) continue;
+    // 10^-t = 2^(63 + L) / 10^t * 2^-(63 + L): the first quotient bit is
+    // 1 (2^L > 10^t), the remainder 2^L - 10^t; 63 more bits follow.
+    Wide remainder = (Wide{1} << length) - power;  // length <= 127
+    std::uint64_t quotient = 1;
+    for (int bit = 0; bit < 63; ++bit) {
+      remainder <<= 1;  // remainder < 10^t < 2^127: no overflow
+      quotient <<= 1;
+      if (remainder >= power) {
+        remainder -= power;
+        quotient |= 1;
+      }
+    }
+    k = -(63 + length);
+    if (2 * remainder >= power && ++quotient == 0) {
+      quotient = std::uint64_t{1} << 63;
+      ++k;
+    }
+    table.significand[static_cast<std::size_t>(kScaledRange - t)] = quotient;
+    table.binary_exponent[static_cast<std::size_t>(kScaledRange - t)] = k;
+  }
+  return table;
+}();
+
+// 10 = 0xA000000000000000 * 2^-60 exactly; 0.1 = 0xCCCCCCCCCCCCCCCD * 2^-67,
+// rounded up.
+static_assert(kScaledPowers.significand[kScaledRange + 1] == 0xA000000000000000u &&
+              kScaledPowers.binary_exponent[kScaledRange + 1] == -60);
+static_assert(kScaledPowers.significand[kScaledRange - 1] == 0xCCCCCCCCCCCCCCCDu &&
+              kScaledPowers.binary_exponent[kScaledRange - 1] == -67);
+
+// The table's powers of ten as doubles, to place x between two of them:
+// 10^k from T * 2^k, rounded to a double (exact up to 10^22, otherwise within
+// an ulp or two of 10^k; a value that close to a power of ten may be placed
+// one decade off, which the digit count below then catches).
+constexpr auto kDecades = [] {
+  std::array<double, 2 * kScaledRange + 1> decades{};
+  for (std::size_t i = 0; i < decades.size(); ++i) {
+    double v = static_cast<double>(kScaledPowers.significand[i]);
+    for (int k = kScaledPowers.binary_exponent[i]; k > 0; --k) v *= 2.0;
+    for (int k = kScaledPowers.binary_exponent[i]; k < 0; ++k) v *= 0.5;
+    decades[i] = v;
+  }
+  return decades;
+}();
+
+static_assert(kDecades[kScaledRange] == 1.0 && kDecades[kScaledRange + 3] == 1000.0 &&
+              kDecades[kScaledRange - 1] == 0.1);
+
+// The `count` (1 to 9) significant digits of x > 0 rounded correctly, and
+// the decimal exponent of the first, from one multiplication. The decimal
+// exponent e comes from the binary one and a comparison with 10^(e+1); then
+// y = x * 10^(count-1-e) has `count` digits before the point, and y is m * T
+// scaled by a power of two, m the 53-bit significand and T the table's
+// power of ten. The 117-bit product gives y's integer part and the first 64
+// bits of its fraction; T's rounding puts y off by less than y * 2^-64 <
+// 2^-34. The result is taken unless the fraction lies within 2^-29 of a half
+// (a tie, or too close to one to tell), x is outside the table's range, or
+// the integer part has not `count` digits (x within an ulp or two of a power
+// of ten); false then, and the exact conversions decide. An error that
+// carries y across a whole number moves its integer part and fraction
+// together and leaves the rounded result as it is: only the halves are in
+// doubt.
+inline bool scaled_significant_digits(double x, int count, std::uint32_t& digits, int& exponent) {
+  if (count < 1 || count > 9) return false;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const int biased = static_cast<int>(bits >> 52);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = biased - 1075;  // x = m * 2^q, x in [2^(q+52), 2^(q+53))
+  // floor((q + 52) * log10(2)): the decimal exponent of x or one less.
+  const int guess = ((q + 52) * 78913) >> 18;
+  if (guess < -kScaledRange - 1 || guess >= kScaledRange) return false;  // also 0, inf, nan
+  const int e = guess + (x >= kDecades[static_cast<std::size_t>(guess + 1 + kScaledRange)] ? 1 : 0);
+  const int s = count - 1 - e;
+  if (s < -kScaledRange || s > kScaledRange) return false;
+  const auto index = static_cast<std::size_t>(s + kScaledRange);
+  const Wide product = Wide{m} * kScaledPowers.significand[index];
+  const int shift = -(q + kScaledPowers.binary_exponent[index]);  // y = product / 2^shift
+  if (shift <= 64 || shift >= 128) return false;
+  const auto upper = static_cast<std::uint64_t>(product >> 64);
+  const auto lower = static_cast<std::uint64_t>(product);
+  const std::uint64_t whole = upper >> (shift - 64);
+  // The fraction in units of 2^-64, truncated.
+  const std::uint64_t fraction = (upper << (128 - shift)) | (lower >> (shift - 64));
+  const std::uint64_t low =
+      static_cast<std::uint64_t>(kPowersOfTen[static_cast<std::size_t>(count - 1)]);
+  const std::uint64_t high = low * 10;
+  if (whole - low >= high - low) return false;  // not `count` digits
+  // y's fraction less a half, two's complement, in units of 2^-64; y's
+  // error is under 2^30 of them. One unsigned comparison tests the doubt:
+  // two would make a branch on the direction of rounding, which goes either
+  // way at random.
+  const std::uint64_t from_half = fraction - (std::uint64_t{1} << 63);
+  constexpr std::uint64_t kDoubt = std::uint64_t{1} << 35;
+  if (from_half + kDoubt <= 2 * kDoubt) return false;
+  std::uint64_t d = whole + 1 - (from_half >> 63);
+  const bool carry = d == high;  // 9.99...95 and up round to 10.0...: one more decade
+  d = carry ? low : d;
+  digits = static_cast<std::uint32_t>(d);
+  exponent = e + (carry ? 1 : 0);
+  return true;
 }
 
 // The `count` significant digits of x > 0, rounded correctly (ties to even),
@@ -226,10 +385,32 @@ char* format_integer(char* out, std::int64_t value, int width) {
 
 namespace {
 
+// "  " to " 9", then "10" to "99": the last two columns of an I field of a
+// value below 100.
+constexpr auto kLastTwoColumns = [] {
+  std::array<char, 200> columns{};
+  for (std::size_t v = 0; v < 100; ++v) {
+    columns[2 * v] = v < 10 ? ' ' : static_cast<char>('0' + v / 10);
+    columns[2 * v + 1] = static_cast<char>('0' + v % 10);
+  }
+  return columns;
+}();
+
+// The four digits of v < 10^4 as bytes 0 to 9 in one 32-bit word, the first
+// digit in the lowest byte: eight_digits with one half.
+inline std::uint32_t four_digits(std::uint32_t v) {
+  const std::uint32_t hundreds = (v * 5243) >> 19;
+  const std::uint32_t pairs = hundreds | ((v - 100 * hundreds) << 16);
+  const std::uint32_t tens = ((pairs * 103) >> 10) & 0x000F000Fu;
+  return tens | ((pairs - 10 * tens) << 8);
+}
+
 // W-column I fields of values that fit them unsigned (0 to 10^W - 1, W up
-// to 8), without a branch on the number of digits: the value's eight
-// decimal digits as one word, the leading zeros but the last turned into
-// blanks, and the last W characters copied. Other values take the general
+// to 8), without a branch on the number of digits: the value's digits as
+// one word, the leading zeros but the last turned into blanks, and the last
+// W characters stored. The leading zero digits are the low zero bytes (a
+// little-endian store puts them first); they turn into blanks, the other
+// digits into characters ('0' ^ 0x10 is ' '). Other values take the general
 // code.
 template <int W>
 char* small_integer_fields(char* out, const std::int32_t* values, std::size_t count) {
@@ -239,6 +420,20 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     for (int i = 0; i < W; ++i) limit *= 10;
     return limit;
   }();
+  if (count == 0) return out;
+  if constexpr (W >= 2) {
+    // A stretch of values below 100 (years, the small counts): blanks over
+    // it, then each value's last two columns.
+    std::uint32_t beyond = 0;
+    for (std::size_t i = 0; i < count; ++i) beyond |= static_cast<std::uint32_t>(values[i]) >= 100u;
+    if (beyond == 0) {
+      std::memset(out, ' ', count * W);
+      for (std::size_t i = 0; i < count; ++i) {
+        std::memcpy(out + i * W + W - 2, kLastTwoColumns.data() + 2 * values[i], 2);
+      }
+      return out + count * W;
+    }
+  }
   for (std::size_t i = 0; i < count; ++i, out += W) {
     const std::uint32_t v = static_cast<std::uint32_t>(values[i]);
     if (v >= kLimit) {
@@ -247,6 +442,33 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     }
     if constexpr (W == 1) {
       out[0] = static_cast<char>('0' + v);
+    } else if constexpr (kLittleEndian && W >= 4) {
+      if (v < 10000) {
+        // Four columns of digits after W - 4 blanks.
+        const std::uint32_t digits = four_digits(v);
+        const int blanks = std::countr_zero(digits | (std::uint32_t{1} << 24)) / 8;
+        const std::uint32_t leading = (std::uint32_t{1} << (8 * blanks)) - 1;
+        const std::uint32_t text = (digits | 0x30303030u) ^ (leading & 0x10101010u);
+        constexpr std::uint64_t kBlanks = W == 4 ? 0 : 0x2020202020202020ULL >> (8 * (12 - W));
+        const std::uint64_t field = kBlanks | (std::uint64_t{text} << (8 * (W - 4)));
+        std::memcpy(out, &field, W);
+      } else {
+        const std::uint64_t digits = eight_digits(v);
+        const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
+        const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
+        const std::uint64_t text =
+            (digits | 0x3030303030303030ULL) ^ (leading & 0x1010101010101010ULL);
+        const std::uint64_t field = text >> (8 * (8 - W));
+        std::memcpy(out, &field, W);
+      }
+    } else if constexpr (kLittleEndian) {
+      const std::uint64_t digits = eight_digits(v);
+      const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
+      const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
+      const std::uint64_t text =
+          (digits | 0x3030303030303030ULL) ^ (leading & 0x1010101010101010ULL);
+      const std::uint64_t field = text >> (8 * (8 - W));
+      std::memcpy(out, &field, W);
     } else {
       char text[8];
       std::memcpy(text, kDigitPairs + 2 * (v / 1000000), 2);
@@ -255,14 +477,11 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
       std::memcpy(text + 6, kDigitPairs + 2 * (v % 100), 2);
       const unsigned digits = 1u + (v >= 10) + (v >= 100) + (v >= 1000) + (v >= 10000) +
                               (v >= 100000) + (v >= 1000000) + (v >= 10000000);
-      std::uint64_t word;
-      std::memcpy(&word, text, 8);
       // The first 8 - digits characters become blanks.
       const unsigned blanks = 8 - digits;
-      const std::uint64_t leading = blanks == 0 ? 0
-                                    : std::endian::native == std::endian::little
-                                        ? ~std::uint64_t{0} >> (64 - 8 * blanks)
-                                        : ~std::uint64_t{0} << (64 - 8 * blanks);
+      const std::uint64_t leading = blanks == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * blanks);
+      std::uint64_t word;
+      std::memcpy(&word, text, 8);
       word = (word & ~leading) | (0x2020202020202020ULL & leading);
       std::memcpy(text, &word, 8);
       std::memcpy(out, text + 8 - W, W);
@@ -331,7 +550,55 @@ char* format_fixed(char* out, double value, int width, int decimals) {
   return right_aligned(out, start, length, width);
 }
 
-char* format_exponent(char* out, double value, int width, int decimals) {
+namespace {
+
+// The scaled path's exponents have two digits, so its fields keep the E.
+static_assert(kScaledRange + 9 < 99);
+
+// The 16 characters of an E16.8 text (below) in another width. Kept apart:
+// were the text stored in a block that the E16.8 fields also use, the
+// compiler would build every field there and read it back whole, and the
+// read would wait for the stores to drain.
+[[gnu::noinline]] char* other_width_field_8(char* out, std::uint64_t first, std::uint64_t second,
+                                            int length, int width) {
+  char text[16];
+  std::memcpy(text, &first, 8);
+  std::memcpy(text + 8, &second, 8);
+  return right_aligned(out, text + 16 - length, length, width);
+}
+
+// Ew.8 of a value whose digits and exponent the scaled path found. The 16
+// characters of the widest text (blank, sign, 0., eight digits, E, sign,
+// two digits) are put together in two words and stored whole.
+inline char* exponent_field_8(char* out, bool negative, std::uint32_t digits, int exponent,
+                              int width) {
+  const auto word = [](const char* text) {
+    std::uint32_t w;
+    std::memcpy(&w, text, 4);
+    return std::uint64_t{w};
+  };
+  const std::uint64_t characters = eight_digits(digits) + 0x3030303030303030ULL;
+  const int shown = exponent + 1;  // 0.ddd form: the point moves one place left
+  const unsigned magnitude = static_cast<unsigned>(shown < 0 ? -shown : shown);
+  std::uint16_t pair;
+  std::memcpy(&pair, kDigitPairs + 2 * magnitude, 2);
+  const std::uint64_t tail =
+      (shown < 0 ? word("E-\0\0") : word("E+\0\0")) | (std::uint64_t{pair} << 16);
+  // The sign by arithmetic ('-' is ' ' + 13), not by a branch on it.
+  const std::uint64_t sign = std::uint64_t{negative} * (('-' - ' ') << 8);
+  const std::uint64_t first = (word("  0.") + sign) | (characters << 32);
+  const std::uint64_t second = (characters >> 32) | (tail << 32);
+  if (width == 16) {
+    std::memcpy(out, &first, 8);
+    std::memcpy(out + 8, &second, 8);
+    return out + 16;
+  }
+  return other_width_field_8(out, first, second, negative ? 15 : 14, width);
+}
+
+// Ew.d in general: the scaled path when it decides, the exact conversions
+// otherwise.
+char* general_exponent_field(char* out, double value, int width, int decimals) {
   if (!std::isfinite(value) || decimals < 1 || decimals > 40) return asterisks(out, width);
   char text[80];
   int length = 0;
@@ -346,7 +613,8 @@ char* format_exponent(char* out, double value, int width, int decimals) {
     // d.ddd...E±x with d significant digits; the fraction form shifts the
     // point one place left.
     std::uint32_t digits = 0;
-    if (exact_significant_digits(std::fabs(value), decimals, digits, exponent)) {
+    if (scaled_significant_digits(std::fabs(value), decimals, digits, exponent) ||
+        exact_significant_digits(std::fabs(value), decimals, digits, exponent)) {
       int k = decimals;
       for (; k >= 2; k -= 2, digits /= 100) {
         std::memcpy(text + length + k - 2, kDigitPairs + 2 * (digits % 100), 2);
@@ -365,6 +633,40 @@ char* format_exponent(char* out, double value, int width, int decimals) {
   text[length++] = static_cast<char>('0' + magnitude / 10 % 10);
   text[length++] = static_cast<char>('0' + magnitude % 10);
   return right_aligned(out, text, length, width);
+}
+
+// Ew.8, the proximity file's field: the scaled path and the word-wide digits
+// for the values it decides, the general code for the rest (zero, ties and
+// near-ties, magnitudes outside about 1e-31 to 1e38, a value within an ulp
+// or two of a power of ten).
+inline char* exponent_field_8(char* out, double value, int width) {
+  if constexpr (kLittleEndian) {
+    std::uint32_t digits = 0;
+    int exponent = 0;
+    if (scaled_significant_digits(std::fabs(value), 8, digits, exponent)) {
+      return exponent_field_8(out, std::signbit(value), digits, exponent, width);
+    }
+  }
+  return general_exponent_field(out, value, width, 8);
+}
+
+}  // namespace
+
+char* format_exponent(char* out, double value, int width, int decimals) {
+  if (decimals == 8) return exponent_field_8(out, value, width);
+  return general_exponent_field(out, value, width, decimals);
+}
+
+char* format_exponents(char* out, const double* values, std::size_t count, int width,
+                       int decimals) {
+  if (decimals == 8) {
+    for (std::size_t i = 0; i < count; ++i) out = exponent_field_8(out, values[i], width);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      out = general_exponent_field(out, values[i], width, decimals);
+    }
+  }
+  return out;
 }
 
 char* format_characters(char* out, std::string_view value, int width) {

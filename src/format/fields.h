@@ -23,6 +23,8 @@ char* format_fixed(char* out, double value, int width, int decimals);
 // Ew.d: 0.ddd...E+xx, d significant digits rounded correctly, ties to even.
 // A three-digit exponent drops the E: 0.12345678+100.
 char* format_exponent(char* out, double value, int width, int decimals);
+// `count` Ew.d fields, one after another.
+char* format_exponents(char* out, const double* values, std::size_t count, int width, int decimals);
 
 // Aw: the first w characters of a longer value, or a shorter value
 // right-aligned after blanks.

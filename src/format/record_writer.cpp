@@ -105,9 +105,12 @@ void RecordWriter::put_all(std::span<const double> values) {
     const std::size_t count = 1 + like_fields_ahead(values.size() - 1);
     const std::size_t width = static_cast<std::size_t>(item.width);
     char* field = out_.reserve(count * width);
-    for (std::size_t i = 0; i < count; ++i) {
-      field = fixed ? format_fixed(field, values[i], item.width, item.decimals)
-                    : format_exponent(field, values[i], item.width, item.decimals);
+    if (fixed) {
+      for (std::size_t i = 0; i < count; ++i) {
+        field = format_fixed(field, values[i], item.width, item.decimals);
+      }
+    } else {
+      format_exponents(field, values.data(), count, item.width, item.decimals);
     }
     out_.commit(count * width);
     position_ += count - 1;
