@@ -17,12 +17,12 @@
 #include "format/names.h"
 #include "format/output_unit.h"
 #include "format/run_error.h"
+#include "format/standard_error.h"
 #include "format/unit_names.h"
 #include "format/units.h"
 #include "input/names_file.h"
 #include "job/job_files.h"
 #include "job/problem_size.h"
-#include "format/standard_error.h"
 #include "job/run_sequence.h"
 #include "job/run_warnings.h"
 #include "job/work_arrays.h"
@@ -92,7 +92,13 @@ struct SizedArrays {
   // dimensions block shows the sizes used.
   WorkArrayViews views() {
     const auto capacity = [](std::size_t size) { return static_cast<std::int32_t>(size); };
-    return {DZ, Z, MZ, AZ, capacity(DZ.size()), capacity(Z.size()), capacity(MZ.size()),
+    return {DZ,
+            Z,
+            MZ,
+            AZ,
+            capacity(DZ.size()),
+            capacity(Z.size()),
+            capacity(MZ.size()),
             capacity(AZ.size())};
   }
 };
@@ -167,7 +173,13 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
     complain(error_fd, error.what());
     return 2;
   }
-  job.years.full_names = full_year_names(o.stem + ".names.csv", job.years.names.size());
+  std::string names_table_problem;
+  job.years.full_names =
+      full_year_names(o.stem + ".names.csv", job.years.names.size(), &names_table_problem);
+  if (!names_table_problem.empty()) {
+    complain(error_fd,
+             "warning: " + names_table_problem + "; the years' full names in it are not used");
+  }
   SizeAnswers answers{job.counts.years, job.counts.locations, job.counts.entries, 1,
                       job.counts.years};
   try {
@@ -194,21 +206,21 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
   constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
   const bool countable = need.DZREQ <= kLargest && need.ZREQ <= kLargest &&
                          need.MZREQ <= kLargest && need.AZREQ <= kLargest;
-  const std::string problem = std::to_string(answers.MAXY) + " years (" +
-                              std::to_string(need.NYA) + " in the sequence), " +
-                              std::to_string(answers.MAXL) + " locations and " +
-                              std::to_string(answers.MAXG) + " entries";
+  const std::string problem = std::to_string(answers.MAXY) + " years (" + std::to_string(need.NYA) +
+                              " in the sequence), " + std::to_string(answers.MAXL) +
+                              " locations and " + std::to_string(answers.MAXG) + " entries";
   if (!countable) {
     complain(error_fd, o.stem + ": refused: a work array of " + problem +
                            " would hold more than 2147483647 elements, the most a run can "
-                           "count (it would need " + memory_text(memory.total) + ")");
+                           "count (it would need " +
+                           memory_text(memory.total) + ")");
     return 1;
   }
   if (memory.total > limit) {
-    complain(error_fd, o.stem + ": refused: " + problem + " need " +
-                           memory_text(memory.total) + " of memory (work arrays " +
-                           memory_text(memory.work_arrays) + "), more than the " +
-                           memory_text(limit) + " allowed (" + limit_source + ")");
+    complain(error_fd, o.stem + ": refused: " + problem + " need " + memory_text(memory.total) +
+                           " of memory (work arrays " + memory_text(memory.work_arrays) +
+                           "), more than the " + memory_text(limit) + " allowed (" + limit_source +
+                           ")");
     return 1;
   }
   std::unique_ptr<SizedArrays> arrays;
@@ -260,8 +272,8 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
       }
       SequenceSettings settings;
       settings.threads = o.threads;
-      const SequenceOutcome outcome = run_sequence(units, sized.workspace, sized.size,
-                                                   analysis_options(o), &notes, settings);
+      const SequenceOutcome outcome =
+          run_sequence(units, sized.workspace, sized.size, analysis_options(o), &notes, settings);
       progress.clear();
       if (outcome != SequenceOutcome::kCompleted) {
         status = 1;  // the names file changed since it was read

@@ -1,6 +1,8 @@
 #include "command_line/year_choice.h"
 
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 
 #include "format/free_form.h"
 #include "input/names_table.h"
@@ -28,12 +30,18 @@ std::vector<std::size_t> matches(const std::vector<std::string>& names, const st
 
 }  // namespace
 
-std::vector<std::string> full_year_names(const std::string& names_table, std::size_t years) {
+std::vector<std::string> full_year_names(const std::string& names_table, std::size_t years,
+                                         std::string* problem) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(names_table, ignored)) return {};  // no table: no full names
   NamesTableRows table;
   try {
     table = read_names_table(names_table);
-  } catch (const TableError&) {
-    return {};  // missing, or not a table of names: the years have no full names
+  } catch (const TableError& fault) {
+    // A table that is there but cannot be used: the years have no full
+    // names, and the caller says why.
+    if (problem != nullptr) *problem = fault.what();
+    return {};
   }
   std::vector<std::string> full_names(years);
   for (const TableName& year : table.of(NameKind::kYear)) {

@@ -17,13 +17,17 @@ class YearChoiceError : public std::runtime_error {
 };
 
 struct YearNames {
-  std::vector<std::string> names;       // by year number - 1: the names file's, blanks at the end dropped
+  std::vector<std::string>
+      names;  // by year number - 1: the names file's, blanks at the end dropped
   std::vector<std::string> full_names;  // by year number - 1, from STEM.names.csv; empty when none
 };
 
 // The full names of the years in `names_table` (kind,number,name,full_name),
-// by year number; an empty list when the file is missing or not such a table.
-std::vector<std::string> full_year_names(const std::string& names_table, std::size_t years);
+// by year number; an empty list when the file is missing or not such a
+// table. In the second case `problem` (when given) receives the message
+// naming the file, the line and what is wrong.
+std::vector<std::string> full_year_names(const std::string& names_table, std::size_t years,
+                                         std::string* problem = nullptr);
 
 // The number of the year `text` names; `option` (--from, --to) is for the
 // message when it names none or several.

@@ -66,17 +66,24 @@ struct Equivalent {
 
 const std::vector<Equivalent> kEquivalents = {
     {"centred distance, weighted", {"--distance", "centred"}, "w\ns\nc\n", "1\n5\n"},
-    {"standardised distance, unweighted", {"--distance", "standardised", "--unweighted"},
-     "u\ns\ns\n", "1\n5\n"},
-    {"plain correlation, weighted", {"--correlation", "plain"}, "w\nr\nn\n", "1\n5\n"},
-    {"Fisher z, unweighted", {"--correlation", "fisher-z", "--unweighted"}, "u\nr\nz\n",
+    {"standardised distance, unweighted",
+     {"--distance", "standardised", "--unweighted"},
+     "u\ns\ns\n",
      "1\n5\n"},
-    {"Fisher z, weighted, years by name", {"--correlation", "fisher-z", "--from", "2020", "--to", "2022"},
-     "w\nr\nz\n", "2\n4\n"},
-    {"centred distance, years by number", {"--distance", "centered", "--from", "#3"}, "w\ns\nc\n",
+    {"plain correlation, weighted", {"--correlation", "plain"}, "w\nr\nn\n", "1\n5\n"},
+    {"Fisher z, unweighted", {"--correlation", "fisher-z", "--unweighted"}, "u\nr\nz\n", "1\n5\n"},
+    {"Fisher z, weighted, years by name",
+     {"--correlation", "fisher-z", "--from", "2020", "--to", "2022"},
+     "w\nr\nz\n",
+     "2\n4\n"},
+    {"centred distance, years by number",
+     {"--distance", "centered", "--from", "#3"},
+     "w\ns\nc\n",
      "3\n5\n"},
-    {"one year", {"--correlation", "plain", "--unweighted", "--from", "#4", "--to", "2022"},
-     "u\nr\nn\n", "4\n4\n"},
+    {"one year",
+     {"--correlation", "plain", "--unweighted", "--from", "#4", "--to", "2022"},
+     "u\nr\nn\n",
+     "4\n4\n"},
 };
 
 class RunAgainstDialogue : public ::testing::TestWithParam<Equivalent> {};
@@ -120,7 +127,8 @@ TEST(RunCommand, QuietWritesNoConsoleAndTheSameFiles) {
   ScratchDirectory loud, quiet;
   copy_job(examples(), "TRIAL", loud);
   copy_job(examples(), "TRIAL", quiet);
-  const auto a = run_program(loud.path(), "", LOCPROX_EXE, {"run", "TRIAL", "--correlation", "plain"});
+  const auto a =
+      run_program(loud.path(), "", LOCPROX_EXE, {"run", "TRIAL", "--correlation", "plain"});
   const auto b = run_program(quiet.path(), "", LOCPROX_EXE,
                              {"run", "TRIAL", "--correlation", "plain", "--quiet"});
   EXPECT_EQ(b.exit_status, 0);
@@ -160,19 +168,31 @@ struct Wrong {
 };
 
 const std::vector<Wrong> kWrong = {
-    {"a year of no such name", {"--from", "1999"}, 2,
+    {"a year of no such name",
+     {"--from", "1999"},
+     2,
      "locprox: --from \"1999\": no year has that name (\"Y1\" to \"Y2\", or #1 to #3)"},
-    {"a year number beyond the years", {"--to", "#4"}, 2,
+    {"a year number beyond the years",
+     {"--to", "#4"},
+     2,
      "locprox: --to \"#4\": the years are numbered #1 to #3"},
-    {"a name that several years have", {"--from", "Y2"}, 2,
+    {"a name that several years have",
+     {"--from", "Y2"},
+     2,
      "locprox: --from \"Y2\": years #2 and #3 all have that name; give the number, e.g. --from "
      "#2"},
-    {"a sequence that ends before it starts", {"--from", "#3", "--to", "Y1"}, 2,
+    {"a sequence that ends before it starts",
+     {"--from", "#3", "--to", "Y1"},
+     2,
      "locprox: --to Y1 is year #1, before the first year of the sequence, #3"},
-    {"a job larger than the memory allowed", {"--max-memory", "10K"}, 1,
+    {"a job larger than the memory allowed",
+     {"--max-memory", "10K"},
+     1,
      "locprox: J: refused: 3 years (3 in the sequence), 2 locations and 2 entries need 32 MiB "
      "of memory (work arrays 272 bytes), more than the 10 KiB allowed (--max-memory)"},
-    {"a job without its names file", {"--correlation", "plain"}, 2,
+    {"a job without its names file",
+     {"--correlation", "plain"},
+     2,
      "locprox: unit 21 (K.NAQ): cannot open the file: No such file or directory"},
 };
 
@@ -184,7 +204,8 @@ TEST_P(WrongRuns, SayWhyAndWriteNothing) {
   dir.write("J.NAQ", "t\n3 2 2\nY1\nY2\nY2\nL1\nL2\nE1\nE2\n");
   dir.write("J.SEQ", "1 1 1 1\n1 2 1 2\n");
   dir.write("J.OCC", "an earlier report");
-  std::vector<std::string> arguments = {"run", w.name == std::string("a job without its names file") ? "K" : "J"};
+  std::vector<std::string> arguments = {
+      "run", w.name == std::string("a job without its names file") ? "K" : "J"};
   if (w.arguments.front() != "--correlation") {
     arguments.push_back("--distance");
     arguments.push_back("centred");
@@ -260,26 +281,34 @@ TEST(RunCommand, WarnsOfRecordsOutOfYearOrderAndEqualNames) {
             "summary cannot tell apart: 1 and 2 (\"L\")\n");
 }
 
+TEST(RunCommand, ABrokenTableOfNamesIsNamedAndTheRunGoesOnWithoutItsFullNames) {
+  ScratchDirectory dir;
+  dir.write("J.NAQ", "t\n2 2 1\nY1\nY2\nL1\nL2\nG\n");
+  dir.write("J.SEQ", "1 1 1 1\n1 2 1 3\n2 1 1 2\n2 2 1 4\n");
+  dir.write("J.names.csv", "kind,number,name,full_name\nyear,1,Y1,Season one\nyear,1,Y2,Two\n");
+  // --from by a short name still works; the full names are not used.
+  const auto run = run_program(dir.path(), "", LOCPROX_EXE,
+                               {"run", "J", "--distance", "centred", "--from", "Y2"});
+  EXPECT_EQ(run.exit_status, 0) << run.errors;
+  EXPECT_EQ(run.errors.rfind("locprox: warning: J.names.csv, line 3", 0), 0u) << run.errors;
+  EXPECT_NE(run.errors.find("; the years' full names in it are not used\n"), std::string::npos)
+      << run.errors;
+  const auto by_full_name = run_program(
+      dir.path(), "", LOCPROX_EXE, {"run", "J", "--distance", "centred", "--from", "Season one"});
+  EXPECT_EQ(by_full_name.exit_status, 2);
+}
+
 TEST(MemorySize, ReadsSizesAsPeopleWriteThem) {
   const std::vector<std::pair<std::string, std::optional<std::uint64_t>>> cases = {
-      {"2048", 2048},
-      {"512M", 512ull << 20},
-      {"4G", 4ull << 30},
-      {"4g", 4ull << 30},
-      {"1.5G", 3ull << 29},
-      {"64MiB", 64ull << 20},
-      {"64MB", 64ull << 20},
-      {"10K", 10240},
-      {"1T", 1ull << 40},
-      {"0.5K", 512},
-      {"", std::nullopt},
-      {"0", std::nullopt},
-      {"G", std::nullopt},
-      {"-1G", std::nullopt},
-      {"4X", std::nullopt},
-      {"4 G", std::nullopt},
-      {"4Gb2", std::nullopt},
-      {"99999999999T", std::nullopt},  // beyond 2^64 bytes
+      {"2048", 2048},         {"512M", 512ull << 20},
+      {"4G", 4ull << 30},     {"4g", 4ull << 30},
+      {"1.5G", 3ull << 29},   {"64MiB", 64ull << 20},
+      {"64MB", 64ull << 20},  {"10K", 10240},
+      {"1T", 1ull << 40},     {"0.5K", 512},
+      {"", std::nullopt},     {"0", std::nullopt},
+      {"G", std::nullopt},    {"-1G", std::nullopt},
+      {"4X", std::nullopt},   {"4 G", std::nullopt},
+      {"4Gb2", std::nullopt}, {"99999999999T", std::nullopt},  // beyond 2^64 bytes
   };
   for (const auto& [text, bytes] : cases) EXPECT_EQ(parse_memory_size(text), bytes) << text;
 }
