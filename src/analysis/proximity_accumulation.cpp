@@ -82,13 +82,14 @@ constexpr std::size_t kGroup = 4;
 // scalar epilogue and is vectorised at -O2 as well as at -O3), and the rest.
 constexpr std::size_t kBulk = 8;
 
-// On x86-64 the loops are also compiled for AVX2 and for AVX-512 (F), the
-// variant picked at load time by the processor's features. All variants
-// perform the same IEEE double operations on the same operands in the same
-// order, so they give identical bits; neither AVX2 nor AVX-512F implies FMA,
-// so not even a build without -ffp-contract=off could contract them.
-// The AVX-512 variant (below, with AVX-512VL) is used for blocks of 16 pairs
-// and more, the others on the shortest blocks.
+// On x86-64 the portable loops are also compiled for AVX2, the variant
+// picked at load time by the processor's features; both perform the same
+// IEEE double operations on the same operands in the same order. Where the
+// processor has AVX-512 (F and VL), loops written for it (below) are used
+// for blocks of 16 pairs and more: they leave out the terms of weight 0
+// instead of multiplying them by it, which gives the same bits (see there).
+// Neither AVX2 nor AVX-512F implies FMA, so not even a build without
+// -ffp-contract=off could contract anything.
 // Defining LOCPROX_NO_VECTOR_CLONES builds the baseline variant only.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && \
     !defined(LOCPROX_NO_VECTOR_CLONES)
