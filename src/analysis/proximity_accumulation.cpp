@@ -259,10 +259,13 @@ void sed_sums_narrow(const float* values, const std::int32_t* incidence,
 // their incidence and values, two of their sums; the last step of a block
 // shorter than a multiple of 16 is masked.
 #define LOCPROX_WIDE __attribute__((target("avx512f,avx512vl")))
+#define LOCPROX_WIDE_INLINE __attribute__((target("avx512f,avx512vl"), always_inline)) inline
 // GCC 12's _mm512_cvtps_pd starts from an undefined vector that it then
 // overwrites whole, and warns of it under -Wmaybe-uninitialized.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 LOCPROX_WIDE inline __mmask16 first_lanes(std::size_t count) {
   return count >= 16 ? static_cast<__mmask16>(0xffff) : static_cast<__mmask16>((1u << count) - 1u);
@@ -271,22 +274,22 @@ LOCPROX_WIDE inline __mmask16 first_lanes(std::size_t count) {
 // Loads and stores of eight lanes, masked in the last step of a block only
 // (a masked store costs more than a plain one).
 template <bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline __m512d load_doubles(const double* p, __mmask8 m) {
+LOCPROX_WIDE_INLINE __m512d load_doubles(const double* p, __mmask8 m) {
   if constexpr (Tail) return _mm512_maskz_loadu_pd(m, p);
   return _mm512_loadu_pd(p);
 }
 template <bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline __m256i load_counts(const std::int32_t* p, __mmask8 m) {
+LOCPROX_WIDE_INLINE __m256i load_counts(const std::int32_t* p, __mmask8 m) {
   if constexpr (Tail) return _mm256_maskz_loadu_epi32(m, p);
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 template <bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline __m512d load_values(const float* p, __mmask8 m) {
+LOCPROX_WIDE_INLINE __m512d load_values(const float* p, __mmask8 m) {
   if constexpr (Tail) return _mm512_cvtps_pd(_mm256_maskz_loadu_ps(m, p));
   return _mm512_cvtps_pd(_mm256_loadu_ps(p));
 }
 template <bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline void store_doubles(double* p, __mmask8 m, __m512d v) {
+LOCPROX_WIDE_INLINE void store_doubles(double* p, __mmask8 m, __m512d v) {
   if constexpr (Tail) {
     _mm512_mask_storeu_pd(p, m, v);
   } else {
@@ -294,8 +297,7 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void store_doubles(double* p, __mmask
   }
 }
 template <bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline void store_counts(std::int32_t* p, __mmask8 m,
-                                                             __m256i v) {
+LOCPROX_WIDE_INLINE void store_counts(std::int32_t* p, __mmask8 m, __m256i v) {
   if constexpr (Tail) {
     _mm256_mask_storeu_epi32(p, m, v);
   } else {
@@ -306,11 +308,9 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void store_counts(std::int32_t* p, __
 // Adds the group's entries u0 .. u0 + U - 1, in order, to the 16 pairs from
 // k (lanes in `lanes` only).
 template <std::size_t U, bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* const* y,
-                                                             const std::int32_t* const* inc,
-                                                             const double* yj, std::size_t k,
-                                                             __mmask16 lanes, double* s,
-                                                             std::int32_t* c) {
+LOCPROX_WIDE_INLINE void sed_add_wide(const float* const* y, const std::int32_t* const* inc,
+                                      const double* yj, std::size_t k, __mmask16 lanes, double* s,
+                                      std::int32_t* c) {
   const __mmask8 low = static_cast<__mmask8>(lanes);
   const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
   __m512d s0 = load_doubles<Tail>(s + k, low);
@@ -335,11 +335,9 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* const*
 }
 
 template <std::size_t U>
-LOCPROX_WIDE [[gnu::always_inline]] inline void sed_add_wide(const float* values,
-                                                             const std::int32_t* incidence,
-                                                             const EntryGroup& group,
-                                                             std::size_t u0, std::size_t len,
-                                                             double* s, std::int32_t* c) {
+LOCPROX_WIDE_INLINE void sed_add_wide(const float* values, const std::int32_t* incidence,
+                                      const EntryGroup& group, std::size_t u0, std::size_t len,
+                                      double* s, std::int32_t* c) {
   const float* y[U];
   const std::int32_t* inc[U];
   for (std::size_t u = 0; u < U; ++u) {
@@ -372,11 +370,9 @@ LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* inciden
 // yJ·yI, yJ·yJ and yI·yI exactly ((w·yJ)·yI, w·(yJ·yJ) and w·(yI·yI) with
 // w = 1), with w = 0 they add nothing.
 template <std::size_t U, bool Tail>
-LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(const float* const* y,
-                                                             const std::int32_t* const* inc,
-                                                             const double* yj, std::size_t k,
-                                                             __mmask16 lanes, double* a, double* b,
-                                                             double* e, std::int32_t* n) {
+LOCPROX_WIDE_INLINE void cor_add_wide(const float* const* y, const std::int32_t* const* inc,
+                                      const double* yj, std::size_t k, __mmask16 lanes, double* a,
+                                      double* b, double* e, std::int32_t* n) {
   const __mmask8 low = static_cast<__mmask8>(lanes);
   const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
   __m512d a0 = load_doubles<Tail>(a + k, low);
@@ -416,9 +412,9 @@ LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(const float* const*
 }
 
 template <std::size_t U>
-LOCPROX_WIDE [[gnu::always_inline]] inline void cor_add_wide(
-    const float* values, const std::int32_t* incidence, const EntryGroup& group, std::size_t u0,
-    std::size_t len, double* a, double* b, double* e, std::int32_t* n) {
+LOCPROX_WIDE_INLINE void cor_add_wide(const float* values, const std::int32_t* incidence,
+                                      const EntryGroup& group, std::size_t u0, std::size_t len,
+                                      double* a, double* b, double* e, std::int32_t* n) {
   const float* y[U];
   const std::int32_t* inc[U];
   for (std::size_t u = 0; u < U; ++u) {
@@ -450,7 +446,9 @@ LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* inciden
     cor_add_wide<1>(values, incidence, group, u, len, a, b, e, n);
   }
 }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 void sed_sums(const float* values, const std::int32_t* incidence, const ColumnEntries& entries,
