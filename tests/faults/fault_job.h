@@ -40,20 +40,50 @@ inline std::string joined(const std::vector<std::string>& lines) {
 inline const std::string kOldReport = "report of an earlier run\r\n";
 inline const std::string kOldProximity = "proximity file of an earlier run\r\n";
 
+// Root reads and writes whatever the permissions say, so a row about
+// permissions runs the program as the user nobody when the tests run as
+// root: through util-linux's setpriv, which drops the user, the group and the
+// supplementary groups before it starts the program.
+inline const std::string kSetpriv = "/usr/bin/setpriv";
+inline std::vector<std::string> as_nobody(std::vector<std::string> arguments = {}) {
+  std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                  LOCPROX_EXE};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return all;
+}
+
+// Whether the program can run as nobody here (setpriv is there, and nobody
+// may reach and run the built program).
+inline bool can_run_as_nobody() {
+  if (!std::filesystem::exists(kSetpriv)) return false;
+  ScratchDirectory dir;
+  return run_program(dir.path(), "", kSetpriv, as_nobody({"--version"})).exit_status == 0;
+}
+
 // One run of the program in a fresh directory holding `files`.
 class FaultRun {
  public:
   // `prepare`, when given, changes the directory after the files are
-  // written and before the snapshot (a directory made read-only, say).
+  // written and before the snapshot (a directory made read-only, say). With
+  // `as_nobody_user` the program runs as nobody, in a directory that
+  // everybody may write.
   FaultRun(const std::map<std::string, std::string>& files, const std::string& answers,
-           const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+           const std::function<void(const std::filesystem::path&)>& prepare = {},
+           bool as_nobody_user = false) {
     for (const auto& [name, contents] : files) {
       std::filesystem::create_directories((dir_.path() / name).parent_path());
       dir_.write(name, contents);
     }
+    if (as_nobody_user) {
+      std::filesystem::permissions(dir_.path(), std::filesystem::perms::all);
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
+      }
+    }
     if (prepare) prepare(dir_.path());
     before_ = snapshot();
-    run_ = run_program(dir_.path(), answers);
+    run_ = as_nobody_user ? run_program(dir_.path(), answers, kSetpriv, as_nobody())
+                          : run_program(dir_.path(), answers);
     // No run ever writes to an input file.
     for (const auto& [name, contents] : before_) {
       if (name.ends_with(".SEQ") || name.ends_with(".NAQ")) expect_unchanged(name);
