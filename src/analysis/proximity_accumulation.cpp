@@ -167,38 +167,23 @@ class TileEntries {
   ColumnEntries columns_[kTile];
 };
 
-// Up to kGroup entries of a column's list: where their block columns begin
-// (plus the first row of the accumulator block) and J's value there.
-struct EntryGroup {
-  std::size_t size = 0;
-  std::size_t offset[kGroup];
-  double yj[kGroup];
-
-  // Adds entry u of the list; true when the group is then full.
-  bool add(const ColumnEntries& entries, std::size_t u, std::size_t i0) {
-    offset[size] = entries.offset[u] + i0;
-    yj[size] = entries.yj[u];
-    return ++size == kGroup;
-  }
-};
-
 // ---- squared Euclidean distance ----
 
-// Adds the terms of entries u0 .. u0 + U - 1 of the group, in order, to the
+// Adds the terms of entries u0 .. u0 + U - 1 of the column's list, in order, to the
 // pairs k0 <= k < k1 of the accumulator block: s the sums of squared
 // differences, c the counts.
 template <std::size_t U>
 [[gnu::always_inline]] inline void sed_add(const float* values, const std::int32_t* incidence,
-                                           const EntryGroup& group, std::size_t u0, std::size_t k0,
-                                           std::size_t k1, double* __restrict s,
+                                           const ColumnEntries& entries, std::size_t u0,
+                                           std::size_t k0, std::size_t k1, double* __restrict s,
                                            std::int32_t* __restrict c) {
   const float* __restrict y[U];
   const std::int32_t* __restrict inc[U];
   double yj[U];
   for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + group.offset[u0 + u];
-    inc[u] = incidence + group.offset[u0 + u];
-    yj[u] = group.yj[u0 + u];
+    y[u] = values + entries.offset[u0 + u];
+    inc[u] = incidence + entries.offset[u0 + u];
+    yj[u] = entries.yj[u0 + u];
   }
   for (std::size_t k = k0; k < k1; ++k) {
     double sk = s[k];
@@ -218,11 +203,11 @@ template <std::size_t U>
 
 template <std::size_t U>
 [[gnu::always_inline]] inline void sed_add(const float* values, const std::int32_t* incidence,
-                                           const EntryGroup& group, std::size_t u0, std::size_t len,
-                                           double* s, std::int32_t* c) {
+                                           const ColumnEntries& entries, std::size_t u0,
+                                           std::size_t len, double* s, std::int32_t* c) {
   const std::size_t bulk = len / kBulk * kBulk;
-  sed_add<U>(values, incidence, group, u0, 0, bulk, s, c);
-  sed_add<U>(values, incidence, group, u0, bulk, len, s, c);
+  sed_add<U>(values, incidence, entries, u0, 0, bulk, s, c);
+  sed_add<U>(values, incidence, entries, u0, bulk, len, s, c);
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
@@ -231,15 +216,14 @@ template <std::size_t U>
                                                  std::size_t len, double* s, std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
-  EntryGroup group;
-  for (std::size_t u = 0; u < entries.size; ++u) {
-    if (group.add(entries, u, i0)) {
-      sed_add<kGroup>(values, incidence, group, 0, len, s, c);
-      group.size = 0;
-    }
+  values += i0;
+  incidence += i0;
+  std::size_t u = 0;
+  for (; u + kGroup <= entries.size; u += kGroup) {
+    sed_add<kGroup>(values, incidence, entries, u, len, s, c);
   }
   // The last few entries, one at a time, still in ascending order.
-  for (std::size_t u = 0; u < group.size; ++u) sed_add<1>(values, incidence, group, u, len, s, c);
+  for (; u < entries.size; ++u) sed_add<1>(values, incidence, entries, u, len, s, c);
 }
 
 LOCPROX_VECTOR_CLONES
@@ -305,7 +289,7 @@ LOCPROX_WIDE_INLINE void store_counts(std::int32_t* p, __mmask8 m, __m256i v) {
   }
 }
 
-// Adds the group's entries u0 .. u0 + U - 1, in order, to the 16 pairs from
+// Adds the list's entries u0 .. u0 + U - 1, in order, to the 16 pairs from
 // k (lanes in `lanes` only).
 template <std::size_t U, bool Tail>
 LOCPROX_WIDE_INLINE void sed_add_wide(const float* const* y, const std::int32_t* const* inc,
@@ -336,17 +320,17 @@ LOCPROX_WIDE_INLINE void sed_add_wide(const float* const* y, const std::int32_t*
 
 template <std::size_t U>
 LOCPROX_WIDE_INLINE void sed_add_wide(const float* values, const std::int32_t* incidence,
-                                      const EntryGroup& group, std::size_t u0, std::size_t len,
+                                      const ColumnEntries& entries, std::size_t u0, std::size_t len,
                                       double* s, std::int32_t* c) {
   const float* y[U];
   const std::int32_t* inc[U];
   for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + group.offset[u0 + u];
-    inc[u] = incidence + group.offset[u0 + u];
+    y[u] = values + entries.offset[u0 + u];
+    inc[u] = incidence + entries.offset[u0 + u];
   }
   std::size_t k = 0;
-  for (; k + 16 <= len; k += 16) sed_add_wide<U, false>(y, inc, group.yj + u0, k, 0xffff, s, c);
-  if (k < len) sed_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), s, c);
+  for (; k + 16 <= len; k += 16) sed_add_wide<U, false>(y, inc, entries.yj + u0, k, 0xffff, s, c);
+  if (k < len) sed_add_wide<U, true>(y, inc, entries.yj + u0, k, first_lanes(len - k), s, c);
 }
 
 LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* incidence,
@@ -354,16 +338,14 @@ LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* inciden
                                 double* s, std::int32_t* c) {
   std::fill_n(s, len, 0.0);
   std::fill_n(c, len, 0);
-  EntryGroup group;
-  for (std::size_t u = 0; u < entries.size; ++u) {
-    if (group.add(entries, u, i0)) {
-      sed_add_wide<kGroup>(values, incidence, group, 0, len, s, c);
-      group.size = 0;
-    }
+  values += i0;
+  incidence += i0;
+  std::size_t u = 0;
+  for (; u + kGroup <= entries.size; u += kGroup) {
+    sed_add_wide<kGroup>(values, incidence, entries, u, len, s, c);
   }
-  for (std::size_t u = 0; u < group.size; ++u) {
-    sed_add_wide<1>(values, incidence, group, u, len, s, c);
-  }
+  // The last few entries, one at a time, still in ascending order.
+  for (; u < entries.size; ++u) sed_add_wide<1>(values, incidence, entries, u, len, s, c);
 }
 
 // The correlation's terms for the 16 pairs from k: with w = 1 they are
@@ -413,19 +395,19 @@ LOCPROX_WIDE_INLINE void cor_add_wide(const float* const* y, const std::int32_t*
 
 template <std::size_t U>
 LOCPROX_WIDE_INLINE void cor_add_wide(const float* values, const std::int32_t* incidence,
-                                      const EntryGroup& group, std::size_t u0, std::size_t len,
+                                      const ColumnEntries& entries, std::size_t u0, std::size_t len,
                                       double* a, double* b, double* e, std::int32_t* n) {
   const float* y[U];
   const std::int32_t* inc[U];
   for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + group.offset[u0 + u];
-    inc[u] = incidence + group.offset[u0 + u];
+    y[u] = values + entries.offset[u0 + u];
+    inc[u] = incidence + entries.offset[u0 + u];
   }
   std::size_t k = 0;
   for (; k + 16 <= len; k += 16) {
-    cor_add_wide<U, false>(y, inc, group.yj + u0, k, 0xffff, a, b, e, n);
+    cor_add_wide<U, false>(y, inc, entries.yj + u0, k, 0xffff, a, b, e, n);
   }
-  if (k < len) cor_add_wide<U, true>(y, inc, group.yj + u0, k, first_lanes(len - k), a, b, e, n);
+  if (k < len) cor_add_wide<U, true>(y, inc, entries.yj + u0, k, first_lanes(len - k), a, b, e, n);
 }
 
 LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* incidence,
@@ -435,16 +417,14 @@ LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* inciden
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
   std::fill_n(n, len, 0);
-  EntryGroup group;
-  for (std::size_t u = 0; u < entries.size; ++u) {
-    if (group.add(entries, u, i0)) {
-      cor_add_wide<kGroup>(values, incidence, group, 0, len, a, b, e, n);
-      group.size = 0;
-    }
+  values += i0;
+  incidence += i0;
+  std::size_t u = 0;
+  for (; u + kGroup <= entries.size; u += kGroup) {
+    cor_add_wide<kGroup>(values, incidence, entries, u, len, a, b, e, n);
   }
-  for (std::size_t u = 0; u < group.size; ++u) {
-    cor_add_wide<1>(values, incidence, group, u, len, a, b, e, n);
-  }
+  // The last few entries, one at a time, still in ascending order.
+  for (; u < entries.size; ++u) cor_add_wide<1>(values, incidence, entries, u, len, a, b, e, n);
 }
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -464,13 +444,13 @@ void sed_sums(const float* values, const std::int32_t* incidence, const ColumnEn
 
 // ---- correlation ----
 
-// Adds the terms of entries u0 .. u0 + U - 1 of the group, in order, to the
+// Adds the terms of entries u0 .. u0 + U - 1 of the column's list, in order, to the
 // pairs k0 <= k < k1: a the cross products, b the squares at J, e the
 // squares at I, n the counts.
 template <std::size_t U>
 [[gnu::always_inline]] inline void cor_add(const float* values, const std::int32_t* incidence,
-                                           const EntryGroup& group, std::size_t u0, std::size_t k0,
-                                           std::size_t k1, double* __restrict a,
+                                           const ColumnEntries& entries, std::size_t u0,
+                                           std::size_t k0, std::size_t k1, double* __restrict a,
                                            double* __restrict b, double* __restrict e,
                                            std::int32_t* __restrict n) {
   const float* __restrict y[U];
@@ -478,9 +458,9 @@ template <std::size_t U>
   double yj[U];
   double yjj[U];
   for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + group.offset[u0 + u];
-    inc[u] = incidence + group.offset[u0 + u];
-    yj[u] = group.yj[u0 + u];
+    y[u] = values + entries.offset[u0 + u];
+    inc[u] = incidence + entries.offset[u0 + u];
+    yj[u] = entries.yj[u0 + u];
     yjj[u] = yj[u] * yj[u];
   }
   for (std::size_t k = k0; k < k1; ++k) {
@@ -506,11 +486,12 @@ template <std::size_t U>
 
 template <std::size_t U>
 [[gnu::always_inline]] inline void cor_add(const float* values, const std::int32_t* incidence,
-                                           const EntryGroup& group, std::size_t u0, std::size_t len,
-                                           double* a, double* b, double* e, std::int32_t* n) {
+                                           const ColumnEntries& entries, std::size_t u0,
+                                           std::size_t len, double* a, double* b, double* e,
+                                           std::int32_t* n) {
   const std::size_t bulk = len / kBulk * kBulk;
-  cor_add<U>(values, incidence, group, u0, 0, bulk, a, b, e, n);
-  cor_add<U>(values, incidence, group, u0, bulk, len, a, b, e, n);
+  cor_add<U>(values, incidence, entries, u0, 0, bulk, a, b, e, n);
+  cor_add<U>(values, incidence, entries, u0, bulk, len, a, b, e, n);
 }
 
 // The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
@@ -522,16 +503,14 @@ template <std::size_t U>
   std::fill_n(b, len, 0.0);
   std::fill_n(e, len, 0.0);
   std::fill_n(n, len, 0);
-  EntryGroup group;
-  for (std::size_t u = 0; u < entries.size; ++u) {
-    if (group.add(entries, u, i0)) {
-      cor_add<kGroup>(values, incidence, group, 0, len, a, b, e, n);
-      group.size = 0;
-    }
+  values += i0;
+  incidence += i0;
+  std::size_t u = 0;
+  for (; u + kGroup <= entries.size; u += kGroup) {
+    cor_add<kGroup>(values, incidence, entries, u, len, a, b, e, n);
   }
-  for (std::size_t u = 0; u < group.size; ++u) {
-    cor_add<1>(values, incidence, group, u, len, a, b, e, n);
-  }
+  // The last few entries, one at a time, still in ascending order.
+  for (; u < entries.size; ++u) cor_add<1>(values, incidence, entries, u, len, a, b, e, n);
 }
 
 LOCPROX_VECTOR_CLONES
@@ -599,70 +578,76 @@ void check_block([[maybe_unused]] const ObservedBlock& block,
                  1);
 }
 
+// Hands the pairs of the columns taken from `columns` to `work`, a block
+// of at most kBlock at a time: work(entries, j, i0, len, column) for the
+// pairs (i0 + k, j), k < len, of block column j (0-based), whose observed
+// entries are `entries` and whose packed column starts at `column`. The
+// pairs are I < J, or I <= J with `diagonal`.
+template <class Work>
+void for_each_pair_block(const ObservedBlock& block, ColumnQueue& columns, bool diagonal,
+                         Work&& work) {
+  const std::size_t nl = at(block.NLOBS);
+  const std::size_t ng = at(block.NGOBS);
+  if (nl == 0) return;
+  TileEntries tile(ng);
+  for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
+    const std::size_t j0 = at(range.first - 1);
+    const std::size_t width = at(range.last - range.first + 1);
+    tile.list(block.values.data(), block.incidence.data(), nl, ng, j0, width);
+    for (std::size_t t = width; t-- > 0;) {
+      const std::size_t j = j0 + t;
+      const std::size_t column =
+          packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
+      const std::size_t rows = diagonal ? j + 1 : j;
+      for (std::size_t i0 = 0; i0 < rows; i0 += kBlock) {
+        work(tile[t], j, i0, std::min(kBlock, rows - i0), column);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           char WEIGHT, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const std::size_t nl = at(block.NLOBS);
-  const std::size_t ng = at(block.NGOBS);
   const bool weighted = WEIGHT == 'W';
-  if (nl == 0) return;
   double s[kBlock];
   std::int32_t c[kBlock];
-  TileEntries tile(ng);
   // Pairs I < J only: the diagonal is never touched.
-  for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
-    const std::size_t j0 = at(range.first - 1);
-    const std::size_t width = at(range.last - range.first + 1);
-    tile.list(block.values.data(), block.incidence.data(), nl, ng, j0, width);
-    for (std::size_t t = width; t-- > 0;) {
-      const std::size_t j = j0 + t;
-      const std::size_t column =
-          packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
-      for (std::size_t i0 = 0; i0 < j; i0 += kBlock) {
-        const std::size_t len = std::min(kBlock, j - i0);
-        sed_sums(block.values.data(), block.incidence.data(), tile[t], i0, len, s, c);
-        for (std::size_t k = 0; k < len; ++k) {
-          double v = 0.0;
-          if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
-          const std::size_t p = column + location_of(block, i0 + k);
-          PROX[p] = PROX[p] + v;
-          NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
-          if (c[k] != 0) NYPAIR[p] += 1;
-        }
-      }
-    }
-  }
+  for_each_pair_block(block, columns, false,
+                      [&](const ColumnEntries& entries, std::size_t, std::size_t i0,
+                          std::size_t len, std::size_t column) {
+                        sed_sums(block.values.data(), block.incidence.data(), entries, i0, len, s,
+                                 c);
+                        for (std::size_t k = 0; k < len; ++k) {
+                          double v = 0.0;
+                          if (c[k] != 0) v = weighted ? s[k] : s[k] / static_cast<double>(c[k]);
+                          const std::size_t p = column + location_of(block, i0 + k);
+                          PROX[p] = PROX[p] + v;
+                          NGPAIR[p] = saturating_add(NGPAIR[p], c[k]);
+                          if (c[k] != 0) NYPAIR[p] += 1;
+                        }
+                      });
 }
 
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                              char WEIGHT, char CORTYP, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const std::size_t nl = at(block.NLOBS);
-  const std::size_t ng = at(block.NGOBS);
   const bool weighted = WEIGHT == 'W';
   const bool fisher = CORTYP == 'Z';
-  if (nl == 0) return;
   double a[kBlock];
   double b[kBlock];
   double e[kBlock];
   std::int32_t n[kBlock];
-  TileEntries tile(ng);
   // Pairs I <= J, the diagonal included.
-  for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
-    const std::size_t j0 = at(range.first - 1);
-    const std::size_t width = at(range.last - range.first + 1);
-    tile.list(block.values.data(), block.incidence.data(), nl, ng, j0, width);
-    for (std::size_t t = width; t-- > 0;) {
-      const std::size_t j = j0 + t;
-      const std::size_t column =
-          packed_column_start(static_cast<std::int64_t>(location_of(block, j)) + 1);
-      for (std::size_t i0 = 0; i0 <= j; i0 += kBlock) {
-        const std::size_t len = std::min(kBlock, j + 1 - i0);
-        cor_sums(block.values.data(), block.incidence.data(), tile[t], i0, len, a, b, e, n);
+  for_each_pair_block(
+      block, columns, true,
+      [&](const ColumnEntries& entries, std::size_t j, std::size_t i0, std::size_t len,
+          std::size_t column) {
+        cor_sums(block.values.data(), block.incidence.data(), entries, i0, len, a, b, e, n);
         for (std::size_t k = 0; k < len; ++k) {
           const std::size_t i = i0 + k;
           std::int32_t count = n[k];
@@ -673,9 +658,7 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
           NGPAIR[p] = saturating_add(NGPAIR[p], count);
           if (count > 0) NYPAIR[p] += 1;
         }
-      }
-    }
-  }
+      });
 }
 
 // ---- over the whole arrays: the year read as one block ----
