@@ -316,21 +316,8 @@ inline void record_input(const std::uint8_t* data, std::size_t size) {
 // The scratch directory of the whole-run target, made once per process and
 // removed at its end.
 inline const std::filesystem::path& run_directory() {
-  struct Directory {
-    std::filesystem::path path;
-    Directory() {
-      std::string pattern =
-          (std::filesystem::temp_directory_path() / "locprox-fuzz-run-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-      path = pattern;
-    }
-    ~Directory() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
+  static const FuzzDirectory directory("run");
+  return directory.path();
 }
 
 inline void write_whole_file(const std::filesystem::path& path, std::string_view contents) {

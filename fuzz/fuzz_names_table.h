@@ -248,21 +248,8 @@ class ReferenceNames {
 };
 
 inline const std::filesystem::path& names_directory() {
-  struct Directory {
-    std::filesystem::path path;
-    Directory() {
-      std::string pattern =
-          (std::filesystem::temp_directory_path() / "locprox-fuzz-names-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-      path = pattern;
-    }
-    ~Directory() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
+  static const FuzzDirectory directory("names");
+  return directory.path();
 }
 
 inline void write_table(const std::string& path, std::string_view text) {

@@ -135,21 +135,8 @@ inline std::vector<std::string> reference_rows(std::string_view text, char delim
 }
 
 inline const std::filesystem::path& table_directory() {
-  struct Directory {
-    std::filesystem::path path;
-    Directory() {
-      std::string pattern =
-          (std::filesystem::temp_directory_path() / "locprox-fuzz-table-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-      path = pattern;
-    }
-    ~Directory() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
+  static const FuzzDirectory directory("table");
+  return directory.path();
 }
 
 inline std::string whole_file(const std::filesystem::path& path) {

@@ -6,38 +6,17 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "../../fuzz/fuzz_names_table.h"
+#include "support/fuzz_replay.h"
 #include "support/run_program.h"
 
 namespace locprox {
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(NamesTableFuzzInputs, HoldEveryCheck) {
-  std::vector<fs::path> inputs;
-  for (const auto& entry :
-       fs::directory_iterator(fs::path(LOCPROX_TEST_DATA) / "fuzz" / "names_table"))
-    if (entry.is_regular_file()) inputs.push_back(entry.path());
-  std::sort(inputs.begin(), inputs.end());
-  ASSERT_FALSE(inputs.empty());
-  for (const fs::path& path : inputs) {
-    SCOPED_TRACE(path.filename().string());
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    try {
-      fuzz::names_table_input(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    } catch (const fuzz::FuzzFinding& finding) {
-      ADD_FAILURE() << finding.what();
-    }
-  }
+  testing::replay_fuzz_inputs("names_table", fuzz::names_table_input);
 }
 
 // The target is only as good as its reference: it must see what the reader
