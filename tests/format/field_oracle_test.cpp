@@ -27,21 +27,13 @@
 #include <vector>
 
 #include "format/fields.h"
+#include "support/sample_count.h"
 
 namespace locprox {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kDefaultScale = 0.05;
-#else
-constexpr double kDefaultScale = 1.0;
-#endif
-
 std::uint64_t samples(std::uint64_t everyday) {
-  double scale = kDefaultScale;
-  if (const char* text = std::getenv("LOCPROX_FIELD_ORACLE_SCALE")) scale = std::atof(text);
-  const double n = static_cast<double>(everyday) * scale;
-  return n < 1.0 ? 1 : static_cast<std::uint64_t>(n);
+  return testing::scaled_samples(everyday, "LOCPROX_FIELD_ORACLE_SCALE");
 }
 
 std::string fitted(const std::string& text, int width) {
