@@ -442,26 +442,20 @@ char* small_integer_fields(char* out, const std::int32_t* values, std::size_t co
     }
     if constexpr (W == 1) {
       out[0] = static_cast<char>('0' + v);
-    } else if constexpr (kLittleEndian && W >= 4) {
-      if (v < 10000) {
-        // Four columns of digits after W - 4 blanks.
-        const std::uint32_t digits = four_digits(v);
-        const int blanks = std::countr_zero(digits | (std::uint32_t{1} << 24)) / 8;
-        const std::uint32_t leading = (std::uint32_t{1} << (8 * blanks)) - 1;
-        const std::uint32_t text = (digits | 0x30303030u) ^ (leading & 0x10101010u);
-        constexpr std::uint64_t kBlanks = W == 4 ? 0 : 0x2020202020202020ULL >> (8 * (12 - W));
-        const std::uint64_t field = kBlanks | (std::uint64_t{text} << (8 * (W - 4)));
-        std::memcpy(out, &field, W);
-      } else {
-        const std::uint64_t digits = eight_digits(v);
-        const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
-        const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
-        const std::uint64_t text =
-            (digits | 0x3030303030303030ULL) ^ (leading & 0x1010101010101010ULL);
-        const std::uint64_t field = text >> (8 * (8 - W));
-        std::memcpy(out, &field, W);
-      }
     } else if constexpr (kLittleEndian) {
+      if constexpr (W >= 4) {
+        if (v < 10000) {
+          // Four columns of digits after W - 4 blanks.
+          const std::uint32_t digits = four_digits(v);
+          const int blanks = std::countr_zero(digits | (std::uint32_t{1} << 24)) / 8;
+          const std::uint32_t leading = (std::uint32_t{1} << (8 * blanks)) - 1;
+          const std::uint32_t text = (digits | 0x30303030u) ^ (leading & 0x10101010u);
+          constexpr std::uint64_t kBlanks = W == 4 ? 0 : 0x2020202020202020ULL >> (8 * (12 - W));
+          const std::uint64_t field = kBlanks | (std::uint64_t{text} << (8 * (W - 4)));
+          std::memcpy(out, &field, W);
+          continue;
+        }
+      }
       const std::uint64_t digits = eight_digits(v);
       const int blanks = std::countr_zero(digits | (std::uint64_t{1} << 56)) / 8;
       const std::uint64_t leading = (std::uint64_t{1} << (8 * blanks)) - 1;
