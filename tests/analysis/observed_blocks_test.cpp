@@ -18,12 +18,16 @@
 #include <tuple>
 #include <vector>
 
+#include "analysis/accumulated_sums.h"
 #include "analysis/location_scaling.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
 
 namespace locprox {
 namespace {
+
+using testing::expect_identical;
+using testing::Sums;
 
 struct Year {
   int maxl = 0, maxg = 0;
@@ -34,14 +38,6 @@ struct Year {
   }
   float Y(int i, int g) const { return y[cell(i, g)]; }
   std::int32_t INC(int i, int g) const { return inc[cell(i, g)]; }
-};
-
-struct Sums {
-  explicit Sums(int maxl)
-      : ntm(maxl * (maxl + 1) / 2), prox(ntm, 0.0), ngpair(ntm, 0), nypair(ntm, 0) {}
-  int ntm;
-  std::vector<double> prox;
-  std::vector<std::int32_t> ngpair, nypair;
 };
 
 // ---- randomised unbalanced years ----
@@ -86,7 +82,9 @@ Year make_year(const Network& net, std::mt19937& rng) {
       if (!observed(rng)) continue;
       d.inc[d.cell(l, g)] = 1;
       const int kind = special(rng);
-      d.y[d.cell(l, g)] = kind == 0 ? 0.0f : kind == 1 ? -0.0f : std::ldexp(mantissa(rng), exponent(rng));
+      d.y[d.cell(l, g)] = kind == 0   ? 0.0f
+                          : kind == 1 ? -0.0f
+                                      : std::ldexp(mantissa(rng), exponent(rng));
     }
   }
   if (locations.size() >= 7 && !entries.empty()) {
@@ -153,12 +151,6 @@ Year centre_whole(Year d, bool standardise) {
   return d;
 }
 
-void expect_identical(const Sums& got, const Sums& want, const std::string& label) {
-  ASSERT_EQ(std::memcmp(got.prox.data(), want.prox.data(), sizeof(double) * got.ntm), 0) << label;
-  ASSERT_EQ(got.ngpair, want.ngpair) << label;
-  ASSERT_EQ(got.nypair, want.nypair) << label;
-}
-
 // Runs `accumulate(columns)` on `threads` threads sharing one queue.
 template <class Accumulate>
 void on_threads(int threads, std::int32_t columns_in_all, Accumulate accumulate) {
@@ -171,10 +163,9 @@ void on_threads(int threads, std::int32_t columns_in_all, Accumulate accumulate)
 
 const std::vector<Network> kNetworks{
     // maxl, maxg, active locations, active entries, density
-    {1, 4, 1, 4, 0.8},       {2, 3, 2, 3, 1.0},        {7, 20, 7, 20, 0.5},
-    {12, 30, 9, 6, 0.7},     {40, 200, 11, 25, 0.5},   {60, 90, 30, 40, 0.2},
-    {90, 50, 80, 12, 0.9},   {300, 400, 40, 60, 0.5},  {600, 120, 270, 30, 0.6},
-    {50, 40, 0, 10, 0.5},    {30, 5, 25, 5, 0.02},
+    {1, 4, 1, 4, 0.8},        {2, 3, 2, 3, 1.0},     {7, 20, 7, 20, 0.5},   {12, 30, 9, 6, 0.7},
+    {40, 200, 11, 25, 0.5},   {60, 90, 30, 40, 0.2}, {90, 50, 80, 12, 0.9}, {300, 400, 40, 60, 0.5},
+    {600, 120, 270, 30, 0.6}, {50, 40, 0, 10, 0.5},  {30, 5, 25, 5, 0.02},
 };
 
 TEST(ObservedBlocks, ListsTheObservedLocationsAndEntriesInOrder) {
@@ -237,14 +228,13 @@ TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
           const Year centred = centre_whole(raw, standardise);
           const Blocks b = gather_and_centre(raw, standardise);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
-            accumulate_distances(b.view(), restricted.prox, restricted.ngpair,
-                                          restricted.nypair, weight, columns);
+            accumulate_distances(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
+                                 weight, columns);
           });
           accumulate_distances(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
                                net.maxl, net.maxg, weight);
-          reference::accumulate_distances(centred.y, centred.inc, reference.prox,
-                                          reference.ngpair, reference.nypair, net.maxl, net.maxg,
-                                          weight);
+          reference::accumulate_distances(centred.y, centred.inc, reference.prox, reference.ngpair,
+                                          reference.nypair, net.maxl, net.maxg, weight);
         }
         const std::string label = std::to_string(net.maxl) + "x" + std::to_string(net.maxg) +
                                   weight + (standardise ? " standardised" : " centred");
@@ -267,14 +257,14 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
           const Year centred = centre_whole(raw, false);
           const Blocks b = gather_and_centre(raw, false);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
-            accumulate_correlations(b.view(), restricted.prox, restricted.ngpair,
-                                             restricted.nypair, weight, cortyp, columns);
+            accumulate_correlations(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
+                                    weight, cortyp, columns);
           });
-          accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair,
-                                  whole.nypair, net.maxl, net.maxg, weight, cortyp);
+          accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
+                                  net.maxl, net.maxg, weight, cortyp);
           reference::accumulate_correlations(centred.y, centred.inc, reference.prox,
-                                             reference.ngpair, reference.nypair, net.maxl,
-                                             net.maxg, weight, cortyp);
+                                             reference.ngpair, reference.nypair, net.maxl, net.maxg,
+                                             weight, cortyp);
         }
         const std::string label =
             std::to_string(net.maxl) + "x" + std::to_string(net.maxg) + weight + cortyp;
