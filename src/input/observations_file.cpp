@@ -94,8 +94,7 @@ std::uint32_t load_four(const char* p) {
 // A number of `n` (0 to 4) digits that ends before `end`, as a 32-bit lane:
 // its digit values at the top, the bytes below them zero.
 std::uint64_t lane(const char* end, unsigned n) {
-  static constexpr std::uint32_t kLastBytes[] = {0, 0xff000000, 0xffff0000, 0xffffff00,
-                                                 0xffffffff};
+  static constexpr std::uint32_t kLastBytes[] = {0, 0xff000000, 0xffff0000, 0xffffff00, 0xffffffff};
   return (load_four(end - 4) ^ 0x30303030) & kLastBytes[n];
 }
 
@@ -164,8 +163,7 @@ ByteClasses classify_bytes(const char* p) {
 // 32 bytes. Nothing else is taken: leading or doubled blanks, longer
 // numbers, tabs, signs, exponents go to the record readers.
 template <bool kPortably>
-[[gnu::always_inline]] inline const char* read_common_line(const char* line,
-                                                           const char* lines_end,
+[[gnu::always_inline]] inline const char* read_common_line(const char* line, const char* lines_end,
                                                            ObservationFields& fields) {
   constexpr std::uint64_t kZeros = '0' * kEveryByte;
   const ByteClasses classes = kPortably ? classify_bytes_portably(line) : classify_bytes(line);
@@ -179,8 +177,7 @@ template <bool kPortably>
   const std::uint32_t blanks = others ^ after_third;
   // Blanks, the first not at the start and no two together: every integer
   // has a digit. (Fewer than four such bytes in 32 leave after_third empty.)
-  if ((blanks & ~classes.blanks) != 0 || (blanks & ((blanks << 1) | 1)) != 0 ||
-      after_third == 0) {
+  if ((blanks & ~classes.blanks) != 0 || (blanks & ((blanks << 1) | 1)) != 0 || after_third == 0) {
     return nullptr;
   }
   const unsigned first_blank = lowest_bit(others);
@@ -216,16 +213,14 @@ template <bool kPortably>
   // No five digits in a row up to the end of the value: every number has at
   // most four, and two of them are converted in one word.
   const std::uint64_t digit_bits = classes.digits;
-  const std::uint64_t runs = digit_bits & (digit_bits >> 1) & (digit_bits >> 2) &
-                             (digit_bits >> 3) & (digit_bits >> 4);
+  const std::uint64_t runs =
+      digit_bits & (digit_bits >> 1) & (digit_bits >> 2) & (digit_bits >> 3) & (digit_bits >> 4);
   const char* const fraction_end = line + value_end + 1 + decimals;
   if ((runs & ((std::uint64_t{2} << value_end << decimals) - 1)) == 0) {
-    const std::uint64_t first =
-        join_pairs(lane(line + first_blank, year_digits) |
-                   lane(line + second_blank, location_digits) << 32);
-    const std::uint64_t second =
-        join_pairs(lane(line + third_blank, entry_digits) |
-                   lane(line + value_end, whole_digits) << 32);
+    const std::uint64_t first = join_pairs(lane(line + first_blank, year_digits) |
+                                           lane(line + second_blank, location_digits) << 32);
+    const std::uint64_t second = join_pairs(lane(line + third_blank, entry_digits) |
+                                            lane(line + value_end, whole_digits) << 32);
     const std::uint64_t fraction = join_pairs(lane(fraction_end, decimals));
     year = static_cast<std::uint32_t>(first);
     location = static_cast<std::uint32_t>(first >> 32);
@@ -385,14 +380,7 @@ ObservationLine parse_general_observation(const InputUnit& unit, std::string_vie
 YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
                        std::span<std::int32_t> INCID, std::int32_t IY, std::int32_t MAXL,
                        std::int32_t MAXG, std::int32_t IYS)
-    : file_(observations),
-      fields_(fields),
-      YDATA_(YDATA),
-      INCID_(INCID),
-      IY_(IY),
-      MAXL_(MAXL),
-      MAXG_(MAXG),
-      sequence_started_(IY > IYS) {
+    : YearReader(observations, fields, YDATA, INCID, {}, {}, IY, MAXL, MAXG, IYS) {
   const std::size_t cells = static_cast<std::size_t>(MAXL) * static_cast<std::size_t>(MAXG);
   std::fill_n(YDATA.begin(), cells, 0.0f);
   std::fill_n(INCID.begin(), cells, 0);
