@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace locprox {
 
@@ -32,6 +33,13 @@ inline float select(std::uint32_t mask, float a, float b) {
 struct Shape {
   std::size_t nl;  // MAXL, the leading dimension
   std::size_t ng;  // MAXG
+
+  // Locations first .. first + count - 1 (0-based) as the rows [lo, hi),
+  // cut to the array.
+  std::pair<std::size_t, std::size_t> rows(std::int32_t first, std::int32_t count) const {
+    const std::size_t lo = std::min(nl, static_cast<std::size_t>(std::max(first, 0)));
+    return {lo, std::min(nl, lo + static_cast<std::size_t>(std::max(count, 0)))};
+  }
 };
 
 Shape shape_of(std::size_t ydata_size, std::size_t incid_size, std::int32_t MAXL,
@@ -55,9 +63,7 @@ void centre_locations(std::span<float> YDATA, std::span<const std::int32_t> INCI
                       std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
                       std::int32_t count_of_locations) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
-  const std::size_t lo = std::min(sh.nl, static_cast<std::size_t>(std::max(first, 0)));
-  const std::size_t hi =
-      std::min(sh.nl, lo + static_cast<std::size_t>(std::max(count_of_locations, 0)));
+  const auto [lo, hi] = sh.rows(first, count_of_locations);
   double sum[kBlock];
   double count[kBlock];
   double mean[kBlock];
@@ -100,9 +106,7 @@ void standardise_locations(std::span<float> YDATA, std::span<const std::int32_t>
                            std::int32_t MAXL, std::int32_t MAXG, std::int32_t first,
                            std::int32_t count_of_locations) {
   const Shape sh = shape_of(YDATA.size(), INCID.size(), MAXL, MAXG);
-  const std::size_t lo = std::min(sh.nl, static_cast<std::size_t>(std::max(first, 0)));
-  const std::size_t hi =
-      std::min(sh.nl, lo + static_cast<std::size_t>(std::max(count_of_locations, 0)));
+  const auto [lo, hi] = sh.rows(first, count_of_locations);
   double squares[kBlock];
   std::int32_t count[kBlock];
   double sd[kBlock];
