@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
+#include "analysis/measures.h"
 #include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
@@ -88,12 +89,12 @@ void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
 
 void fast_sedacc(const Year& y, Sums& out, char weight) {
   locprox::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
-                                weight);
+                                locprox::testing::distances_with(weight));
 }
 
 void fast_coracc(const Year& y, Sums& out, char weight, char cortyp) {
   locprox::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
-                                   weight, cortyp);
+                                   locprox::testing::correlations_with(weight, cortyp));
 }
 
 bool same(const Sums& x, const Sums& y) {
@@ -121,8 +122,8 @@ void BM_SEDACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_distances(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                           columns);
+    locprox::accumulate_distances(block, sums.prox, sums.ngpair, sums.nypair,
+                                  locprox::testing::distances_with(kWeight), columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -131,8 +132,9 @@ void BM_CORACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_correlations(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                              kCortyp, columns);
+    locprox::accumulate_correlations(block, sums.prox, sums.ngpair, sums.nypair,
+                                     locprox::testing::correlations_with(kWeight, kCortyp),
+                                     columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -254,14 +256,14 @@ double kernel_steps(const Gathered& g, bool diagonal) {
 
 void network_distances(const Gathered& g, NetworkSums& sums) {
   locprox::ColumnQueue columns(g.counts.NLOBS);
-  locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                         columns);
+  locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair,
+                                locprox::testing::distances_with(kWeight), columns);
 }
 
 void network_correlations(const Gathered& g, NetworkSums& sums) {
   locprox::ColumnQueue columns(g.counts.NLOBS);
   locprox::accumulate_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
-                                            kWeight, kCortyp, columns);
+                                   locprox::testing::correlations_with(kWeight, kCortyp), columns);
 }
 
 void BM_network_distances_observed_blocks(benchmark::State& state) {
@@ -288,7 +290,7 @@ void BM_network_distances_whole_arrays(benchmark::State& state) {
   const Year& y = network_year_centred();
   for (auto _ : state) {
     locprox::accumulate_distances(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
-                                  kNetG, kWeight);
+                                  kNetG, locprox::testing::distances_with(kWeight));
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -316,7 +318,7 @@ void BM_network_correlations_whole_arrays(benchmark::State& state) {
   const Year& y = network_year_centred();
   for (auto _ : state) {
     locprox::accumulate_correlations(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
-                                     kNetG, kWeight, kCortyp);
+                                     kNetG, locprox::testing::correlations_with(kWeight, kCortyp));
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -355,10 +357,12 @@ int main(int argc, char** argv) {
   const Year& y = network_year_centred();
   network_distances(network_blocks(), blocks_sed);
   locprox::accumulate_distances(y.ydata, y.incid, whole_sed.prox, whole_sed.ngpair,
-                                whole_sed.nypair, kNetL, kNetG, kWeight);
+                                whole_sed.nypair, kNetL, kNetG,
+                                locprox::testing::distances_with(kWeight));
   network_correlations(network_blocks(), blocks_cor);
   locprox::accumulate_correlations(y.ydata, y.incid, whole_cor.prox, whole_cor.ngpair,
-                                   whole_cor.nypair, kNetL, kNetG, kWeight, kCortyp);
+                                   whole_cor.nypair, kNetL, kNetG,
+                                   locprox::testing::correlations_with(kWeight, kCortyp));
   if (blocks_sed.prox != whole_sed.prox || blocks_sed.ngpair != whole_sed.ngpair ||
       blocks_sed.nypair != whole_sed.nypair || blocks_cor.prox != whole_cor.prox ||
       blocks_cor.ngpair != whole_cor.ngpair || blocks_cor.nypair != whole_cor.nypair) {

@@ -610,9 +610,9 @@ void for_each_pair_block(const ObservedBlock& block, ColumnQueue& columns, bool 
 
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                          char WEIGHT, ColumnQueue& columns) {
+                          const Measure& measure, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const bool weighted = WEIGHT == 'W';
+  const bool weighted = measure.weighted();
   double s[kBlock];
   std::int32_t c[kBlock];
   // Pairs I < J only: the diagonal is never touched.
@@ -634,10 +634,10 @@ void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
 
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
+                             const Measure& measure, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const bool weighted = WEIGHT == 'W';
-  const bool fisher = CORTYP == 'Z';
+  const bool weighted = measure.weighted();
+  const bool fisher = measure.fisher_z();
   double a[kBlock];
   double b[kBlock];
   double e[kBlock];
@@ -661,38 +661,53 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
       });
 }
 
+void accumulate_proximities(const ObservedBlock& block, std::span<double> PROX,
+                            std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                            const Measure& measure, ColumnQueue& columns) {
+  switch (measure.kind()) {
+    case MeasureKind::kCentredDistance:
+    case MeasureKind::kStandardisedDistance:
+      accumulate_distances(block, PROX, NGPAIR, NYPAIR, measure, columns);
+      return;
+    case MeasureKind::kPlainCorrelation:
+    case MeasureKind::kFisherZCorrelation:
+      accumulate_correlations(block, PROX, NGPAIR, NYPAIR, measure, columns);
+      return;
+  }
+}
+
 // ---- over the whole arrays: the year read as one block ----
 
 void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                           std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                           std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT) {
+                          const Measure& measure) {
   ColumnQueue all(MAXL);
-  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, all);
+  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure, all);
 }
 
 void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                           std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                           std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT, ColumnQueue& columns) {
+                          const Measure& measure, ColumnQueue& columns) {
   const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_distances(whole, PROX, NGPAIR, NYPAIR, WEIGHT, columns);
+  accumulate_distances(whole, PROX, NGPAIR, NYPAIR, measure, columns);
 }
 
 void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                              std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                              std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP) {
+                             const Measure& measure) {
   ColumnQueue all(MAXL);
-  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP, all);
+  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure, all);
 }
 
 void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
                              std::span<double> PROX, std::span<std::int32_t> NGPAIR,
                              std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
+                             const Measure& measure, ColumnQueue& columns) {
   const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_correlations(whole, PROX, NGPAIR, NYPAIR, WEIGHT, CORTYP, columns);
+  accumulate_correlations(whole, PROX, NGPAIR, NYPAIR, measure, columns);
 }
 
 void use_accumulation_loops(AccumulationLoops loops) {

@@ -78,30 +78,29 @@ struct ObservedYear {
 // The messages that follow a year's delta and gamma sections, written to
 // the report and then to the console; the report has an empty record before
 // the first two.
-void write_year_messages(OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+void write_year_messages(OutputUnit& out, const Measure& measure, bool to_report) {
   if (to_report) write_empty_record(out);
   write_record(out, kMessage, "   Location centre the years data");
   if (to_report) write_empty_record(out);
   write_record(out, kMessage, " Calculate requested proximity measure");
-  write_record(
-      out, kMessage,
-      options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
-  if (options.PRXTYP == 'S') {
+  write_record(out, kMessage,
+               measure.weighted() ? "   Using weighted averages" : "   Using unweighted averages");
+  if (measure.distance()) {
     write_record(out, kMessage, "   Of squared Euclidean distances");
     write_record(out, kMessage,
-                 options.SEDTYP == 'C' ? "   With location centred data"
-                                       : "   With location standardized data");
+                 measure.standardised() ? "   With location standardized data"
+                                        : "   With location centred data");
   } else {
     write_record(out, kMessage, "   Of correlation measures");
     write_record(out, kMessage,
-                 options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
+                 measure.said_fisher_z() ? "   With Fisher z averages" : "   With normal averages");
   }
 }
 
 // The text of those messages as `out` takes them.
-std::string year_messages(const OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+std::string year_messages(const OutputUnit& out, const Measure& measure, bool to_report) {
   OutputUnit text(OutputUnit::InMemory{}, out.style());
-  write_year_messages(text, options, to_report);
+  write_year_messages(text, measure, to_report);
   return std::string(text.text());
 }
 
@@ -115,9 +114,8 @@ std::string year_messages(const OutputUnit& out, const AnalysisOptions& options,
 // (YearOutput).
 class YearInBackground {
  public:
-  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w,
-                   const AnalysisOptions& options)
-      : pool_(pool), output_(output), w_(w), options_(options) {}
+  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w, const Measure& measure)
+      : pool_(pool), output_(output), w_(w), measure_(measure) {}
   // Waits for a year still running (its failure is dropped: the run is
   // already stopping for another reason).
   ~YearInBackground() {
@@ -185,25 +183,19 @@ class YearInBackground {
     const std::int32_t NLOBS = y.counts.NLOBS;
     const std::int32_t NGOBS = y.counts.NGOBS;
     centre_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
-    if (options_.PRXTYP == 'S' && options_.SEDTYP != 'C') {
+    if (measure_.standardised()) {
       standardise_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
     }
   }
 
   void accumulate() {
-    const ObservedBlock block = year_->block();
-    if (options_.PRXTYP == 'S') {
-      accumulate_distances(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT, columns_);
-    } else {
-      accumulate_correlations(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT,
-                              options_.CORTYP, columns_);
-    }
+    accumulate_proximities(year_->block(), w_.PROX, w_.NGPAIR, w_.NYPAIR, measure_, columns_);
   }
 
   WorkerPool& pool_;
   YearOutput& output_;
   const Workspace& w_;
-  const AnalysisOptions& options_;
+  const Measure& measure_;
   bool running_ = false;
   ObservedYear* year_ = nullptr;
   YearOutput::Pieces pieces_;
@@ -309,7 +301,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
 }
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
-                             const AnalysisOptions& options, SequenceNotes* notes,
+                             const Measure& measure, SequenceNotes* notes,
                              const SequenceSettings& settings) {
   // 1. Every accumulator starts from zero.
   for (auto part :
@@ -323,10 +315,10 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   const Title title = read_title(units.names);
   write_empty_record(units.report);
   report_then_console(units, kJobTitle, as_text(title));
-  console_then_report(units, kOptionsEcho, options.WEIGHT, options.PRXTYP, options.SEDTYP,
-                      options.CORTYP);
-  write_record(units.proximity, kOptionRecord, options.WEIGHT, options.PRXTYP, options.SEDTYP,
-               options.CORTYP);
+  console_then_report(units, kOptionsEcho, measure.WEIGHT, measure.PRXTYP, measure.SEDTYP,
+                      measure.CORTYP);
+  write_record(units.proximity, kOptionRecord, measure.WEIGHT, measure.PRXTYP, measure.SEDTYP,
+               measure.CORTYP);
 
   // 5.-7. The names file's counts must describe this problem.
   NamesCounts counts;
@@ -351,11 +343,11 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
   WorkerPool pool(settings.threads == 0 ? default_thread_count() : settings.threads);
-  YearOutput output(pool, units, w, size, year_messages(units.report, options, true),
-                    year_messages(units.console, options, false));
+  YearOutput output(pool, units, w, size, year_messages(units.report, measure, true),
+                    year_messages(units.console, measure, false));
   ObservedYear observed(MAXL, MAXG);
   // Declared after what it works on, so that it finishes first.
-  YearInBackground background(pool, output, w, options);
+  YearInBackground background(pool, output, w, measure);
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {

@@ -20,6 +20,7 @@
 
 #include "analysis/accumulated_sums.h"
 #include "analysis/location_scaling.h"
+#include "analysis/measures.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
 
@@ -229,10 +230,10 @@ TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
           const Blocks b = gather_and_centre(raw, standardise);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
             accumulate_distances(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
-                                 weight, columns);
+                                 testing::distances_with(weight), columns);
           });
           accumulate_distances(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
-                               net.maxl, net.maxg, weight);
+                               net.maxl, net.maxg, testing::distances_with(weight));
           reference::accumulate_distances(centred.y, centred.inc, reference.prox, reference.ngpair,
                                           reference.nypair, net.maxl, net.maxg, weight);
         }
@@ -258,10 +259,10 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
           const Blocks b = gather_and_centre(raw, false);
           on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
             accumulate_correlations(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
-                                    weight, cortyp, columns);
+                                    testing::correlations_with(weight, cortyp), columns);
           });
           accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
-                                  net.maxl, net.maxg, weight, cortyp);
+                                  net.maxl, net.maxg, testing::correlations_with(weight, cortyp));
           reference::accumulate_correlations(centred.y, centred.inc, reference.prox,
                                              reference.ngpair, reference.nypair, net.maxl, net.maxg,
                                              weight, cortyp);
@@ -284,7 +285,8 @@ TEST(ObservedBlocks, WithoutALocationListTheBlockIsTheWholeYear) {
     const Year centred = centre_whole(make_year(net, rng), false);
     const ObservedBlock block{centred.y, centred.inc, {}, net.maxl, net.maxg};
     ColumnQueue columns(net.maxl);
-    accumulate_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z', columns);
+    accumulate_correlations(block, direct.prox, direct.ngpair, direct.nypair,
+                            testing::correlations_with('W', 'Z'), columns);
     reference::accumulate_correlations(centred.y, centred.inc, reference.prox, reference.ngpair,
                                        reference.nypair, net.maxl, net.maxg, 'W', 'Z');
   }
