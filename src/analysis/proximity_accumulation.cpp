@@ -12,8 +12,8 @@
 #endif
 
 #include "analysis/natural_log.h"
-#include "analysis/saturating.h"
 #include "format/proximity_records.h"
+#include "format/saturating.h"
 
 namespace locprox {
 

@@ -5,10 +5,10 @@
 #include <cassert>
 #include <cstddef>
 
-#include "analysis/saturating.h"
 #include "format/layout.h"
 #include "format/proximity_records.h"
 #include "format/record_writer.h"
+#include "format/saturating.h"
 
 namespace locprox {
 namespace {

@@ -8,8 +8,8 @@
 #include <cstddef>
 
 #include "analysis/natural_log.h"
-#include "analysis/saturating.h"
 #include "format/proximity_records.h"
+#include "format/saturating.h"
 
 namespace locprox::reference {
 namespace {
