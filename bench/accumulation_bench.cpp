@@ -214,20 +214,22 @@ struct Gathered {
   std::vector<std::int32_t> iobs;
   locprox::ObservedCounts counts;
   locprox::ObservedBlock block() const {
-    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.NLOBS), counts.NLOBS,
-            counts.NGOBS};
+    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.observed_location_count),
+            counts.observed_location_count, counts.observed_entry_count};
   }
 };
 
 // Lists, gathers and centres the observed part of the network year.
 void gather(const Year& y, Gathered& out) {
   out.counts = locprox::find_observed(out.locobs, out.entobs, y.incid, kNetL, kNetG);
-  const std::size_t cells = static_cast<std::size_t>(out.counts.NLOBS) * out.counts.NGOBS;
+  const std::size_t cells = static_cast<std::size_t>(out.counts.observed_location_count) *
+                            out.counts.observed_entry_count;
   out.yobs.resize(cells);
   out.iobs.resize(cells);
   locprox::gather_observed(out.yobs, out.iobs, y.ydata, y.incid, out.locobs, out.entobs, kNetL,
-                           out.counts.NLOBS, out.counts.NGOBS);
-  locprox::centre_locations(out.yobs, out.iobs, out.counts.NLOBS, out.counts.NGOBS);
+                           out.counts.observed_location_count, out.counts.observed_entry_count);
+  locprox::centre_locations(out.yobs, out.iobs, out.counts.observed_location_count,
+                            out.counts.observed_entry_count);
 }
 
 const Gathered& network_blocks() {
@@ -243,10 +245,10 @@ const Gathered& network_blocks() {
 // pairs (I < J, or I <= J with the diagonal) times the entries observed at J.
 double kernel_steps(const Gathered& g, bool diagonal) {
   double steps = 0;
-  const std::size_t nl = static_cast<std::size_t>(g.counts.NLOBS);
+  const std::size_t nl = static_cast<std::size_t>(g.counts.observed_location_count);
   for (std::size_t j = 0; j < nl; ++j) {
     double observed = 0;
-    for (std::size_t m = 0; m < static_cast<std::size_t>(g.counts.NGOBS); ++m) {
+    for (std::size_t m = 0; m < static_cast<std::size_t>(g.counts.observed_entry_count); ++m) {
       observed += g.iobs[j + m * nl];
     }
     steps += static_cast<double>(diagonal ? j + 1 : j) * observed;
@@ -255,13 +257,13 @@ double kernel_steps(const Gathered& g, bool diagonal) {
 }
 
 void network_distances(const Gathered& g, NetworkSums& sums) {
-  locprox::ColumnQueue columns(g.counts.NLOBS);
+  locprox::ColumnQueue columns(g.counts.observed_location_count);
   locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair,
                                 locprox::testing::distances_with(kWeight), columns);
 }
 
 void network_correlations(const Gathered& g, NetworkSums& sums) {
-  locprox::ColumnQueue columns(g.counts.NLOBS);
+  locprox::ColumnQueue columns(g.counts.observed_location_count);
   locprox::accumulate_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
                                    locprox::testing::correlations_with(kWeight, kCortyp), columns);
 }

@@ -143,14 +143,16 @@ bool correlation_value(double a, double b, double e, std::int32_t& n, bool diago
 
 void check_block([[maybe_unused]] const ObservedBlock& block,
                  [[maybe_unused]] std::size_t prox_size) {
-  assert(block.NLOBS >= 0 && block.NGOBS >= 0);
-  assert(block.values.size() >= at(block.NLOBS) * at(block.NGOBS));
-  assert(block.incidence.size() >= at(block.NLOBS) * at(block.NGOBS));
-  assert(block.locations.empty() || block.locations.size() >= at(block.NLOBS));
-  assert(block.NLOBS == 0 ||
-         prox_size >
-             packed_size(static_cast<std::int64_t>(location_of(block, at(block.NLOBS) - 1)) + 1) -
-                 1);
+  assert(block.observed_location_count >= 0 && block.observed_entry_count >= 0);
+  assert(block.values.size() >= at(block.observed_location_count) * at(block.observed_entry_count));
+  assert(block.incidence.size() >=
+         at(block.observed_location_count) * at(block.observed_entry_count));
+  assert(block.locations.empty() || block.locations.size() >= at(block.observed_location_count));
+  assert(block.observed_location_count == 0 ||
+         prox_size > packed_size(static_cast<std::int64_t>(
+                                     location_of(block, at(block.observed_location_count) - 1)) +
+                                 1) -
+                         1);
 }
 
 // Hands the pairs of the columns taken from `columns` to `work`, a block
@@ -161,8 +163,8 @@ void check_block([[maybe_unused]] const ObservedBlock& block,
 template <class Work>
 void for_each_pair_block(const ObservedBlock& block, ColumnQueue& columns, bool diagonal,
                          Work&& work) {
-  const std::size_t nl = at(block.NLOBS);
-  const std::size_t ng = at(block.NGOBS);
+  const std::size_t nl = at(block.observed_location_count);
+  const std::size_t ng = at(block.observed_entry_count);
   if (nl == 0) return;
   TileEntries tile(ng);
   for (ColumnRange range; !(range = columns.take(kTile)).empty();) {

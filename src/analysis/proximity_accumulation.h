@@ -59,16 +59,17 @@ class ColumnQueue {
 };
 
 // The observed part of a year as the accumulation reads it: `values` and
-// `incidence` are NLOBS x NGOBS blocks (column by column), after centring
-// (and standardising) by location; `locations` maps row k of the blocks to
-// its location, 0-based and ascending. An empty `locations` maps row k to
+// `incidence` are blocks of observed_location_count rows and
+// observed_entry_count columns (column by column), after centring (and
+// standardising) by location; `locations` maps row k of the blocks to its
+// location, 0-based and ascending. An empty `locations` maps row k to
 // location k: the blocks are then the year's whole arrays.
 struct ObservedBlock {
   std::span<const float> values;
   std::span<const std::int32_t> incidence;
   std::span<const std::int32_t> locations;
-  std::int32_t NLOBS = 0;
-  std::int32_t NGOBS = 0;
+  std::int32_t observed_location_count = 0;
+  std::int32_t observed_entry_count = 0;
 };
 
 // SEDACC: squared Euclidean distance between the locations of every pair I < J over
@@ -86,7 +87,7 @@ void accumulate_distances(std::span<const float> YDATA, std::span<const std::int
                           const Measure& measure, ColumnQueue& columns);
 
 // The same over the pairs of the block's locations, its entries only. The
-// columns of the block (1 to NLOBS) are taken from `columns`.
+// columns of the block (1 to observed_location_count) are taken from `columns`.
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           const Measure& measure, ColumnQueue& columns);

@@ -63,7 +63,7 @@ constexpr std::size_t kBulk = 8;
 // every pair of column J and is left out.
 struct ColumnEntries {
   std::size_t size = 0;
-  std::size_t* offset = nullptr;  // room for NGOBS
+  std::size_t* offset = nullptr;  // room for observed_entry_count
   double* yj = nullptr;
 };
 

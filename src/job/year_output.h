@@ -36,11 +36,12 @@ namespace locprox {
 
 // The part of a year that it observed, as the year loop has gathered it
 // (analysis/observed_blocks.h): its locations and entries, 0-based and
-// ascending, and its NLOBS x NGOBS block of incidence.
+// ascending, and its block of incidence (a row per observed location, a
+// column per observed entry).
 struct ObservedPart {
-  std::span<const std::int32_t> LOCOBS;
-  std::span<const std::int32_t> ENTOBS;
-  std::span<const std::int32_t> IOBS;
+  std::span<const std::int32_t> observed_locations;
+  std::span<const std::int32_t> observed_entries;
+  std::span<const std::int32_t> observed_incidence;
 };
 
 // The kappa section and the proximity blocks are cut into chunks of
