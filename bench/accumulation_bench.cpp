@@ -30,6 +30,7 @@
 #include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace {

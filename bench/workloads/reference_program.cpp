@@ -7,37 +7,6 @@
 
 namespace locprox {
 
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure) {
-  reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure.WEIGHT);
-}
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure, ColumnQueue& columns) {
-  reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure.WEIGHT,
-                                  columns);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure) {
-  reference::accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure.WEIGHT,
-                                     measure.CORTYP);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure, ColumnQueue& columns) {
-  reference::accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure.WEIGHT,
-                                     measure.CORTYP, columns);
-}
-
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           const Measure& measure, ColumnQueue& columns) {

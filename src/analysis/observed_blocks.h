@@ -25,16 +25,11 @@ struct ObservedCounts {
   std::int32_t observed_entry_count = 0;     // entries with at least one observation
 };
 
-// Lists the locations (observed_locations, MAXL elements of room) and the entries
-// (observed_entries, MAXG elements) that INCID observes, as 0-based numbers in
-// ascending order, and returns how many of each.
-ObservedCounts find_observed(std::span<std::int32_t> observed_locations,
-                             std::span<std::int32_t> observed_entries,
-                             std::span<const std::int32_t> INCID, std::int32_t MAXL,
-                             std::int32_t MAXG);
-
-// The same from the marks a year's reader leaves (LOCSEEN, ENTSEEN: 1 for a
-// location or entry it stored a cell of), without a pass over the arrays.
+// Lists the locations (observed_locations, MAXL elements of room) and the
+// entries (observed_entries, MAXG elements) that a year observed, as 0-based
+// numbers in ascending order, from the marks its reader leaves (LOCSEEN,
+// ENTSEEN: 1 for a location or entry it stored a cell of), and returns how
+// many of each.
 ObservedCounts list_observed(std::span<std::int32_t> observed_locations,
                              std::span<std::int32_t> observed_entries,
                              std::span<const std::int32_t> LOCSEEN,

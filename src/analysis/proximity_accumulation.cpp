@@ -253,38 +253,4 @@ void accumulate_proximities(const ObservedBlock& block, std::span<double> PROX,
   }
 }
 
-// ---- over the whole arrays: the year read as one block ----
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure) {
-  ColumnQueue all(MAXL);
-  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure, all);
-}
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure, ColumnQueue& columns) {
-  const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_distances(whole, PROX, NGPAIR, NYPAIR, measure, columns);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure) {
-  ColumnQueue all(MAXL);
-  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, measure, all);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure, ColumnQueue& columns) {
-  const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_correlations(whole, PROX, NGPAIR, NYPAIR, measure, columns);
-}
-
 }  // namespace locprox

@@ -72,22 +72,12 @@ struct ObservedBlock {
   std::int32_t observed_entry_count = 0;
 };
 
-// SEDACC: squared Euclidean distance between the locations of every pair I < J over
-// the entries observed at both. For a weighted measure the year's value is the sum of
-// squared differences, otherwise their mean; NGPAIR gains the number of entries
-// in common and NYPAIR one when there was any. The diagonal is never touched.
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure);
-// The same for the columns taken from `columns` only.
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          const Measure& measure, ColumnQueue& columns);
-
-// The same over the pairs of the block's locations, its entries only. The
-// columns of the block (1 to observed_location_count) are taken from `columns`.
+// SEDACC: squared Euclidean distance between the locations of every pair
+// I < J of the block over the entries observed at both. For a weighted
+// measure the year's value is the sum of squared differences, otherwise
+// their mean; NGPAIR gains the number of entries in common and NYPAIR one
+// when there was any. The diagonal is never touched. The columns of the
+// block (1 to observed_location_count) are taken from `columns`.
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           const Measure& measure, ColumnQueue& columns);
@@ -99,16 +89,8 @@ void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
 // -7.25). For a weighted measure the value is multiplied by the (reduced) count. A
 // pair whose values at one of the locations are all 0.0 over the entries in
 // common has no correlation and contributes nothing that year.
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure);
-// The same for the columns taken from `columns` only.
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             const Measure& measure, ColumnQueue& columns);
-// The same over the pairs of the block's locations, its entries only.
+// The same over the pairs of the block's locations, its entries only; the
+// columns of the block are taken from `columns`.
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                              const Measure& measure, ColumnQueue& columns);

@@ -23,6 +23,7 @@
 #include "analysis/measures.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 
 namespace locprox {
 namespace {

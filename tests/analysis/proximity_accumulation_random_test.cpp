@@ -18,6 +18,7 @@
 #include "analysis/measures.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace locprox {

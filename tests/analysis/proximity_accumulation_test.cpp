@@ -10,6 +10,7 @@
 
 #include "analysis/measures.h"
 #include "analysis/natural_log.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace locprox {
