@@ -50,8 +50,8 @@ YearOutput::Pieces YearOutput::prepare(std::int32_t IY, std::int32_t K, std::int
   IY_ = IY;
   NDELTA_ = NDELTA;
   NGAMMA_ = NGAMMA;
-  NLOBS_ = static_cast<std::int32_t>(observed.observed_locations.size());
-  IOBS_ = observed.observed_incidence;
+  observed_location_count_ = static_cast<std::int32_t>(observed.observed_locations.size());
+  observed_incidence_ = observed.observed_incidence;
   std::fill(LOCPOS_.begin(), LOCPOS_.end(), -1);
   std::fill(ENTPOS_.begin(), ENTPOS_.end(), -1);
   std::fill(observed_.begin(), observed_.end(), 0);
@@ -125,7 +125,8 @@ OutputUnit& YearOutput::Format::operator()(std::size_t piece, OutputUnit& text) 
 
 OutputUnit& YearOutput::write_early_piece(std::size_t piece, OutputUnit& text) {
   if (piece < incidence_pieces_) {
-    write_incidence_piece(text, IOBS_, LOCPOS_, ENTPOS_, NLOBS_, size_.MAXL, size_.MAXG, piece);
+    write_incidence_piece(text, observed_incidence_, LOCPOS_, ENTPOS_, observed_location_count_,
+                          size_.MAXL, size_.MAXG, piece);
   } else if (piece < incidence_pieces_ + row_pieces_) {
     rows_.write_piece(text, w_.DELTOT, NDELTA_, w_.GAMTOT, NGAMMA_, size_.MAXL, size_.IYS, IY_,
                       piece - incidence_pieces_);

@@ -103,8 +103,8 @@ class YearOutput {
   std::int32_t IY_ = 0;
   std::int32_t NDELTA_ = 0;
   std::int32_t NGAMMA_ = 0;
-  std::int32_t NLOBS_ = 0;
-  std::span<const std::int32_t> IOBS_;
+  std::int32_t observed_location_count_ = 0;
+  std::span<const std::int32_t> observed_incidence_;
   std::vector<std::int32_t> LOCPOS_;  // per location: its row of the block, or -1
   std::vector<std::int32_t> ENTPOS_;  // per entry: its column of the block, or -1
   std::size_t incidence_pieces_ = 0;
