@@ -3,7 +3,8 @@
 # from Debian's packages, when it is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev librsvg2-bin valgrind zlib1g-dev libmpfr-dev libcsv-dev libcli11-dev)
+packages=(cmake g++ make pkg-config libgtest-dev librsvg2-bin valgrind zlib1g-dev libmpfr-dev libcsv-dev libcli11-dev
+  r-base-core r-base-dev r-cran-rcpp r-cran-testthat)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

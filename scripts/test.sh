@@ -20,3 +20,6 @@ cmake --build build-sanitize -j"$jobs"
 
 # The example job under valgrind memcheck, on the build without sanitizers.
 tests/faults/valgrind.sh build/locprox
+
+# The R package in r/.
+scripts/test-r.sh

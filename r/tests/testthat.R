@@ -1,0 +1,3 @@
+library(testthat)
+library(locprox)
+test_check("locprox")
