@@ -26,9 +26,11 @@
 #include <vector>
 
 #include "analysis/location_scaling.h"
+#include "analysis/measures.h"
 #include "analysis/observed_blocks.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace {
@@ -88,12 +90,12 @@ void plain_coracc(const Year& y, Sums& out, char weight, char cortyp) {
 
 void fast_sedacc(const Year& y, Sums& out, char weight) {
   locprox::accumulate_distances(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
-                                weight);
+                                locprox::testing::distances_with(weight));
 }
 
 void fast_coracc(const Year& y, Sums& out, char weight, char cortyp) {
   locprox::accumulate_correlations(y.ydata, y.incid, out.prox, out.ngpair, out.nypair, kMaxl, kMaxg,
-                                   weight, cortyp);
+                                   locprox::testing::correlations_with(weight, cortyp));
 }
 
 bool same(const Sums& x, const Sums& y) {
@@ -121,8 +123,8 @@ void BM_SEDACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_distances(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                           columns);
+    locprox::accumulate_distances(block, sums.prox, sums.ngpair, sums.nypair,
+                                  locprox::testing::distances_with(kWeight), columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -131,8 +133,9 @@ void BM_CORACC_blocks(benchmark::State& state) {
   const locprox::ObservedBlock block{year().ydata, year().incid, {}, kMaxl, kMaxg};
   for (auto _ : state) {
     locprox::ColumnQueue columns(kMaxl);
-    locprox::accumulate_correlations(block, sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                              kCortyp, columns);
+    locprox::accumulate_correlations(block, sums.prox, sums.ngpair, sums.nypair,
+                                     locprox::testing::correlations_with(kWeight, kCortyp),
+                                     columns);
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -212,20 +215,22 @@ struct Gathered {
   std::vector<std::int32_t> iobs;
   locprox::ObservedCounts counts;
   locprox::ObservedBlock block() const {
-    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.NLOBS), counts.NLOBS,
-            counts.NGOBS};
+    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.observed_location_count),
+            counts.observed_location_count, counts.observed_entry_count};
   }
 };
 
 // Lists, gathers and centres the observed part of the network year.
 void gather(const Year& y, Gathered& out) {
   out.counts = locprox::find_observed(out.locobs, out.entobs, y.incid, kNetL, kNetG);
-  const std::size_t cells = static_cast<std::size_t>(out.counts.NLOBS) * out.counts.NGOBS;
+  const std::size_t cells = static_cast<std::size_t>(out.counts.observed_location_count) *
+                            out.counts.observed_entry_count;
   out.yobs.resize(cells);
   out.iobs.resize(cells);
   locprox::gather_observed(out.yobs, out.iobs, y.ydata, y.incid, out.locobs, out.entobs, kNetL,
-                           out.counts.NLOBS, out.counts.NGOBS);
-  locprox::centre_locations(out.yobs, out.iobs, out.counts.NLOBS, out.counts.NGOBS);
+                           out.counts.observed_location_count, out.counts.observed_entry_count);
+  locprox::centre_locations(out.yobs, out.iobs, out.counts.observed_location_count,
+                            out.counts.observed_entry_count);
 }
 
 const Gathered& network_blocks() {
@@ -241,10 +246,10 @@ const Gathered& network_blocks() {
 // pairs (I < J, or I <= J with the diagonal) times the entries observed at J.
 double kernel_steps(const Gathered& g, bool diagonal) {
   double steps = 0;
-  const std::size_t nl = static_cast<std::size_t>(g.counts.NLOBS);
+  const std::size_t nl = static_cast<std::size_t>(g.counts.observed_location_count);
   for (std::size_t j = 0; j < nl; ++j) {
     double observed = 0;
-    for (std::size_t m = 0; m < static_cast<std::size_t>(g.counts.NGOBS); ++m) {
+    for (std::size_t m = 0; m < static_cast<std::size_t>(g.counts.observed_entry_count); ++m) {
       observed += g.iobs[j + m * nl];
     }
     steps += static_cast<double>(diagonal ? j + 1 : j) * observed;
@@ -253,15 +258,15 @@ double kernel_steps(const Gathered& g, bool diagonal) {
 }
 
 void network_distances(const Gathered& g, NetworkSums& sums) {
-  locprox::ColumnQueue columns(g.counts.NLOBS);
-  locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair, kWeight,
-                                         columns);
+  locprox::ColumnQueue columns(g.counts.observed_location_count);
+  locprox::accumulate_distances(g.block(), sums.prox, sums.ngpair, sums.nypair,
+                                locprox::testing::distances_with(kWeight), columns);
 }
 
 void network_correlations(const Gathered& g, NetworkSums& sums) {
-  locprox::ColumnQueue columns(g.counts.NLOBS);
+  locprox::ColumnQueue columns(g.counts.observed_location_count);
   locprox::accumulate_correlations(g.block(), sums.prox, sums.ngpair, sums.nypair,
-                                            kWeight, kCortyp, columns);
+                                   locprox::testing::correlations_with(kWeight, kCortyp), columns);
 }
 
 void BM_network_distances_observed_blocks(benchmark::State& state) {
@@ -288,7 +293,7 @@ void BM_network_distances_whole_arrays(benchmark::State& state) {
   const Year& y = network_year_centred();
   for (auto _ : state) {
     locprox::accumulate_distances(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
-                                  kNetG, kWeight);
+                                  kNetG, locprox::testing::distances_with(kWeight));
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -316,7 +321,7 @@ void BM_network_correlations_whole_arrays(benchmark::State& state) {
   const Year& y = network_year_centred();
   for (auto _ : state) {
     locprox::accumulate_correlations(y.ydata, y.incid, sums.prox, sums.ngpair, sums.nypair, kNetL,
-                                     kNetG, kWeight, kCortyp);
+                                     kNetG, locprox::testing::correlations_with(kWeight, kCortyp));
     benchmark::DoNotOptimize(sums.prox.data());
   }
 }
@@ -355,10 +360,12 @@ int main(int argc, char** argv) {
   const Year& y = network_year_centred();
   network_distances(network_blocks(), blocks_sed);
   locprox::accumulate_distances(y.ydata, y.incid, whole_sed.prox, whole_sed.ngpair,
-                                whole_sed.nypair, kNetL, kNetG, kWeight);
+                                whole_sed.nypair, kNetL, kNetG,
+                                locprox::testing::distances_with(kWeight));
   network_correlations(network_blocks(), blocks_cor);
   locprox::accumulate_correlations(y.ydata, y.incid, whole_cor.prox, whole_cor.ngpair,
-                                   whole_cor.nypair, kNetL, kNetG, kWeight, kCortyp);
+                                   whole_cor.nypair, kNetL, kNetG,
+                                   locprox::testing::correlations_with(kWeight, kCortyp));
   if (blocks_sed.prox != whole_sed.prox || blocks_sed.ngpair != whole_sed.ngpair ||
       blocks_sed.nypair != whole_sed.nypair || blocks_cor.prox != whole_cor.prox ||
       blocks_cor.ngpair != whole_cor.ngpair || blocks_cor.nypair != whole_cor.nypair) {

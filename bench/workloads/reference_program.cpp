@@ -7,46 +7,28 @@
 
 namespace locprox {
 
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT) {
-  reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT);
-}
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT, ColumnQueue& columns) {
-  reference::accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, columns);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP) {
-  reference::accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT,
-                                     CORTYP);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
-  reference::accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP,
-                                     columns);
-}
-
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                          char WEIGHT, ColumnQueue& columns) {
-  reference::accumulate_distances(block, PROX, NGPAIR, NYPAIR, WEIGHT, columns);
+                          const Measure& measure, ColumnQueue& columns) {
+  reference::accumulate_distances(block, PROX, NGPAIR, NYPAIR, measure.WEIGHT, columns);
 }
 
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
-  reference::accumulate_correlations(block, PROX, NGPAIR, NYPAIR, WEIGHT, CORTYP, columns);
+                             const Measure& measure, ColumnQueue& columns) {
+  reference::accumulate_correlations(block, PROX, NGPAIR, NYPAIR, measure.WEIGHT, measure.CORTYP,
+                                     columns);
+}
+
+void accumulate_proximities(const ObservedBlock& block, std::span<double> PROX,
+                            std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                            const Measure& measure, ColumnQueue& columns) {
+  if (measure.distance()) {
+    reference::accumulate_distances(block, PROX, NGPAIR, NYPAIR, measure.WEIGHT, columns);
+  } else {
+    reference::accumulate_correlations(block, PROX, NGPAIR, NYPAIR, measure.WEIGHT, measure.CORTYP,
+                                       columns);
+  }
 }
 
 }  // namespace locprox

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   auto code = [&](std::size_t k) { return codes[k] == '-' ? '\0' : codes[k]; };
-  const AnalysisOptions options{code(0), code(1), code(2), code(3)};
+  const Measure options{code(0), code(1), code(2), code(3)};
   SequenceSettings settings;
   if (argc == 7) settings.threads = static_cast<unsigned>(std::atoi(argv[6]));
 

@@ -1,19 +1,15 @@
 #include "analysis/proximity_accumulation.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <vector>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "analysis/natural_log.h"
-#include "analysis/saturating.h"
+#include "analysis/proximity_loops.h"
 #include "format/proximity_records.h"
+#include "format/saturating.h"
 
 namespace locprox {
 
@@ -50,61 +46,13 @@ namespace locprox {
 // work the same way over a location's observed entries only (their sums and
 // counts also grow by w = 0 terms elsewhere), so they may run on the block.
 //
-// How the sums stay exact while many pairs are worked on at once
-// ---------------------------------------------------------------
-// For a column J of the block the pairs (1, J), (2, J), ... are accumulated
-// side by side: the entries run in ascending order in the outer loop and the
-// locations I in the inner loop, where a block column is contiguous. Every
-// accumulator still receives its terms in ascending entry order, one
-// addition per entry, with the operands written exactly as in the per-pair
-// formula; only additions of different pairs interleave, which cannot change
-// any result. The inner loops are element-wise over independent accumulators,
-// which the compiler vectorises without reassociating anything (no reduction
-// across lanes; no fused multiply-add: the build uses -ffp-contract=off and
-// nothing here calls std::fma). Entries are taken kGroup at a time: an
-// accumulator is loaded once, receives the group's terms one after another
-// in ascending order, and is stored once.
-
 namespace {
 
-// Locations I per block of accumulators (scratch on the stack, 14 KiB at
-// most, within the first-level cache); 512 measured faster than 256.
-constexpr std::size_t kBlock = 512;
-
-// Columns J taken from the queue at a time (see TileEntries).
-constexpr std::size_t kTile = 8;
-
-// Entries per group; 4 keeps the number of streams low.
-constexpr std::size_t kGroup = 4;
-
-// The update loops run in two parts: a bulk whose length is a multiple of
-// this (a multiple of every vector width used, so that the bulk needs no
-// scalar epilogue and is vectorised at -O2 as well as at -O3), and the rest.
-constexpr std::size_t kBulk = 8;
-
-// On x86-64 the portable loops are also compiled for AVX2, the variant
-// picked at load time by the processor's features; both perform the same
-// IEEE double operations on the same operands in the same order. Where the
-// processor has AVX-512 (F and VL), loops written for it (below) are used
-// for blocks of 16 pairs and more: they leave out the terms of weight 0
-// instead of multiplying them by it, which gives the same bits (see there).
-// Neither AVX2 nor AVX-512F implies FMA, so not even a build without
-// -ffp-contract=off could contract anything.
-// Defining LOCPROX_NO_VECTOR_CLONES builds the baseline variant only.
-#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && \
-    !defined(LOCPROX_NO_VECTOR_CLONES)
-#define LOCPROX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#define LOCPROX_AVX512 1
-constexpr std::size_t kWideFrom = 16;  // pairs in a block from which AVX-512 pays
-const bool kHaveAvx512 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
-}();
-std::atomic<bool> use_avx512{kHaveAvx512};
-#else
-#define LOCPROX_VECTOR_CLONES
-#define LOCPROX_AVX512 0
-#endif
+using proximity_loops::ColumnEntries;
+using proximity_loops::cor_sums;
+using proximity_loops::kBlock;
+using proximity_loops::kTile;
+using proximity_loops::sed_sums;
 
 // The single-precision 1.0e-6 used as the Fisher z threshold, in double.
 constexpr double kFisherThreshold = static_cast<double>(1.0e-6f);
@@ -118,15 +66,6 @@ std::size_t at(std::int32_t index) {
 inline std::size_t location_of(const ObservedBlock& block, std::size_t k) {
   return block.locations.empty() ? k : at(block.locations[k]);
 }
-
-// The entries observed at a column J, ascending: where their block columns
-// begin and J's value there. An entry that J did not observe weighs 0 in
-// every pair of column J and is left out.
-struct ColumnEntries {
-  std::size_t size = 0;
-  std::size_t* offset = nullptr;  // room for NGOBS
-  double* yj = nullptr;
-};
 
 // The entry lists of up to kTile consecutive columns, in storage owned by
 // one thread. They are listed together, in one pass over the entries: the
@@ -167,370 +106,6 @@ class TileEntries {
   ColumnEntries columns_[kTile];
 };
 
-// ---- squared Euclidean distance ----
-
-// Adds the terms of entries u0 .. u0 + U - 1 of the column's list, in order, to the
-// pairs k0 <= k < k1 of the accumulator block: s the sums of squared
-// differences, c the counts.
-template <std::size_t U>
-[[gnu::always_inline]] inline void sed_add(const float* values, const std::int32_t* incidence,
-                                           const ColumnEntries& entries, std::size_t u0,
-                                           std::size_t k0, std::size_t k1, double* __restrict s,
-                                           std::int32_t* __restrict c) {
-  const float* __restrict y[U];
-  const std::int32_t* __restrict inc[U];
-  double yj[U];
-  for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + entries.offset[u0 + u];
-    inc[u] = incidence + entries.offset[u0 + u];
-    yj[u] = entries.yj[u0 + u];
-  }
-  for (std::size_t k = k0; k < k1; ++k) {
-    double sk = s[k];
-    std::int32_t ck = c[k];
-    // Unrolled completely, so that the loop over k is the one vectorised.
-#pragma GCC unroll 8
-    for (std::size_t u = 0; u < U; ++u) {
-      const double w = static_cast<double>(inc[u][k]);
-      const double d = yj[u] - static_cast<double>(y[u][k]);
-      sk = sk + w * (d * d);
-      ck = ck + inc[u][k];
-    }
-    s[k] = sk;
-    c[k] = ck;
-  }
-}
-
-template <std::size_t U>
-[[gnu::always_inline]] inline void sed_add(const float* values, const std::int32_t* incidence,
-                                           const ColumnEntries& entries, std::size_t u0,
-                                           std::size_t len, double* s, std::int32_t* c) {
-  const std::size_t bulk = len / kBulk * kBulk;
-  sed_add<U>(values, incidence, entries, u0, 0, bulk, s, c);
-  sed_add<U>(values, incidence, entries, u0, bulk, len, s, c);
-}
-
-// The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-[[gnu::always_inline]] inline void sed_sums_body(const float* values, const std::int32_t* incidence,
-                                                 const ColumnEntries& entries, std::size_t i0,
-                                                 std::size_t len, double* s, std::int32_t* c) {
-  std::fill_n(s, len, 0.0);
-  std::fill_n(c, len, 0);
-  values += i0;
-  incidence += i0;
-  std::size_t u = 0;
-  for (; u + kGroup <= entries.size; u += kGroup) {
-    sed_add<kGroup>(values, incidence, entries, u, len, s, c);
-  }
-  // The last few entries, one at a time, still in ascending order.
-  for (; u < entries.size; ++u) sed_add<1>(values, incidence, entries, u, len, s, c);
-}
-
-LOCPROX_VECTOR_CLONES
-void sed_sums_narrow(const float* values, const std::int32_t* incidence,
-                     const ColumnEntries& entries, std::size_t i0, std::size_t len, double* s,
-                     std::int32_t* c) {
-  sed_sums_body(values, incidence, entries, i0, len, s, c);
-}
-
-#if LOCPROX_AVX512
-// The AVX-512 loops, written with intrinsics so that a term of weight 0 is
-// skipped by a masked addition: with w = 1 the term w·(d·d) is d·d exactly,
-// and with w = 0 it adds nothing (see above), so adding d·d where the
-// incidence is 1 and nothing where it is 0 gives the same bits as the
-// multiplication by w, with neither the conversion of w nor the product.
-// INCID holds 0 or 1 only. Sixteen pairs are done per step: one vector of
-// their incidence and values, two of their sums; the last step of a block
-// shorter than a multiple of 16 is masked.
-#define LOCPROX_WIDE __attribute__((target("avx512f,avx512vl")))
-#define LOCPROX_WIDE_INLINE __attribute__((target("avx512f,avx512vl"), always_inline)) inline
-// GCC 12's _mm512_cvtps_pd starts from an undefined vector that it then
-// overwrites whole, and warns of it under -Wmaybe-uninitialized.
-#if !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-LOCPROX_WIDE inline __mmask16 first_lanes(std::size_t count) {
-  return count >= 16 ? static_cast<__mmask16>(0xffff) : static_cast<__mmask16>((1u << count) - 1u);
-}
-
-// Loads and stores of eight lanes, masked in the last step of a block only
-// (a masked store costs more than a plain one).
-template <bool Tail>
-LOCPROX_WIDE_INLINE __m512d load_doubles(const double* p, __mmask8 m) {
-  if constexpr (Tail) return _mm512_maskz_loadu_pd(m, p);
-  return _mm512_loadu_pd(p);
-}
-template <bool Tail>
-LOCPROX_WIDE_INLINE __m256i load_counts(const std::int32_t* p, __mmask8 m) {
-  if constexpr (Tail) return _mm256_maskz_loadu_epi32(m, p);
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-template <bool Tail>
-LOCPROX_WIDE_INLINE __m512d load_values(const float* p, __mmask8 m) {
-  if constexpr (Tail) return _mm512_cvtps_pd(_mm256_maskz_loadu_ps(m, p));
-  return _mm512_cvtps_pd(_mm256_loadu_ps(p));
-}
-template <bool Tail>
-LOCPROX_WIDE_INLINE void store_doubles(double* p, __mmask8 m, __m512d v) {
-  if constexpr (Tail) {
-    _mm512_mask_storeu_pd(p, m, v);
-  } else {
-    _mm512_storeu_pd(p, v);
-  }
-}
-template <bool Tail>
-LOCPROX_WIDE_INLINE void store_counts(std::int32_t* p, __mmask8 m, __m256i v) {
-  if constexpr (Tail) {
-    _mm256_mask_storeu_epi32(p, m, v);
-  } else {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
-}
-
-// Adds the list's entries u0 .. u0 + U - 1, in order, to the 16 pairs from
-// k (lanes in `lanes` only).
-template <std::size_t U, bool Tail>
-LOCPROX_WIDE_INLINE void sed_add_wide(const float* const* y, const std::int32_t* const* inc,
-                                      const double* yj, std::size_t k, __mmask16 lanes, double* s,
-                                      std::int32_t* c) {
-  const __mmask8 low = static_cast<__mmask8>(lanes);
-  const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
-  __m512d s0 = load_doubles<Tail>(s + k, low);
-  __m512d s1 = load_doubles<Tail>(s + k + 8, high);
-  __m256i c0 = load_counts<Tail>(c + k, low);
-  __m256i c1 = load_counts<Tail>(c + k + 8, high);
-  for (std::size_t u = 0; u < U; ++u) {
-    const __m256i w0 = load_counts<Tail>(inc[u] + k, low);
-    const __m256i w1 = load_counts<Tail>(inc[u] + k + 8, high);
-    const __m512d j = _mm512_set1_pd(yj[u]);
-    const __m512d d0 = _mm512_sub_pd(j, load_values<Tail>(y[u] + k, low));
-    const __m512d d1 = _mm512_sub_pd(j, load_values<Tail>(y[u] + k + 8, high));
-    s0 = _mm512_mask_add_pd(s0, _mm256_test_epi32_mask(w0, w0), s0, _mm512_mul_pd(d0, d0));
-    s1 = _mm512_mask_add_pd(s1, _mm256_test_epi32_mask(w1, w1), s1, _mm512_mul_pd(d1, d1));
-    c0 = _mm256_add_epi32(c0, w0);
-    c1 = _mm256_add_epi32(c1, w1);
-  }
-  store_doubles<Tail>(s + k, low, s0);
-  store_doubles<Tail>(s + k + 8, high, s1);
-  store_counts<Tail>(c + k, low, c0);
-  store_counts<Tail>(c + k + 8, high, c1);
-}
-
-template <std::size_t U>
-LOCPROX_WIDE_INLINE void sed_add_wide(const float* values, const std::int32_t* incidence,
-                                      const ColumnEntries& entries, std::size_t u0, std::size_t len,
-                                      double* s, std::int32_t* c) {
-  const float* y[U];
-  const std::int32_t* inc[U];
-  for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + entries.offset[u0 + u];
-    inc[u] = incidence + entries.offset[u0 + u];
-  }
-  std::size_t k = 0;
-  for (; k + 16 <= len; k += 16) sed_add_wide<U, false>(y, inc, entries.yj + u0, k, 0xffff, s, c);
-  if (k < len) sed_add_wide<U, true>(y, inc, entries.yj + u0, k, first_lanes(len - k), s, c);
-}
-
-LOCPROX_WIDE void sed_sums_wide(const float* values, const std::int32_t* incidence,
-                                const ColumnEntries& entries, std::size_t i0, std::size_t len,
-                                double* s, std::int32_t* c) {
-  std::fill_n(s, len, 0.0);
-  std::fill_n(c, len, 0);
-  values += i0;
-  incidence += i0;
-  std::size_t u = 0;
-  for (; u + kGroup <= entries.size; u += kGroup) {
-    sed_add_wide<kGroup>(values, incidence, entries, u, len, s, c);
-  }
-  // The last few entries, one at a time, still in ascending order.
-  for (; u < entries.size; ++u) sed_add_wide<1>(values, incidence, entries, u, len, s, c);
-}
-
-// The correlation's terms for the 16 pairs from k: with w = 1 they are
-// yJ·yI, yJ·yJ and yI·yI exactly ((w·yJ)·yI, w·(yJ·yJ) and w·(yI·yI) with
-// w = 1), with w = 0 they add nothing.
-template <std::size_t U, bool Tail>
-LOCPROX_WIDE_INLINE void cor_add_wide(const float* const* y, const std::int32_t* const* inc,
-                                      const double* yj, std::size_t k, __mmask16 lanes, double* a,
-                                      double* b, double* e, std::int32_t* n) {
-  const __mmask8 low = static_cast<__mmask8>(lanes);
-  const __mmask8 high = static_cast<__mmask8>(lanes >> 8);
-  __m512d a0 = load_doubles<Tail>(a + k, low);
-  __m512d a1 = load_doubles<Tail>(a + k + 8, high);
-  __m512d b0 = load_doubles<Tail>(b + k, low);
-  __m512d b1 = load_doubles<Tail>(b + k + 8, high);
-  __m512d e0 = load_doubles<Tail>(e + k, low);
-  __m512d e1 = load_doubles<Tail>(e + k + 8, high);
-  __m256i n0 = load_counts<Tail>(n + k, low);
-  __m256i n1 = load_counts<Tail>(n + k + 8, high);
-  for (std::size_t u = 0; u < U; ++u) {
-    const __m256i w0 = load_counts<Tail>(inc[u] + k, low);
-    const __m256i w1 = load_counts<Tail>(inc[u] + k + 8, high);
-    const __mmask8 o0 = _mm256_test_epi32_mask(w0, w0);
-    const __mmask8 o1 = _mm256_test_epi32_mask(w1, w1);
-    const __m512d j = _mm512_set1_pd(yj[u]);
-    const __m512d jj = _mm512_mul_pd(j, j);
-    const __m512d y0 = load_values<Tail>(y[u] + k, low);
-    const __m512d y1 = load_values<Tail>(y[u] + k + 8, high);
-    n0 = _mm256_add_epi32(n0, w0);
-    n1 = _mm256_add_epi32(n1, w1);
-    a0 = _mm512_mask_add_pd(a0, o0, a0, _mm512_mul_pd(j, y0));
-    a1 = _mm512_mask_add_pd(a1, o1, a1, _mm512_mul_pd(j, y1));
-    b0 = _mm512_mask_add_pd(b0, o0, b0, jj);
-    b1 = _mm512_mask_add_pd(b1, o1, b1, jj);
-    e0 = _mm512_mask_add_pd(e0, o0, e0, _mm512_mul_pd(y0, y0));
-    e1 = _mm512_mask_add_pd(e1, o1, e1, _mm512_mul_pd(y1, y1));
-  }
-  store_doubles<Tail>(a + k, low, a0);
-  store_doubles<Tail>(a + k + 8, high, a1);
-  store_doubles<Tail>(b + k, low, b0);
-  store_doubles<Tail>(b + k + 8, high, b1);
-  store_doubles<Tail>(e + k, low, e0);
-  store_doubles<Tail>(e + k + 8, high, e1);
-  store_counts<Tail>(n + k, low, n0);
-  store_counts<Tail>(n + k + 8, high, n1);
-}
-
-template <std::size_t U>
-LOCPROX_WIDE_INLINE void cor_add_wide(const float* values, const std::int32_t* incidence,
-                                      const ColumnEntries& entries, std::size_t u0, std::size_t len,
-                                      double* a, double* b, double* e, std::int32_t* n) {
-  const float* y[U];
-  const std::int32_t* inc[U];
-  for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + entries.offset[u0 + u];
-    inc[u] = incidence + entries.offset[u0 + u];
-  }
-  std::size_t k = 0;
-  for (; k + 16 <= len; k += 16) {
-    cor_add_wide<U, false>(y, inc, entries.yj + u0, k, 0xffff, a, b, e, n);
-  }
-  if (k < len) cor_add_wide<U, true>(y, inc, entries.yj + u0, k, first_lanes(len - k), a, b, e, n);
-}
-
-LOCPROX_WIDE void cor_sums_wide(const float* values, const std::int32_t* incidence,
-                                const ColumnEntries& entries, std::size_t i0, std::size_t len,
-                                double* a, double* b, double* e, std::int32_t* n) {
-  std::fill_n(a, len, 0.0);
-  std::fill_n(b, len, 0.0);
-  std::fill_n(e, len, 0.0);
-  std::fill_n(n, len, 0);
-  values += i0;
-  incidence += i0;
-  std::size_t u = 0;
-  for (; u + kGroup <= entries.size; u += kGroup) {
-    cor_add_wide<kGroup>(values, incidence, entries, u, len, a, b, e, n);
-  }
-  // The last few entries, one at a time, still in ascending order.
-  for (; u < entries.size; ++u) cor_add_wide<1>(values, incidence, entries, u, len, a, b, e, n);
-}
-#if !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-#endif
-
-void sed_sums(const float* values, const std::int32_t* incidence, const ColumnEntries& entries,
-              std::size_t i0, std::size_t len, double* s, std::int32_t* c) {
-#if LOCPROX_AVX512
-  if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
-    sed_sums_wide(values, incidence, entries, i0, len, s, c);
-    return;
-  }
-#endif
-  sed_sums_narrow(values, incidence, entries, i0, len, s, c);
-}
-
-// ---- correlation ----
-
-// Adds the terms of entries u0 .. u0 + U - 1 of the column's list, in order, to the
-// pairs k0 <= k < k1: a the cross products, b the squares at J, e the
-// squares at I, n the counts.
-template <std::size_t U>
-[[gnu::always_inline]] inline void cor_add(const float* values, const std::int32_t* incidence,
-                                           const ColumnEntries& entries, std::size_t u0,
-                                           std::size_t k0, std::size_t k1, double* __restrict a,
-                                           double* __restrict b, double* __restrict e,
-                                           std::int32_t* __restrict n) {
-  const float* __restrict y[U];
-  const std::int32_t* __restrict inc[U];
-  double yj[U];
-  double yjj[U];
-  for (std::size_t u = 0; u < U; ++u) {
-    y[u] = values + entries.offset[u0 + u];
-    inc[u] = incidence + entries.offset[u0 + u];
-    yj[u] = entries.yj[u0 + u];
-    yjj[u] = yj[u] * yj[u];
-  }
-  for (std::size_t k = k0; k < k1; ++k) {
-    double ak = a[k];
-    double bk = b[k];
-    double ek = e[k];
-    std::int32_t nk = n[k];
-#pragma GCC unroll 8
-    for (std::size_t u = 0; u < U; ++u) {
-      const double w = static_cast<double>(inc[u][k]);
-      const double yi = static_cast<double>(y[u][k]);
-      nk = nk + inc[u][k];
-      ak = ak + (w * yj[u]) * yi;
-      bk = bk + w * yjj[u];
-      ek = ek + w * (yi * yi);
-    }
-    a[k] = ak;
-    b[k] = bk;
-    e[k] = ek;
-    n[k] = nk;
-  }
-}
-
-template <std::size_t U>
-[[gnu::always_inline]] inline void cor_add(const float* values, const std::int32_t* incidence,
-                                           const ColumnEntries& entries, std::size_t u0,
-                                           std::size_t len, double* a, double* b, double* e,
-                                           std::int32_t* n) {
-  const std::size_t bulk = len / kBulk * kBulk;
-  cor_add<U>(values, incidence, entries, u0, 0, bulk, a, b, e, n);
-  cor_add<U>(values, incidence, entries, u0, bulk, len, a, b, e, n);
-}
-
-// The year's sums of the pairs (i0 + k, j) of the block, k < len <= kBlock.
-[[gnu::always_inline]] inline void cor_sums_body(const float* values, const std::int32_t* incidence,
-                                                 const ColumnEntries& entries, std::size_t i0,
-                                                 std::size_t len, double* a, double* b, double* e,
-                                                 std::int32_t* n) {
-  std::fill_n(a, len, 0.0);
-  std::fill_n(b, len, 0.0);
-  std::fill_n(e, len, 0.0);
-  std::fill_n(n, len, 0);
-  values += i0;
-  incidence += i0;
-  std::size_t u = 0;
-  for (; u + kGroup <= entries.size; u += kGroup) {
-    cor_add<kGroup>(values, incidence, entries, u, len, a, b, e, n);
-  }
-  // The last few entries, one at a time, still in ascending order.
-  for (; u < entries.size; ++u) cor_add<1>(values, incidence, entries, u, len, a, b, e, n);
-}
-
-LOCPROX_VECTOR_CLONES
-void cor_sums_narrow(const float* values, const std::int32_t* incidence,
-                     const ColumnEntries& entries, std::size_t i0, std::size_t len, double* a,
-                     double* b, double* e, std::int32_t* n) {
-  cor_sums_body(values, incidence, entries, i0, len, a, b, e, n);
-}
-
-void cor_sums(const float* values, const std::int32_t* incidence, const ColumnEntries& entries,
-              std::size_t i0, std::size_t len, double* a, double* b, double* e, std::int32_t* n) {
-#if LOCPROX_AVX512
-  if (len >= kWideFrom && use_avx512.load(std::memory_order_relaxed)) {
-    cor_sums_wide(values, incidence, entries, i0, len, a, b, e, n);
-    return;
-  }
-#endif
-  cor_sums_narrow(values, incidence, entries, i0, len, a, b, e, n);
-}
-
 // The year's value of a pair from its correlation sums, and the count that
 // goes with it; false when the pair contributes nothing this year.
 bool correlation_value(double a, double b, double e, std::int32_t& n, bool diagonal, bool weighted,
@@ -568,14 +143,16 @@ bool correlation_value(double a, double b, double e, std::int32_t& n, bool diago
 
 void check_block([[maybe_unused]] const ObservedBlock& block,
                  [[maybe_unused]] std::size_t prox_size) {
-  assert(block.NLOBS >= 0 && block.NGOBS >= 0);
-  assert(block.values.size() >= at(block.NLOBS) * at(block.NGOBS));
-  assert(block.incidence.size() >= at(block.NLOBS) * at(block.NGOBS));
-  assert(block.locations.empty() || block.locations.size() >= at(block.NLOBS));
-  assert(block.NLOBS == 0 ||
-         prox_size >
-             packed_size(static_cast<std::int64_t>(location_of(block, at(block.NLOBS) - 1)) + 1) -
-                 1);
+  assert(block.observed_location_count >= 0 && block.observed_entry_count >= 0);
+  assert(block.values.size() >= at(block.observed_location_count) * at(block.observed_entry_count));
+  assert(block.incidence.size() >=
+         at(block.observed_location_count) * at(block.observed_entry_count));
+  assert(block.locations.empty() || block.locations.size() >= at(block.observed_location_count));
+  assert(block.observed_location_count == 0 ||
+         prox_size > packed_size(static_cast<std::int64_t>(
+                                     location_of(block, at(block.observed_location_count) - 1)) +
+                                 1) -
+                         1);
 }
 
 // Hands the pairs of the columns taken from `columns` to `work`, a block
@@ -586,8 +163,8 @@ void check_block([[maybe_unused]] const ObservedBlock& block,
 template <class Work>
 void for_each_pair_block(const ObservedBlock& block, ColumnQueue& columns, bool diagonal,
                          Work&& work) {
-  const std::size_t nl = at(block.NLOBS);
-  const std::size_t ng = at(block.NGOBS);
+  const std::size_t nl = at(block.observed_location_count);
+  const std::size_t ng = at(block.observed_entry_count);
   if (nl == 0) return;
   TileEntries tile(ng);
   for (ColumnRange range; !(range = columns.take(kTile)).empty();) {
@@ -610,9 +187,9 @@ void for_each_pair_block(const ObservedBlock& block, ColumnQueue& columns, bool 
 
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                          char WEIGHT, ColumnQueue& columns) {
+                          const Measure& measure, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const bool weighted = WEIGHT == 'W';
+  const bool weighted = measure.weighted();
   double s[kBlock];
   std::int32_t c[kBlock];
   // Pairs I < J only: the diagonal is never touched.
@@ -634,10 +211,10 @@ void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
 
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
+                             const Measure& measure, ColumnQueue& columns) {
   check_block(block, std::min({PROX.size(), NGPAIR.size(), NYPAIR.size()}));
-  const bool weighted = WEIGHT == 'W';
-  const bool fisher = CORTYP == 'Z';
+  const bool weighted = measure.weighted();
+  const bool fisher = measure.fisher_z();
   double a[kBlock];
   double b[kBlock];
   double e[kBlock];
@@ -661,46 +238,19 @@ void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
       });
 }
 
-// ---- over the whole arrays: the year read as one block ----
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT) {
-  ColumnQueue all(MAXL);
-  accumulate_distances(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, all);
-}
-
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT, ColumnQueue& columns) {
-  const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_distances(whole, PROX, NGPAIR, NYPAIR, WEIGHT, columns);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP) {
-  ColumnQueue all(MAXL);
-  accumulate_correlations(YDATA, INCID, PROX, NGPAIR, NYPAIR, MAXL, MAXG, WEIGHT, CORTYP, all);
-}
-
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns) {
-  const ObservedBlock whole{YDATA, INCID, {}, std::max(MAXL, 0), std::max(MAXG, 0)};
-  accumulate_correlations(whole, PROX, NGPAIR, NYPAIR, WEIGHT, CORTYP, columns);
-}
-
-void use_accumulation_loops(AccumulationLoops loops) {
-#if LOCPROX_AVX512
-  use_avx512.store(loops == AccumulationLoops::kWidest && kHaveAvx512, std::memory_order_relaxed);
-#else
-  (void)loops;
-#endif
+void accumulate_proximities(const ObservedBlock& block, std::span<double> PROX,
+                            std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                            const Measure& measure, ColumnQueue& columns) {
+  switch (measure.kind()) {
+    case MeasureKind::kCentredDistance:
+    case MeasureKind::kStandardisedDistance:
+      accumulate_distances(block, PROX, NGPAIR, NYPAIR, measure, columns);
+      return;
+    case MeasureKind::kPlainCorrelation:
+    case MeasureKind::kFisherZCorrelation:
+      accumulate_correlations(block, PROX, NGPAIR, NYPAIR, measure, columns);
+      return;
+  }
 }
 
 }  // namespace locprox

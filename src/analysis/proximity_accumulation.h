@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <span>
 
+#include "format/measure.h"
+
 namespace locprox {
 
 // The columns J of the packed triangle, handed out one at a time, the largest
@@ -57,58 +59,47 @@ class ColumnQueue {
 };
 
 // The observed part of a year as the accumulation reads it: `values` and
-// `incidence` are NLOBS x NGOBS blocks (column by column), after centring
-// (and standardising) by location; `locations` maps row k of the blocks to
-// its location, 0-based and ascending. An empty `locations` maps row k to
+// `incidence` are blocks of observed_location_count rows and
+// observed_entry_count columns (column by column), after centring (and
+// standardising) by location; `locations` maps row k of the blocks to its
+// location, 0-based and ascending. An empty `locations` maps row k to
 // location k: the blocks are then the year's whole arrays.
 struct ObservedBlock {
   std::span<const float> values;
   std::span<const std::int32_t> incidence;
   std::span<const std::int32_t> locations;
-  std::int32_t NLOBS = 0;
-  std::int32_t NGOBS = 0;
+  std::int32_t observed_location_count = 0;
+  std::int32_t observed_entry_count = 0;
 };
 
-// SEDACC: squared Euclidean distance between the locations of every pair I < J over
-// the entries observed at both. With WEIGHT 'W' the year's value is the sum of
-// squared differences, otherwise their mean; NGPAIR gains the number of entries
-// in common and NYPAIR one when there was any. The diagonal is never touched.
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT);
-// The same for the columns taken from `columns` only.
-void accumulate_distances(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                          std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                          std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                          char WEIGHT, ColumnQueue& columns);
-
-// The same over the pairs of the block's locations, its entries only. The
-// columns of the block (1 to NLOBS) are taken from `columns`.
+// SEDACC: squared Euclidean distance between the locations of every pair
+// I < J of the block over the entries observed at both. For a weighted
+// measure the year's value is the sum of squared differences, otherwise
+// their mean; NGPAIR gains the number of entries in common and NYPAIR one
+// when there was any. The diagonal is never touched. The columns of the
+// block (1 to observed_location_count) are taken from `columns`.
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                          char WEIGHT, ColumnQueue& columns);
+                          const Measure& measure, ColumnQueue& columns);
 
 // CORACC: correlation between the locations of every pair I <= J (diagonal included)
-// over the entries observed at both, plain or through Fisher's z (CORTYP 'Z',
+// over the entries observed at both, plain or through Fisher's z (measure.fisher_z(),
 // off the diagonal only: the count is reduced by 3 and the year is skipped
 // when it does not stay positive; 1 - r or r + 1 below 1.0e-6f gives +7.25 or
-// -7.25). With WEIGHT 'W' the value is multiplied by the (reduced) count. A
+// -7.25). For a weighted measure the value is multiplied by the (reduced) count. A
 // pair whose values at one of the locations are all 0.0 over the entries in
 // common has no correlation and contributes nothing that year.
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP);
-// The same for the columns taken from `columns` only.
-void accumulate_correlations(std::span<const float> YDATA, std::span<const std::int32_t> INCID,
-                             std::span<double> PROX, std::span<std::int32_t> NGPAIR,
-                             std::span<std::int32_t> NYPAIR, std::int32_t MAXL, std::int32_t MAXG,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns);
-// The same over the pairs of the block's locations, its entries only.
+// The same over the pairs of the block's locations, its entries only; the
+// columns of the block are taken from `columns`.
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
-                             char WEIGHT, char CORTYP, ColumnQueue& columns);
+                             const Measure& measure, ColumnQueue& columns);
+
+// The year loop's accumulation: the distances or the correlations that the
+// measure calls for, over the pairs of the block's locations.
+void accumulate_proximities(const ObservedBlock& block, std::span<double> PROX,
+                            std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
+                            const Measure& measure, ColumnQueue& columns);
 
 // Which of the compiled loops the accumulation uses: by default the widest
 // vectors the processor has, or the portable loops only (for tests that

@@ -253,6 +253,7 @@ std::string finish_import_options(CLI::App* command, ImportOptions& import,
 
 struct RunTexts {
   std::string distance, correlation, max_memory;
+  bool unweighted = false;
 };
 
 void add_run_options(CLI::App* command, RunOptions& run, RunTexts& texts, bool stem) {
@@ -265,7 +266,7 @@ void add_run_options(CLI::App* command, RunOptions& run, RunTexts& texts, bool s
   CLI::Option* correlation = command->add_option("--correlation", texts.correlation)
                                  ->check(CLI::IsMember({"plain", "fisher-z"}));
   distance->excludes(correlation);
-  command->add_flag("--unweighted", run.unweighted);
+  command->add_flag("--unweighted", texts.unweighted);
   if (stem) command->add_flag("--quiet", run.quiet);
   command->add_option("--threads", run.threads)->check(CLI::Range(1u, 4096u));
   command->add_option("--max-memory", texts.max_memory)->type_name("SIZE");
@@ -276,16 +277,18 @@ void add_run_options(CLI::App* command, RunOptions& run, RunTexts& texts, bool s
 // stays the default, Fisher z.
 std::string finish_run_options(CLI::App* command, RunOptions& run, const RunTexts& texts,
                                bool measure_required) {
+  MeasureKind kind = MeasureKind::kFisherZCorrelation;
   if (!texts.distance.empty()) {
-    run.measure =
-        texts.distance[0] == 'c' ? Measure::kCentredDistance : Measure::kStandardisedDistance;
+    kind = texts.distance[0] == 'c' ? MeasureKind::kCentredDistance
+                                    : MeasureKind::kStandardisedDistance;
   } else if (!texts.correlation.empty()) {
-    run.measure =
-        texts.correlation == "plain" ? Measure::kPlainCorrelation : Measure::kFisherZCorrelation;
+    kind = texts.correlation == "plain" ? MeasureKind::kPlainCorrelation
+                                        : MeasureKind::kFisherZCorrelation;
   } else if (measure_required) {
     return "the measure is missing: give --distance centred|standardised or "
            "--correlation plain|fisher-z";
   }
+  run.measure = Measure::of(kind, !texts.unweighted);
   if (command->count("--max-memory") > 0) {
     run.max_memory = parse_memory_size(texts.max_memory);
     if (!run.max_memory) {

@@ -132,30 +132,6 @@ int open_null(int flags) {
 
 }  // namespace
 
-AnalysisOptions analysis_options(const RunOptions& o) {
-  AnalysisOptions codes;
-  codes.WEIGHT = o.unweighted ? 'U' : 'W';
-  switch (o.measure) {
-    case Measure::kCentredDistance:
-      codes.PRXTYP = 'S';
-      codes.SEDTYP = 'C';
-      break;
-    case Measure::kStandardisedDistance:
-      codes.PRXTYP = 'S';
-      codes.SEDTYP = 'S';
-      break;
-    case Measure::kPlainCorrelation:
-      codes.PRXTYP = 'R';
-      codes.CORTYP = 'N';
-      break;
-    case Measure::kFisherZCorrelation:
-      codes.PRXTYP = 'R';
-      codes.CORTYP = 'Z';
-      break;
-  }
-  return codes;
-}
-
 int run_command(const RunOptions& o, int output_fd, int error_fd) {
   // Standard output into a pipe no longer read is a failed write, an error
   // stop that keeps what the files hold.
@@ -273,7 +249,7 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
       SequenceSettings settings;
       settings.threads = o.threads;
       const SequenceOutcome outcome =
-          run_sequence(units, sized.workspace, sized.size, analysis_options(o), &notes, settings);
+          run_sequence(units, sized.workspace, sized.size, o.measure, &notes, settings);
       progress.clear();
       if (outcome != SequenceOutcome::kCompleted) {
         status = 1;  // the names file changed since it was read

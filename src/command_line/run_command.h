@@ -10,30 +10,21 @@
 #include <optional>
 #include <string>
 
-#include "job/analysis_options.h"
+#include "format/measure.h"
 
 namespace locprox {
-
-enum class Measure {
-  kCentredDistance,       // --distance centred: SED of location-centred values
-  kStandardisedDistance,  // --distance standardised: SED of standardised values
-  kPlainCorrelation,      // --correlation plain: correlations averaged as they are
-  kFisherZCorrelation,    // --correlation fisher-z: averaged on Fisher's z scale
-};
 
 struct RunOptions {
   std::string stem;
   std::optional<std::string> from;  // the first year: a name or #N (default: the first)
   std::optional<std::string> to;    // the last year (default: the last)
-  Measure measure = Measure::kFisherZCorrelation;
-  bool unweighted = false;
+  // --distance centred|standardised or --correlation plain|fisher-z, and
+  // --unweighted: the letters the dialogue's answers give for them.
+  Measure measure = Measure::of(MeasureKind::kFisherZCorrelation, true);
   bool quiet = false;
   unsigned threads = 0;                     // 0: every hardware thread
   std::optional<std::uint64_t> max_memory;  // bytes; default: available less a margin
 };
-
-// The option codes the dialogue's answers give for these options.
-AnalysisOptions analysis_options(const RunOptions& options);
 
 // Runs the job. Returns the exit status: 0 when the run is complete, 1 when
 // it is refused (too large for the memory allowed, refused before anything

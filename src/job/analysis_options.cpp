@@ -13,29 +13,29 @@ const Layout kSedTypePrompt{"'     Centered or standardized SED (C or S) - ' $"}
 const Layout kCorTypePrompt{"'          Normal or z average COR (N or Z) - ' $"};
 
 // Asks one option and folds the prompt's two letters to capitals.
-char ask_option(OutputUnit& console, InputUnit& console_input, const Layout& prompt, char first,
-                char second) {
+char ask_option(OutputUnit& console, InputUnit& console_input, const Layout& prompt,
+                OfferedLetters letters) {
   write_record(console, prompt);
   std::array<char, 1> answer;
   read_characters(console_input, answer);
-  char option = answer[0];
-  if (option == first) return static_cast<char>(first - 'a' + 'A');
-  if (option == second) return static_cast<char>(second - 'a' + 'A');
+  const char option = answer[0];
+  if (option == letters.first - 'A' + 'a') return letters.first;
+  if (option == letters.second - 'A' + 'a') return letters.second;
   return option;
 }
 
 }  // namespace
 
-AnalysisOptions ask_analysis_options(OutputUnit& console, InputUnit& console_input) {
-  AnalysisOptions options;
-  options.WEIGHT = ask_option(console, console_input, kWeightPrompt, 'w', 'u');
-  options.PRXTYP = ask_option(console, console_input, kMeasurePrompt, 's', 'r');
-  if (options.PRXTYP == 'S') {
-    options.SEDTYP = ask_option(console, console_input, kSedTypePrompt, 'c', 's');
+Measure ask_analysis_options(OutputUnit& console, InputUnit& console_input) {
+  Measure measure;
+  measure.WEIGHT = ask_option(console, console_input, kWeightPrompt, kWeightLetters);
+  measure.PRXTYP = ask_option(console, console_input, kMeasurePrompt, kProximityTypeLetters);
+  if (measure.distance()) {
+    measure.SEDTYP = ask_option(console, console_input, kSedTypePrompt, kDistanceDataLetters);
   } else {
-    options.CORTYP = ask_option(console, console_input, kCorTypePrompt, 'n', 'z');
+    measure.CORTYP = ask_option(console, console_input, kCorTypePrompt, kCorrelationAverageLetters);
   }
-  return options;
+  return measure;
 }
 
 }  // namespace locprox

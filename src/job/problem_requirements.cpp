@@ -1,6 +1,6 @@
 #include "job/problem_requirements.h"
 
-#include "analysis/saturating.h"
+#include "format/saturating.h"
 
 namespace locprox {
 namespace {

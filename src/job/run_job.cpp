@@ -36,12 +36,12 @@ RunOutcome run_problem(Units& units, const WorkArrayViews& work, const WarningSi
     case SizeOutcome::Verdict::kAccepted:
       break;
   }
-  const AnalysisOptions options = ask_analysis_options(units.console, units.console_input);
+  const Measure measure = ask_analysis_options(units.console, units.console_input);
   if (warnings != nullptr) {
-    for (const std::string& warning : option_warnings(options)) warnings->warn(warning);
+    for (const std::string& warning : option_warnings(measure)) warnings->warn(warning);
   }
   SequenceNotes notes;
-  switch (run_sequence(units, sized.workspace, sized.size, options, &notes)) {
+  switch (run_sequence(units, sized.workspace, sized.size, measure, &notes)) {
     case SequenceOutcome::kNamesDisagree:
       return RunOutcome::kNamesDisagree;
     case SequenceOutcome::kCompleted:

@@ -59,49 +59,53 @@ struct ObservedYear {
   ObservedYear(std::int32_t MAXL, std::int32_t MAXG)
       : LOCSEEN(static_cast<std::size_t>(MAXL)),
         ENTSEEN(static_cast<std::size_t>(MAXG)),
-        LOCOBS(static_cast<std::size_t>(MAXL)),
-        ENTOBS(static_cast<std::size_t>(MAXG)) {}
-  std::vector<std::int32_t> LOCSEEN, ENTSEEN, LOCOBS, ENTOBS;
+        observed_locations(static_cast<std::size_t>(MAXL)),
+        observed_entries(static_cast<std::size_t>(MAXG)) {}
+  std::vector<std::int32_t> LOCSEEN, ENTSEEN, observed_locations, observed_entries;
   ObservedCounts counts;
-  std::vector<float> YOBS;
-  std::vector<std::int32_t> IOBS;
+  std::vector<float> observed_values;
+  std::vector<std::int32_t> observed_incidence;
 
   std::span<const std::int32_t> locations() const {
-    return std::span<const std::int32_t>(LOCOBS).first(static_cast<std::size_t>(counts.NLOBS));
+    return std::span<const std::int32_t>(observed_locations)
+        .first(static_cast<std::size_t>(counts.observed_location_count));
   }
   std::span<const std::int32_t> entries() const {
-    return std::span<const std::int32_t>(ENTOBS).first(static_cast<std::size_t>(counts.NGOBS));
+    return std::span<const std::int32_t>(observed_entries)
+        .first(static_cast<std::size_t>(counts.observed_entry_count));
   }
-  ObservedBlock block() const { return {YOBS, IOBS, locations(), counts.NLOBS, counts.NGOBS}; }
+  ObservedBlock block() const {
+    return {observed_values, observed_incidence, locations(), counts.observed_location_count,
+            counts.observed_entry_count};
+  }
 };
 
 // The messages that follow a year's delta and gamma sections, written to
 // the report and then to the console; the report has an empty record before
 // the first two.
-void write_year_messages(OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+void write_year_messages(OutputUnit& out, const Measure& measure, bool to_report) {
   if (to_report) write_empty_record(out);
   write_record(out, kMessage, "   Location centre the years data");
   if (to_report) write_empty_record(out);
   write_record(out, kMessage, " Calculate requested proximity measure");
-  write_record(
-      out, kMessage,
-      options.WEIGHT == 'W' ? "   Using weighted averages" : "   Using unweighted averages");
-  if (options.PRXTYP == 'S') {
+  write_record(out, kMessage,
+               measure.weighted() ? "   Using weighted averages" : "   Using unweighted averages");
+  if (measure.distance()) {
     write_record(out, kMessage, "   Of squared Euclidean distances");
     write_record(out, kMessage,
-                 options.SEDTYP == 'C' ? "   With location centred data"
-                                       : "   With location standardized data");
+                 measure.standardised() ? "   With location standardized data"
+                                        : "   With location centred data");
   } else {
     write_record(out, kMessage, "   Of correlation measures");
     write_record(out, kMessage,
-                 options.CORTYP == 'N' ? "   With normal averages" : "   With Fisher z averages");
+                 measure.said_fisher_z() ? "   With Fisher z averages" : "   With normal averages");
   }
 }
 
 // The text of those messages as `out` takes them.
-std::string year_messages(const OutputUnit& out, const AnalysisOptions& options, bool to_report) {
+std::string year_messages(const OutputUnit& out, const Measure& measure, bool to_report) {
   OutputUnit text(OutputUnit::InMemory{}, out.style());
-  write_year_messages(text, options, to_report);
+  write_year_messages(text, measure, to_report);
   return std::string(text.text());
 }
 
@@ -115,9 +119,8 @@ std::string year_messages(const OutputUnit& out, const AnalysisOptions& options,
 // (YearOutput).
 class YearInBackground {
  public:
-  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w,
-                   const AnalysisOptions& options)
-      : pool_(pool), output_(output), w_(w), options_(options) {}
+  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w, const Measure& measure)
+      : pool_(pool), output_(output), w_(w), measure_(measure) {}
   // Waits for a year still running (its failure is dropped: the run is
   // already stopping for another reason).
   ~YearInBackground() {
@@ -133,15 +136,18 @@ class YearInBackground {
   void start(std::int32_t IY, std::int32_t K, std::int32_t NDELTA, std::int32_t NGAMMA,
              ObservedYear& year) {
     year_ = &year;
-    const std::int32_t NLOBS = year.counts.NLOBS;
+    const std::int32_t observed_location_count = year.counts.observed_location_count;
     const std::size_t threads = pool_.threads();
-    pieces_ = output_.prepare(IY, K, NDELTA, NGAMMA, {year.locations(), year.entries(), year.IOBS});
+    pieces_ = output_.prepare(IY, K, NDELTA, NGAMMA,
+                              {year.locations(), year.entries(), year.observed_incidence});
     rows_per_chunk_ = std::max<std::int32_t>(
-        16, static_cast<std::int32_t>((static_cast<std::size_t>(NLOBS) + 2 * threads - 1) /
-                                      (2 * threads)));
-    centring_ = static_cast<std::size_t>((NLOBS + rows_per_chunk_ - 1) / rows_per_chunk_);
+        16,
+        static_cast<std::int32_t>(
+            (static_cast<std::size_t>(observed_location_count) + 2 * threads - 1) / (2 * threads)));
+    centring_ =
+        static_cast<std::size_t>((observed_location_count + rows_per_chunk_ - 1) / rows_per_chunk_);
     accumulating_ = threads;
-    columns_.reset(NLOBS);
+    columns_.reset(observed_location_count);
     centring_left_.emplace(static_cast<std::ptrdiff_t>(centring_));
     accumulation_left_.emplace(static_cast<std::ptrdiff_t>(accumulating_));
     counts_ready_.emplace(1);
@@ -182,28 +188,24 @@ class YearInBackground {
  private:
   void centre(std::int32_t first) {
     ObservedYear& y = *year_;
-    const std::int32_t NLOBS = y.counts.NLOBS;
-    const std::int32_t NGOBS = y.counts.NGOBS;
-    centre_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
-    if (options_.PRXTYP == 'S' && options_.SEDTYP != 'C') {
-      standardise_locations(y.YOBS, y.IOBS, NLOBS, NGOBS, first, rows_per_chunk_);
+    const std::int32_t observed_location_count = y.counts.observed_location_count;
+    const std::int32_t observed_entry_count = y.counts.observed_entry_count;
+    centre_locations(y.observed_values, y.observed_incidence, observed_location_count,
+                     observed_entry_count, first, rows_per_chunk_);
+    if (measure_.standardised()) {
+      standardise_locations(y.observed_values, y.observed_incidence, observed_location_count,
+                            observed_entry_count, first, rows_per_chunk_);
     }
   }
 
   void accumulate() {
-    const ObservedBlock block = year_->block();
-    if (options_.PRXTYP == 'S') {
-      accumulate_distances(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT, columns_);
-    } else {
-      accumulate_correlations(block, w_.PROX, w_.NGPAIR, w_.NYPAIR, options_.WEIGHT,
-                              options_.CORTYP, columns_);
-    }
+    accumulate_proximities(year_->block(), w_.PROX, w_.NGPAIR, w_.NYPAIR, measure_, columns_);
   }
 
   WorkerPool& pool_;
   YearOutput& output_;
   const Workspace& w_;
-  const AnalysisOptions& options_;
+  const Measure& measure_;
   bool running_ = false;
   ObservedYear* year_ = nullptr;
   YearOutput::Pieces pieces_;
@@ -250,13 +252,15 @@ class YearOpening {
 // analysis/observed_blocks.h for why the results are the same as over the
 // whole arrays).
 void gather_year(const Workspace& w, const ProblemSize& size, ObservedYear& year) {
-  const std::int32_t NLOBS = year.counts.NLOBS;
-  const std::int32_t NGOBS = year.counts.NGOBS;
-  const std::size_t cells = static_cast<std::size_t>(NLOBS) * static_cast<std::size_t>(NGOBS);
-  year.YOBS.resize(cells);
-  year.IOBS.resize(cells);
-  gather_observed(year.YOBS, year.IOBS, w.YDATA, w.INCID, year.LOCOBS, year.ENTOBS, size.MAXL,
-                  NLOBS, NGOBS);
+  const std::int32_t observed_location_count = year.counts.observed_location_count;
+  const std::int32_t observed_entry_count = year.counts.observed_entry_count;
+  const std::size_t cells = static_cast<std::size_t>(observed_location_count) *
+                            static_cast<std::size_t>(observed_entry_count);
+  year.observed_values.resize(cells);
+  year.observed_incidence.resize(cells);
+  gather_observed(year.observed_values, year.observed_incidence, w.YDATA, w.INCID,
+                  year.observed_locations, year.observed_entries, size.MAXL,
+                  observed_location_count, observed_entry_count);
 }
 
 // Writes what the year's reading met; false once the reading is over.
@@ -292,7 +296,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   const std::int64_t locations =
       static_cast<std::int64_t>(std::sqrt(2.0 * static_cast<double>(need.NTM))) + 1;
   const std::uint64_t workers = threads == 0 ? default_thread_count() : threads;
-  std::uint64_t bytes = times(cells, 8);                      // YOBS and IOBS
+  std::uint64_t bytes = times(cells, 8);  // observed_values and observed_incidence
   bytes = add(bytes, times(need.NTM, 40));                    // the kept texts
   bytes = add(bytes, times(names, 32));                       // lists, marks and positions
   bytes = add(bytes, times(locations, 2 * 200));              // delta and gamma rows, their fronts
@@ -309,7 +313,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
 }
 
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
-                             const AnalysisOptions& options, SequenceNotes* notes,
+                             const Measure& measure, SequenceNotes* notes,
                              const SequenceSettings& settings) {
   // 1. Every accumulator starts from zero.
   for (auto part :
@@ -323,10 +327,10 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   const Title title = read_title(units.names);
   write_empty_record(units.report);
   report_then_console(units, kJobTitle, as_text(title));
-  console_then_report(units, kOptionsEcho, options.WEIGHT, options.PRXTYP, options.SEDTYP,
-                      options.CORTYP);
-  write_record(units.proximity, kOptionRecord, options.WEIGHT, options.PRXTYP, options.SEDTYP,
-               options.CORTYP);
+  console_then_report(units, kOptionsEcho, measure.WEIGHT, measure.PRXTYP, measure.SEDTYP,
+                      measure.CORTYP);
+  write_record(units.proximity, kOptionRecord, measure.WEIGHT, measure.PRXTYP, measure.SEDTYP,
+               measure.CORTYP);
 
   // 5.-7. The names file's counts must describe this problem.
   NamesCounts counts;
@@ -351,11 +355,11 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   const std::int32_t MAXG = size.MAXG;
   ObservationFields fields;
   WorkerPool pool(settings.threads == 0 ? default_thread_count() : settings.threads);
-  YearOutput output(pool, units, w, size, year_messages(units.report, options, true),
-                    year_messages(units.console, options, false));
+  YearOutput output(pool, units, w, size, year_messages(units.report, measure, true),
+                    year_messages(units.console, measure, false));
   ObservedYear observed(MAXL, MAXG);
   // Declared after what it works on, so that it finishes first.
-  YearInBackground background(pool, output, w, options);
+  YearInBackground background(pool, output, w, measure);
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
@@ -366,8 +370,8 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     // The arrays were cleared at the start; after a year, the cells it used
     // are cleared again (the workers work on the year's own blocks), and the
     // reader marks what the new year observes.
-    clear_observed(w.YDATA, w.INCID, observed.LOCOBS, observed.ENTOBS, MAXL, observed.counts.NLOBS,
-                   observed.counts.NGOBS);
+    clear_observed(w.YDATA, w.INCID, observed.observed_locations, observed.observed_entries, MAXL,
+                   observed.counts.observed_location_count, observed.counts.observed_entry_count);
     std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
     std::fill(observed.ENTSEEN.begin(), observed.ENTSEEN.end(), 0);
     YearReader reader(units.observations, fields, w.YDATA, w.INCID, observed.LOCSEEN,
@@ -387,12 +391,13 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
       if (notes->skipped_records == 0) notes->first_skipped_line = reader.first_skipped_line();
       notes->skipped_records += reader.skipped_records();
     }
-    observed.counts = list_observed(observed.LOCOBS, observed.ENTOBS, observed.LOCSEEN,
-                                    observed.ENTSEEN, MAXL, MAXG);
+    observed.counts = list_observed(observed.observed_locations, observed.observed_entries,
+                                    observed.LOCSEEN, observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");
-    count_observed_occurrences(w.INCID, observed.LOCOBS, observed.ENTOBS, w.DELTA, w.DELTOT, NDELTA,
-                               w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL, observed.counts.NLOBS,
-                               observed.counts.NGOBS, K);
+    count_observed_occurrences(w.INCID, observed.observed_locations, observed.observed_entries,
+                               w.DELTA, w.DELTOT, NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
+                               observed.counts.observed_location_count,
+                               observed.counts.observed_entry_count, K);
     progress(units, "   Write delta and gamma matrices");
     gather_year(w, size, observed);
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "format/measure.h"
 #include "format/units.h"
-#include "job/analysis_options.h"
 #include "job/problem_requirements.h"
 #include "job/workspace.h"
 
@@ -52,7 +52,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
 // here). Every file error stops the run with a RunError. `notes`, when
 // given, is told of each year and given the skipped records.
 SequenceOutcome run_sequence(Units& units, const Workspace& work, const ProblemSize& size,
-                             const AnalysisOptions& options, SequenceNotes* notes = nullptr,
+                             const Measure& measure, SequenceNotes* notes = nullptr,
                              const SequenceSettings& settings = {});
 
 }  // namespace locprox

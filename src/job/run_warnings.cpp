@@ -57,20 +57,19 @@ void WarningSink::warn(const std::string& text) const {
   write_program_message(fd_, "warning: " + text);
 }
 
-std::vector<std::string> option_warnings(const AnalysisOptions& o) {
+std::vector<std::string> option_warnings(const Measure& m) {
   std::vector<std::string> warnings;
-  if (o.WEIGHT != 'W' && o.WEIGHT != 'U') {
-    warnings.push_back("answer " + shown_answer(o.WEIGHT) + " to WEIGHT is taken as unweighted");
+  if (m.odd_weight()) {
+    warnings.push_back("answer " + shown_answer(m.WEIGHT) + " to WEIGHT is taken as unweighted");
   }
-  if (o.PRXTYP != 'S' && o.PRXTYP != 'R') {
-    warnings.push_back("answer " + shown_answer(o.PRXTYP) + " to PRXTYP is taken as correlation");
+  if (m.odd_proximity_type()) {
+    warnings.push_back("answer " + shown_answer(m.PRXTYP) + " to PRXTYP is taken as correlation");
   }
-  if (o.PRXTYP == 'S' && o.SEDTYP != 'C' && o.SEDTYP != 'S') {
-    warnings.push_back("answer " + shown_answer(o.SEDTYP) +
-                       " to SEDTYP is taken as standardised");
+  if (m.odd_distance_data()) {
+    warnings.push_back("answer " + shown_answer(m.SEDTYP) + " to SEDTYP is taken as standardised");
   }
-  if (o.PRXTYP != 'S' && o.CORTYP != 'N' && o.CORTYP != 'Z') {
-    warnings.push_back("answer " + shown_answer(o.CORTYP) +
+  if (m.odd_correlation_average()) {
+    warnings.push_back("answer " + shown_answer(m.CORTYP) +
                        " to CORTYP: plain correlations are averaged although the console says "
                        "Fisher z");
   }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "job/analysis_options.h"
+#include "format/measure.h"
 #include "job/workspace.h"
 
 namespace locprox {
@@ -27,7 +27,7 @@ class WarningSink {
 // makes of it: "answer 'x' to WEIGHT is taken as unweighted", and for a
 // CORTYP other than N or Z, that plain correlations are averaged although
 // the console says Fisher z.
-std::vector<std::string> option_warnings(const AnalysisOptions& options);
+std::vector<std::string> option_warnings(const Measure& measure);
 
 // Records of the observations file skipped because their year number was
 // below the year being read once the sequence had started.

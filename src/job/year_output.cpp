@@ -50,17 +50,17 @@ YearOutput::Pieces YearOutput::prepare(std::int32_t IY, std::int32_t K, std::int
   IY_ = IY;
   NDELTA_ = NDELTA;
   NGAMMA_ = NGAMMA;
-  NLOBS_ = static_cast<std::int32_t>(observed.LOCOBS.size());
-  IOBS_ = observed.IOBS;
+  observed_location_count_ = static_cast<std::int32_t>(observed.observed_locations.size());
+  observed_incidence_ = observed.observed_incidence;
   std::fill(LOCPOS_.begin(), LOCPOS_.end(), -1);
   std::fill(ENTPOS_.begin(), ENTPOS_.end(), -1);
   std::fill(observed_.begin(), observed_.end(), 0);
-  for (std::size_t k = 0; k < observed.LOCOBS.size(); ++k) {
-    LOCPOS_[at(observed.LOCOBS[k])] = static_cast<std::int32_t>(k);
-    observed_[at(observed.LOCOBS[k])] = 1;
+  for (std::size_t k = 0; k < observed.observed_locations.size(); ++k) {
+    LOCPOS_[at(observed.observed_locations[k])] = static_cast<std::int32_t>(k);
+    observed_[at(observed.observed_locations[k])] = 1;
   }
-  for (std::size_t m = 0; m < observed.ENTOBS.size(); ++m) {
-    ENTPOS_[at(observed.ENTOBS[m])] = static_cast<std::int32_t>(m);
+  for (std::size_t m = 0; m < observed.observed_entries.size(); ++m) {
+    ENTPOS_[at(observed.observed_entries[m])] = static_cast<std::int32_t>(m);
   }
 
   // The occurrence sections and the messages.
@@ -71,7 +71,7 @@ YearOutput::Pieces YearOutput::prepare(std::int32_t IY, std::int32_t K, std::int
 
   // The kappa section and the blocks: the texts of the locations the year
   // observed change; those of the others are kept when some are left out.
-  keep_texts_ = static_cast<std::int64_t>(observed.LOCOBS.size()) < MAXL;
+  keep_texts_ = static_cast<std::int64_t>(observed.observed_locations.size()) < MAXL;
   std::size_t total = 0;
   for (std::int32_t J = 1; J <= MAXL; ++J) total += proximity_bytes(J);
   const std::size_t target =
@@ -125,7 +125,8 @@ OutputUnit& YearOutput::Format::operator()(std::size_t piece, OutputUnit& text) 
 
 OutputUnit& YearOutput::write_early_piece(std::size_t piece, OutputUnit& text) {
   if (piece < incidence_pieces_) {
-    write_incidence_piece(text, IOBS_, LOCPOS_, ENTPOS_, NLOBS_, size_.MAXL, size_.MAXG, piece);
+    write_incidence_piece(text, observed_incidence_, LOCPOS_, ENTPOS_, observed_location_count_,
+                          size_.MAXL, size_.MAXG, piece);
   } else if (piece < incidence_pieces_ + row_pieces_) {
     rows_.write_piece(text, w_.DELTOT, NDELTA_, w_.GAMTOT, NGAMMA_, size_.MAXL, size_.IYS, IY_,
                       piece - incidence_pieces_);

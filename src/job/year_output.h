@@ -36,11 +36,12 @@ namespace locprox {
 
 // The part of a year that it observed, as the year loop has gathered it
 // (analysis/observed_blocks.h): its locations and entries, 0-based and
-// ascending, and its NLOBS x NGOBS block of incidence.
+// ascending, and its block of incidence (a row per observed location, a
+// column per observed entry).
 struct ObservedPart {
-  std::span<const std::int32_t> LOCOBS;
-  std::span<const std::int32_t> ENTOBS;
-  std::span<const std::int32_t> IOBS;
+  std::span<const std::int32_t> observed_locations;
+  std::span<const std::int32_t> observed_entries;
+  std::span<const std::int32_t> observed_incidence;
 };
 
 // The kappa section and the proximity blocks are cut into chunks of
@@ -102,8 +103,8 @@ class YearOutput {
   std::int32_t IY_ = 0;
   std::int32_t NDELTA_ = 0;
   std::int32_t NGAMMA_ = 0;
-  std::int32_t NLOBS_ = 0;
-  std::span<const std::int32_t> IOBS_;
+  std::int32_t observed_location_count_ = 0;
+  std::span<const std::int32_t> observed_incidence_;
   std::vector<std::int32_t> LOCPOS_;  // per location: its row of the block, or -1
   std::vector<std::int32_t> ENTPOS_;  // per entry: its column of the block, or -1
   std::size_t incidence_pieces_ = 0;

@@ -5,10 +5,10 @@
 #include <cassert>
 #include <cstddef>
 
-#include "analysis/saturating.h"
 #include "format/layout.h"
 #include "format/proximity_records.h"
 #include "format/record_writer.h"
+#include "format/saturating.h"
 
 namespace locprox {
 namespace {
@@ -133,16 +133,17 @@ void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INC
   write_incidence_rows(report, MAXL, MAXG, piece, row);
 }
 
-void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> IOBS,
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> observed_incidence,
                            std::span<const std::int32_t> LOCPOS,
-                           std::span<const std::int32_t> ENTPOS, std::int32_t NLOBS,
-                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece) {
+                           std::span<const std::int32_t> ENTPOS,
+                           std::int32_t observed_location_count, std::int32_t MAXL,
+                           std::int32_t MAXG, std::size_t piece) {
   auto row = [&](std::int32_t i, std::int32_t g0, std::size_t width, std::int32_t* digits) {
     const std::int32_t k = LOCPOS[at(i - 1)];
     if (k < 0) return false;
     for (std::size_t d = 0; d < width; ++d) {
       const std::int32_t m = ENTPOS[at(g0 - 1) + d];
-      digits[d] = m < 0 ? 0 : IOBS[at(k) + at(m) * at(NLOBS)];
+      digits[d] = m < 0 ? 0 : observed_incidence[at(k) + at(m) * at(observed_location_count)];
     }
     return true;
   };

@@ -39,13 +39,15 @@ void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> INC
                            std::span<const std::int32_t> DELTA_K, std::int32_t MAXL,
                            std::int32_t MAXG, std::size_t piece);
 // The same from the year's observed blocks (analysis/observed_blocks.h), so
-// that INCID can take the next year meanwhile: IOBS is NLOBS x NGOBS,
-// LOCPOS(l) the block's row of location l and ENTPOS(g) its column of entry
-// g, -1 for a location or entry the year did not observe.
-void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> IOBS,
+// that INCID can take the next year meanwhile: observed_incidence has a row
+// per observed location and a column per observed entry, LOCPOS(l) is the
+// block's row of location l and ENTPOS(g) its column of entry g, -1 for a
+// location or entry the year did not observe.
+void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> observed_incidence,
                            std::span<const std::int32_t> LOCPOS,
-                           std::span<const std::int32_t> ENTPOS, std::int32_t NLOBS,
-                           std::int32_t MAXL, std::int32_t MAXG, std::size_t piece);
+                           std::span<const std::int32_t> ENTPOS,
+                           std::int32_t observed_location_count, std::int32_t MAXL,
+                           std::int32_t MAXG, std::size_t piece);
 
 // The rows of the delta and gamma sections kept from one year to the next:
 // each location's row, the year numbers and the gamma totals gain the new

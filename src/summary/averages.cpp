@@ -5,7 +5,7 @@
 namespace locprox::summary {
 
 Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_common) {
-  const RunOptions& options = file.options;
+  const Measure& measure = file.options;
   const YearGroup& group = file.group;
   const std::int32_t maxl = file.dims.maxl;
   const size_t ntm = static_cast<size_t>(file.dims.ntm);
@@ -17,13 +17,13 @@ Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_
   out.few_common.assign(ntm, 0);
   out.common.assign(ntm, 0);
   out.common_known.assign(ntm, 1);
-  const auto& counts = options.weighted() ? group.ngpair : group.nypair;
-  const auto& known = options.weighted() ? group.ngpair_known : group.nypair_known;
+  const auto& counts = measure.weighted() ? group.ngpair : group.nypair;
+  const auto& known = measure.weighted() ? group.ngpair_known : group.nypair_known;
   for (std::int32_t j = 1; j <= maxl; ++j) {
     for (std::int32_t i = 1; i <= j; ++i) {
       const size_t p = packed_index(i, j);
       const bool diagonal = i == j;
-      if (options.fisher_z() && !diagonal) {
+      if (measure.fisher_z() && !diagonal) {
         out.common[p] = std::int64_t{group.ngpair[p]} + 3 * std::int64_t{group.nypair[p]};
         out.common_known[p] = group.ngpair_known[p] && group.nypair_known[p];
       } else {
@@ -31,7 +31,7 @@ Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_
         out.common_known[p] = group.ngpair_known[p];
       }
       // The squared Euclidean distance is only formed between two locations.
-      if (diagonal && options.distance()) {
+      if (diagonal && measure.distance()) {
         out.state[p] = PairState::no_value;
         continue;
       }
@@ -45,16 +45,16 @@ Averages form_averages(const ProximityFile& file, bool keep_z, std::int64_t min_
       double r = average;
       // The diagonal of a Fisher z run holds plain correlations (never
       // transformed); it has no z-scale value.
-      if (options.fisher_z() && !diagonal) {
+      if (measure.fisher_z() && !diagonal) {
         r = std::tanh(average);
         shown = keep_z ? average : r;
-      } else if (options.fisher_z() && keep_z) {
+      } else if (measure.fisher_z() && keep_z) {
         out.state[p] = PairState::no_value;
         continue;
       }
       out.state[p] = PairState::compared;
       out.value[p] = shown;
-      out.distance[p] = options.distance() ? average : 1.0 - r;
+      out.distance[p] = measure.distance() ? average : 1.0 - r;
       // A count too wide for its field is a million or more: never too few.
       out.few_common[p] = out.common_known[p] && out.common[p] < min_common;
     }

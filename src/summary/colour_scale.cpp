@@ -104,4 +104,9 @@ std::string scale_colour(double t) {
   return hex(viridis(t));
 }
 
+const char* text_colour_on(const Rgb& cell) {
+  const double luminance = 0.299 * cell.r + 0.587 * cell.g + 0.114 * cell.b;
+  return luminance < 128 ? kTextOnDarkColour : kTextColour;
+}
+
 }  // namespace locprox::summary

@@ -53,6 +53,19 @@ std::vector<Rgb> heatmap_palette();
 // The same as r, g, b bytes, as an image's palette holds them.
 std::vector<std::uint8_t> palette_bytes(const std::vector<Rgb>& palette);
 
+// The picture's line and text colours, as the SVG writes them.
+inline constexpr const char* kBackgroundColour = "#ffffff";
+inline constexpr const char* kTreeLineColour = "#222";      // the tree's joins and its height axis
+inline constexpr const char* kUnjoinedLineColour = "#888";  // joins with no compared pair, dashed
+inline constexpr const char* kNoteTextColour = "#666";      // the note on the dashed joins
+inline constexpr const char* kTextColour = "#111";          // names; values on light cells
+inline constexpr const char* kTextOnDarkColour = "#fff";    // values on dark cells
+inline constexpr const char* kFrameColour = "#444";  // frames of the map, scale and swatches; ticks
+
+// The colour of a value written on a cell of colour `cell`: white on a dark
+// cell, near-black on a light one.
+const char* text_colour_on(const Rgb& cell);
+
 // The scale's colour at fraction t (0 to 1), as "#rrggbb".
 std::string scale_colour(double t);
 std::string hex(const Rgb& colour);

@@ -190,20 +190,21 @@ void draw_dendrogram(std::string& svg, const Dendrogram& tree, const Geometry& g
   }
   const std::string stroke = num(g.cell >= 4 ? 1.0 : 0.6);
   if (!joined.empty()) {
-    put(svg, "<path d=\"", joined, "\" fill=\"none\" stroke=\"#222\" stroke-width=\"", stroke,
-        "\"/>\n");
+    put(svg, "<path d=\"", joined, "\" fill=\"none\" stroke=\"", kTreeLineColour,
+        "\" stroke-width=\"", stroke, "\"/>\n");
   }
   if (!unjoined.empty()) {
-    put(svg, "<path d=\"", unjoined, "\" fill=\"none\" stroke=\"#888\" stroke-width=\"", stroke,
-        "\" stroke-dasharray=\"3 2\"/>\n");
+    put(svg, "<path d=\"", unjoined, "\" fill=\"none\" stroke=\"", kUnjoinedLineColour,
+        "\" stroke-width=\"", stroke, "\" stroke-dasharray=\"3 2\"/>\n");
     put(svg, "<text x=\"", num(g.dendrogram_x), "\" y=\"", num(g.heatmap_y - 4),
-        "\" font-size=\"9\" fill=\"#666\">dashed: joined with no compared pair</text>\n");
+        "\" font-size=\"9\" fill=\"", kNoteTextColour,
+        "\">dashed: joined with no compared pair</text>\n");
   }
   // The height axis under the tree: 0 at the leaves, the highest join at the left.
   const double axis_y = g.heatmap_y + g.side + 8;
   put(svg, "<path d=\"M", num(finite_left), " ", num(axis_y), "H", num(g.leaves_x), "M",
       num(finite_left), " ", num(axis_y), "v4M", num(g.leaves_x), " ", num(axis_y),
-      "v4\" stroke=\"#222\" fill=\"none\"/>\n");
+      "v4\" stroke=\"", kTreeLineColour, "\" fill=\"none\"/>\n");
   put(svg, "<text x=\"", num(g.leaves_x), "\" y=\"", num(axis_y + 15),
       "\" font-size=\"10\" text-anchor=\"middle\">0</text>\n");
   put(svg, "<text x=\"", num(finite_left), "\" y=\"", num(axis_y + 15),
@@ -214,7 +215,7 @@ void draw_dendrogram(std::string& svg, const Dendrogram& tree, const Geometry& g
 
 void draw_labels(std::string& svg, const Dendrogram& tree, const Geometry& g,
                  const std::vector<std::string>& names) {
-  put(svg, "<g font-size=\"", std::to_string(g.font), "\" fill=\"#111\">\n");
+  put(svg, "<g font-size=\"", std::to_string(g.font), "\" fill=\"", kTextColour, "\">\n");
   const double lift = g.font * 0.35;  // from the text's baseline to its middle
   for (std::int32_t r = 0; r < g.n; r += g.label_step) {
     const std::string name = xml_escape(label_text(names[static_cast<size_t>(tree.order[r])]));
@@ -260,15 +261,14 @@ void draw_values(std::string& svg, const Averages& averages, const Dendrogram& t
       if (a == b || averages.state[p] != PairState::compared) continue;
       const double value = averages.value[p];
       const Rgb& colour = palette[scale.index(value, averages.few_common[p])];
-      const double luminance = 0.299 * colour.r + 0.587 * colour.g + 0.114 * colour.b;
       char text[32];
       std::snprintf(text, sizeof text, "%.*f", decimals, value);
       if (std::string_view(text).find_first_not_of("-0.") == std::string_view::npos) {
         std::snprintf(text, sizeof text, "%.*f", decimals, 0.0);  // no "-0.00"
       }
       put(svg, "<text x=\"", num(g.heatmap_x + (col + 0.5) * g.cell), "\" y=\"",
-          num(g.heatmap_y + (r + 0.5) * g.cell + font * 0.35), "\"",
-          luminance < 128 ? " fill=\"#fff\"" : " fill=\"#111\"", ">", text, "</text>");
+          num(g.heatmap_y + (r + 0.5) * g.cell + font * 0.35), "\"", " fill=\"",
+          text_colour_on(colour), "\">", text, "</text>");
     }
     svg += "\n";
   }
@@ -288,12 +288,13 @@ void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
   }
   svg += "</linearGradient></defs>\n";
   put(svg, "<rect x=\"", num(x), "\" y=\"", num(y + 16), "\" width=\"", num(kBarWidth),
-      "\" height=\"12\" fill=\"url(#scale)\" stroke=\"#444\" stroke-width=\"0.5\"/>\n");
+      "\" height=\"12\" fill=\"url(#scale)\" stroke=\"", kFrameColour,
+      "\" stroke-width=\"0.5\"/>\n");
   constexpr int kTicks = 4;
   const double step = (scale.high - scale.low) / kTicks;
   for (int t = 0; t <= kTicks; ++t) {
     const double tx = x + kBarWidth * t / kTicks;
-    put(svg, "<path d=\"M", num(tx), " ", num(y + 28), "v3\" stroke=\"#444\"/>");
+    put(svg, "<path d=\"M", num(tx), " ", num(y + 28), "v3\" stroke=\"", kFrameColour, "\"/>");
     put(svg, "<text x=\"", num(tx), "\" y=\"", num(y + 42),
         "\" font-size=\"10\" text-anchor=\"middle\">", tick_text(scale.low + step * t, step),
         "</text>\n");
@@ -305,7 +306,7 @@ void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
   double sy = y + 16;
   auto swatch = [&](const std::string& fill, const std::string& label, bool dot) {
     put(svg, "<rect x=\"", num(sx), "\" y=\"", num(sy), "\" width=\"12\" height=\"12\" fill=\"",
-        fill, "\" stroke=\"#444\" stroke-width=\"0.5\"/>");
+        fill, "\" stroke=\"", kFrameColour, "\" stroke-width=\"0.5\"/>");
     if (dot) {
       put(svg, "<rect x=\"", num(sx + 4.5), "\" y=\"", num(sy + 4.5),
           "\" width=\"3\" height=\"3\" fill=\"", hex(palette[kMarker]), "\"/>");
@@ -398,7 +399,7 @@ std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
       "width=\"",
       width, "\" height=\"", height, "\" viewBox=\"0 0 ", width, " ", height,
       "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n");
-  svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+  put(svg, "<rect width=\"100%\" height=\"100%\" fill=\"", kBackgroundColour, "\"/>\n");
   put(svg, "<text x=\"", num(kMargin), "\" y=\"", num(kMargin + 14),
       "\" font-size=\"15\" font-weight=\"bold\">", xml_escape(text.title), "</text>\n");
   put(svg, "<text x=\"", num(kMargin), "\" y=\"", num(kMargin + 32), "\" font-size=\"11\">",
@@ -414,7 +415,8 @@ std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,
       "style=\"image-rendering:pixelated\" xlink:href=\"data:image/png;base64,",
       base64(cells_image(averages, tree, g, scale)), "\"/>\n");
   put(svg, "<rect x=\"", num(g.heatmap_x), "\" y=\"", num(g.heatmap_y), "\" width=\"", side,
-      "\" height=\"", side, "\" fill=\"none\" stroke=\"#444\" stroke-width=\"0.5\"/>\n");
+      "\" height=\"", side, "\" fill=\"none\" stroke=\"", kFrameColour,
+      "\" stroke-width=\"0.5\"/>\n");
   if (shows_values(g.n)) draw_values(svg, averages, tree, g, scale);
   draw_dendrogram(svg, tree, g, text.height_label);
   draw_labels(svg, tree, g, names);

@@ -215,7 +215,7 @@ class Walker {
           "18 and 24, each after five blanks");
     }
     auto answer = [&](int k) { return padded[static_cast<size_t>(kOptionFields[k].column)]; };
-    file_.options = RunOptions{answer(0), answer(1), answer(2), answer(3)};
+    file_.options = Measure{answer(0), answer(1), answer(2), answer(3)};
     if (at_end()) {
       throw RefusedRun(in_.path() +
                            " holds only the dimension and option records: the run that wrote it "

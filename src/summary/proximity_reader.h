@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "format/measure.h"
 #include "format/proximity_records.h"
 
 namespace locprox::summary {
@@ -25,20 +26,6 @@ struct Dimensions {
   std::int32_t iyf = 0;
   std::int32_t nya = 0;
   std::int64_t ntm = 0;
-};
-
-// The option record: the four one-character answers of the run. The option
-// that the run did not ask is the character of code 0.
-struct RunOptions {
-  char weight = 0;  // WEIGHT
-  char prxtyp = 0;  // PRXTYP
-  char sedtyp = 0;  // SEDTYP
-  char cortyp = 0;  // CORTYP
-
-  bool weighted() const { return weight == 'W'; }
-  bool distance() const { return prxtyp == 'S'; }
-  bool fisher_z() const { return !distance() && cortyp == 'Z'; }
-  bool standardised() const { return distance() && sedtyp != 'C'; }
 };
 
 // One year's group: PROX, NGPAIR and NYPAIR as they stood after that year, as
@@ -56,7 +43,7 @@ struct YearGroup {
 
 struct ProximityFile {
   Dimensions dims;
-  RunOptions options;
+  Measure options;  // the option record: the run's four letters as written
   YearGroup group;
   long unknown_counts = 0;  // asterisk fields among NGPAIR and NYPAIR of the group
 };

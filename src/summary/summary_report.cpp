@@ -27,31 +27,37 @@ std::string year_text(const ProximityFile& file, const std::string& name) {
 
 }  // namespace
 
-std::string measure_text(const RunOptions& options, bool keep_z) {
-  if (options.distance()) {
-    return std::string("squared Euclidean distance, ") +
-           (options.standardised() ? "standardised" : "centred") + " data";
+std::string measure_text(const Measure& measure, bool keep_z) {
+  switch (measure.kind()) {
+    case MeasureKind::kCentredDistance:
+      return "squared Euclidean distance, centred data";
+    case MeasureKind::kStandardisedDistance:
+      return "squared Euclidean distance, standardised data";
+    case MeasureKind::kPlainCorrelation:
+      return "correlation";
+    case MeasureKind::kFisherZCorrelation:
+      return keep_z ? "correlation through Fisher's z, averaged and shown on the z scale"
+                    : "correlation through Fisher's z, averaged on the z scale and turned back "
+                      "into r";
   }
-  if (!options.fisher_z()) return "correlation";
-  return keep_z ? "correlation through Fisher's z, averaged and shown on the z scale"
-                : "correlation through Fisher's z, averaged on the z scale and turned back into r";
+  return {};
 }
 
-std::string weighting_text(const RunOptions& options) {
-  if (!options.weighted()) return "unweighted, over the years compared: average = PROX / NYPAIR";
-  return options.fisher_z()
+std::string weighting_text(const Measure& measure) {
+  if (!measure.weighted()) return "unweighted, over the years compared: average = PROX / NYPAIR";
+  return measure.fisher_z()
              ? "weighted by entries in common less 3 per year: average = PROX / NGPAIR"
              : "weighted by entries in common: average = PROX / NGPAIR";
 }
 
-std::string value_label(const RunOptions& options, bool keep_z) {
-  if (options.distance()) return "average squared Euclidean distance";
-  if (options.fisher_z() && keep_z) return "average Fisher z";
+std::string value_label(const Measure& measure, bool keep_z) {
+  if (measure.distance()) return "average squared Euclidean distance";
+  if (measure.fisher_z() && keep_z) return "average Fisher z";
   return "average correlation r";
 }
 
-std::string distance_label(const RunOptions& options) {
-  return options.distance() ? "squared Euclidean distance" : "1 - r";
+std::string distance_label(const Measure& measure) {
+  return measure.distance() ? "squared Euclidean distance" : "1 - r";
 }
 
 std::string summary_text(const ReportFacts& facts) {

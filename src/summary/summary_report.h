@@ -10,12 +10,12 @@
 
 namespace locprox::summary {
 
-std::string measure_text(const RunOptions& options, bool keep_z);
-std::string weighting_text(const RunOptions& options);
+std::string measure_text(const Measure& measure, bool keep_z);
+std::string weighting_text(const Measure& measure);
 // What the averages are, for the colour scale: "average correlation r", ...
-std::string value_label(const RunOptions& options, bool keep_z);
+std::string value_label(const Measure& measure, bool keep_z);
 // What the clustering joins on: "squared Euclidean distance" or "1 - r".
-std::string distance_label(const RunOptions& options);
+std::string distance_label(const Measure& measure);
 
 struct ReportFacts {
   std::string proximity_file;

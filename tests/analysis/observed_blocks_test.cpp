@@ -20,8 +20,10 @@
 
 #include "analysis/accumulated_sums.h"
 #include "analysis/location_scaling.h"
+#include "analysis/measures.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 
 namespace locprox {
 namespace {
@@ -122,8 +124,8 @@ struct Blocks {
   std::vector<float> yobs;
   ObservedCounts counts;
   ObservedBlock view() const {
-    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.NLOBS), counts.NLOBS,
-            counts.NGOBS};
+    return {yobs, iobs, std::span<const std::int32_t>(locobs).first(counts.observed_location_count),
+            counts.observed_location_count, counts.observed_entry_count};
   }
 };
 
@@ -134,13 +136,16 @@ Blocks gather_and_centre(const Year& raw, bool standardise) {
   b.locobs.assign(static_cast<std::size_t>(raw.maxl), -1);
   b.entobs.assign(static_cast<std::size_t>(raw.maxg), -1);
   b.counts = find_observed(b.locobs, b.entobs, raw.inc, raw.maxl, raw.maxg);
-  const std::size_t cells = static_cast<std::size_t>(b.counts.NLOBS) * b.counts.NGOBS;
+  const std::size_t cells =
+      static_cast<std::size_t>(b.counts.observed_location_count) * b.counts.observed_entry_count;
   b.yobs.assign(cells, 99.0f);
   b.iobs.assign(cells, 7);
-  gather_observed(b.yobs, b.iobs, raw.y, raw.inc, b.locobs, b.entobs, raw.maxl, b.counts.NLOBS,
-                  b.counts.NGOBS);
-  centre_locations(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
-  if (standardise) standardise_locations(b.yobs, b.iobs, b.counts.NLOBS, b.counts.NGOBS);
+  gather_observed(b.yobs, b.iobs, raw.y, raw.inc, b.locobs, b.entobs, raw.maxl,
+                  b.counts.observed_location_count, b.counts.observed_entry_count);
+  centre_locations(b.yobs, b.iobs, b.counts.observed_location_count, b.counts.observed_entry_count);
+  if (standardise)
+    standardise_locations(b.yobs, b.iobs, b.counts.observed_location_count,
+                          b.counts.observed_entry_count);
   return b;
 }
 
@@ -178,19 +183,21 @@ TEST(ObservedBlocks, ListsTheObservedLocationsAndEntriesInOrder) {
     YDATA[static_cast<std::size_t>((l - 1) + (g - 1) * MAXL)] = v;
   }
   YDATA[2] = 77.0f;  // an unobserved cell with a stale value: not copied
-  std::vector<std::int32_t> LOCOBS(4, -1), ENTOBS(5, -1);
-  const ObservedCounts counts = find_observed(LOCOBS, ENTOBS, INCID, MAXL, MAXG);
-  EXPECT_EQ(counts.NLOBS, 2);
-  EXPECT_EQ(counts.NGOBS, 3);
-  EXPECT_EQ(std::vector<std::int32_t>(LOCOBS.begin(), LOCOBS.begin() + 2),
+  std::vector<std::int32_t> observed_locations(4, -1), observed_entries(5, -1);
+  const ObservedCounts counts =
+      find_observed(observed_locations, observed_entries, INCID, MAXL, MAXG);
+  EXPECT_EQ(counts.observed_location_count, 2);
+  EXPECT_EQ(counts.observed_entry_count, 3);
+  EXPECT_EQ(std::vector<std::int32_t>(observed_locations.begin(), observed_locations.begin() + 2),
             (std::vector<std::int32_t>{1, 3}));
-  EXPECT_EQ(std::vector<std::int32_t>(ENTOBS.begin(), ENTOBS.begin() + 3),
+  EXPECT_EQ(std::vector<std::int32_t>(observed_entries.begin(), observed_entries.begin() + 3),
             (std::vector<std::int32_t>{0, 3, 4}));
-  std::vector<float> YOBS(6, 99.0f);
-  std::vector<std::int32_t> IOBS(6, 7);
-  gather_observed(YOBS, IOBS, YDATA, INCID, LOCOBS, ENTOBS, MAXL, 2, 3);
-  EXPECT_EQ(IOBS, (std::vector<std::int32_t>{1, 1, 1, 0, 0, 1}));
-  EXPECT_EQ(YOBS, (std::vector<float>{1.5f, -2.0f, 3.0f, 0.0f, 0.0f, 8.0f}));
+  std::vector<float> observed_values(6, 99.0f);
+  std::vector<std::int32_t> observed_incidence(6, 7);
+  gather_observed(observed_values, observed_incidence, YDATA, INCID, observed_locations,
+                  observed_entries, MAXL, 2, 3);
+  EXPECT_EQ(observed_incidence, (std::vector<std::int32_t>{1, 1, 1, 0, 0, 1}));
+  EXPECT_EQ(observed_values, (std::vector<float>{1.5f, -2.0f, 3.0f, 0.0f, 0.0f, 8.0f}));
 }
 
 TEST(ObservedBlocks, CentringTheBlockGivesTheValuesOfCentringEverything) {
@@ -200,9 +207,10 @@ TEST(ObservedBlocks, CentringTheBlockGivesTheValuesOfCentringEverything) {
       const Year raw = make_year(net, rng);
       const Year whole = centre_whole(raw, standardise);
       const Blocks b = gather_and_centre(raw, standardise);
-      for (std::int32_t m = 0; m < b.counts.NGOBS; ++m) {
-        for (std::int32_t k = 0; k < b.counts.NLOBS; ++k) {
-          const std::size_t in_block = static_cast<std::size_t>(k + m * b.counts.NLOBS);
+      for (std::int32_t m = 0; m < b.counts.observed_entry_count; ++m) {
+        for (std::int32_t k = 0; k < b.counts.observed_location_count; ++k) {
+          const std::size_t in_block =
+              static_cast<std::size_t>(k + m * b.counts.observed_location_count);
           const float want = whole.Y(b.locobs[static_cast<std::size_t>(k)] + 1,
                                      b.entobs[static_cast<std::size_t>(m)] + 1);
           const float got = b.iobs[in_block] != 0 ? b.yobs[in_block] : want;
@@ -227,12 +235,12 @@ TEST(ObservedBlocks, DistancesMatchTheWholeArraysAndTheDefinition) {
           const Year raw = make_year(net, rng);
           const Year centred = centre_whole(raw, standardise);
           const Blocks b = gather_and_centre(raw, standardise);
-          on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
+          on_threads(1 + year % 3, b.counts.observed_location_count, [&](ColumnQueue& columns) {
             accumulate_distances(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
-                                 weight, columns);
+                                 testing::distances_with(weight), columns);
           });
           accumulate_distances(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
-                               net.maxl, net.maxg, weight);
+                               net.maxl, net.maxg, testing::distances_with(weight));
           reference::accumulate_distances(centred.y, centred.inc, reference.prox, reference.ngpair,
                                           reference.nypair, net.maxl, net.maxg, weight);
         }
@@ -256,12 +264,12 @@ TEST(ObservedBlocks, CorrelationsMatchTheWholeArraysAndTheDefinition) {
           const Year raw = make_year(net, rng);
           const Year centred = centre_whole(raw, false);
           const Blocks b = gather_and_centre(raw, false);
-          on_threads(1 + year % 3, b.counts.NLOBS, [&](ColumnQueue& columns) {
+          on_threads(1 + year % 3, b.counts.observed_location_count, [&](ColumnQueue& columns) {
             accumulate_correlations(b.view(), restricted.prox, restricted.ngpair, restricted.nypair,
-                                    weight, cortyp, columns);
+                                    testing::correlations_with(weight, cortyp), columns);
           });
           accumulate_correlations(centred.y, centred.inc, whole.prox, whole.ngpair, whole.nypair,
-                                  net.maxl, net.maxg, weight, cortyp);
+                                  net.maxl, net.maxg, testing::correlations_with(weight, cortyp));
           reference::accumulate_correlations(centred.y, centred.inc, reference.prox,
                                              reference.ngpair, reference.nypair, net.maxl, net.maxg,
                                              weight, cortyp);
@@ -284,7 +292,8 @@ TEST(ObservedBlocks, WithoutALocationListTheBlockIsTheWholeYear) {
     const Year centred = centre_whole(make_year(net, rng), false);
     const ObservedBlock block{centred.y, centred.inc, {}, net.maxl, net.maxg};
     ColumnQueue columns(net.maxl);
-    accumulate_correlations(block, direct.prox, direct.ngpair, direct.nypair, 'W', 'Z', columns);
+    accumulate_correlations(block, direct.prox, direct.ngpair, direct.nypair,
+                            testing::correlations_with('W', 'Z'), columns);
     reference::accumulate_correlations(centred.y, centred.inc, reference.prox, reference.ngpair,
                                        reference.nypair, net.maxl, net.maxg, 'W', 'Z');
   }

@@ -15,8 +15,10 @@
 
 #include "analysis/accumulated_sums.h"
 #include "analysis/location_scaling.h"
+#include "analysis/measures.h"
 #include "analysis/proximity_accumulation.h"
 #include "analysis/reference_accumulation.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace locprox {
@@ -118,7 +120,7 @@ TEST(ProximityAccumulationRandom, SedaccMatchesOnePairAtATime) {
         for (int year = 0; year < 2; ++year) {
           const Year d = make_year(shape, ++seed, year == 1);
           accumulate_distances(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
-                               weight);
+                               testing::distances_with(weight));
           reference::accumulate_distances(d.y, d.inc, reference.prox, reference.ngpair,
                                           reference.nypair, d.maxl, d.maxg, weight);
         }
@@ -141,7 +143,7 @@ TEST(ProximityAccumulationRandom, CoraccMatchesOnePairAtATime) {
           for (int year = 0; year < 2; ++year) {
             const Year d = make_year(shape, ++seed, false);
             accumulate_correlations(d.y, d.inc, fast.prox, fast.ngpair, fast.nypair, d.maxl, d.maxg,
-                                    weight, cortyp);
+                                    testing::correlations_with(weight, cortyp));
             reference::accumulate_correlations(d.y, d.inc, reference.prox, reference.ngpair,
                                                reference.nypair, d.maxl, d.maxg, weight, cortyp);
           }

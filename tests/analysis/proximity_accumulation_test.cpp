@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/measures.h"
 #include "analysis/natural_log.h"
+#include "analysis/whole_arrays.h"
 #include "format/proximity_records.h"
 
 namespace locprox {
@@ -52,7 +54,8 @@ TEST(Sedacc, TwoLocationsThreeEntries) {
   };
   for (const Expected& c : cases) {
     Sums s(2);
-    accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, c.weight);
+    accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3,
+                         testing::distances_with(c.weight));
     EXPECT_EQ(s.prox, c.prox) << c.weight;
     EXPECT_EQ(s.ngpair, c.ngpair) << c.weight;
     EXPECT_EQ(s.nypair, c.nypair) << c.weight;
@@ -65,11 +68,13 @@ TEST(ProximityAccumulation, RunningCountOfEntriesStopsAtTheLargest32BitValue) {
   const std::int32_t most = std::numeric_limits<std::int32_t>::max();
   Sums sed(2);
   sed.ngpair[1] = most - 1;
-  accumulate_distances(kYdata, kIncid, sed.prox, sed.ngpair, sed.nypair, 2, 3, 'W');
+  accumulate_distances(kYdata, kIncid, sed.prox, sed.ngpair, sed.nypair, 2, 3,
+                       testing::distances_with('W'));
   EXPECT_EQ(sed.ngpair[1], most);
   Sums cor(2);
   cor.ngpair = {most, most, most};
-  accumulate_correlations(kYdata, kIncid, cor.prox, cor.ngpair, cor.nypair, 2, 3, 'W', 'N');
+  accumulate_correlations(kYdata, kIncid, cor.prox, cor.ngpair, cor.nypair, 2, 3,
+                          testing::correlations_with('W', 'N'));
   EXPECT_EQ(cor.ngpair, (I{most, most, most}));
   EXPECT_EQ(cor.nypair, (I{1, 1, 1}));
 }
@@ -79,8 +84,10 @@ TEST(Sedacc, AddsToTheRunningSumsAndNeverTouchesTheDiagonal) {
   s.prox = {5.5, 0.25, -3.0};
   s.ngpair = {7, 1, 9};
   s.nypair = {4, 1, 6};
-  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, 'U');
-  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, 'U');
+  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3,
+                       testing::distances_with('U'));
+  accumulate_distances(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3,
+                       testing::distances_with('U'));
   EXPECT_EQ(s.prox, (D{5.5, 2.25, -3.0}));
   EXPECT_EQ(s.ngpair, (I{7, 5, 9}));
   EXPECT_EQ(s.nypair, (I{4, 3, 6}));
@@ -98,7 +105,8 @@ TEST(Coracc, TwoLocationsThreeEntries) {
   };
   for (const Expected& c : cases) {
     Sums s(2);
-    accumulate_correlations(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3, c.weight, c.cortyp);
+    accumulate_correlations(kYdata, kIncid, s.prox, s.ngpair, s.nypair, 2, 3,
+                            testing::correlations_with(c.weight, c.cortyp));
     const std::string label{c.weight, c.cortyp};
     EXPECT_EQ(s.prox, c.prox) << label;
     EXPECT_EQ(s.ngpair, c.ngpair) << label;
@@ -110,12 +118,14 @@ TEST(ProximityAccumulation, PairWithoutEntriesInCommonAddsZeroAndNoCount) {
   const F ydata{1.0f, 0.0f, -1.0f, 0.0f, 0.0f, 3.0f, 0.0f, -3.0f};
   const I incid{1, 0, 1, 0, 0, 1, 0, 1};
   Sums sed(2);
-  accumulate_distances(ydata, incid, sed.prox, sed.ngpair, sed.nypair, 2, 4, 'W');
+  accumulate_distances(ydata, incid, sed.prox, sed.ngpair, sed.nypair, 2, 4,
+                       testing::distances_with('W'));
   EXPECT_EQ(sed.prox, (D{0.0, 0.0, 0.0}));
   EXPECT_EQ(sed.ngpair, (I{0, 0, 0}));
   EXPECT_EQ(sed.nypair, (I{0, 0, 0}));
   Sums cor(2);
-  accumulate_correlations(ydata, incid, cor.prox, cor.ngpair, cor.nypair, 2, 4, 'W', 'P');
+  accumulate_correlations(ydata, incid, cor.prox, cor.ngpair, cor.nypair, 2, 4,
+                          testing::correlations_with('W', 'P'));
   EXPECT_EQ(cor.prox, (D{2.0, 0.0, 2.0}));
   EXPECT_EQ(cor.ngpair, (I{2, 0, 2}));
   EXPECT_EQ(cor.nypair, (I{1, 0, 1}));
@@ -132,7 +142,8 @@ TEST(Coracc, LocationWithOnlyZeroValuesInCommonContributesNothing) {
     s.prox = {0.5, -0.25, 4.0};
     s.ngpair = {3, 2, 8};
     s.nypair = {1, 1, 2};
-    accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 2, 'W', cortyp);
+    accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 2,
+                            testing::correlations_with('W', cortyp));
     EXPECT_EQ(s.prox, (D{0.5, -0.25, 6.0})) << cortyp;
     EXPECT_EQ(s.ngpair, (I{3, 2, 10})) << cortyp;
     EXPECT_EQ(s.nypair, (I{1, 1, 3})) << cortyp;
@@ -143,7 +154,8 @@ TEST(Coracc, SingleEntryInCommonGivesPlusOrMinusOne) {
   for (const float other : {2.0f, -2.0f}) {
     Sums s(2);
     const F ydata{3.0f, other};
-    accumulate_correlations(ydata, I{1, 1}, s.prox, s.ngpair, s.nypair, 2, 1, 'U', 'P');
+    accumulate_correlations(ydata, I{1, 1}, s.prox, s.ngpair, s.nypair, 2, 1,
+                            testing::correlations_with('U', 'P'));
     EXPECT_EQ(s.prox[1], other > 0.0f ? 1.0 : -1.0);
     EXPECT_EQ(s.ngpair[1], 1);
     EXPECT_EQ(s.nypair[1], 1);
@@ -189,7 +201,8 @@ TEST(Coracc, FisherZ) {
     const std::int32_t reduced = c.common - 3;
     for (const char weight : {'U', 'W'}) {
       Sums s(2);
-      accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 5, weight, 'Z');
+      accumulate_correlations(ydata, incid, s.prox, s.ngpair, s.nypair, 2, 5,
+                              testing::correlations_with(weight, 'Z'));
       const double expected = weight == 'W' ? c.z * reduced : c.z;
       if (c.tolerance == 0.0) {
         EXPECT_EQ(s.prox[1], expected) << c.name << ' ' << weight;

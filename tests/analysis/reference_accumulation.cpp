@@ -8,8 +8,8 @@
 #include <cstddef>
 
 #include "analysis/natural_log.h"
-#include "analysis/saturating.h"
 #include "format/proximity_records.h"
+#include "format/saturating.h"
 
 namespace locprox::reference {
 namespace {
@@ -50,8 +50,9 @@ void accumulate_distances(std::span<const float> YDATA, std::span<const std::int
 void accumulate_distances(const ObservedBlock& block, std::span<double> PROX,
                           std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                           char WEIGHT, ColumnQueue& columns) {
-  accumulate_distances(block.values, block.incidence, PROX, NGPAIR, NYPAIR, block.NLOBS,
-                       block.NGOBS, WEIGHT, columns, block.locations);
+  accumulate_distances(block.values, block.incidence, PROX, NGPAIR, NYPAIR,
+                       block.observed_location_count, block.observed_entry_count, WEIGHT, columns,
+                       block.locations);
 }
 
 // Column J holds the pairs I < J; columns are independent of each other.
@@ -102,8 +103,9 @@ void accumulate_correlations(std::span<const float> YDATA, std::span<const std::
 void accumulate_correlations(const ObservedBlock& block, std::span<double> PROX,
                              std::span<std::int32_t> NGPAIR, std::span<std::int32_t> NYPAIR,
                              char WEIGHT, char CORTYP, ColumnQueue& columns) {
-  accumulate_correlations(block.values, block.incidence, PROX, NGPAIR, NYPAIR, block.NLOBS,
-                          block.NGOBS, WEIGHT, CORTYP, columns, block.locations);
+  accumulate_correlations(block.values, block.incidence, PROX, NGPAIR, NYPAIR,
+                          block.observed_location_count, block.observed_entry_count, WEIGHT, CORTYP,
+                          columns, block.locations);
 }
 
 // Column J holds the pairs I <= J; columns are independent of each other.

@@ -71,14 +71,14 @@ TEST(CommandLine, RunOptions) {
   ASSERT_EQ(line.command, Command::kRun);
   const RunOptions& o = line.run;
   EXPECT_EQ(o.stem, "out/JOB");
-  EXPECT_EQ(o.measure, Measure::kStandardisedDistance);
+  EXPECT_EQ(o.measure.kind(), MeasureKind::kStandardisedDistance);
   EXPECT_EQ(o.from, "1927");
   EXPECT_EQ(o.to, "#9");
-  EXPECT_TRUE(o.unweighted);
+  EXPECT_FALSE(o.measure.weighted());
   EXPECT_TRUE(o.quiet);
   EXPECT_EQ(o.threads, 3u);
   EXPECT_EQ(o.max_memory, std::uint64_t{3} << 29);
-  const AnalysisOptions codes = analysis_options(o);
+  const Measure& codes = o.measure;
   EXPECT_EQ(std::string({codes.WEIGHT, codes.PRXTYP, codes.SEDTYP, codes.CORTYP}),
             std::string("USS\0", 4));
 }
@@ -96,7 +96,7 @@ TEST(CommandLine, EveryMeasureGivesTheDialoguesCodes) {
     arguments.insert(arguments.end(), options.begin(), options.end());
     const CommandLine line = parse(arguments);
     ASSERT_EQ(line.command, Command::kRun) << codes;
-    const AnalysisOptions o = analysis_options(line.run);
+    const Measure& o = line.run.measure;
     EXPECT_EQ(std::string({o.WEIGHT, o.PRXTYP, o.SEDTYP, o.CORTYP}), codes);
   }
 }
@@ -109,8 +109,8 @@ TEST(CommandLine, AnalyseTakesImportAndRunOptions) {
   EXPECT_EQ(line.analyse.import.table, "data/trial.csv");
   EXPECT_EQ(line.analyse.import.entry_column, "genotype");
   EXPECT_EQ(line.analyse.import.replicates, Replicates::kLast);
-  EXPECT_TRUE(line.analyse.run.unweighted);
-  EXPECT_EQ(line.analyse.run.measure, Measure::kFisherZCorrelation);  // the default
+  EXPECT_FALSE(line.analyse.run.measure.weighted());
+  EXPECT_EQ(line.analyse.run.measure.kind(), MeasureKind::kFisherZCorrelation);  // the default
   EXPECT_EQ(line.analyse.run.to, "2020");
   EXPECT_EQ(line.analyse.out, "results");
   EXPECT_EQ(line.analyse.groups, 3);

@@ -19,7 +19,7 @@ using testing::ScratchDirectory;
 
 TEST(OptionWarnings, SayWhatTheRunMakesOfEveryOtherLetter) {
   struct Case {
-    AnalysisOptions options;
+    Measure options;
     std::vector<std::string> warnings;
   } cases[] = {
       {{'W', 'S', 'C', '\0'}, {}},

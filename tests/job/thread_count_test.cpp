@@ -90,7 +90,7 @@ struct Files {
   std::string report, proximity, console;
 };
 
-Files run_with(const ScratchDirectory& dir, const AnalysisOptions& options, unsigned threads) {
+Files run_with(const ScratchDirectory& dir, const Measure& options, unsigned threads) {
   char name[16];
   std::snprintf(name, sizeof name, "T%u", threads);
   const std::string stem = (dir.path() / name).string();
@@ -138,13 +138,13 @@ TEST(ThreadCount, EveryNumberOfThreadsGivesTheSameFiles) {
   ScratchDirectory dir;
   dir.write("T.SEQ", observations());
   dir.write("T.NAQ", names());
-  const AnalysisOptions option_sets[] = {
+  const Measure option_sets[] = {
       {'W', 'S', 'C', '\0'},  // distances of centred data, weighted
       {'U', 'S', 'S', '\0'},  // distances of standardised data, unweighted
       {'W', 'C', '\0', 'N'},  // correlations, weighted
       {'U', 'C', '\0', 'Z'},  // Fisher z, unweighted
   };
-  for (const AnalysisOptions& options : option_sets) {
+  for (const Measure& options : option_sets) {
     const Files one = run_with(dir, options, 1);
     ASSERT_GT(one.proximity.size(), 10000u);
     ASSERT_NE(one.report.find(" Duplicate observation"), std::string::npos);

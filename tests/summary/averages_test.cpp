@@ -9,7 +9,7 @@ namespace {
 
 // A proximity file of two locations held in memory: the diagonal elements and
 // the one pair (1,2), with NGPAIR and NYPAIR as given.
-ProximityFile two_locations(RunOptions options, std::vector<double> prox,
+ProximityFile two_locations(Measure options, std::vector<double> prox,
                             std::vector<std::int32_t> ngpair, std::vector<std::int32_t> nypair) {
   ProximityFile file;
   file.dims.maxl = 2;
@@ -23,16 +23,16 @@ ProximityFile two_locations(RunOptions options, std::vector<double> prox,
   return file;
 }
 
-constexpr RunOptions kSedWeighted{'W', 'S', 'C', '\0'};
-constexpr RunOptions kSedUnweighted{'U', 'S', 'S', '\0'};
-constexpr RunOptions kCorWeighted{'W', 'C', '\0', 'N'};
-constexpr RunOptions kCorUnweighted{'N', 'C', '\0', 'N'};
-constexpr RunOptions kZWeighted{'W', 'C', '\0', 'Z'};
-constexpr RunOptions kZUnweighted{'N', 'C', '\0', 'Z'};
+constexpr Measure kSedWeighted{'W', 'S', 'C', '\0'};
+constexpr Measure kSedUnweighted{'U', 'S', 'S', '\0'};
+constexpr Measure kCorWeighted{'W', 'C', '\0', 'N'};
+constexpr Measure kCorUnweighted{'N', 'C', '\0', 'N'};
+constexpr Measure kZWeighted{'W', 'C', '\0', 'Z'};
+constexpr Measure kZUnweighted{'N', 'C', '\0', 'Z'};
 
 struct AverageCase {
   const char* what;
-  RunOptions options;
+  Measure options;
   bool keep_z;
   std::vector<double> prox;
   std::vector<std::int32_t> ngpair, nypair;

@@ -98,7 +98,7 @@ TEST(PairsCsv, LoadsBackWithOneRowPerPairAndEmptyAveragesWhereNeverCompared) {
 
 TEST(PairsCsv, LeavesOutTheDiagonalOfADistanceAndEmptiesCountsInAsterisks) {
   Loaded in = example(2);
-  in.file.options = RunOptions{'W', 'S', 'C', '\0'};
+  in.file.options = Measure{'W', 'S', 'C', '\0'};
   in.file.group.ngpair_known[4] = 0;  // NGPAIR(2,3) written as asterisks
   in.file.group.ngpair[4] = 0;
   Table table = load_csv(pairs_csv(in.file, form_averages(in.file, false, 10), in.names));

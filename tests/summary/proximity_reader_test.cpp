@@ -44,10 +44,10 @@ TEST(ProximityFile, ReadsTheLastGroupByDefault) {
   EXPECT_EQ(file.dims.maxg, 5);
   EXPECT_EQ(file.dims.nya, 2);
   EXPECT_EQ(file.dims.ntm, 6);
-  EXPECT_EQ(file.options.weight, 'W');
-  EXPECT_EQ(file.options.prxtyp, 'C');
-  EXPECT_EQ(file.options.sedtyp, '\0');
-  EXPECT_EQ(file.options.cortyp, 'N');
+  EXPECT_EQ(file.options.WEIGHT, 'W');
+  EXPECT_EQ(file.options.PRXTYP, 'C');
+  EXPECT_EQ(file.options.SEDTYP, '\0');
+  EXPECT_EQ(file.options.CORTYP, 'N');
   EXPECT_TRUE(file.options.weighted());
   EXPECT_FALSE(file.options.distance());
   EXPECT_FALSE(file.options.fisher_z());
@@ -206,7 +206,7 @@ TEST(ProximityFile, TrailingBlanksTrimmedByAnEditorAreAccepted) {
   records[1] = "     W     S     C";  // CORTYP (a blank here) dropped with its blanks
   records[15] = "     2    1996";
   ProximityFile file = read_text(join_records(records));
-  EXPECT_EQ(file.options.cortyp, ' ');
+  EXPECT_EQ(file.options.CORTYP, ' ');
   EXPECT_TRUE(file.options.distance());
   EXPECT_EQ(file.group.year_name, "1996    ");
 }

@@ -1,4 +1,4 @@
-#include "analysis/saturating.h"
+#include "format/saturating.h"
 
 #include <gtest/gtest.h>
 
