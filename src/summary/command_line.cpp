@@ -1,7 +1,10 @@
 #include "summary/command_line.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <limits>
+#include <utility>
 
 #include "summary/errors.h"
 
@@ -65,7 +68,7 @@ Options:
                     (default 10)
   --out STEM        write STEM.pairs.csv, STEM.matrix.csv, STEM.tree.csv and
                     STEM.svg
-  --help            show this text
+  -h, --help        this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
 empty in the CSV, and a pair whose average needs it has no average; a warning
@@ -80,6 +83,10 @@ of names (the message names the file and the line).
 )";
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: locprox-summary JOB.PRX [--names FILE] [--year N] [--z] [--groups K]\n"
+    "                               [--min-common N] [--out STEM]\n";
 
 std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
                            std::int64_t high) {
@@ -101,54 +108,75 @@ bool ends_with_extension(const std::string& path, std::string& extension) {
   return extension == ".PRX" || extension == ".prx" || extension == ".Prx";
 }
 
+// The options as the command line gives them; their numbers are read and
+// checked after CLI11 has split the arguments, so that each complaint names
+// the option and the text it was given.
+struct OptionTexts {
+  std::vector<std::string> files;
+  std::string year, groups, min_common;
+};
+
+// Completes `line` from the texts; throws InputError with the complaint.
+void finish_options(const CLI::App& app, const OptionTexts& texts, CommandLine& line) {
+  constexpr std::int64_t kIntMax = std::numeric_limits<std::int32_t>::max();
+  const std::vector<std::string> unknown = app.remaining();
+  if (!unknown.empty()) throw InputError("unknown option " + unknown.front());
+  if (texts.files.empty()) throw InputError("no proximity file given");
+  if (texts.files.size() > 1) {
+    throw InputError("one proximity file only: \"" + texts.files[0] + "\" and \"" + texts.files[1] +
+                     "\" were both given");
+  }
+  line.proximity_file = texts.files.front();
+  if (app.count("--year") > 0) {
+    line.year = static_cast<std::int32_t>(integer_value("--year", texts.year, -kIntMax, kIntMax));
+  }
+  if (app.count("--groups") > 0) {
+    line.groups = static_cast<std::int32_t>(integer_value("--groups", texts.groups, 1, kIntMax));
+  }
+  if (app.count("--min-common") > 0) {
+    line.min_common = integer_value("--min-common", texts.min_common, 0, kIntMax);
+  }
+  if (line.out && line.out->empty()) throw InputError("--out needs a non-empty stem");
+}
+
+void complain(std::FILE* err, const std::string& problem) {
+  std::fprintf(err, "locprox-summary: %s\n%sRun 'locprox-summary --help' for more.\n",
+               problem.c_str(), kUsage);
+}
+
 }  // namespace
 
-CommandLine parse_command_line(const std::vector<std::string>& arguments) {
+ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out,
+                                     std::FILE* err) {
+  ParsedCommandLine parsed;
   CommandLine line;
-  constexpr std::int64_t kIntMax = std::numeric_limits<std::int32_t>::max();
-  for (size_t a = 0; a < arguments.size(); ++a) {
-    std::string option = arguments[a];
-    std::optional<std::string> inline_value;
-    if (option.rfind("--", 0) == 0 && option.find('=') != std::string::npos) {
-      inline_value = option.substr(option.find('=') + 1);
-      option = option.substr(0, option.find('='));
-    }
-    auto value = [&]() -> std::string {
-      if (inline_value) return *inline_value;
-      if (a + 1 >= arguments.size()) throw InputError(option + " needs a value");
-      return arguments[++a];
-    };
-    auto flag = [&]() {
-      if (inline_value) throw InputError(option + " takes no value");
-    };
-    if (option == "--help" || option == "-h") {
-      flag();
-      line.help = true;
-    } else if (option == "--names") {
-      line.names = value();
-    } else if (option == "--year") {
-      line.year = static_cast<std::int32_t>(integer_value(option, value(), -kIntMax, kIntMax));
-    } else if (option == "--z") {
-      flag();
-      line.keep_z = true;
-    } else if (option == "--groups") {
-      line.groups = static_cast<std::int32_t>(integer_value(option, value(), 1, kIntMax));
-    } else if (option == "--min-common") {
-      line.min_common = integer_value(option, value(), 0, kIntMax);
-    } else if (option == "--out") {
-      line.out = value();
-      if (line.out->empty()) throw InputError("--out needs a non-empty stem");
-    } else if (option.size() > 1 && option[0] == '-') {
-      throw InputError("unknown option " + option);
-    } else if (line.proximity_file.empty()) {
-      line.proximity_file = option;
-    } else {
-      throw InputError("one proximity file only: \"" + line.proximity_file + "\" and \"" + option +
-                       "\" were both given");
-    }
+  OptionTexts texts;
+  CLI::App app{"", "locprox-summary"};
+  app.allow_extras();
+  app.add_option("JOB.PRX", texts.files);
+  app.add_option("--names", line.names)->type_name("FILE");
+  app.add_option("--year", texts.year)->type_name("N");
+  app.add_flag("--z", line.keep_z)->disable_flag_override();
+  app.add_option("--groups", texts.groups)->type_name("K");
+  app.add_option("--min-common", texts.min_common)->type_name("N");
+  app.add_option("--out", line.out)->type_name("STEM");
+  try {
+    app.parse(argc, argv);
+    finish_options(app, texts, line);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(kHelpText, out);
+    return parsed;
+  } catch (const CLI::ParseError& error) {
+    complain(err, error.what());
+    parsed.exit_status = 2;
+    return parsed;
+  } catch (const InputError& error) {
+    complain(err, error.what());
+    parsed.exit_status = 2;
+    return parsed;
   }
-  if (!line.help && line.proximity_file.empty()) throw InputError("no proximity file given");
-  return line;
+  parsed.command = std::move(line);
+  return parsed;
 }
 
 std::string job_stem(const std::string& proximity_file) {

@@ -1,7 +1,10 @@
-// The command line of locprox-summary.
+// The command line of locprox-summary, parsed by CLI11 as locprox's is, with
+// the same --help layout, the same complaint (one line, then the usage) and
+// exit status 2 for a wrong command line.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,13 +19,19 @@ struct CommandLine {
   std::optional<std::int32_t> groups;  // --groups K
   std::int64_t min_common = 10;        // --min-common N
   std::optional<std::string> out;      // --out STEM
-  bool help = false;                   // --help
 };
 
-// Throws InputError with a message for an unknown option, a missing or bad
-// value, or a missing or second proximity file. With --help nothing else is
-// required.
-CommandLine parse_command_line(const std::vector<std::string>& arguments);
+struct ParsedCommandLine {
+  std::optional<CommandLine> command;  // empty: --help, or a wrong command line
+  int exit_status = 0;                 // when `command` is empty: 0 after --help, else 2
+};
+
+// Parses the arguments (argv[0] is the program's name). --help prints the
+// help text to `out` and needs nothing else. An unknown option, a missing or
+// bad value, or a missing or second proximity file prints one line saying
+// what is wrong, then the usage, to `err`.
+ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out,
+                                     std::FILE* err);
 
 extern const char* const kHelpText;
 

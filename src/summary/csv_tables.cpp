@@ -58,6 +58,32 @@ std::string pairs_csv(const ProximityFile& file, const Averages& averages,
   return out;
 }
 
+std::string years_csv(const ProximityHistory& history, const std::vector<YearlyValue>& values,
+                      const std::vector<std::string>& names,
+                      const std::vector<std::string>& year_names) {
+  std::string out = "year,year_number,location_i,name_i,location_j,name_j,value,entries_in_common";
+  out += kLineEnd;
+  for (const YearlyValue& v : values) {
+    out += csv_field(year_names[v.year_index]);
+    out += ',';
+    out += std::to_string(history.years[v.year_index].year);
+    out += ',';
+    out += std::to_string(v.i);
+    out += ',';
+    out += csv_field(names[static_cast<size_t>(v.i - 1)]);
+    out += ',';
+    out += std::to_string(v.j);
+    out += ',';
+    out += csv_field(names[static_cast<size_t>(v.j - 1)]);
+    out += ',';
+    out += average_text(v.value);
+    out += ',';
+    out += std::to_string(v.entries_in_common);
+    out += kLineEnd;
+  }
+  return out;
+}
+
 std::string tree_csv(const Dendrogram& tree) {
   const std::int32_t n = tree.leaves;
   // A location (node id below n) is -(its number); the node made by merge k

@@ -9,6 +9,7 @@
 #include "summary/averages.h"
 #include "summary/clustering.h"
 #include "summary/proximity_reader.h"
+#include "summary/yearly_values.h"
 
 namespace locprox::summary {
 
@@ -17,6 +18,13 @@ namespace locprox::summary {
 // i <= j in reading order, the diagonal only where the measure fills it.
 std::string pairs_csv(const ProximityFile& file, const Averages& averages,
                       const std::vector<std::string>& names);
+
+// Columns: year (the year's shown name), year_number, location_i, name_i,
+// location_j, name_j, value, entries_in_common: one row per yearly value
+// (see yearly_values). `year_names[k]` names history.years[k].
+std::string years_csv(const ProximityHistory& history, const std::vector<YearlyValue>& values,
+                      const std::vector<std::string>& names,
+                      const std::vector<std::string>& year_names);
 
 // Names as the header row and the first column, averages in the cells.
 std::string matrix_csv(const Averages& averages, const std::vector<std::string>& names);

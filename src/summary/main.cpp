@@ -2,8 +2,6 @@
 // the groups of locations and a picture. The command line and the exit
 // statuses; the work is summarise().
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "summary/command_line.h"
 #include "summary/errors.h"
@@ -19,20 +17,10 @@ constexpr int kRefusedRun = 1;  // as the run itself ends
 
 int main(int argc, char** argv) {
   using namespace locprox::summary;
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  CommandLine command;
+  const ParsedCommandLine parsed = parse_command_line(argc, argv, stdout, stderr);
+  if (!parsed.command) return parsed.exit_status;
   try {
-    command = parse_command_line(arguments);
-  } catch (const InputError& e) {
-    std::fprintf(stderr, "locprox-summary: %s\nTry 'locprox-summary --help'.\n", e.what());
-    return kBadInput;
-  }
-  if (command.help) {
-    std::fputs(kHelpText, stdout);
-    return 0;
-  }
-  try {
-    return summarise(command, stdout);
+    return summarise(*parsed.command, stdout);
   } catch (const InputError& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kBadInput;

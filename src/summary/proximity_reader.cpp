@@ -75,22 +75,24 @@ std::string_view columns(std::string_view record, int column, int width) {
 
 class Walker {
  public:
-  Walker(const std::string& path, std::optional<std::int32_t> year)
-      : in_(kProximityUnit, path, InputUnit::kLargeBlock), year_(year) {}
+  // Keeps the group of `year` (the last when empty), or every group when
+  // `every_year` is set.
+  Walker(const std::string& path, std::optional<std::int32_t> year, bool every_year)
+      : in_(kProximityUnit, path, InputUnit::kLargeBlock), year_(year), every_year_(every_year) {}
 
-  ProximityFile walk() {
+  ProximityHistory walk() {
     return in_.reading([this] {
       read_dimensions();
       read_options();
-      for (std::int32_t k = 0; k < file_.dims.nya; ++k) read_group(k);
+      for (std::int32_t k = 0; k < history_.dims.nya; ++k) read_group(k);
       std::string_view record;
       while (in_.unit().next_record(record)) {
         if (!blank(record)) {
           throw in_.error("a record after the last year group; the dimension record announces " +
-                          std::to_string(file_.dims.nya) + " year(s)");
+                          std::to_string(history_.dims.nya) + " year(s)");
         }
       }
-      return std::move(file_);
+      return std::move(history_);
     });
   }
 
@@ -159,7 +161,7 @@ class Walker {
                            "too small for it); there is nothing to summarise",
                        dimension_record_, false);
     }
-    Dimensions& d = file_.dims;
+    Dimensions& d = history_.dims;
     d.maxy = known[0] ? v[0] : -1;
     d.maxl = v[1];
     d.maxg = known[2] ? v[2] : -1;
@@ -215,7 +217,7 @@ class Walker {
           "18 and 24, each after five blanks");
     }
     auto answer = [&](int k) { return padded[static_cast<size_t>(kOptionFields[k].column)]; };
-    file_.options = Measure{answer(0), answer(1), answer(2), answer(3)};
+    history_.options = Measure{answer(0), answer(1), answer(2), answer(3)};
     if (at_end()) {
       throw RefusedRun(in_.path() +
                            " holds only the dimension and option records: the run that wrote it "
@@ -226,8 +228,8 @@ class Walker {
   }
 
   void read_group(std::int32_t k) {
-    const std::int32_t year = file_.dims.iys + k;
-    const bool keep = k == chosen_;
+    const std::int32_t year = history_.dims.iys + k;
+    const bool keep = every_year_ || k == chosen_;
     const std::string of_year = " of year " + std::to_string(year);
     std::string_view record = next("the year record" + of_year);
     const size_t name_end = static_cast<size_t>(kYearName.column + kYearName.width);
@@ -246,12 +248,12 @@ class Walker {
       throw in_.error("the year record gives year " + std::to_string(value->value) +
                       " where year " + std::to_string(year) + " is expected");
     }
-    YearGroup& group = file_.group;
     if (keep) {
+      YearGroup& group = history_.years.emplace_back();
       group.year = year;
       group.year_name = std::string(columns(record, kYearName.column, kYearName.width));
       group.year_name.resize(static_cast<size_t>(kYearName.width), ' ');
-      const size_t ntm = static_cast<size_t>(file_.dims.ntm);
+      const size_t ntm = static_cast<size_t>(history_.dims.ntm);
       group.prox.assign(ntm, 0.0);
       group.ngpair.assign(ntm, 0);
       group.nypair.assign(ntm, 0);
@@ -259,11 +261,19 @@ class Walker {
       group.nypair_known.assign(ntm, 1);
     }
     read_proximity_block(year, keep);
+    const long unknown_before = history_.unknown_counts;
     for (int block = 0; block < 3; ++block) read_count_block(year, block, keep);
+    // Every count of the year known: the history drops the flags, which
+    // would otherwise be an eighth of its memory.
+    if (keep && every_year_ && history_.unknown_counts == unknown_before) {
+      YearGroup& group = history_.years.back();
+      std::vector<std::uint8_t>().swap(group.ngpair_known);
+      std::vector<std::uint8_t>().swap(group.nypair_known);
+    }
   }
 
   void read_proximity_block(std::int32_t year, bool keep) {
-    const std::int32_t maxl = file_.dims.maxl;
+    const std::int32_t maxl = history_.dims.maxl;
     for (std::int32_t j = 1; j <= maxl; ++j) {
       auto what = [j, year] {
         return "the proximity record of location " + std::to_string(j) + " in year " +
@@ -289,15 +299,15 @@ class Walker {
                             std::to_string(f * kRealWidth + 1) + "-" +
                             std::to_string((f + 1) * kRealWidth) + " of " + what());
           }
-          file_.group.prox[packed_index(first + f, j)] = *value;
+          history_.years.back().prox[packed_index(first + f, j)] = *value;
         }
       }
     }
   }
 
   void read_count_block(std::int32_t year, int block, bool keep) {
-    const std::int32_t maxl = file_.dims.maxl;
-    YearGroup& group = file_.group;
+    const std::int32_t maxl = history_.dims.maxl;
+    YearGroup* group = keep ? &history_.years.back() : nullptr;
     for (std::int32_t j = 1; j <= maxl; ++j) {
       auto what = [block, j, year] {
         return std::string("the ") + kCountBlockNames[block] + " record of location " +
@@ -322,13 +332,13 @@ class Walker {
           if (i == 0 || block == 2) continue;  // totals and KII are not summarised
           if (value.known && value.value < 0) throw in_.error("a negative count in " + what());
           size_t p = packed_index(i, j);
-          auto& counts = block == 0 ? group.ngpair : group.nypair;
-          auto& known = block == 0 ? group.ngpair_known : group.nypair_known;
+          auto& counts = block == 0 ? group->ngpair : group->nypair;
+          auto& known = block == 0 ? group->ngpair_known : group->nypair_known;
           if (value.known) {
             counts[p] = value.value;
           } else {
             known[p] = 0;
-            ++file_.unknown_counts;
+            ++history_.unknown_counts;
           }
         }
       }
@@ -338,14 +348,25 @@ class Walker {
   InputFile in_;
   std::string dimension_record_;
   std::optional<std::int32_t> year_;
+  bool every_year_ = false;
   std::int32_t chosen_ = 0;
-  ProximityFile file_;
+  ProximityHistory history_;
 };
 
 }  // namespace
 
 ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year) {
-  return Walker(path, year).walk();
+  ProximityHistory history = Walker(path, year, false).walk();
+  ProximityFile file;
+  file.dims = history.dims;
+  file.options = history.options;
+  file.group = std::move(history.years.front());
+  file.unknown_counts = history.unknown_counts;
+  return file;
+}
+
+ProximityHistory read_proximity_history(const std::string& path) {
+  return Walker(path, std::nullopt, true).walk();
 }
 
 }  // namespace locprox::summary

@@ -30,7 +30,9 @@ struct Dimensions {
 
 // One year's group: PROX, NGPAIR and NYPAIR as they stood after that year, as
 // packed upper triangles (see locprox::packed_index). A count written as
-// asterisks has its `known` flag cleared and its value 0.
+// asterisks has its `known` flag cleared and its value 0. The flag vectors are
+// empty when every count of the year is known (read_proximity_history drops
+// them then); ngpair_is_known and nypair_is_known answer in both cases.
 struct YearGroup {
   std::int32_t year = 0;  // the year number IY
   std::string year_name;  // YEARNAME(IY), 8 characters as written
@@ -39,6 +41,9 @@ struct YearGroup {
   std::vector<std::int32_t> nypair;
   std::vector<std::uint8_t> ngpair_known;
   std::vector<std::uint8_t> nypair_known;
+
+  bool ngpair_is_known(size_t p) const { return ngpair_known.empty() || ngpair_known[p] != 0; }
+  bool nypair_is_known(size_t p) const { return nypair_known.empty() || nypair_known[p] != 0; }
 };
 
 struct ProximityFile {
@@ -46,6 +51,19 @@ struct ProximityFile {
   Measure options;  // the option record: the run's four letters as written
   YearGroup group;
   long unknown_counts = 0;  // asterisk fields among NGPAIR and NYPAIR of the group
+};
+
+// The whole file: every year's group, in the order of the years (IYS first).
+// `years[k]` holds the running state after year IYS + k, so a year's own sums
+// and counts are the difference of its group and the one before. Memory: a
+// group takes 16 bytes per pair (PROX, NGPAIR, NYPAIR), plus 2 for the known
+// flags only in a year that has a count written as asterisks; 600 locations
+// over 30 years come to about 87 MB.
+struct ProximityHistory {
+  Dimensions dims;
+  Measure options;  // the option record: the run's four letters as written
+  std::vector<YearGroup> years;
+  long unknown_counts = 0;  // asterisk fields among NGPAIR and NYPAIR of all groups
 };
 
 // The largest number of locations this reader takes: far above what the main
@@ -60,5 +78,9 @@ constexpr std::int32_t kMaxLocations = 5000;
 // does not have the shape the dimension record calls for, for a file that
 // ends anywhere else, and for a year outside the file's sequence.
 ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year);
+
+// Reads the whole file at `path` and keeps every year's group. Same checks,
+// messages and RefusedRun as read_proximity_file.
+ProximityHistory read_proximity_history(const std::string& path);
 
 }  // namespace locprox::summary

@@ -15,6 +15,7 @@
 #include "summary/refusal_reason.h"
 #include "summary/shown_names.h"
 #include "summary/summary_report.h"
+#include "summary/yearly_values.h"
 
 namespace locprox::summary {
 
@@ -84,6 +85,19 @@ int summarise(const CommandLine& command, std::FILE* out) {
   write_file(pairs_path, pairs_csv(file, averages, names));
   write_file(matrix_path, matrix_csv(averages, names));
   write_file(tree_path, tree_csv(tree));
+  {
+    // Each year up to the one summarised, from the same file read whole.
+    ProximityHistory history = read_proximity_history(command.proximity_file);
+    history.years.resize(static_cast<size_t>(file.group.year - file.dims.iys + 1));
+    std::vector<std::string> year_names;
+    for (const YearGroup& g : history.years) {
+      const size_t y = static_cast<size_t>(g.year);
+      year_names.push_back(y >= 1 && y <= shown.years.size() ? shown.years[y - 1]
+                                                             : display_name(g.year_name));
+    }
+    write_file(stem + ".years.csv",
+               years_csv(history, yearly_values(history, command.keep_z), names, year_names));
+  }
 
   PictureText text;
   // The job's title where the names file gives one, else the file's stem.

@@ -1,10 +1,13 @@
 // The built locprox-summary as a user runs it: exit status, messages, files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "summary/command_line.h"
 #include "summary/example_files.h"
 #include "summary/scratch.h"
 
@@ -38,11 +41,12 @@ TEST(Program, RefusesBadOptionsWithStatus2) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{}, "no proximity file given"},
       {{"JOB.PRX", "--bogus"}, "unknown option --bogus"},
-      {{"JOB.PRX", "--year"}, "--year needs a value"},
+      {{"JOB.PRX", "--year"}, "--year: 1 required N missing"},
+      {{"JOB.PRX", "--out="}, "--out: 1 required STEM missing"},
       {{"JOB.PRX", "--year", "two"}, "--year needs a whole number, not \"two\""},
       {{"JOB.PRX", "--groups", "0"}, "--groups 0 is out of range"},
       {{"JOB.PRX", "--min-common", "-1"}, "--min-common -1 is out of range"},
-      {{"JOB.PRX", "--z=yes"}, "--z takes no value"},
+      {{"JOB.PRX", "--z=yes"}, "z was given a disallowed flag override"},
       {{"A.PRX", "B.PRX"}, "one proximity file only"},
   };
   Scratch dir;
@@ -51,7 +55,66 @@ TEST(Program, RefusesBadOptionsWithStatus2) {
     ProgramRun run = summary(dir, arguments);
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(contains(run.err, "locprox-summary: " + message)) << run.err;
+    // One line saying what is wrong, then the usage, as locprox's commands do.
+    EXPECT_TRUE(contains(run.err, "\nUsage: locprox-summary JOB.PRX [--names FILE]")) << run.err;
+    EXPECT_TRUE(contains(run.err, "Run 'locprox-summary --help' for more.\n")) << run.err;
     EXPECT_EQ(run.out, "");
+  }
+}
+
+// What each accepted argument list asks for: the spellings CLI11 takes
+// (an inline value, a negative year, options before the file, -h) give the
+// same options the hand-written parser gave.
+TEST(Program, ParsesEachSpellingOfTheOptions) {
+  struct Case {
+    std::vector<const char*> arguments;
+    std::optional<std::int32_t> year;
+    std::optional<std::int32_t> groups;
+    std::int64_t min_common;
+    bool keep_z;
+    std::optional<std::string> names, out;
+  };
+  const Case cases[] = {
+      {{"JOB.PRX"}, {}, {}, 10, false, {}, {}},
+      {{"JOB.PRX", "--year", "-3"}, -3, {}, 10, false, {}, {}},
+      {{"JOB.PRX", "--year=2", "--groups=4"}, 2, 4, 10, false, {}, {}},
+      {{"--z", "--min-common", "0", "JOB.PRX"}, {}, {}, 0, true, {}, {}},
+      {{"JOB.PRX", "--names", "A.NAQ", "--out", "dir/x"}, {}, {}, 10, false, "A.NAQ", "dir/x"},
+      {{"--out=s", "JOB.PRX", "--groups", "2147483647"}, {}, 2147483647, 10, false, {}, "s"},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"locprox-summary"};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    std::FILE* sink = std::tmpfile();
+    const ParsedCommandLine parsed =
+        parse_command_line(static_cast<int>(argv.size()), argv.data(), sink, sink);
+    std::fclose(sink);
+    SCOPED_TRACE(std::to_string(c.arguments.size()) + " arguments, first " + c.arguments.front());
+    ASSERT_TRUE(parsed.command.has_value());
+    EXPECT_EQ(parsed.command->proximity_file, "JOB.PRX");
+    EXPECT_EQ(parsed.command->year, c.year);
+    EXPECT_EQ(parsed.command->groups, c.groups);
+    EXPECT_EQ(parsed.command->min_common, c.min_common);
+    EXPECT_EQ(parsed.command->keep_z, c.keep_z);
+    EXPECT_EQ(parsed.command->names, c.names);
+    EXPECT_EQ(parsed.command->out, c.out);
+  }
+}
+
+TEST(Program, HelpNeedsNothingElseAndWinsOverTheRest) {
+  for (std::vector<const char*> argv : {std::vector<const char*>{"locprox-summary", "-h"},
+                                        {"locprox-summary", "JOB.PRX", "--help"},
+                                        {"locprox-summary", "--help", "A.PRX", "B.PRX"}}) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const ParsedCommandLine parsed =
+        parse_command_line(static_cast<int>(argv.size()), argv.data(), out, err);
+    EXPECT_FALSE(parsed.command.has_value());
+    EXPECT_EQ(parsed.exit_status, 0);
+    EXPECT_EQ(std::ftell(out), static_cast<long>(std::string(kHelpText).size()));
+    EXPECT_EQ(std::ftell(err), 0);
+    std::fclose(out);
+    std::fclose(err);
   }
 }
 

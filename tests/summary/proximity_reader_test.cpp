@@ -201,6 +201,105 @@ TEST(ProximityFile, AsterisksMakeACountUnknownOnlyWhereTheyStand) {
   EXPECT_EQ(file.group.nypair[1], 2);
 }
 
+// The message of the InputError that reading every year of `text` raises;
+// empty if none.
+std::string history_refusal(const std::string& text) {
+  Scratch dir;
+  dir.write("JOB.PRX", text);
+  try {
+    read_proximity_history(dir.file("JOB.PRX"));
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+ProximityHistory read_history_text(const std::string& text) {
+  Scratch dir;
+  dir.write("JOB.PRX", text);
+  return read_proximity_history(dir.file("JOB.PRX"));
+}
+
+TEST(ProximityHistory, HoldsEveryYearsGroupAsTheOneYearReaderReadsIt) {
+  ProximityHistory history = read_history_text(example_prx());
+  ProximityFile last = read_text(example_prx());
+  EXPECT_EQ(history.dims.nya, 2);
+  EXPECT_EQ(history.dims.ntm, 6);
+  EXPECT_EQ(history.options.WEIGHT, last.options.WEIGHT);
+  EXPECT_EQ(history.options.PRXTYP, last.options.PRXTYP);
+  EXPECT_EQ(history.options.CORTYP, last.options.CORTYP);
+  ASSERT_EQ(history.years.size(), 2u);
+  for (std::int32_t year : {1, 2}) {
+    SCOPED_TRACE(year);
+    const YearGroup& got = history.years[static_cast<size_t>(year - 1)];
+    const YearGroup want = read_text(example_prx(), year).group;
+    EXPECT_EQ(got.year, want.year);
+    EXPECT_EQ(got.year_name, want.year_name);
+    EXPECT_EQ(got.prox, want.prox);
+    EXPECT_EQ(got.ngpair, want.ngpair);
+    EXPECT_EQ(got.nypair, want.nypair);
+    // All counts known: the flags are dropped and every count answers known.
+    EXPECT_TRUE(got.ngpair_known.empty());
+    EXPECT_TRUE(got.nypair_known.empty());
+    for (size_t p = 0; p < 6; ++p) EXPECT_TRUE(got.ngpair_is_known(p) && got.nypair_is_known(p));
+  }
+  EXPECT_EQ(history.unknown_counts, 0);
+}
+
+TEST(ProximityHistory, KeepsTheKnownFlagsOfEveryYearThatHasAsterisks) {
+  std::vector<std::string> records = example_records();
+  records[20] = "     8******    11";  // NGPAIR(1,2) of year 2 too wide
+  records[10] = "     1******     1";  // NYPAIR(1,2) of year 1 too wide
+  ProximityHistory history = read_history_text(join_records(records));
+  EXPECT_EQ(history.unknown_counts, 2);
+  const YearGroup& first = history.years[0];
+  const YearGroup& second = history.years[1];
+  EXPECT_EQ(first.ngpair_known, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(first.nypair_known, (std::vector<std::uint8_t>{1, 0, 1, 1, 1, 1}));
+  EXPECT_EQ(second.ngpair_known, (std::vector<std::uint8_t>{1, 0, 1, 1, 1, 1}));
+  EXPECT_FALSE(second.ngpair_is_known(1));
+  EXPECT_TRUE(second.nypair_is_known(1));
+}
+
+// Every year is read in full, so damage anywhere is refused with the line it
+// stands on, and a truncated or refused run keeps its message.
+TEST(ProximityHistory, RefusesTruncationsDamageAndRefusedRunsLikeTheOneYearReader) {
+  const std::vector<std::string> records = example_records();
+  for (size_t kept = 3; kept < records.size(); ++kept) {
+    SCOPED_TRACE("records kept: " + std::to_string(kept));
+    std::vector<std::string> cut(records.begin(), records.begin() + static_cast<long>(kept));
+    const std::string text = join_records(cut);
+    // The messages agree from the file's name on (each read has its own scratch folder).
+    auto from_name = [](const std::string& message) {
+      return message.substr(message.find("JOB.PRX"));
+    };
+    EXPECT_EQ(from_name(history_refusal(text)), from_name(refusal(text)));
+  }
+  const struct {
+    size_t line;
+    std::string record;
+    std::string expected;
+  } damage[] = {
+      {5, "  0.24000000E+01  0.6000000xE+01", "line 5: bad field \"  0.6000000xE+01\""},
+      {9, "     3     0     3", "line 9: the first count block (NGLOC, NGPAIR) record"},
+      {11, "     1    -1     1", "line 11: a negative count"},
+      {28, "     2     1     1     1\r\n     1", "line 29: a record after the last year group"},
+  };
+  for (const auto& d : damage) {
+    SCOPED_TRACE(d.line);
+    std::vector<std::string> damaged = records;
+    damaged[d.line - 1] = d.record;
+    const std::string message = history_refusal(join_records(damaged));
+    EXPECT_NE(message.find(d.expected), std::string::npos) << message;
+  }
+  for (size_t kept : {1, 2}) {
+    Scratch dir;
+    dir.write("JOB.PRX",
+              join_records({records.begin(), records.begin() + static_cast<long>(kept)}));
+    EXPECT_THROW(read_proximity_history(dir.file("JOB.PRX")), RefusedRun);
+  }
+}
+
 TEST(ProximityFile, TrailingBlanksTrimmedByAnEditorAreAccepted) {
   std::vector<std::string> records = example_records();
   records[1] = "     W     S     C";  // CORTYP (a blank here) dropped with its blanks
