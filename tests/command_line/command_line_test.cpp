@@ -3,6 +3,7 @@
 // import.
 #include "command_line/command_line.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -138,6 +139,9 @@ struct Call {
   std::string out_start;  // the start of standard output
   std::string err;        // the whole of standard error; its first line when it has a usage
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Call& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Call> kCalls = {
     {"help", {"--help"}, 0, "locprox: how alike test locations", ""},

@@ -4,6 +4,7 @@
 // arrays sized to the job; refusals before anything is written.
 #include "command_line/run_command.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -63,6 +64,9 @@ struct Equivalent {
   std::string answers;                 // after the problem size: the options
   std::string sequence;                // the first and last year numbers
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Equivalent& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Equivalent> kEquivalents = {
     {"centred distance, weighted", {"--distance", "centred"}, "w\ns\nc\n", "1\n5\n"},
@@ -166,6 +170,9 @@ struct Wrong {
   int status;
   std::string message;  // the first line of standard error
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Wrong& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Wrong> kWrong = {
     {"a year of no such name",

@@ -3,6 +3,7 @@
 // written.
 #include "import/import_table.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,6 +25,9 @@ struct Case {
   std::string observations;            // expected t.SEQ
   std::string names_table;             // expected t.names.csv, or empty to skip
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 ImportOptions options_for(const ScratchDirectory& directory, const std::vector<std::string>& args) {
   ImportOptions options;
@@ -232,6 +236,9 @@ struct Fault {
   std::vector<std::string> arguments;
   std::string message;  // after the directory part of the table's path
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Fault& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Fault> kFaults = {
     {"a value that is not a number", "year,location,entry,value\n2019,A,G1,1\n2019,A,G2,abc\n",

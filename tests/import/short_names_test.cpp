@@ -1,6 +1,7 @@
 // Names for the names file: 8 bytes at most, distinct within their kind.
 #include "import/short_names.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -17,6 +18,9 @@ struct Case {
   std::size_t cut;
   std::size_t suffixed;
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Case> kCases = {
     {"names that fit stay", {"2019", "NORTHFLD", "A B"}, {"2019", "NORTHFLD", "A B"}, 0, 0},

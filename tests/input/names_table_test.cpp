@@ -2,6 +2,7 @@
 // the table writes them, and every fault stopping with the file and line.
 #include "input/names_table.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,6 +93,9 @@ struct Fault {
   std::string text;
   std::string message;  // after the file's path
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Fault& c, std::ostream* os) { *os << c.name; }
 
 const std::string kHeader = "kind,number,name,full_name\n";
 

@@ -3,6 +3,7 @@
 // whatever pieces the bytes arrive in.
 #include "input/table_reader.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -55,6 +56,9 @@ struct Case {
   char delimiter;  // expected (found from the header)
   std::vector<std::string> rows;
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Case> kCases = {
     {"comma", "year,site\n2019,A\n2020,B\n", ',', {"H1:year|site", "2:2019|A", "3:2020|B"}},
@@ -118,6 +122,9 @@ struct Fault {
   std::string text;
   std::string message;
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const Fault& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<Fault> kFaults = {
     {"quote inside an unquoted field", "a,b\n1,2\n3,x\"y\n",

@@ -4,6 +4,7 @@
 // the console, the report and the proximity file stay as they are.
 #include "job/run_warnings.h"
 
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,6 +55,9 @@ struct DialogueRun {
   int status;
   std::string errors;  // the whole of standard error
 };
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const DialogueRun& c, std::ostream* os) { *os << c.what; }
 
 const std::vector<DialogueRun> kRuns = {
     {"completed", kNames, kObservations, "y\nT\n3\n2\n2\n1\n3\nw\nr\nz\n", 0, ""},
