@@ -10,7 +10,7 @@
 # same run on the reference accumulation (bench/workloads/sized_run.cpp).
 #
 #   bench/run.sh [--plain] [--runs N] [--workloads "W1 W2 W3"] [--record] [--realtime]
-#                [--against PROGRAM]
+#                [--against PROGRAM] [--tables "S M L"]
 #
 #   --plain      run locprox-reference (and for W3 sized-run-reference) instead, built with
 #                -DLOCPROX_BENCH_REFERENCE=ON in build-plain: the program on the
@@ -28,7 +28,11 @@
 #                on W1 and W2, each of its runs right after one of ours, so
 #                that both see the same state of the machine; prints its
 #                median beside ours with the change, and checks that it
-#                wrote the same bytes
+#                wrote the same bytes (with --tables: runs P analyse right after
+#                each of our analyse runs of a table and compares every output)
+#   --tables T   times `locprox analyse` of the generated tidy tables T (S, M, L;
+#                see "Tidy tables" below) and each of its steps alone (import, run,
+#                summary); without --workloads, only the tables are run
 #
 # Each run starts with no outputs from an earlier run in its directory (they
 # are removed before the clock starts). Generated jobs and outputs stay under
@@ -43,11 +47,14 @@ workloads="W1 W2 W3"
 record=no
 realtime=()
 against=
+tables=
+workloads_given=no
 while (($# > 0)); do
   case "$1" in
     --plain) plain=ON ;;
     --runs) runs=$2; shift ;;
-    --workloads) workloads=$2; shift ;;
+    --workloads) workloads=$2; workloads_given=yes; shift ;;
+    --tables) tables=$2; shift ;;
     --record) record=yes ;;
     --realtime) realtime=(chrt -f 10) ;;
     --against) against=$(realpath "$2"); shift ;;
@@ -55,6 +62,7 @@ while (($# > 0)); do
   esac
   shift
 done
+[ -n "$tables" ] && [ "$workloads_given" = no ] && workloads=
 
 build=$root/build-bench
 [ "$plain" = ON ] && build=$root/build-plain
@@ -82,14 +90,17 @@ option_sets="sed-centred-weighted sed-standardised-unweighted cor-plain-weighted
 
 program=locprox
 targets=locprox
+if [ -n "$tables" ]; then targets="locprox locprox-summary"; fi
 [ "$plain" = ON ] && program=locprox-reference && targets="locprox-reference sized-run-reference"
 echo "== building $targets in $build (Release)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOCPROX_BENCH_REFERENCE=$plain >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j"$jobs" --target $targets >/dev/null
-for tool in generate_workload time_run; do
-  if [ ! -x "$build/$tool" ] || [ "bench/workloads/$tool.cpp" -nt "$build/$tool" ]; then
-    c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "bench/workloads/$tool.cpp"
+for source in bench/workloads/generate_workload.cpp bench/workloads/time_run.cpp \
+  bench/tables/generate_tidy_table.cpp; do
+  tool=$(basename "$source" .cpp)
+  if [ ! -x "$build/$tool" ] || [ "$source" -nt "$build/$tool" ]; then
+    c++ -std=c++20 -O2 -Wall -Wextra -o "$build/$tool" "$source"
   fi
 done
 
@@ -111,7 +122,134 @@ status=0
 sums=$(mktemp)
 trap 'rm -f "$sums"' EXIT
 echo "== load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg) on $jobs processors"
-if [ -n "$against" ]; then
+
+# Tidy tables: generate_tidy_table FILE YEARS LOCATIONS ENTRIES ACTIVE_L ACTIVE_G
+# REPLICATES PERCENT_OBSERVED SEED. S: 0.72 M rows; M: 1.8 M rows; L: the
+# network shape of W3 as a field book, three replicates, 2.7 M rows.
+declare -A table_shape=([S]="10 60 1500 60 600 2 100 1" [M]="30 300 8000 100 300 2 100 2"
+                        [L]="30 600 12000 120 500 3 50 3")
+# The outputs of analyse whose bytes are checked. The picture (.svg) is not:
+# it holds the heatmap as a zlib-compressed PNG, whose bytes may change with
+# the compression level while the image stays the same (the summary's tests
+# decode it).
+table_outputs="NAQ SEQ names.csv OCC PRX console.txt pairs.csv matrix.csv tree.csv years.csv"
+# The kernel's pair-entry steps per second (accumulation_bench, kernel alone,
+# distances and Fisher-z correlations on the network year).
+kernel_rate_low=2.7e9
+kernel_rate_high=3.6e9
+
+# table_row LABEL WALL USER SYSTEM CPU PEAK: one line of a table's figures.
+table_row() {
+  local label=$1; shift
+  printf '%-22s %8.3f %8.3f %8.3f %8.3f %12d %s\n' "$label" "$@"
+}
+
+run_tables() {
+  local t r dir steps bytes
+  echo
+  echo "== tidy tables: medians of $runs runs (wall, user, system in seconds; peak RSS in KiB)"
+  for t in $tables; do
+    local table=$data/$t.csv
+    if [ ! -f "$table" ] || [ "$build/generate_tidy_table" -nt "$table" ]; then
+      echo "== generating $t (${table_shape[$t]})"
+      # shellcheck disable=SC2086
+      "$build/generate_tidy_table" "$table" ${table_shape[$t]} >"$data/$t.steps"
+    fi
+    steps=$(cat "$data/$t.steps")
+    echo "-- $t: $(($(wc -l <"$table") - 1)) rows, $(($(stat -c %s "$table") / 1000000)) MB;" \
+      "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    printf '%-22s %8s %8s %8s %8s %12s %s\n' step wall user system cpu "peak RSS" ""
+    local -A wall=() user=() sys=() cpu=() peak=()
+    local steps_names="analyse import run summary"
+    [ -n "$against" ] && steps_names="analyse against import run summary"
+    local whole=$build/tables/$t/analyse other=$build/tables/$t/against
+    local parts=$build/tables/$t/steps
+    for ((r = 1; r <= runs; r++)); do
+      local seconds rss code c u s
+      rm -rf "$whole" "$parts" "$other"
+      mkdir -p "$whole" "$parts" "$other"
+      ln -sf "$table" "$whole/$t.csv"
+      ln -sf "$table" "$parts/$t.csv"
+      ln -sf "$table" "$other/$t.csv"
+      # The whole analysis, then (with --against) the other program's.
+      read -r seconds rss code c u s < <(cd "$whole" &&
+        "${realtime[@]}" "$build/time_run" /dev/null stdout.txt "$build/locprox" analyse "$t.csv" \
+        --out . 2>/dev/null)
+      [ "$code" = 0 ] || { echo "$t: analyse exited with status $code" >&2; exit 1; }
+      wall[analyse]+="$seconds "; user[analyse]+="$u "; sys[analyse]+="$s "; cpu[analyse]+="$c "
+      ((rss > ${peak[analyse]:-0})) && peak[analyse]=$rss
+      if [ -n "$against" ]; then
+        read -r seconds rss code c u s < <(cd "$other" &&
+          "${realtime[@]}" "$build/time_run" /dev/null stdout.txt "$against" analyse "$t.csv" \
+          --out . 2>/dev/null)
+        [ "$code" = 0 ] || { echo "$t: $against exited with status $code" >&2; exit 1; }
+        wall[against]+="$seconds "; user[against]+="$u "; sys[against]+="$s "; cpu[against]+="$c "
+        ((rss > ${peak[against]:-0})) && peak[against]=$rss
+      fi
+      # The same three steps one by one.
+      read -r seconds rss code c u s < <(cd "$parts" &&
+        "${realtime[@]}" "$build/time_run" /dev/null import.txt "$build/locprox" import "$t.csv")
+      [ "$code" = 0 ] || { echo "$t: import exited with status $code" >&2; exit 1; }
+      wall[import]+="$seconds "; user[import]+="$u "; sys[import]+="$s "; cpu[import]+="$c "
+      ((rss > ${peak[import]:-0})) && peak[import]=$rss
+      read -r seconds rss code c u s < <(cd "$parts" &&
+        "${realtime[@]}" "$build/time_run" /dev/null run.txt "$build/locprox" run "$t" \
+        --correlation fisher-z 2>/dev/null)
+      [ "$code" = 0 ] || { echo "$t: run exited with status $code" >&2; exit 1; }
+      wall[run]+="$seconds "; user[run]+="$u "; sys[run]+="$s "; cpu[run]+="$c "
+      ((rss > ${peak[run]:-0})) && peak[run]=$rss
+      read -r seconds rss code c u s < <(cd "$parts" &&
+        "${realtime[@]}" "$build/time_run" /dev/null summary.txt "$build/locprox-summary" \
+        "$t.PRX")
+      [ "$code" = 0 ] || { echo "$t: locprox-summary exited with status $code" >&2; exit 1; }
+      wall[summary]+="$seconds "; user[summary]+="$u "; sys[summary]+="$s "; cpu[summary]+="$c "
+      ((rss > ${peak[summary]:-0})) && peak[summary]=$rss
+    done
+    local name
+    for name in $steps_names; do
+      local label=$name
+      [ "$name" = analyse ] && label="analyse (whole)"
+      [ "$name" = against ] && label="analyse, against"
+      table_row "$label" "$(tr ' ' '\n' <<<"${wall[$name]}" | grep . | median)" \
+        "$(tr ' ' '\n' <<<"${user[$name]}" | grep . | median)" \
+        "$(tr ' ' '\n' <<<"${sys[$name]}" | grep . | median)" \
+        "$(tr ' ' '\n' <<<"${cpu[$name]}" | grep . | median)" "${peak[$name]}"
+    done
+    # The floors: the accumulation's arithmetic at the kernel's rate, and
+    # writing the bytes the run writes (report and proximity file) with
+    # 1 MiB writes into a new file.
+    bytes=$(($(stat -c %s "$whole/$t.OCC") + $(stat -c %s "$whole/$t.PRX")))
+    local floor_times=()
+    for ((r = 1; r <= runs; r++)); do
+      rm -f "$parts/floor.bytes"
+      read -r seconds _ _ _ _ _ < <("$build/time_run" /dev/null /dev/null /bin/dd if=/dev/zero \
+        of="$parts/floor.bytes" bs=1M count=$(((bytes + 1048575) / 1048576)) status=none)
+      floor_times+=("$seconds")
+    done
+    rm -f "$parts/floor.bytes"
+    awk -v s="$steps" -v lo="$kernel_rate_low" -v hi="$kernel_rate_high" -v b="$bytes" \
+      -v w="$(printf '%s\n' "${floor_times[@]}" | median)" 'BEGIN {
+        printf "floors: %.0f M pair-entry steps: %.3f-%.3f s at the kernel'"'"'s %.1f-%.1f G steps/s;\n", s / 1e6, s / hi, s / lo, lo / 1e9, hi / 1e9
+        printf "        %.0f MB of report and proximity file: %.3f s to write as many bytes (dd, 1 MiB writes)\n", b / 1e6, w }'
+    local f
+    for f in $table_outputs; do
+      local file=$t.$f
+      [ "$f" = console.txt ] && file=$t.console.txt
+      (cd "$build/tables" && sha256sum "$t/analyse/$file") >>"$sums"
+      if [ -n "$against" ] && ! cmp -s "$whole/$file" "$other/$file"; then
+        echo "$t: $file differs from that of $against" >&2
+        status=1
+      fi
+    done
+    for f in OCC PRX; do
+      cmp -s "$whole/$t.$f" "$parts/$t.$f" || { echo "$t: run's $f differs from analyse's" >&2; status=1; }
+    done
+  done
+}
+if [ -n "$tables" ]; then run_tables; fi
+if [ -z "$workloads" ]; then
+  :
+elif [ -n "$against" ]; then
   printf '\n%-4s %-28s %9s %9s %9s %12s %11s %7s\n' job "option set" "median s" "min s" \
     "cpu s" "peak RSS KiB" "against s" change
 else
@@ -140,17 +278,17 @@ for w in $workloads; do
       rm -f "$dir/$w.OCC" "$dir/$w.PRX"
       if [ "$w" = W3 ] && [ "$plain" = ON ]; then
         # shellcheck disable=SC2086
-        read -r seconds rss code cpu < <(cd "$dir" &&
+        read -r seconds rss code cpu _ < <(cd "$dir" &&
           "${realtime[@]}" "$build/time_run" /dev/null console.txt \
           "$build/sized-run-reference" W3 $w3_size "${codes[$set]}")
       elif [ "$w" = W3 ]; then
         # (standard error: the progress line that a terminal would show)
         # shellcheck disable=SC2086
-        read -r seconds rss code cpu < <(cd "$dir" &&
+        read -r seconds rss code cpu _ < <(cd "$dir" &&
           "${realtime[@]}" "$build/time_run" /dev/null console.txt "$build/locprox" run W3 \
           ${flags[$set]} 2>/dev/null)
       else
-        read -r seconds rss code cpu < <(cd "$dir" &&
+        read -r seconds rss code cpu _ < <(cd "$dir" &&
           "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")
       fi
       if [ "$code" != 0 ]; then
@@ -161,7 +299,7 @@ for w in $workloads; do
       cpus+=("$cpu")
       if [ -n "$against" ] && [ "$w" != W3 ]; then
         rm -f "$other/$w.OCC" "$other/$w.PRX"
-        read -r seconds _ code _ < <(cd "$other" &&
+        read -r seconds _ code _ _ < <(cd "$other" &&
           "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$against")
         if [ "$code" != 0 ]; then
           echo "$w $set: $against exited with status $code" >&2
@@ -200,7 +338,7 @@ if [ "$record" = yes ]; then
   # Keep the lines of workloads not run this time.
   others=$(mktemp)
   if [ -f "$expected" ]; then
-    pattern=$(printf ' %s/|' $workloads)
+    pattern=$(printf ' %s/|' $workloads $tables)
     grep -Ev "${pattern%|}" "$expected" >"$others" || true
   fi
   sort -k2 "$others" "$sums" >"$expected"

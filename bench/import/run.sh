@@ -53,7 +53,7 @@ measure() {
   shift
   local times=() cpus=() peak=0 seconds rss code cpu
   for ((r = 1; r <= runs; r++)); do
-    read -r seconds rss code cpu < <("${realtime[@]}" "$build/time_run" /dev/null "$data/$name.out" "$@")
+    read -r seconds rss code cpu _ < <("${realtime[@]}" "$build/time_run" /dev/null "$data/$name.out" "$@")
     if [ "$code" != 0 ]; then
       echo "$name: exit status $code" >&2
       cat "$data/$name.out" >&2
