@@ -32,12 +32,20 @@ void chunk(std::string& out, const char* type, const std::string& data) {
   put32(out, static_cast<std::uint32_t>(crc));
 }
 
+// Level 4 of zlib's 1 (fastest) to 9 (smallest), chosen by measurement on
+// the heatmaps of 60, 300 and 600 locations: 2 to 37 times faster than 9 (on
+// 600 locations 7 ms against 260 ms of processor time), for a stream 4 to 8 %
+// larger (148 KB against 140 KB). Levels 1 to 3 save little more time and
+// grow it by up to 15 %; 6 (zlib's default) takes 3 to 4 times as long as 4.
+// The level changes the compressed bytes only, never the decoded image.
+constexpr int kCompressionLevel = 4;
+
 // A zlib stream (header, deflate data, Adler-32) of `raw`.
 std::string compressed(const std::string& raw) {
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   std::string out(size, '\0');
   const int status = compress2(reinterpret_cast<Bytef*>(out.data()), &size, bytes(raw),
-                               static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION);
+                               static_cast<uLong>(raw.size()), kCompressionLevel);
   if (status != Z_OK) throw OutputError("the heatmap's image could not be compressed (zlib)");
   out.resize(size);
   return out;

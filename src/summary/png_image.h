@@ -2,8 +2,8 @@
 // as one embedded image, one pixel (or a small square of pixels) per pair,
 // which keeps the SVG of 700 locations under a megabyte where one vector
 // rectangle per cell would take tens of megabytes. zlib compresses the image
-// data (at its best level: the image is small and written once) and gives
-// the chunks' CRC.
+// data (at a middle level: its best level took most of the summary's time
+// for a few per cent of the image's size) and gives the chunks' CRC.
 #pragma once
 
 #include <cstdint>

@@ -253,10 +253,12 @@ class Walker {
       group.year = year;
       group.year_name = std::string(columns(record, kYearName.column, kYearName.width));
       group.year_name.resize(static_cast<size_t>(kYearName.width), ' ');
+      // The records hold the packed triangles in their own order, so the
+      // values are appended as they come, with no clearing beforehand.
       const size_t ntm = static_cast<size_t>(history_.dims.ntm);
-      group.prox.assign(ntm, 0.0);
-      group.ngpair.assign(ntm, 0);
-      group.nypair.assign(ntm, 0);
+      group.prox.reserve(ntm);
+      group.ngpair.reserve(ntm);
+      group.nypair.reserve(ntm);
       group.ngpair_known.assign(ntm, 1);
       group.nypair_known.assign(ntm, 1);
     }
@@ -299,7 +301,7 @@ class Walker {
                             std::to_string(f * kRealWidth + 1) + "-" +
                             std::to_string((f + 1) * kRealWidth) + " of " + what());
           }
-          history_.years.back().prox[packed_index(first + f, j)] = *value;
+          history_.years.back().prox.push_back(*value);  // at packed_index(first + f, j)
         }
       }
     }
@@ -334,9 +336,8 @@ class Walker {
           size_t p = packed_index(i, j);
           auto& counts = block == 0 ? group->ngpair : group->nypair;
           auto& known = block == 0 ? group->ngpair_known : group->nypair_known;
-          if (value.known) {
-            counts[p] = value.value;
-          } else {
+          counts.push_back(value.known ? value.value : 0);  // at p
+          if (!value.known) {
             known[p] = 0;
             ++history_.unknown_counts;
           }
@@ -365,8 +366,27 @@ ProximityFile read_proximity_file(const std::string& path, std::optional<std::in
   return file;
 }
 
-ProximityHistory read_proximity_history(const std::string& path) {
-  return Walker(path, std::nullopt, true).walk();
+ProximityHistory read_proximity_history(const std::string& path,
+                                        std::optional<std::int32_t> year) {
+  return Walker(path, year, true).walk();
+}
+
+ProximityFile proximity_file_of(const ProximityHistory& history,
+                                std::optional<std::int32_t> year) {
+  ProximityFile file;
+  file.dims = history.dims;
+  file.options = history.options;
+  const size_t k =
+      year ? static_cast<size_t>(*year - history.dims.iys) : history.years.size() - 1;
+  file.group = history.years.at(k);
+  const size_t ntm = static_cast<size_t>(history.dims.ntm);
+  // The history drops the flags of a year whose counts are all known.
+  if (file.group.ngpair_known.empty()) file.group.ngpair_known.assign(ntm, 1);
+  if (file.group.nypair_known.empty()) file.group.nypair_known.assign(ntm, 1);
+  file.unknown_counts =
+      std::count(file.group.ngpair_known.begin(), file.group.ngpair_known.end(), 0) +
+      std::count(file.group.nypair_known.begin(), file.group.nypair_known.end(), 0);
+  return file;
 }
 
 }  // namespace locprox::summary

@@ -80,7 +80,16 @@ constexpr std::int32_t kMaxLocations = 5000;
 ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year);
 
 // Reads the whole file at `path` and keeps every year's group. Same checks,
-// messages and RefusedRun as read_proximity_file.
-ProximityHistory read_proximity_history(const std::string& path);
+// messages and RefusedRun as read_proximity_file, `year` (when given) checked
+// as there.
+ProximityHistory read_proximity_history(const std::string& path,
+                                        std::optional<std::int32_t> year = std::nullopt);
+
+// The group of year number `year` (the last when empty) out of a history, as
+// read_proximity_file gives it: both known-flag vectors present, and
+// unknown_counts the asterisk fields of that group alone. `year` must be one
+// of the history's years.
+ProximityFile proximity_file_of(const ProximityHistory& history,
+                                std::optional<std::int32_t> year);
 
 }  // namespace locprox::summary

@@ -25,10 +25,11 @@ std::string file_name(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
 
-// The proximity file, or RefusedRun with the reason from the report beside it.
-ProximityFile read_or_explain(const CommandLine& command) {
+// The proximity file, every year's group, or RefusedRun with the reason from
+// the report beside it.
+ProximityHistory read_or_explain(const CommandLine& command) {
   try {
-    return read_proximity_file(command.proximity_file, command.year);
+    return read_proximity_history(command.proximity_file, command.year);
   } catch (const RefusedRun& refused) {
     const std::string report = default_report_file(command.proximity_file);
     std::string message = refused.what();
@@ -43,7 +44,9 @@ ProximityFile read_or_explain(const CommandLine& command) {
 }  // namespace
 
 int summarise(const CommandLine& command, std::FILE* out) {
-  const ProximityFile file = read_or_explain(command);
+  // The file is read once: the year summarised and the years up to it.
+  ProximityHistory history = read_or_explain(command);
+  const ProximityFile file = proximity_file_of(history, command.year);
   const std::int32_t maxl = file.dims.maxl;
 
   const ShownNames shown = shown_names(command, file);
@@ -86,8 +89,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
   write_file(matrix_path, matrix_csv(averages, names));
   write_file(tree_path, tree_csv(tree));
   {
-    // Each year up to the one summarised, from the same file read whole.
-    ProximityHistory history = read_proximity_history(command.proximity_file);
+    // Each year up to the one summarised.
     history.years.resize(static_cast<size_t>(file.group.year - file.dims.iys + 1));
     std::vector<std::string> year_names;
     for (const YearGroup& g : history.years) {
