@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "job/run_sequence.h"
 #include "job/run_warnings.h"
 #include "job/work_arrays.h"
+#include "job/zeroed_block.h"
 
 namespace locprox {
 namespace {
@@ -75,11 +77,12 @@ bool read_job_names(const std::string& names_file, std::uint64_t limit, int erro
   return true;
 }
 
-// Work arrays of exactly the sizes a problem requires.
+// Work arrays of exactly the sizes a problem requires, the numeric ones
+// zeroed by the system.
 struct SizedArrays {
-  std::vector<double> DZ;
-  std::vector<float> Z;
-  std::vector<std::int32_t> MZ;
+  ZeroedBlock<double> DZ;
+  ZeroedBlock<float> Z;
+  ZeroedBlock<std::int32_t> MZ;
   std::vector<Name> AZ;
 
   explicit SizedArrays(const ProblemRequirements& need)
@@ -92,14 +95,16 @@ struct SizedArrays {
   // dimensions block shows the sizes used.
   WorkArrayViews views() {
     const auto capacity = [](std::size_t size) { return static_cast<std::int32_t>(size); };
-    return {DZ,
-            Z,
-            MZ,
-            AZ,
-            capacity(DZ.size()),
-            capacity(Z.size()),
-            capacity(MZ.size()),
-            capacity(AZ.size())};
+    WorkArrayViews views{DZ.span(),
+                         Z.span(),
+                         MZ.span(),
+                         AZ,
+                         capacity(DZ.size()),
+                         capacity(Z.size()),
+                         capacity(MZ.size()),
+                         capacity(AZ.size())};
+    views.zeroed = true;
+    return views;
   }
 };
 

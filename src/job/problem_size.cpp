@@ -36,15 +36,16 @@ constexpr const char* kSummaryTexts[7] = {
 
 // Checks one array: a requirement above the capacity is reported (console
 // first, then the report); otherwise elements 1 to the requirement are set
-// to the fill value.
+// to the fill value, unless they hold it already (`filled`).
 template <class Element>
 bool check_array(Units& units, std::span<Element> array, std::int64_t required,
-                 std::int32_t capacity, const char* message, const Element& fill) {
+                 std::int32_t capacity, const char* message, const Element& fill,
+                 bool filled = false) {
   if (required > capacity) {
     console_then_report(units, kTooSmall, message, required);
     return false;
   }
-  if (required >= 1) {
+  if (required >= 1 && !filled) {
     std::fill_n(array.begin(), std::min<std::int64_t>(required, std::ssize(array)), fill);
   }
   return true;
@@ -98,11 +99,11 @@ SizeOutcome size_problem(Units& units, const SizeAnswers& a, const WorkArrayView
   blank_name.fill(' ');
   bool too_small = false;
   too_small |= !check_array(units, work.DZ, need.DZREQ, work.DZDIM,
-                            " INCREASE DIMENSION OF DZ ARRAY TO", 0.0);
-  too_small |=
-      !check_array(units, work.Z, need.ZREQ, work.ZDIM, " INCREASE DIMENSION OF Z ARRAY TO", 0.0f);
+                            " INCREASE DIMENSION OF DZ ARRAY TO", 0.0, work.zeroed);
+  too_small |= !check_array(units, work.Z, need.ZREQ, work.ZDIM,
+                            " INCREASE DIMENSION OF Z ARRAY TO", 0.0f, work.zeroed);
   too_small |= !check_array(units, work.MZ, need.MZREQ, work.MZDIM,
-                            " INCREASE DIMENSION OF MZ ARRAY TO", std::int32_t{0});
+                            " INCREASE DIMENSION OF MZ ARRAY TO", std::int32_t{0}, work.zeroed);
   too_small |= !check_array(units, work.AZ, need.AZREQ, work.AZDIM,
                             " INCREASE DIMENSION OF AZ ARRAY TO", blank_name);
 
@@ -124,6 +125,7 @@ SizeOutcome size_problem(Units& units, const SizeAnswers& a, const WorkArrayView
                   static_cast<std::int32_t>(need.NYA),
                   static_cast<std::int32_t>(need.NTM)};
   outcome.workspace = partition_work_arrays(work.DZ, work.Z, work.MZ, work.AZ, outcome.size);
+  outcome.workspace.zeroed = work.zeroed;
   return outcome;
 }
 

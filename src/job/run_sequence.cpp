@@ -315,13 +315,17 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
 SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize& size,
                              const Measure& measure, SequenceNotes* notes,
                              const SequenceSettings& settings) {
-  // 1. Every accumulator starts from zero.
-  for (auto part :
-       {w.DELTA, w.DELTOT, w.GAMMA, w.GAMTOT, w.GAMYR, w.INCID, w.NGPAIR, w.NYPAIR, w.KII}) {
-    std::fill(part.begin(), part.end(), 0);
+  // 1. Every accumulator starts from zero: cleared here, unless the work
+  //    arrays came zeroed from the system (then the pages of the large
+  //    YDATA and INCID that a year never touches are never even mapped).
+  if (!w.zeroed) {
+    for (auto part :
+         {w.DELTA, w.DELTOT, w.GAMMA, w.GAMTOT, w.GAMYR, w.INCID, w.NGPAIR, w.NYPAIR, w.KII}) {
+      std::fill(part.begin(), part.end(), 0);
+    }
+    std::fill(w.YDATA.begin(), w.YDATA.end(), 0.0f);
+    std::fill(w.PROX.begin(), w.PROX.end(), 0.0);
   }
-  std::fill(w.YDATA.begin(), w.YDATA.end(), 0.0f);
-  std::fill(w.PROX.begin(), w.PROX.end(), 0.0);
 
   // 2.-4. Title and the options' echo.
   const Title title = read_title(units.names);

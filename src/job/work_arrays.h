@@ -25,6 +25,10 @@ struct WorkArrayViews {
   std::span<std::int32_t> MZ;
   std::span<Name> AZ;
   std::int32_t DZDIM, ZDIM, MZDIM, AZDIM;
+  // Every element of DZ, Z and MZ is zero and has never been written (memory
+  // the system hands out zeroed): the problem-size step and the year loop
+  // then need not clear them.
+  bool zeroed = false;
 };
 
 struct WorkArrays {

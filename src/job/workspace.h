@@ -43,6 +43,9 @@ struct Workspace {
   std::span<Name> YEARNAME;        // MAXY
   std::span<Name> LOCNAME;         // MAXL
   std::span<Name> ENTNAME;         // MAXG
+  // Every numeric partition holds zeros already (the work arrays came
+  // zeroed from the system): the year loop does not clear them at its start.
+  bool zeroed = false;
 };
 
 // How many elements of each work array the partitions of a problem take.
