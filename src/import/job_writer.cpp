@@ -67,12 +67,12 @@ void write_names_file(OutputFile& file, const NamesFileContents& contents) {
 
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
                                           const YearNumbering& years, Replicates replicates) {
-  const std::vector<TableObservation>& rows = table.observations();
+  const ObservationRows& rows = table.observations();
   const std::size_t year_count = years.number.size();
 
   // The rows by year number, each year's in table order (a counting sort).
   std::vector<std::size_t> start(year_count + 2, 0);
-  for (const TableObservation& row : rows) ++start[years.number[row.year] + 1];
+  for (std::size_t i = 0; i < rows.size(); ++i) ++start[years.number[rows[i].year] + 1];
   for (std::size_t y = 1; y < start.size(); ++y) start[y] += start[y - 1];
   std::vector<std::uint32_t> order(rows.size());
   {
