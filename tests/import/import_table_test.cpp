@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import/import_error.h"
+#include "import/trial_table.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -310,6 +311,29 @@ INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
                              name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                            return name;
                          });
+
+// The rows are kept in blocks of 65,536: every row must come back in table
+// order across the blocks' boundaries.
+TEST(Import, RowsKeptInBlocksComeBackInOrder) {
+  for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{65535},
+                            std::size_t{65536}, std::size_t{65537}, std::size_t{2 * 65536 + 5}}) {
+    SCOPED_TRACE("rows: " + std::to_string(count));
+    ObservationRows rows;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto n = static_cast<std::uint32_t>(i);
+      rows.push_back({n % 7, n % 1000, n, static_cast<float>(i) * 0.5f});
+    }
+    ASSERT_EQ(rows.size(), count);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const TableObservation& row = rows[i];
+      const auto n = static_cast<std::uint32_t>(i);
+      wrong += row.year != n % 7 || row.location != n % 1000 || row.entry != n ||
+               row.value != static_cast<float>(i) * 0.5f;
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
 
 }  // namespace
 }  // namespace locprox

@@ -300,6 +300,60 @@ TEST(ProximityHistory, RefusesTruncationsDamageAndRefusedRunsLikeTheOneYearReade
   }
 }
 
+// The summary reads the file once and takes the year it summarises out of
+// the history: that must be exactly what the one-year reader gives, flags
+// and the year's own count of asterisk fields included.
+TEST(ProximityHistory, GivesTheYearAsTheOneYearReaderGivesIt) {
+  std::vector<std::string> asterisks = example_records();
+  asterisks[20] = "     8******    11";  // NGPAIR(1,2) of year 2 too wide
+  asterisks[10] = "     1******     1";  // NYPAIR(1,2) of year 1 too wide
+  const struct {
+    const char* name;
+    std::string text;
+  } files[] = {{"every count known", example_prx()},
+               {"an asterisk count in each year", join_records(asterisks)}};
+  for (const auto& f : files) {
+    for (std::optional<std::int32_t> year : {std::optional<std::int32_t>{}, {1}, {2}}) {
+      SCOPED_TRACE(std::string(f.name) + ", year " + (year ? std::to_string(*year) : "last"));
+      Scratch dir;
+      dir.write("JOB.PRX", f.text);
+      const ProximityFile got =
+          proximity_file_of(read_proximity_history(dir.file("JOB.PRX"), year), year);
+      const ProximityFile want = read_proximity_file(dir.file("JOB.PRX"), year);
+      EXPECT_EQ(got.dims.iys, want.dims.iys);
+      EXPECT_EQ(got.dims.nya, want.dims.nya);
+      EXPECT_EQ(got.options.WEIGHT, want.options.WEIGHT);
+      EXPECT_EQ(got.options.CORTYP, want.options.CORTYP);
+      EXPECT_EQ(got.group.year, want.group.year);
+      EXPECT_EQ(got.group.year_name, want.group.year_name);
+      EXPECT_EQ(got.group.prox, want.group.prox);
+      EXPECT_EQ(got.group.ngpair, want.group.ngpair);
+      EXPECT_EQ(got.group.nypair, want.group.nypair);
+      EXPECT_EQ(got.group.ngpair_known, want.group.ngpair_known);
+      EXPECT_EQ(got.group.nypair_known, want.group.nypair_known);
+      EXPECT_EQ(got.unknown_counts, want.unknown_counts);
+    }
+  }
+  // A year outside the file is refused by the history as by the one-year reader.
+  Scratch dir;
+  dir.write("JOB.PRX", example_prx());
+  for (std::int32_t year : {0, 3}) {
+    std::string history_message, file_message;
+    try {
+      read_proximity_history(dir.file("JOB.PRX"), year);
+    } catch (const InputError& e) {
+      history_message = e.what();
+    }
+    try {
+      read_proximity_file(dir.file("JOB.PRX"), year);
+    } catch (const InputError& e) {
+      file_message = e.what();
+    }
+    EXPECT_FALSE(history_message.empty());
+    EXPECT_EQ(history_message, file_message);
+  }
+}
+
 TEST(ProximityFile, TrailingBlanksTrimmedByAnEditorAreAccepted) {
   std::vector<std::string> records = example_records();
   records[1] = "     W     S     C";  // CORTYP (a blank here) dropped with its blanks
