@@ -3,14 +3,15 @@
 // written.
 #include "import/import_table.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "import/import_error.h"
 #include "import/trial_table.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -201,12 +202,7 @@ TEST_P(ImportCases, WriteTheJobFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportCases, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(Import, CountsWhatItDid) {
   ScratchDirectory directory;
@@ -305,12 +301,7 @@ TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 // The rows are kept in blocks of 65,536: every row must come back in table
 // order across the blocks' boundaries.
