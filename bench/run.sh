@@ -63,6 +63,10 @@ while (($# > 0)); do
   shift
 done
 [ -n "$tables" ] && [ "$workloads_given" = no ] && workloads=
+if [ -n "$tables" ] && [ "$plain" = ON ]; then
+  echo "--tables runs locprox analyse, which --plain does not build" >&2
+  exit 2
+fi
 
 build=$root/build-bench
 [ "$plain" = ON ] && build=$root/build-plain
