@@ -178,14 +178,32 @@ void print_import_report(const ImportResult& r, std::FILE* out, bool next_comman
       kind ? kind : std::string("separated by ") + quoted_for_message(std::string(1, r.delimiter));
   std::fprintf(out, "Imported %s (%s%s)\n", r.table.c_str(), delimiter.c_str(),
                r.delimiter_found ? ", found from the header" : "");
-  const auto column = [&](const char* role, std::size_t number, const std::string& header) {
-    std::fprintf(out, "  %-10s column %zu, %s\n", role, number + 1,
+  const auto column = [&](std::size_t role, std::size_t number, const std::string& header) {
+    static const char* const kRoles[4] = {"year", "location", "entry", "value"};
+    static const char* const kOptions[4] = {"--year", "--location", "--entry", "--value"};
+    std::fprintf(out, "  %-10s column %zu, %s", kRoles[role], number + 1,
                  quoted_for_message(header).c_str());
+    if (r.columns.found_by_header[role]) {
+      std::fprintf(out, " (found by its header");
+      const std::vector<std::string>& others = r.columns.passed_over[role];
+      for (std::size_t i = 0; i < others.size(); ++i) {
+        std::fprintf(out, "%s%s", i == 0 ? "; passed over " : ", ",
+                     quoted_for_message(others[i]).c_str());
+      }
+      if (!others.empty()) std::fprintf(out, ": %s COL takes another", kOptions[role]);
+      std::fprintf(out, ")");
+    }
+    std::fprintf(out, "\n");
   };
-  column("year", r.columns.year, r.columns.year_header);
-  column("location", r.columns.location, r.columns.location_header);
-  column("entry", r.columns.entry, r.columns.entry_header);
-  column("value", r.columns.value, r.columns.value_header);
+  if (r.columns.no_year) {
+    std::fprintf(out, "  %-10s none (--no-year): the table is one season, the year \"%s\"\n",
+                 "year", std::string(kOnlyYearName).c_str());
+  } else {
+    column(0, r.columns.year, r.columns.year_header);
+  }
+  column(1, r.columns.location, r.columns.location_header);
+  column(2, r.columns.entry, r.columns.entry_header);
+  column(3, r.columns.value, r.columns.value_header);
 
   std::fprintf(out, "  %-10s %d, numbered %s: 1 = %s, %d = %s\n", "years", r.years,
                r.years_numeric ? "in ascending numeric order"

@@ -4,6 +4,7 @@
 // read it (single precision). 16 bytes a row; the names are held once each.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,7 +51,22 @@ class NameIndex {
 struct TableColumns {
   std::size_t year = 0, location = 0, entry = 0, value = 0;
   std::string year_header, location_header, entry_header, value_header;
+  // --no-year: the table has no year column; every row is of the year "1".
+  bool no_year = false;
+  // By role (year, location, entry, value): whether the column was found by
+  // its usual headers rather than named by an option, and the other usual
+  // headers of that role that the header also has, passed over.
+  std::array<bool, 4> found_by_header{};
+  std::array<std::vector<std::string>, 4> passed_over;
 };
+
+// The year's name in a table without a year column (--no-year).
+inline constexpr std::string_view kOnlyYearName = "1";
+
+// The headers by which a column not named by an option is found, in order
+// of preference (compared without regard to case): role 0 year, 1 location,
+// 2 entry, 3 value.
+const std::vector<std::string_view>& usual_headers(std::size_t role);
 
 // Name and value fields as the import reads them: blanks (and other
 // control bytes) at either end are not part of them.
@@ -81,14 +97,18 @@ class TrialTable : public RowHandler {
  private:
   std::size_t find_column(const TableRow& header, const std::string& wanted,
                           std::string_view role) const;
+  std::size_t find_usual_column(const TableRow& header, std::size_t role,
+                                const std::vector<std::size_t>& taken);
   [[noreturn]] void fail(const TableRow& row, std::size_t column, std::string_view role,
                          const std::string& problem) const;
   bool is_missing(std::string_view value) const;
+  void check_row_length(const TableRow& row) const;
 
   const ImportOptions& options_;
   const TableReader& reader_;
   TableColumns columns_;
   std::size_t fields_needed_ = 0;
+  std::size_t header_fields_ = 0;
   long header_line_ = 0;
   NameIndex years_, locations_, entries_;
   std::vector<TableObservation> observations_;
