@@ -88,6 +88,9 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
   } catch (const summary::RefusedRun& failure) {
     complain(error_fd, failure.what());
     return 1;
+  } catch (const summary::NothingCompared& failure) {
+    complain(error_fd, failure.what());
+    return 1;
   } catch (const summary::OutputError& failure) {
     complain(error_fd, failure.what());
     return 1;

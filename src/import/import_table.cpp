@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -98,6 +100,43 @@ const char* delimiter_name(char delimiter) {
   }
 }
 
+// Which merged cells have rows far apart: a range (largest value less the
+// smallest) more than kFarApart times the median range of all merged
+// cells. Blocks of one trial differ by about the same from cell to cell;
+// two trials at one place and time (or two entries under one name) differ
+// by much more. Fills the result's figures and the first such cell.
+std::vector<bool> judge_replicates(const std::vector<ReplicatedCell>& merged,
+                                   const TrialTable& table, const YearNumbering& years,
+                                   ImportResult& result) {
+  std::vector<double> ranges;
+  ranges.reserve(merged.size());
+  for (const ReplicatedCell& cell : merged)
+    ranges.push_back(static_cast<double>(cell.max) - static_cast<double>(cell.min));
+  std::vector<double> sorted = ranges;
+  const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>((sorted.size() - 1) / 2);
+  std::nth_element(sorted.begin(), middle, sorted.end());
+  const double median = *middle;
+  result.median_range = static_cast<float>(median);
+  std::vector<bool> far(merged.size(), false);
+  for (std::size_t c = 0; c < merged.size(); ++c) {
+    far[c] = ranges[c] > static_cast<double>(kFarApart) * median;
+    if (!far[c]) continue;
+    if (result.far_apart++ > 0) continue;
+    const ReplicatedCell& cell = merged[c];
+    std::string lines;
+    for (std::size_t r = 0; r < cell.rows.size(); ++r) {
+      if (r > 0) lines += r + 1 == cell.rows.size() ? " and " : ", ";
+      lines += std::to_string(table.line_of(cell.rows[r]));
+    }
+    result.first_far_apart =
+        "year " + quoted_for_message(table.years().names()[years.in_order[cell.year - 1]]) +
+        ", location " + quoted_for_message(table.locations().names()[cell.location]) +
+        ", entry " + quoted_for_message(table.entries().names()[cell.entry]) + ", lines " +
+        lines;
+  }
+  return far;
+}
+
 }  // namespace
 
 std::string default_stem(const std::string& table) {
@@ -163,10 +202,24 @@ ImportResult import_table(const ImportOptions& options) {
   write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
                                 &short_entries.names});
   OutputFile& observations_file = files.create(result.observations_file);
-  result.observations = write_observations_file(observations_file, table, years, options.replicates);
+  std::vector<ReplicatedCell> merged;
+  result.observations =
+      write_observations_file(observations_file, table, years, options.replicates, &merged);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
+  const std::string replicates_file = result.stem + ".replicates.csv";
+  if (!merged.empty()) {
+    result.replicates_file = replicates_file;
+    const std::vector<bool> far_apart = judge_replicates(merged, table, years, result);
+    write_replicates_table(files.create(replicates_file), table, years, merged, far_apart);
+  }
   files.commit();
+  if (merged.empty()) {
+    // The list of an earlier import of this job would describe merges that
+    // this one did not make.
+    std::error_code ignored;
+    std::filesystem::remove(replicates_file, ignored);
+  }
 
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
   return result;
@@ -235,6 +288,22 @@ void print_import_report(const ImportResult& r, std::FILE* out, bool next_comman
                  "replicates", r.observations.replicated,
                  r.observations.replicated == 1 ? "cell had" : "cells had",
                  r.observations.replicate_rows);
+  }
+  if (!r.replicates_file.empty()) {
+    std::fprintf(out, "  %-10s each listed in %s: rows, mean, smallest and largest value, lines\n",
+                 "", r.replicates_file.c_str());
+  }
+  if (r.far_apart > 0) {
+    char median[32];
+    std::snprintf(median, sizeof median, "%.3g", static_cast<double>(r.median_range));
+    std::fprintf(out,
+                 "  %-10s %zu %s rows far apart (a range more than %g times the median range, "
+                 "%s): two trials at one place and time rather than two blocks of one, or two "
+                 "entries under one name? The first: %s (far_apart in %s). Use a location "
+                 "column that tells the trials apart, or --replicates last\n",
+                 "warning", r.far_apart, r.far_apart == 1 ? "cell has" : "cells have",
+                 static_cast<double>(kFarApart), median, r.first_far_apart.c_str(),
+                 r.replicates_file.c_str());
   }
   if (r.names_cut == 0 && r.names_suffixed == 0) {
     std::fprintf(out, "  %-10s all fit the names file's 8 characters\n", "names");

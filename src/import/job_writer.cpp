@@ -1,5 +1,6 @@
 #include "import/job_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <unordered_map>
 
@@ -66,7 +67,8 @@ void write_names_file(OutputFile& file, const NamesFileContents& contents) {
 }
 
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
-                                          const YearNumbering& years, Replicates replicates) {
+                                          const YearNumbering& years, Replicates replicates,
+                                          std::vector<ReplicatedCell>* merged) {
   const std::vector<TableObservation>& rows = table.observations();
   const std::size_t year_count = years.number.size();
 
@@ -86,6 +88,9 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
     std::uint32_t entry;
     double sum;
     std::uint32_t rows;
+    float min, max;
+    std::uint32_t first_row;  // index into the table's observations
+    std::size_t merged = 0;   // 1 + its index in *merged once it has a second row
   };
   std::vector<Cell> cells;
   std::unordered_map<std::uint64_t, std::uint32_t> cell_of;
@@ -97,8 +102,17 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
       const TableObservation& row = rows[order[k]];
       const std::uint64_t key = std::uint64_t{row.location} << 32 | row.entry;
       const auto [found, added] = cell_of.try_emplace(key, static_cast<std::uint32_t>(cells.size()));
-      if (added) cells.push_back({row.location, row.entry, 0.0, 0});
+      if (added) cells.push_back({row.location, row.entry, 0.0, 0, row.value, row.value, order[k]});
       Cell& cell = cells[found->second];
+      if (cell.rows > 0 && merged != nullptr && replicates == Replicates::kMean) {
+        if (cell.merged == 0) {
+          merged->push_back({year, cell.location, cell.entry, 0, 0, 0, {cell.first_row}});
+          cell.merged = merged->size();
+        }
+        (*merged)[cell.merged - 1].rows.push_back(order[k]);
+      }
+      cell.min = std::min(cell.min, row.value);
+      cell.max = std::max(cell.max, row.value);
       // The sum starts from the first value, not from +0.0, so that a cell
       // of one row keeps its value exactly, a -0 included.
       cell.sum = cell.rows == 0 ? static_cast<double>(row.value)
@@ -118,11 +132,50 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
         const double mean = cell.sum / static_cast<double>(cell.rows);
         write_observation(file, year, cell.location, cell.entry, static_cast<float>(mean));
         ++counts.written;
+        if (cell.merged > 0) {
+          ReplicatedCell& details = (*merged)[cell.merged - 1];
+          details.mean = static_cast<float>(mean);
+          details.min = cell.min;
+          details.max = cell.max;
+        }
       }
     }
     counts.cells += cells.size();
   }
+  if (merged != nullptr) {
+    // A cell is listed when its second row comes; the file's order is the
+    // cells' own: by year, then by their first row.
+    std::sort(merged->begin(), merged->end(), [](const ReplicatedCell& a, const ReplicatedCell& b) {
+      return a.year != b.year ? a.year < b.year : a.rows.front() < b.rows.front();
+    });
+  }
   return counts;
+}
+
+void write_replicates_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,
+                            const std::vector<ReplicatedCell>& merged,
+                            const std::vector<bool>& far_apart) {
+  file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
+  for (std::size_t c = 0; c < merged.size(); ++c) {
+    const ReplicatedCell& cell = merged[c];
+    file.write(csv_field(table.years().names()[years.in_order[cell.year - 1]]));
+    file.write(",");
+    file.write(csv_field(table.locations().names()[cell.location]));
+    file.write(",");
+    file.write(csv_field(table.entries().names()[cell.entry]));
+    file.write(",");
+    write_integer(file, cell.rows.size());
+    for (float value : {cell.mean, cell.min, cell.max}) {
+      file.write(",");
+      write_value(file, value);
+    }
+    file.write(far_apart[c] ? ",yes," : ",no,");
+    for (std::size_t r = 0; r < cell.rows.size(); ++r) {
+      if (r > 0) file.write(" ");
+      write_integer(file, table.line_of(cell.rows[r]));
+    }
+    file.write("\n");
+  }
 }
 
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

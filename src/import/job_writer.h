@@ -39,14 +39,33 @@ struct ObservationCounts {
   std::size_t replicate_rows = 0;   // rows in those cells
 };
 
+// A cell (year, location, entry) whose rows were merged into their mean.
+struct ReplicatedCell {
+  std::uint32_t year = 0;      // the year number, from 1
+  std::uint32_t location = 0;  // order of first appearance, from 0
+  std::uint32_t entry = 0;     // order of first appearance, from 0
+  float mean = 0, min = 0, max = 0;
+  std::vector<std::uint32_t> rows;  // indices into the table's observations, in table order
+};
+
 // Writes the observations sorted by year number. Under Replicates::kMean a
 // cell of several rows becomes one line, the mean of their values: summed in
 // double precision in table order, divided by their number, rounded to
 // single precision. Every value is written as the shortest decimal text that
 // reads back as the same single-precision number, so the run sees exactly
-// the value (or mean) computed here.
+// the value (or mean) computed here. Under Replicates::kMean the merged
+// cells go to `merged`, when given, in the order of their lines in the file.
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
-                                          const YearNumbering& years, Replicates replicates);
+                                          const YearNumbering& years, Replicates replicates,
+                                          std::vector<ReplicatedCell>* merged = nullptr);
+
+// STEM.replicates.csv: year,location,entry,rows,mean,min,max,far_apart,lines
+// for every merged cell (full names; the value columns as the run reads
+// them, single precision; far_apart "yes" or "no" from `far_apart`, by the
+// cell's index; the table lines of its rows, blank-separated).
+void write_replicates_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,
+                            const std::vector<ReplicatedCell>& merged,
+                            const std::vector<bool>& far_apart);
 
 // One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

@@ -371,7 +371,21 @@ void TrialTable::row(const TableRow& row) {
   if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
     fail(row, columns_.value, columns_.value_header, "more than 4294967295 observations");
   }
+  if (line_steps_.empty() || row.line() != last_line_ + 1)
+    line_steps_.emplace_back(observations_.size(), row.line());
+  last_line_ = row.line();
   observations_.push_back(observation);
+}
+
+long TrialTable::line_of(std::size_t index) const {
+  // The last step at or before the index; the rows after it follow on, one
+  // a line.
+  const auto step = std::upper_bound(
+      line_steps_.begin(), line_steps_.end(), index,
+      [](std::size_t i, const std::pair<std::size_t, long>& s) { return i < s.first; });
+  if (step == line_steps_.begin()) return 0;
+  const auto& [first, line] = *(step - 1);
+  return line + static_cast<long>(index - first);
 }
 
 }  // namespace locprox

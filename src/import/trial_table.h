@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "import/import_options.h"
@@ -89,6 +90,8 @@ class TrialTable : public RowHandler {
   const NameIndex& locations() const { return locations_; }
   const NameIndex& entries() const { return entries_; }
   const std::vector<TableObservation>& observations() const { return observations_; }
+  // The table line on which the row of observations()[index] starts.
+  long line_of(std::size_t index) const;
   std::size_t rows_read() const { return rows_read_; }
   std::size_t rows_missing() const { return rows_missing_; }
   std::size_t rows_empty() const { return rows_empty_; }
@@ -112,6 +115,12 @@ class TrialTable : public RowHandler {
   long header_line_ = 0;
   NameIndex years_, locations_, entries_;
   std::vector<TableObservation> observations_;
+  // The lines of the observations' rows, held only where they do not follow
+  // on from the row before (a row left out, a blank line, a row of several
+  // lines): (index of the observation, its line). Most tables have one row a
+  // line, so this stays short.
+  std::vector<std::pair<std::size_t, long>> line_steps_;
+  long last_line_ = 0;
   std::size_t rows_read_ = 0;     // data rows that held something
   std::size_t rows_missing_ = 0;  // of those, rows without a value
   std::size_t rows_empty_ = 0;    // rows whose every field was empty

@@ -243,6 +243,8 @@ TEST(ImportCommand, ReportsWhatItDidAndTheNextCommand) {
             "  rows       4 read: 3 with a value, 1 left out as missing\n"
             "  replicates 1 cell had more than one row (2 rows): each written as the mean of its "
             "rows (--replicates mean)\n"
+            "             each listed in my trial.replicates.csv: rows, mean, smallest and largest "
+            "value, lines\n"
             "  names      2 longer than 8 characters cut for the names file, 1 made distinct with "
             "~2, ~3, ...; full names in my trial.names.csv\n"
             "  written    my trial.NAQ, my trial.SEQ (2 observations), my trial.names.csv\n"

@@ -25,6 +25,7 @@ struct Case {
   std::string names_file;              // expected t.NAQ
   std::string observations;            // expected t.SEQ
   std::string names_table;             // expected t.names.csv, or empty to skip
+  std::string replicates_table = {};   // expected t.replicates.csv, or empty: none written
 };
 
 // Printed by its name, so that the test names ctest lists read as words.
@@ -133,7 +134,25 @@ const std::vector<Case> kCases = {
      {},
      "t.csv\n1 2 2\n2019\nA\nB\nG1\nG2\n",
      "1 1 1 5.15\n1 1 2 2.3333333\n1 2 1 7\n",
-     ""},
+     "",
+     "year,location,entry,rows,mean,min,max,far_apart,lines\n2019,A,G1,2,5.15,5,5.3,no,2 4\n"
+     // Ranges 0.3 and 3: the median of two is the lower, so the second is
+     // more than 4 times it.
+     "2019,A,G2,3,2.3333333,1,4,yes,3 5 6\n"},
+    // Two trials at one site: the third cell's rows lie far further apart
+    // (range 6) than the others' (0.2 and 0.4; the median range is 0.4). The
+    // list is in the order of the observations file: by year, then by the
+    // cell's first row; a row of several lines counts from its first.
+    {"replicates far apart",
+     "year,location,entry,value\n2020,A,G1,1\n2019,\"A\nB\",G1,5.2\n2019,\"A\nB\",G1,5.4\n"
+     "2019,\"A\nB\",G2,3\n\n2019,\"A\nB\",G2,9\n2020,A,G1,1.4\n2020,A,G2,NA\n",
+     {},
+     "t.csv\n2 2 2\n2019\n2020\nA\nA B\nG1\nG2\n",
+     "1 2 1 5.3\n1 2 2 6\n2 1 1 1.2\n",
+     "",
+     "year,location,entry,rows,mean,min,max,far_apart,lines\n"
+     "2019,\"A\nB\",G1,2,5.3,5.2,5.4,no,3 5\n2019,\"A\nB\",G2,2,6,3,9,yes,7 10\n"
+     "2020,A,G1,2,1.2,1,1.4,no,2 12\n"},
     {"replicates kept in table order",
      "year,location,entry,value\n2019,A,G1,5.3\n2019,A,G2,1\n2019,A,G1,5.0\n2019,B,G1,7\n",
      {"--replicates", "last"},
@@ -227,7 +246,14 @@ TEST_P(ImportCases, WriteTheJobFiles) {
     (void)entry;
     ++files;
   }
-  EXPECT_EQ(files, 4u);
+  if (c.replicates_table.empty()) {
+    EXPECT_FALSE(directory.exists("t.replicates.csv"));
+    EXPECT_TRUE(result.replicates_file.empty());
+  } else {
+    EXPECT_EQ(directory.read("t.replicates.csv"), c.replicates_table);
+    EXPECT_EQ(result.replicates_file, (directory.path() / "t.replicates.csv").string());
+  }
+  EXPECT_EQ(files, c.replicates_table.empty() ? 4u : 5u);
   EXPECT_TRUE(result.dialogue_shortfall.empty());
 }
 

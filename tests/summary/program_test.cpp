@@ -159,7 +159,7 @@ TEST(Program, SummarisesTheExampleJob) {
       "locprox-summary: JOB.PRX\n"
       "  measure                           correlation\n"
       "  weighting                         weighted by entries in common: average = PROX / NGPAIR\n"
-      "  year                              2 (1996), the last of years 1 to 2: the whole sequence\n"
+      "  years                             1995-1996, 2 years (numbers 1 to 2): the whole sequence\n"
       "  locations                         3 (names from JOB.NAQ)\n"
       "  pairs of locations                3\n"
       "    compared                        3\n"
@@ -182,7 +182,7 @@ TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
   ProgramRun run = summary(dir, {"JOB.PRX", "--year", "1", "--out", "early", "--min-common", "4"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(contains(run.out, "3 (numbered: no names file JOB.NAQ)")) << run.out;
-  EXPECT_TRUE(contains(run.out, "year                              1 (1995), of years 1 to 2"))
+  EXPECT_TRUE(contains(run.out, "years                             1995, 1 year (number 1), of years 1 to 2"))
       << run.out;
   EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
@@ -228,7 +228,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   for (const char* part :
-       {"  year                              2 (Season 1996), the last of years 1 to 2",
+       {"  years                             Season 1995-Season 1996, 2 years (numbers 1 to 2)",
         "  locations                         3 (full names from JOB.names.csv)\n",
         "  group 1 (2): 1 North Farm, 3 East Valley\n", "  group 2 (1): 2 South, far field\n"}) {
     EXPECT_TRUE(contains(run.out, part)) << part << "\n" << run.out;
@@ -239,7 +239,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
       contains(dir.read("JOB.matrix.csv"), ",North Farm,\"South, far field\",East Valley\n"));
   const std::string svg = dir.read("JOB.svg");
   EXPECT_TRUE(
-      contains(svg, ">Example job: average correlation r, weighted, year 2 (Season 1996)<"));
+      contains(svg, ">Example job: average correlation r, weighted, Season 1995-Season 1996, 2 years<"));
   EXPECT_TRUE(contains(svg, ">East Valley<"));
 
   // With --names only that names file counts.
@@ -270,12 +270,12 @@ TEST(Program, TitlesThePictureWithTheJobsTitleOrTheFileStem) {
   // The first 50 characters, trimmed, then the measure and the year.
   EXPECT_TRUE(contains(dir.read("JOB.svg"),
                        ">A title longer than fifty characters, cut at th: average correlation r, "
-                       "weighted, year 2 (1996)<"))
+                       "weighted, 1995-1996, 2 years<"))
       << dir.read("JOB.svg");
   std::filesystem::remove(dir.path() / "JOB.NAQ");
   ASSERT_EQ(summary(dir, {"JOB.PRX"}).status, 0);
   EXPECT_TRUE(
-      contains(dir.read("JOB.svg"), ">JOB: average correlation r, weighted, year 2 (1996)<"));
+      contains(dir.read("JOB.svg"), ">JOB: average correlation r, weighted, 1995-1996, 2 years<"));
 }
 
 TEST(Program, WritesTheTreeAndCutsItIntoOneToAllGroups) {
