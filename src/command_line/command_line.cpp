@@ -100,9 +100,17 @@ Names longer than 8 bytes are cut for STEM.NAQ; cut names that clash are made
 distinct with ~2, ~3, ... A mean is formed in double precision and written with
 the digits that read back as the same single-precision value.
 
+Replicates merged into their mean are listed in STEM.replicates.csv (year,
+location, entry, rows, mean, min, max, far_apart, lines); the import warns of
+cells whose rows lie far apart (a range more than 4 times the median range of
+the merged cells): two trials at one place and time rather than two blocks.
+
 A value that is not a number or is beyond 1.0E+30 in magnitude, a row with too
-few fields or an empty name stops the import with the file, line, column and
-text (exit status 2); nothing is written then.
+few fields, a row with more fields than the header (other than empty ones at
+its end; in a comma-separated table usually a decimal comma), an empty name or
+a column not found stops the import with the file, line, column and text (exit
+status 2); nothing is written then. A table whose name begins with a dash is
+written ./-name.csv, or after --.
 )";
 
 constexpr const char* kRunUsage =
@@ -142,6 +150,11 @@ Options:
                     is refused before anything is written, with what it needs
   -h, --help        this text
 
+The names file must hold exactly the names its counts call for: a name
+beyond them (a line that is not blank) stops the run before anything is
+written (exit status 2). A run in which no pair of locations was compared is
+warned about on standard error.
+
 The work arrays are sized to the job: no fixed capacity. The dimensions block
 on the console shows the sizes used. When standard error is a terminal and the
 console messages go elsewhere (--quiet, or standard output redirected), a line
@@ -179,8 +192,9 @@ Other options:
   --groups K   print the K groups of the summary's clustering
   -h, --help   this text
 
-Exit status: 0 when done; 1 when the run is refused; 2 after an error of the
-import, the run or the summary.
+Exit status: 0 when done; 1 when the run is refused, or when it compared no
+pair of locations (nothing to summarise: a warning says what to check); 2
+after an error of the import, the run or the summary.
 )";
 
 constexpr const char* kProgramUsage =
