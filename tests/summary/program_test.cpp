@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "summary/command_line.h"
 #include "summary/example_files.h"
 #include "summary/scratch.h"
+#include "support/case_names.h"
 
 namespace locprox::summary {
 namespace {
@@ -369,6 +371,60 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
 }
+
+}  // namespace
+}  // namespace locprox::summary
+
+namespace locprox::summary {
+namespace {
+
+struct NothingToGroup {
+  const char* name;
+  std::string prx;
+  std::string message;  // the whole of standard error
+};
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const NothingToGroup& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<NothingToGroup> kNothingToGroup = {
+    {"one location",
+     std::string("     1     1     2     1     1     1     1\r\n     W     S     C     ") + '\0' +
+         "\r\n     1    2019    \r\n  0.00000000E+00\r\n     0     0\r\n     0     0\r\n"
+         "     0     0\r\n",
+     "locprox-summary: J.PRX: no pair compared: the job has 1 location; nothing to summarise "
+     "(check the year and location columns of the table)\n"},
+    // Two years of one location each: site-years given as the years.
+    {"two locations never in one year",
+     std::string("     2     2     2     1     2     2     3\r\n     W     S     C     ") + '\0' +
+         "\r\n     1    77      \r\n  0.00000000E+00\r\n  0.00000000E+00  0.00000000E+00\r\n"
+         "     0     0\r\n     0     0     0\r\n     0     0\r\n     0     0     0\r\n"
+         "     0     0\r\n     0     0     0\r\n"
+         "     2    78      \r\n  0.00000000E+00\r\n  0.00000000E+00  0.00000000E+00\r\n"
+         "     0     0\r\n     0     0     0\r\n     0     0\r\n     0     0     0\r\n"
+         "     0     0\r\n     0     0     0\r\n",
+     "locprox-summary: J.PRX: no pair compared: no two of the 2 locations were compared in years "
+     "1 to 2; nothing to summarise (check the year and location columns of the table)\n"},
+};
+
+class NothingToGroupFiles : public ::testing::TestWithParam<NothingToGroup> {};
+
+// No tree of joins at an infinite height: the summary says there is nothing
+// to group, writes nothing and ends with status 1.
+TEST_P(NothingToGroupFiles, SayNoPairComparedAndWriteNothing) {
+  const NothingToGroup& c = GetParam();
+  Scratch dir;
+  dir.write("J.PRX", c.prx);
+  ProgramRun run = summary(dir, {"J.PRX", "--groups", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, c.message);
+  for (const char* file : {"J.pairs.csv", "J.matrix.csv", "J.tree.csv", "J.svg", "J.years.csv"})
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / file)) << file;
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, NothingToGroupFiles, ::testing::ValuesIn(kNothingToGroup),
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox::summary
