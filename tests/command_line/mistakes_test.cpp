@@ -3,6 +3,7 @@
 // (standard output and standard error) and which files it leaves.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -62,8 +63,11 @@ const std::vector<Mistake> kMistakes = {
      {},
      {"t.NAQ", "t.SEQ", "t.names.csv"},
      {}},
+    // The summary of an earlier analysis in the folder goes too.
     {"one location",
-     {{"t.csv", "year,site,variety,yield\n2019,A,G1,1\n2019,A,G2,2\n2020,A,G1,3\n"}},
+     {{"t.csv", "year,site,variety,yield\n2019,A,G1,1\n2019,A,G2,2\n2020,A,G1,3\n"},
+      {"t/t.tree.csv", "step,merge1,merge2,height\n1,-1,-2,0.5\n"},
+      {"t/t.svg", "<svg/>"}},
      {"analyse", "t.csv", "--distance", "centred", "--groups", "1"},
      1,
      {"locprox: warning: t/t: the job has 1 location, so no pair of locations can be compared; "
@@ -245,7 +249,10 @@ class Mistakes : public ::testing::TestWithParam<Mistake> {};
 TEST_P(Mistakes, SaySoAndLeaveTheRightFiles) {
   const Mistake& m = GetParam();
   ScratchDirectory directory;
-  for (const auto& [name, contents] : m.files) directory.write(name, contents);
+  for (const auto& [name, contents] : m.files) {
+    std::filesystem::create_directories((directory.path() / name).parent_path());
+    directory.write(name, contents);
+  }
   const auto run = run_program(directory.path(), "", LOCPROX_EXE, m.arguments);
   EXPECT_EQ(run.exit_status, m.status) << run.errors;
   if (m.errors.empty()) {
