@@ -334,6 +334,14 @@ int import_command(const ImportOptions& options, std::FILE* out, std::FILE* err)
     const ImportResult result = import_table(options);
     print_import_report(result, out);
     std::fflush(out);
+    if (result.locations == 1) {
+      // The run would compare nothing; better said before it is run.
+      std::fprintf(err,
+                   "locprox: warning: %s: the table has 1 location, so no pair of locations can "
+                   "be compared; check the location column (column %zu, %s)\n",
+                   result.table.c_str(), result.columns.location + 1,
+                   quoted_for_message(result.columns.location_header).c_str());
+    }
     return 0;
   } catch (const ImportError& error) {
     std::fprintf(err, "locprox: %s\n", error.what());

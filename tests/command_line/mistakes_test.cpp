@@ -78,6 +78,16 @@ const std::vector<Mistake> kMistakes = {
      {"group", "locprox-summary:"},
      {"t/t.NAQ", "t/t.OCC", "t/t.PRX"},
      {"t/t.pairs.csv", "t/t.tree.csv", "t/t.svg"}},
+    {"one location, imported alone",
+     {{"t.csv", "year,site,variety,yield\n2019,A,G1,1\n2019,A,G2,2\n"}},
+     {"import", "t.csv"},
+     0,
+     {"locprox: warning: t.csv: the table has 1 location, so no pair of locations can be "
+      "compared; check the location column (column 2, \"site\")\n"},
+     {"  locations  1, numbered in order of first appearance\n"},
+     {},
+     {"t.NAQ", "t.SEQ", "t.names.csv"},
+     {}},
     // Site-year codes taken for the years: each "year" holds one location.
     {"site years given as the year",
      {{"t.csv",
@@ -115,7 +125,8 @@ const std::vector<Mistake> kMistakes = {
        "2020,A,G1,3\n2020,A,G2,4\n2020,A,G1,3.2\n2020,A,G2,4.1\n"}},
      {"import", "t.csv"},
      0,
-     {},
+     {"locprox: warning: t.csv: the table has 1 location, so no pair of locations can be "
+      "compared; check the location column (column 2, \"site\")\n"},
      {"  replicates 4 cells had more than one row (8 rows): each written as the mean of its rows "
       "(--replicates mean)\n"
       "             each listed in t.replicates.csv: rows, mean, smallest and largest value, "
@@ -133,7 +144,8 @@ const std::vector<Mistake> kMistakes = {
       {"t.replicates.csv", "the list of an earlier import\n"}},
      {"import", "t.csv", "--replicates", "last"},
      0,
-     {},
+     {"locprox: warning: t.csv: the table has 1 location, so no pair of locations can be "
+      "compared; check the location column (column 2, \"site\")\n"},
      {"(--replicates last)\n"},
      {"t.replicates.csv"},
      {"t.SEQ"},
