@@ -100,41 +100,15 @@ const char* delimiter_name(char delimiter) {
   }
 }
 
-// Which merged cells have rows far apart: a range (largest value less the
-// smallest) more than kFarApart times the median range of all merged
-// cells. Blocks of one trial differ by about the same from cell to cell;
-// two trials at one place and time (or two entries under one name) differ
-// by much more. Fills the result's figures and the first such cell.
-std::vector<bool> judge_replicates(const std::vector<ReplicatedCell>& merged,
-                                   const TrialTable& table, const YearNumbering& years,
-                                   ImportResult& result) {
-  std::vector<double> ranges;
-  ranges.reserve(merged.size());
-  for (const ReplicatedCell& cell : merged)
-    ranges.push_back(static_cast<double>(cell.max) - static_cast<double>(cell.min));
-  std::vector<double> sorted = ranges;
-  const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>((sorted.size() - 1) / 2);
-  std::nth_element(sorted.begin(), middle, sorted.end());
-  const double median = *middle;
-  result.median_range = static_cast<float>(median);
-  std::vector<bool> far(merged.size(), false);
-  for (std::size_t c = 0; c < merged.size(); ++c) {
-    far[c] = ranges[c] > static_cast<double>(kFarApart) * median;
-    if (!far[c]) continue;
-    if (result.far_apart++ > 0) continue;
-    const ReplicatedCell& cell = merged[c];
-    std::string lines;
-    for (std::size_t r = 0; r < cell.rows.size(); ++r) {
-      if (r > 0) lines += r + 1 == cell.rows.size() ? " and " : ", ";
-      lines += std::to_string(table.line_of(cell.rows[r]));
-    }
-    result.first_far_apart =
-        "year " + quoted_for_message(table.years().names()[years.in_order[cell.year - 1]]) +
-        ", location " + quoted_for_message(table.locations().names()[cell.location]) +
-        ", entry " + quoted_for_message(table.entries().names()[cell.entry]) + ", lines " +
-        lines;
-  }
-  return far;
+// The range beyond which a merged cell's rows count as far apart:
+// kFarApart times the median range (the lower middle one) of all merged
+// cells. Blocks of one trial differ by about as much from cell to cell; two
+// trials at one place and time (or two entries under one name) differ by
+// much more.
+double far_apart_range(std::vector<double> ranges) {
+  const auto middle = ranges.begin() + static_cast<std::ptrdiff_t>((ranges.size() - 1) / 2);
+  std::nth_element(ranges.begin(), middle, ranges.end());
+  return static_cast<double>(kFarApart) * *middle;
 }
 
 }  // namespace
@@ -202,19 +176,23 @@ ImportResult import_table(const ImportOptions& options) {
   write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
                                 &short_entries.names});
   OutputFile& observations_file = files.create(result.observations_file);
-  std::vector<ReplicatedCell> merged;
-  result.observations =
-      write_observations_file(observations_file, table, years, options.replicates, &merged);
+  std::vector<double> merged_ranges;
+  result.observations = write_observations_file(observations_file, table, years,
+                                                options.replicates, &merged_ranges);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
   const std::string replicates_file = result.stem + ".replicates.csv";
-  if (!merged.empty()) {
+  if (!merged_ranges.empty()) {
     result.replicates_file = replicates_file;
-    const std::vector<bool> far_apart = judge_replicates(merged, table, years, result);
-    write_replicates_table(files.create(replicates_file), table, years, merged, far_apart);
+    const double far_range = far_apart_range(merged_ranges);
+    result.median_range = static_cast<float>(far_range / static_cast<double>(kFarApart));
+    const FarApartCells far =
+        write_replicates_table(files.create(replicates_file), table, years, far_range);
+    result.far_apart = far.count;
+    result.first_far_apart = far.first;
   }
   files.commit();
-  if (merged.empty()) {
+  if (merged_ranges.empty()) {
     // The list of an earlier import of this job would describe merges that
     // this one did not make.
     std::error_code ignored;
