@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 #include <unordered_map>
 
 #include "format/free_form.h"
@@ -155,39 +156,59 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
                                      const YearNumbering& years, double far_range) {
   const ObservationRows& rows = table.observations();
   const RowsByYear by_year = rows_by_year(rows, years);
-  // One year's cells, as write_observations_file forms them.
+  // One year's cells, as write_observations_file forms them, and their rows
+  // (indices into the table's observations, table order within a cell) in
+  // one array, grouped by cell: no memory of a cell's own.
   struct Cell {
     std::uint32_t location, entry;
-    std::vector<std::uint32_t> rows;  // indices into the table's observations, table order
   };
   std::vector<Cell> cells;
   std::unordered_map<std::uint64_t, std::uint32_t> cell_of;
+  std::vector<std::uint32_t> cell_of_row;  // the cell of each of the year's rows
+  std::vector<std::size_t> cell_start;     // cell c's rows: grouped[cell_start[c] .. [c + 1])
+  std::vector<std::uint32_t> grouped;
   FarApartCells far;
   file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
   for (std::uint32_t year = 1; year <= years.number.size(); ++year) {
     cells.clear();
     cell_of.clear();
-    for (std::size_t k = by_year.start[year]; k < by_year.start[year + 1]; ++k) {
+    cell_of_row.clear();
+    const std::size_t first = by_year.start[year];
+    const std::size_t end = by_year.start[year + 1];
+    for (std::size_t k = first; k < end; ++k) {
       const TableObservation& row = rows[by_year.order[k]];
       const std::uint64_t key = std::uint64_t{row.location} << 32 | row.entry;
       const auto [found, added] = cell_of.try_emplace(key, static_cast<std::uint32_t>(cells.size()));
-      if (added) cells.push_back({row.location, row.entry, {}});
-      cells[found->second].rows.push_back(by_year.order[k]);
+      if (added) cells.push_back({row.location, row.entry});
+      cell_of_row.push_back(found->second);
     }
+    // A counting sort by cell keeps each cell's rows in table order.
+    cell_start.assign(cells.size() + 1, 0);
+    for (std::uint32_t c : cell_of_row) ++cell_start[c + 1];
+    for (std::size_t c = 1; c < cell_start.size(); ++c) cell_start[c] += cell_start[c - 1];
+    grouped.resize(cell_of_row.size());
+    for (std::size_t k = first; k < end; ++k)
+      grouped[cell_start[cell_of_row[k - first]]++] = by_year.order[k];
+    // (each start has moved on to the next cell's: shift them back)
+    for (std::size_t c = cell_start.size() - 1; c > 0; --c) cell_start[c] = cell_start[c - 1];
+    cell_start[0] = 0;
     const std::string& year_name = table.years().names()[years.in_order[year - 1]];
-    for (const Cell& cell : cells) {
-      if (cell.rows.size() < 2) continue;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      const Cell& cell = cells[c];
+      const std::span<const std::uint32_t> cell_rows(grouped.data() + cell_start[c],
+                                                     cell_start[c + 1] - cell_start[c]);
+      if (cell_rows.size() < 2) continue;
       // The mean as the observations file has it: summed in double
       // precision from the first value on, in table order.
-      double sum = rows[cell.rows.front()].value;
-      float min = rows[cell.rows.front()].value, max = min;
-      for (std::size_t r = 1; r < cell.rows.size(); ++r) {
-        const float value = rows[cell.rows[r]].value;
+      double sum = rows[cell_rows.front()].value;
+      float min = rows[cell_rows.front()].value, max = min;
+      for (std::size_t r = 1; r < cell_rows.size(); ++r) {
+        const float value = rows[cell_rows[r]].value;
         sum += static_cast<double>(value);
         min = std::min(min, value);
         max = std::max(max, value);
       }
-      const auto mean = static_cast<float>(sum / static_cast<double>(cell.rows.size()));
+      const auto mean = static_cast<float>(sum / static_cast<double>(cell_rows.size()));
       const bool far_apart = static_cast<double>(max) - static_cast<double>(min) > far_range;
       file.write(csv_field(year_name));
       file.write(",");
@@ -195,19 +216,19 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
       file.write(",");
       file.write(csv_field(table.entries().names()[cell.entry]));
       file.write(",");
-      write_integer(file, cell.rows.size());
+      write_integer(file, cell_rows.size());
       for (float value : {mean, min, max}) {
         file.write(",");
         write_value(file, value);
       }
       file.write(far_apart ? ",yes," : ",no,");
       std::string lines;
-      for (std::size_t r = 0; r < cell.rows.size(); ++r) {
+      for (std::size_t r = 0; r < cell_rows.size(); ++r) {
         if (r > 0) file.write(" ");
-        write_integer(file, table.line_of(cell.rows[r]));
+        write_integer(file, table.line_of(cell_rows[r]));
         if (far.count == 0 && far_apart) {
-          if (r > 0) lines += r + 1 == cell.rows.size() ? " and " : ", ";
-          lines += std::to_string(table.line_of(cell.rows[r]));
+          if (r > 0) lines += r + 1 == cell_rows.size() ? " and " : ", ";
+          lines += std::to_string(table.line_of(cell_rows[r]));
         }
       }
       file.write("\n");
