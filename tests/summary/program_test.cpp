@@ -165,13 +165,25 @@ TEST(Program, SummarisesTheExampleJob) {
       "    compared                        3\n"
       "    never compared                  0\n"
       "    fewer than 10 entries in common 3\n"
-      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg\n"
+      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg, "
+      "JOB.years.csv, JOB.groups.csv, JOB.stability.csv\n"
       // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
       "2 groups (average linkage on 1 - r, in the picture's order):\n"
       "  group 1 (2): 1 North, 3 East\n"
-      "  group 2 (1): 2 S, far\n";
+      "  group 2 (1): 2 S, far\n"
+      // Without year 1: (1,2) 0.6, (1,3) 0.4, (2,3) never: the same groups. Without
+      // year 2: (1,2) 0.4, (2,3) 1.5, (1,3) never: {1,2} and {3}; 3 leaves its group,
+      // and the index of {1,3},{2} against {1,2},{3} is (0 - 1/3) / (1 - 1/3).
+      "leave-one-year-out: 2 runs, each without one year, cut into 2 groups "
+      "(JOB.stability.csv):\n"
+      "  group 1 stayed whole in 1 of 2 runs\n"
+      "  group 2 stayed whole in 2 of 2 runs\n"
+      "  2 of 3 locations in their group in every run; the others:\n"
+      "    3 East in group 1 in 1 of 2 runs\n"
+      "  the year whose removal changes the groups most: 1996 (adjusted Rand index -0.500 "
+      "against all years)\n";
   EXPECT_EQ(run.out, expected);
-  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2,"));
   EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
 }
@@ -186,7 +198,7 @@ TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
       << run.out;
   EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
-  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0\n"));
+  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0,"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.pairs.csv"));
 }
 
@@ -201,7 +213,7 @@ TEST(Program, WarnsAboutAsterisksAndStillSucceeds) {
       contains(run.err, "warning: JOB.PRX: 1 count field(s) of year 2 were written as asterisks"))
       << run.err;
   EXPECT_TRUE(contains(run.out, "    unknown (count too wide)        1\n")) << run.out;
-  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,1,2,2,,4,,2\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,1,2,2,,4,,2,,,,,,\n"));
 }
 
 TEST(Program, AnOutputThatCannotBeWrittenGivesStatus1) {
@@ -234,7 +246,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
     EXPECT_TRUE(contains(run.out, part)) << part << "\n" << run.out;
   }
   EXPECT_TRUE(
-      contains(dir.read("JOB.pairs.csv"), "1,North Farm,2,\"South, far field\",0.5,4,8,2\n"));
+      contains(dir.read("JOB.pairs.csv"), "1,North Farm,2,\"South, far field\",0.5,4,8,2,"));
   EXPECT_TRUE(
       contains(dir.read("JOB.matrix.csv"), ",North Farm,\"South, far field\",East Valley\n"));
   const std::string svg = dir.read("JOB.svg");
@@ -246,7 +258,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
   ProgramRun plain = summary(dir, {"JOB.PRX", "--names", "JOB.NAQ", "--out", "plain"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_TRUE(contains(plain.out, "3 (names from JOB.NAQ)")) << plain.out;
-  EXPECT_TRUE(contains(dir.read("plain.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+  EXPECT_TRUE(contains(dir.read("plain.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2,"));
 
   // A table of another import: a warning, and the names file's names.
   dir.write("JOB.names.csv",
@@ -363,9 +375,12 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
   ProgramRun run = summary(dir, {"JOB.PRX"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string pairs = dir.read("JOB.pairs.csv");
+  // The trust columns: a plain correlation run has only the spread of the
+  // years, for (1,2) sqrt((3 (1 - 0.2)^2 + 2 (-1 - 0.2)^2) / 5) = sqrt(0.96).
   for (const char* row :
-       {"1,L1,1,L1,1,5,5,2\n", "1,L1,2,L2,0.2,1,5,2\n", "1,L1,3,L3,-0.5,-1.5,3,1\n",
-        "2,L2,3,L3,-0.5,-1.5,3,1\n", "3,L3,3,L3,1,4,4,1\n"}) {
+       {"1,L1,1,L1,1,5,5,2,,,,,,\n", "1,L1,2,L2,0.2,1,5,2,,,,,,0.979795897\n",
+        "1,L1,3,L3,-0.5,-1.5,3,1,,,,,,\n", "2,L2,3,L3,-0.5,-1.5,3,1,,,,,,\n",
+        "3,L3,3,L3,1,4,4,1,,,,,,\n"}) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
 }
