@@ -1,7 +1,6 @@
 #include "summary/command_line.h"
 
 #include <CLI/CLI.hpp>
-
 #include <charconv>
 #include <cmath>
 #include <limits>

@@ -46,8 +46,7 @@ void append_trust(std::string& out, const PairTrust& t) {
 }  // namespace
 
 std::string pairs_csv(const ProximityFile& file, const Averages& averages,
-                      const std::vector<std::string>& names,
-                      const std::vector<PairTrust>& trust) {
+                      const std::vector<std::string>& names, const std::vector<PairTrust>& trust) {
   const YearGroup& group = file.group;
   const std::int32_t maxl = averages.locations;
   std::string out =
@@ -87,6 +86,7 @@ std::string years_csv(const ProximityHistory& history, const std::vector<YearlyV
                       const std::vector<std::string>& year_names) {
   std::string out = "year,year_number,location_i,name_i,location_j,name_j,value,entries_in_common";
   out += kLineEnd;
+  out.reserve(out.size() + values.size() * 48);
   for (const YearlyValue& v : values) {
     out += csv_field(year_names[v.year_index]);
     out += ',';

@@ -22,8 +22,7 @@ namespace locprox::summary {
 // heterogeneity_df, heterogeneity_p, sd_years, empty where a figure does not
 // apply; `trust` is indexed like the packed triangle, or empty (all empty).
 std::string pairs_csv(const ProximityFile& file, const Averages& averages,
-                      const std::vector<std::string>& names,
-                      const std::vector<PairTrust>& trust);
+                      const std::vector<std::string>& names, const std::vector<PairTrust>& trust);
 
 // Columns: year (the year's shown name), year_number, location_i, name_i,
 // location_j, name_j, value, entries_in_common: one row per yearly value

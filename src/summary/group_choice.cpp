@@ -26,9 +26,8 @@ std::optional<GroupChoice> choose_groups(const Dendrogram& tree) {
     const double above = height(n - k);
     const bool infinite = above == std::numeric_limits<double>::infinity() &&
                           below != std::numeric_limits<double>::infinity();
-    const double gap = infinite || below == std::numeric_limits<double>::infinity()
-                           ? 0.0
-                           : above - below;
+    const double gap =
+        infinite || below == std::numeric_limits<double>::infinity() ? 0.0 : above - below;
     const bool better = !best || (infinite && !best_infinite) ||
                         (infinite == best_infinite && !infinite && gap > best_gap);
     if (better) {

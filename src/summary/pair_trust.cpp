@@ -27,9 +27,7 @@ std::vector<PairTrust> pair_trust(const ProximityFile& file, const Averages& ave
   const bool interval = measure.fisher_z() && measure.weighted();
 
   // The average on the z scale (Fisher z) or as shown, for every pair.
-  auto z_average = [&](size_t p) {
-    return group.prox[p] / static_cast<double>(group.ngpair[p]);
-  };
+  auto z_average = [&](size_t p) { return group.prox[p] / static_cast<double>(group.ngpair[p]); };
   std::vector<YearSums> sums(ntm);
   for (const YearlyValue& v : values) {
     const size_t p = packed_index(v.i, v.j);

@@ -103,8 +103,8 @@ Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& 
     out.adjusted_rand.push_back(adjusted_rand_index(out.full_group, run));
     for (std::int32_t j = 2; j <= n; ++j) {
       for (std::int32_t i = 1; i < j; ++i) {
-        out.together[packed_index(i, j)] += run[static_cast<size_t>(i - 1)] ==
-                                            run[static_cast<size_t>(j - 1)];
+        out.together[packed_index(i, j)] +=
+            run[static_cast<size_t>(i - 1)] == run[static_cast<size_t>(j - 1)];
       }
     }
     // For every full-data group: the run's groups its members fell into.

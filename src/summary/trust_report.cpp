@@ -54,8 +54,8 @@ std::string stability_text(const Stability& stability, const std::vector<std::st
            " here\n";
   }
   std::string text = "leave-one-year-out: " + std::to_string(runs) +
-                     " runs, each without one year, cut into " +
-                     std::to_string(stability.groups) + " groups (" + stability_path + "):\n";
+                     " runs, each without one year, cut into " + std::to_string(stability.groups) +
+                     " groups (" + stability_path + "):\n";
   for (size_t g = 0; g < stability.stayed_whole.size(); ++g) {
     text += "  group " + std::to_string(g + 1) + " stayed whole in " +
             runs_text(stability.stayed_whole[g], runs) + " runs\n";
@@ -120,11 +120,12 @@ std::string pairs_to_act_on_text(const Averages& averages, const std::vector<Pai
   text += "  most alike, by the lower end of the 95 % interval (candidates for merging sites):\n";
   for (size_t k = 0; k < std::min(shown, alike.size()); ++k) {
     const PairTrust& t = trust[alike[k].p];
-    text += "    " + pair_text(alike[k]) + ": " + scale + " " + fixed(averages.value[alike[k].p], 3) +
-            ", interval " + fixed(*t.ci_low, 3) + " to " + fixed(*t.ci_high, 3) + "\n";
+    text += "    " + pair_text(alike[k]) + ": " + scale + " " +
+            fixed(averages.value[alike[k].p], 3) + ", interval " + fixed(*t.ci_low, 3) + " to " +
+            fixed(*t.ci_high, 3) + "\n";
   }
-  text += "  years disagree (heterogeneity p < 0.01; each year's value in " + years_path + "): " +
-          std::to_string(disagree.size()) + (disagree.empty() ? "\n" : "\n");
+  text += "  years disagree (heterogeneity p < 0.01; each year's value in " + years_path +
+          "): " + std::to_string(disagree.size()) + (disagree.empty() ? "\n" : "\n");
   for (size_t k = 0; k < std::min(shown, disagree.size()); ++k) {
     const PairTrust& t = trust[disagree[k].p];
     text += "    " + pair_text(disagree[k]) + ": Q " + fixed(*t.q, 1) + " on " +

@@ -15,7 +15,9 @@ struct TailCase {
   double p;  // the upper tail, to 17 digits from a 40-digit evaluation
 };
 
-void PrintTo(const TailCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TailCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ChiSquareTail : public ::testing::TestWithParam<TailCase> {};
 
@@ -26,16 +28,15 @@ TEST_P(ChiSquareTail, MatchesKnownValuesToTwelveDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     KnownValues, ChiSquareTail,
-    ::testing::Values(
-        TailCase{"Q21_8_on6", 21.8, 6, 0.0013161643750691328},
-        TailCase{"critical_1df", 3.84, 1, 0.050043521248705103},
-        TailCase{"critical_10df", 18.307, 10, 0.05000058909139812},
-        TailCase{"small_q_7df", 0.5, 7, 0.99944648139042497},
-        TailCase{"tiny_q_3df", 1e-6, 3, 0.99999999973403856},
-        TailCase{"tiny_p_7df", 300, 7, 6.0496418565563195e-61},
-        TailCase{"large_df_centre", 1000, 1000, 0.49405285382923964},
-        TailCase{"large_df_lower", 900, 1000, 0.98928276190871026},
-        TailCase{"large_df_upper", 1200, 1000, 1.2255942330622904e-5}),
+    ::testing::Values(TailCase{"Q21_8_on6", 21.8, 6, 0.0013161643750691328},
+                      TailCase{"critical_1df", 3.84, 1, 0.050043521248705103},
+                      TailCase{"critical_10df", 18.307, 10, 0.05000058909139812},
+                      TailCase{"small_q_7df", 0.5, 7, 0.99944648139042497},
+                      TailCase{"tiny_q_3df", 1e-6, 3, 0.99999999973403856},
+                      TailCase{"tiny_p_7df", 300, 7, 6.0496418565563195e-61},
+                      TailCase{"large_df_centre", 1000, 1000, 0.49405285382923964},
+                      TailCase{"large_df_lower", 900, 1000, 0.98928276190871026},
+                      TailCase{"large_df_upper", 1200, 1000, 1.2255942330622904e-5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One and two degrees of freedom have closed forms: erfc(sqrt(q / 2)) and

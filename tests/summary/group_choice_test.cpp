@@ -25,7 +25,9 @@ struct ChoiceCase {
   double below, above;
 };
 
-void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class GroupChoiceCases : public ::testing::TestWithParam<ChoiceCase> {};
 
@@ -40,22 +42,24 @@ TEST_P(GroupChoiceCases, TakesTheLargestGapBetweenSuccessiveHeights) {
 
 constexpr double kInf = INFINITY;
 
-INSTANTIATE_TEST_SUITE_P(
-    Trees, GroupChoiceCases,
-    ::testing::Values(
-        // Five locations: K = 2 gap 0.1, K = 3 gap 0.7, K = 4 gap 0.1.
-        ChoiceCase{"three_groups", {0.1, 0.2, 0.9, 1.0}, 3, 0.2, 0.9},
-        // Equal gaps: the fewer groups.
-        ChoiceCase{"equal_gaps_fewest", {0.25, 0.5, 0.75, 1.0}, 2, 0.75, 1.0},
-        // Two unconnected merges at the top: three parts never compared.
-        ChoiceCase{"unconnected_parts", {0.1, 0.2, kInf, kInf}, 3, 0.2, kInf},
-        // Three locations: only K = 2 is offered.
-        ChoiceCase{"three_locations", {0.3, 0.4}, 2, 0.3, 0.4},
-        // Fourteen locations: K stops at 10, though the gap at 13 is larger.
-        ChoiceCase{"at_most_ten",
-                   {0.01, 0.02, 5.0, 5.1, 5.2, 5.3, 5.4, 5.5, 5.6, 5.7, 5.8, 5.9, 6.5},
-                   2, 5.9, 6.5}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Trees, GroupChoiceCases,
+                         ::testing::Values(
+                             // Five locations: K = 2 gap 0.1, K = 3 gap 0.7, K = 4 gap 0.1.
+                             ChoiceCase{"three_groups", {0.1, 0.2, 0.9, 1.0}, 3, 0.2, 0.9},
+                             // Equal gaps: the fewer groups.
+                             ChoiceCase{"equal_gaps_fewest", {0.25, 0.5, 0.75, 1.0}, 2, 0.75, 1.0},
+                             // Two unconnected merges at the top: three parts never compared.
+                             ChoiceCase{"unconnected_parts", {0.1, 0.2, kInf, kInf}, 3, 0.2, kInf},
+                             // Three locations: only K = 2 is offered.
+                             ChoiceCase{"three_locations", {0.3, 0.4}, 2, 0.3, 0.4},
+                             // Fourteen locations: K stops at 10, though the gap at 13 is larger.
+                             ChoiceCase{"at_most_ten",
+                                        {0.01, 0.02, 5.0, 5.1, 5.2, 5.3, 5.4, 5.5, 5.6, 5.7, 5.8,
+                                         5.9, 6.5},
+                                        2,
+                                        5.9,
+                                        6.5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GroupChoice, NeedsThreeLocations) {
   EXPECT_FALSE(choose_groups(tree_of({0.5})));

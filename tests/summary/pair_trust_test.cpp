@@ -69,8 +69,8 @@ TEST(PairTrust, WeightedFisherZHasIntervalHeterogeneityAndSpread) {
   // The r values around tanh(z), weighted 7, 5, 10.
   EXPECT_NEAR(*t.sd_years, 0.20756482014748134, 1e-13);
   // On the z scale the interval is z -+ 1.959964 / sqrt(22).
-  const PairTrust zt = trust_of(two_locations(kFisherZ, {{0.5, 7}, {0.2, 5}, {0.9, 10}}, true),
-                                true);
+  const PairTrust zt =
+      trust_of(two_locations(kFisherZ, {{0.5, 7}, {0.2, 5}, {0.9, 10}}, true), true);
   EXPECT_NEAR(*zt.ci_low, 0.195770634805156, 1e-14);
   EXPECT_NEAR(*zt.q, *t.q, 0.0);
 }
@@ -99,10 +99,9 @@ TEST(PairTrust, UnweightedRunsHaveOnlyTheSpreadOverYearsEqually) {
 
 TEST(PairTrust, WeightedDistanceSpreadIsWeightedByEntries) {
   // Values 1 (10 entries) and 4 (20 entries): average 3, sd sqrt((10*4 + 20*1) / 30) = sqrt(2).
-  const PairTrust t = trust_of(
-      two_locations(Measure::of(MeasureKind::kCentredDistance, true), {{1.0, 10}, {4.0, 20}},
-                    false),
-      false);
+  const PairTrust t = trust_of(two_locations(Measure::of(MeasureKind::kCentredDistance, true),
+                                             {{1.0, 10}, {4.0, 20}}, false),
+                               false);
   EXPECT_FALSE(t.ci_low || t.q);
   ASSERT_TRUE(t.sd_years);
   EXPECT_NEAR(*t.sd_years, std::sqrt(2.0), 1e-14);

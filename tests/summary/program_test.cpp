@@ -377,10 +377,9 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
   const std::string pairs = dir.read("JOB.pairs.csv");
   // The trust columns: a plain correlation run has only the spread of the
   // years, for (1,2) sqrt((3 (1 - 0.2)^2 + 2 (-1 - 0.2)^2) / 5) = sqrt(0.96).
-  for (const char* row :
-       {"1,L1,1,L1,1,5,5,2,,,,,,\n", "1,L1,2,L2,0.2,1,5,2,,,,,,0.979795897\n",
-        "1,L1,3,L3,-0.5,-1.5,3,1,,,,,,\n", "2,L2,3,L3,-0.5,-1.5,3,1,,,,,,\n",
-        "3,L3,3,L3,1,4,4,1,,,,,,\n"}) {
+  for (const char* row : {"1,L1,1,L1,1,5,5,2,,,,,,\n", "1,L1,2,L2,0.2,1,5,2,,,,,,0.979795897\n",
+                          "1,L1,3,L3,-0.5,-1.5,3,1,,,,,,\n", "2,L2,3,L3,-0.5,-1.5,3,1,,,,,,\n",
+                          "3,L3,3,L3,1,4,4,1,,,,,,\n"}) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
 }

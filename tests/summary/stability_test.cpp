@@ -81,7 +81,9 @@ struct RandCase {
   double index;
 };
 
-void PrintTo(const RandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RandCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class AdjustedRand : public ::testing::TestWithParam<RandCase> {};
 
@@ -93,14 +95,13 @@ TEST_P(AdjustedRand, MatchesWorkedValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Groupings, AdjustedRand,
-    ::testing::Values(
-        RandCase{"same_up_to_numbering", {1, 1, 2, 2, 3}, {2, 2, 3, 3, 1}, 1.0},
-        RandCase{"crossed", {1, 1, 2, 2}, {1, 2, 1, 2}, -0.5},
-        // 6 locations {1,2,3},{4,5,6} against {1,2},{3,4},{5,6}: index 2,
-        // rows 6, columns 3, expected 6*3/15 = 1.2, max 4.5: 0.8/3.3.
-        RandCase{"split_three", {1, 1, 1, 2, 2, 2}, {1, 1, 2, 2, 3, 3}, 0.8 / 3.3},
-        RandCase{"both_all_alone", {1, 2, 3}, {3, 2, 1}, 1.0},
-        RandCase{"one_location", {1}, {1}, 1.0}),
+    ::testing::Values(RandCase{"same_up_to_numbering", {1, 1, 2, 2, 3}, {2, 2, 3, 3, 1}, 1.0},
+                      RandCase{"crossed", {1, 1, 2, 2}, {1, 2, 1, 2}, -0.5},
+                      // 6 locations {1,2,3},{4,5,6} against {1,2},{3,4},{5,6}: index 2,
+                      // rows 6, columns 3, expected 6*3/15 = 1.2, max 4.5: 0.8/3.3.
+                      RandCase{"split_three", {1, 1, 1, 2, 2, 2}, {1, 1, 2, 2, 3, 3}, 0.8 / 3.3},
+                      RandCase{"both_all_alone", {1, 2, 3}, {3, 2, 1}, 1.0},
+                      RandCase{"one_location", {1}, {1}, 1.0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
