@@ -199,6 +199,11 @@ TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
   EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
   EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0,"));
+  // One year: its values, and no spread over the years.
+  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,2,2,0.6,2.4,4,1,,,,,,\n"));
+  EXPECT_EQ(dir.read("early.years.csv"),
+            "year,year_number,location_i,name_i,location_j,name_j,value,entries_in_common\n"
+            "1995,1,1,1,2,2,0.6,4\n1995,1,2,2,3,3,-0.5,3\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.pairs.csv"));
 }
 

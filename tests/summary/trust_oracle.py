@@ -12,6 +12,8 @@ the table itself, never from the proximity file, what the summary wrote:
   entries in common behind it;
 - STEM.pairs.csv's trust columns: the 95 % interval, Cochran's Q, its degrees
   of freedom and upper-tail probability, and the spread of the yearly values.
+- STEM.stability.csv: with each year left out in turn, in how many runs two
+  locations fall in one group, from an average linkage of its own.
 
 The table's values are read as the run reads them: each in single precision, a
 cell's replicates averaged in double precision and rounded to single; each
@@ -315,12 +317,83 @@ def check_trust_columns(out_dir, stem, terms, measure, weighted, problems):
     return checked
 
 
+# --------------------------------------------------------------------------
+# Leave-one-year-out, from the data: average linkage written out plainly.
+
+
+def pair_distances(terms, measure, weighted, left_out=None):
+    """{(i, j): distance} over the pairs compared in the years kept."""
+    out = {}
+    for key, list_ in terms.items():
+        kept = [t for t in list_ if t[0] != left_out]
+        if not kept:
+            continue
+        w = [t[2] if weighted else 1 for t in kept]
+        mean = sum(a * t[1] for a, t in zip(w, kept)) / sum(w)
+        if measure in ('centred', 'standardised'):
+            out[key] = mean
+        else:
+            out[key] = 1.0 - (math.tanh(mean) if measure == 'fisher-z' else mean)
+    return out
+
+
+def average_linkage_groups(n, distance, groups):
+    """The clusters left after n - groups merges, as sets of locations.
+
+    Two clusters are at the mean distance of their compared pairs (infinite
+    with none); the closest merge first, ties to the pair of clusters with
+    the lowest lower location, then the lowest higher location.
+    """
+    clusters = [{x} for x in range(1, n + 1)]
+
+    def between(a, b):
+        d = [distance[(min(x, y), max(x, y))] for x in a for y in b
+             if (min(x, y), max(x, y)) in distance]
+        return sum(d) / len(d) if d else math.inf
+
+    while len(clusters) > groups:
+        best = None
+        for u in range(len(clusters)):
+            for v in range(u + 1, len(clusters)):
+                key = (between(clusters[u], clusters[v]),
+                       sorted((min(clusters[u]), min(clusters[v]))))
+                if best is None or key < best[0]:
+                    best = (key, u, v)
+        _, u, v = best
+        clusters[u] |= clusters[v]
+        del clusters[v]
+    return clusters
+
+
+def check_stability(out_dir, stem, terms, measure, weighted, n, groups, years, problems):
+    rows = read_csv(os.path.join(out_dir, stem + '.stability.csv'))
+    compared_years = sorted({t[0] for list_ in terms.values() for t in list_})
+    together = {}
+    for y in compared_years:
+        for c in average_linkage_groups(n, pair_distances(terms, measure, weighted, y), groups):
+            for i in c:
+                for j in c:
+                    if i < j:
+                        together[(i, j)] = together.get((i, j), 0) + 1
+    for row in rows:
+        key = (int(row['location_i']), int(row['location_j']))
+        want = (together.get(key, 0), len(compared_years))
+        got = (int(row['together']), int(row['runs']))
+        if got != want:
+            problems.append('%s stability.csv pair %d-%d: file %s, data %s' %
+                            (stem, key[0], key[1], got, want))
+    if len(rows) != n * (n - 1) // 2:
+        problems.append('%s stability.csv: %d rows for %d locations' % (stem, len(rows), n))
+    return len(rows)
+
+
 RUNS = [
-    # (folder, measure, weighted, analyse options)
-    ('fz', 'fisher-z', True, ['--correlation', 'fisher-z']),
+    # (folder, measure, weighted, analyse options); the centred distances cut
+    # into 4 groups are the cut whose groups change with the year left out
+    ('fz', 'fisher-z', True, ['--correlation', 'fisher-z', '--groups', '3']),
     ('fzu', 'fisher-z', False, ['--correlation', 'fisher-z', '--unweighted']),
     ('plain', 'plain', True, ['--correlation', 'plain']),
-    ('sed', 'centred', False, ['--distance', 'centred', '--unweighted']),
+    ('sed', 'centred', False, ['--distance', 'centred', '--unweighted', '--groups', '4']),
     ('std', 'standardised', True, ['--distance', 'standardised']),
 ]
 
@@ -350,7 +423,13 @@ def main(argv):
         terms = yearly_terms(cells, measure, weighted, sites, entries, years)
         n_years = check_years(out_dir, 'trial', terms, measure, weighted, problems, folder)
         n_pairs = check_trust_columns(out_dir, 'trial', terms, measure, weighted, problems)
-        print('%s: %d yearly values and %d pairs checked' % (folder, n_years, n_pairs))
+        n_stable = 0
+        if '--groups' in options:
+            groups = int(options[options.index('--groups') + 1])
+            n_stable = check_stability(out_dir, 'trial', terms, measure, weighted, len(sites),
+                                       groups, years, problems)
+        print('%s: %d yearly values, %d pairs and %d leave-one-year-out pairs checked' %
+              (folder, n_years, n_pairs, n_stable))
     for p in problems:
         print('MISMATCH ' + p)
     return 1 if problems else 0
