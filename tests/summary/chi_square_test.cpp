@@ -5,6 +5,8 @@
 #include <cmath>
 #include <ostream>
 
+#include "support/case_names.h"
+
 namespace locprox::summary {
 namespace {
 
@@ -37,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TailCase{"large_df_centre", 1000, 1000, 0.49405285382923964},
                       TailCase{"large_df_lower", 900, 1000, 0.98928276190871026},
                       TailCase{"large_df_upper", 1200, 1000, 1.2255942330622904e-5}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::locprox::testing::NameOfCase());
 
 // One and two degrees of freedom have closed forms: erfc(sqrt(q / 2)) and
 // exp(-q / 2); both sides of the series / continued fraction switch.

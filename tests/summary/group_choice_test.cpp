@@ -6,6 +6,8 @@
 #include <ostream>
 #include <vector>
 
+#include "support/case_names.h"
+
 namespace locprox::summary {
 namespace {
 
@@ -59,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Trees, GroupChoiceCases,
                                         2,
                                         5.9,
                                         6.5}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::locprox::testing::NameOfCase());
 
 TEST(GroupChoice, NeedsThreeLocations) {
   EXPECT_FALSE(choose_groups(tree_of({0.5})));

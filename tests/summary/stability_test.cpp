@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "support/case_names.h"
+
 namespace locprox::summary {
 namespace {
 
@@ -102,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RandCase{"split_three", {1, 1, 1, 2, 2, 2}, {1, 1, 2, 2, 3, 3}, 0.8 / 3.3},
                       RandCase{"both_all_alone", {1, 2, 3}, {3, 2, 1}, 1.0},
                       RandCase{"one_location", {1}, {1}, 1.0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox::summary
