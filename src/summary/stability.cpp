@@ -96,8 +96,13 @@ Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& 
   out.together.assign(static_cast<size_t>(file.dims.ntm), 0);
   out.stayed_whole.assign(static_cast<size_t>(groups), 0);
   out.stayed_home.assign(static_cast<size_t>(n), 0);
+  std::vector<size_t> years;
   for (size_t k = 0; k < history.years.size(); ++k) {
-    if (!year_compared(history, k)) continue;
+    if (year_compared(history, k)) years.push_back(k);
+  }
+  out.years_compared = static_cast<std::int64_t>(years.size());
+  if (years.size() < 2) return out;
+  for (size_t k : years) {
     const std::vector<std::int32_t> run = grouping(without_year(file, history, k), groups);
     out.runs.push_back(k);
     out.adjusted_rand.push_back(adjusted_rand_index(out.full_group, run));

@@ -16,7 +16,12 @@ namespace locprox::summary {
 struct Stability {
   std::int32_t groups = 0;
   std::vector<std::int32_t> full_group;  // per location (0-based), 1 .. groups: the full data's
-  std::vector<size_t> runs;              // the years left out: indexes into history.years
+  // The years compared (a pair of distinct locations grew its NYPAIR).
+  std::int64_t years_compared = 0;
+  // The years left out, as indexes into history.years: every year compared,
+  // or none when fewer than two were (leaving out the only year leaves
+  // nothing to group).
+  std::vector<size_t> runs;
   // Per pair i < j, packed as packed_index(i, j): in how many runs the two
   // locations were in one group.
   std::vector<std::int32_t> together;

@@ -49,9 +49,9 @@ std::string stability_text(const Stability& stability, const std::vector<std::st
                            const std::vector<std::string>& year_names,
                            const std::string& stability_path) {
   const size_t runs = stability.runs.size();
-  if (runs < 2) {
-    return "leave-one-year-out: needs two or more years compared; " + std::to_string(runs) +
-           " here\n";
+  if (runs == 0) {
+    return "leave-one-year-out: needs two or more years compared; " +
+           std::to_string(stability.years_compared) + " here\n";
   }
   std::string text = "leave-one-year-out: " + std::to_string(runs) +
                      " runs, each without one year, cut into " + std::to_string(stability.groups) +

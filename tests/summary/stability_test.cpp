@@ -77,6 +77,21 @@ TEST(LeaveOneYearOut, CountsTogethernessWholeGroupsAndTheWorstYear) {
   EXPECT_EQ(s.adjusted_rand[2], 1.0);
 }
 
+// Leaving out the only year compared leaves nothing to group: no runs.
+TEST(LeaveOneYearOut, NeedsTwoYearsCompared) {
+  Job job = four_locations();
+  job.history.years.resize(1);
+  job.file.group.prox = job.history.years[0].prox;
+  job.file.group.ngpair = job.history.years[0].ngpair;
+  job.file.group.nypair = job.history.years[0].nypair;
+  const Stability s = leave_one_year_out(job.file, job.history, 2);
+  EXPECT_EQ(s.years_compared, 1);
+  EXPECT_TRUE(s.runs.empty());
+  EXPECT_TRUE(s.adjusted_rand.empty());
+  EXPECT_EQ(s.together, std::vector<std::int32_t>(10, 0));
+  EXPECT_EQ(s.full_group, (std::vector<std::int32_t>{1, 1, 2, 2}));
+}
+
 struct RandCase {
   const char* name;
   std::vector<std::int32_t> a, b;
