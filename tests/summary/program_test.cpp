@@ -1,6 +1,7 @@
 // The built locprox-summary as a user runs it: exit status, messages, files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -47,6 +48,9 @@ TEST(Program, RefusesBadOptionsWithStatus2) {
       {{"JOB.PRX", "--groups", "0"}, "--groups 0 is out of range"},
       {{"JOB.PRX", "--min-common", "-1"}, "--min-common -1 is out of range"},
       {{"JOB.PRX", "--z=yes"}, "z was given a disallowed flag override"},
+      {{"JOB.PRX", "--max-interval", "0"}, "--max-interval needs a positive number, not \"0\""},
+      {{"JOB.PRX", "--max-interval", "wide"},
+       "--max-interval needs a positive number, not \"wide\""},
       {{"A.PRX", "B.PRX"}, "one proximity file only"},
   };
   Scratch dir;
@@ -186,6 +190,8 @@ TEST(Program, SummarisesTheExampleJob) {
   EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2,"));
   EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
+  // A plain correlation run keeps the rule of entries in common.
+  EXPECT_TRUE(contains(dir.read("JOB.svg"), "pale: fewer than 10 entries in common<"));
 }
 
 TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
@@ -387,6 +393,56 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
                           "3,L3,3,L3,1,4,4,1,,,,,,\n"}) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
+}
+
+// A weighted Fisher z run: the trust columns are filled, and the picture's
+// pale cells follow the interval's width, as its legend says. Three
+// locations see the same six entries in two years; every pair is compared on
+// 6 - 3 = 3 per year, NGPAIR 6, so its interval on the z scale is
+// z -+ 1.959964 / sqrt(6), wider than 0.5 on the r scale for these pairs.
+TEST(Program, AFisherZRunHasIntervalsAndPalesTheWideOnes) {
+  if (!std::filesystem::exists(LOCPROX_MAIN_EXE)) GTEST_SKIP() << "locprox is not built";
+  Scratch dir;
+  dir.write("JOB.NAQ", "Fisher z\n2 3 6\nY1\nY2\nL1\nL2\nL3\nG1\nG2\nG3\nG4\nG5\nG6\n");
+  std::string seq;
+  const int values[2][3][6] = {{{1, 2, 3, 4, 5, 7}, {2, 1, 4, 3, 6, 5}, {6, 5, 4, 3, 1, 2}},
+                               {{1, 3, 2, 5, 4, 6}, {1, 2, 3, 5, 4, 6}, {3, 1, 2, 6, 5, 4}}};
+  for (int y = 0; y < 2; ++y)
+    for (int l = 0; l < 3; ++l)
+      for (int g = 0; g < 6; ++g)
+        seq += std::to_string(y + 1) + " " + std::to_string(l + 1) + " " + std::to_string(g + 1) +
+               " " + std::to_string(values[y][l][g]) + "\n";
+  dir.write("JOB.SEQ", seq);
+  ProgramRun main_run =
+      testing::run(LOCPROX_MAIN_EXE, {}, dir.path(), "Y\nJOB\n2\n3\n6\n1\n2\nW\nR\nZ\n");
+  ASSERT_EQ(main_run.status, 0) << main_run.out << main_run.err;
+
+  ProgramRun run = summary(dir, {"JOB.PRX"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "pairs to act on (all pairs in JOB.pairs.csv):\n")) << run.out;
+  EXPECT_TRUE(contains(dir.read("JOB.svg"), "pale: 95 % interval wider than 0.5<"));
+  // Every pair: both ends of the interval, Q on 1 df with its p, a spread.
+  const std::string pairs = dir.read("JOB.pairs.csv");
+  size_t filled = 0;
+  for (size_t at = pairs.find('\n'); at != std::string::npos && at + 1 < pairs.size();
+       at = pairs.find('\n', at + 1)) {
+    const std::string row = pairs.substr(at + 1, pairs.find('\n', at + 1) - at - 1);
+    if (row.rfind("1,L1,1,", 0) == 0 || row.rfind("2,L2,2,", 0) == 0 ||
+        row.rfind("3,L3,3,", 0) == 0) {
+      EXPECT_TRUE(row.size() > 6 && row.substr(row.size() - 6) == ",,,,,,") << row;
+      continue;
+    }
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), 13) << row;
+    EXPECT_FALSE(contains(row, ",,")) << row;
+    EXPECT_TRUE(contains(row, ",1,")) << row;  // heterogeneity_df
+    ++filled;
+  }
+  EXPECT_EQ(filled, 3u) << pairs;
+
+  ProgramRun wide = summary(dir, {"JOB.PRX", "--max-interval", "2", "--out", "wide"});
+  ASSERT_EQ(wide.status, 0) << wide.err;
+  EXPECT_TRUE(contains(dir.read("wide.svg"), "pale: 95 % interval wider than 2<"));
+  EXPECT_FALSE(contains(dir.read("JOB.svg"), "pale: fewer than"));
 }
 
 }  // namespace
