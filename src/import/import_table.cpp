@@ -118,7 +118,7 @@ std::string shell_word(const std::string& text) {
   return quoted + "'";
 }
 
-ImportResult import_table(const ImportOptions& options) {
+ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   ImportResult result;
   result.table = options.table;
   result.replicates = options.replicates;
@@ -166,7 +166,11 @@ ImportResult import_table(const ImportOptions& options) {
   result.observations = write_observations_file(observations_file, table, years, options.replicates);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
-  files.commit();
+  if (outputs != nullptr) {
+    files.hand_over(*outputs);
+  } else {
+    files.commit();
+  }
 
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
   return result;
