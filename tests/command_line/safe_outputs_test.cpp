@@ -1,0 +1,298 @@
+// The outputs of run, analyse and the summary appear whole or not at all: a
+// run stopped by a signal at any moment leaves the earlier result as it was
+// (and, except after SIGKILL, no temporary; the next run clears what SIGKILL
+// left); a symbolic link at an output name is replaced, its target left
+// alone; two analyses into one folder at once leave one coherent result; a
+// bad option leaves the folder as it was.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/run_program.h"
+
+namespace locprox {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::run_program;
+using testing::ScratchDirectory;
+
+// A job of `years` years, each with every entry at every location: large
+// enough in years for its report to take a while to write.
+struct GeneratedJob {
+  int years, locations, entries;
+
+  std::string names_file() const {
+    std::string text = "Generated job\n" + std::to_string(years) + " " +
+                       std::to_string(locations) + " " + std::to_string(entries) + "\n";
+    for (int y = 1; y <= years; ++y) text += std::to_string(1900 + y) + "\n";
+    for (int l = 1; l <= locations; ++l) text += "L" + std::to_string(l) + "\n";
+    for (int g = 1; g <= entries; ++g) text += "G" + std::to_string(g) + "\n";
+    return text;
+  }
+  double value(int y, int l, int g) const { return 3.0 + ((y * 31 + l * 17 + g * g * 7) % 97) / 10.0; }
+  std::string observations_file() const {
+    std::string text;
+    char line[64];
+    for (int y = 1; y <= years; ++y)
+      for (int l = 1; l <= locations; ++l)
+        for (int g = 1; g <= entries; ++g) {
+          std::snprintf(line, sizeof line, "%d %d %d %.1f\n", y, l, g, value(y, l, g));
+          text += line;
+        }
+    return text;
+  }
+  // The same observations as a trial table, with `shift` added to the values.
+  std::string table(double shift) const {
+    std::string text = "year,location,entry,value\n";
+    char line[64];
+    for (int y = 1; y <= years; ++y)
+      for (int l = 1; l <= locations; ++l)
+        for (int g = 1; g <= entries; ++g) {
+          std::snprintf(line, sizeof line, "%d,L%d,G%d,%.1f\n", 1900 + y, l, g,
+                        value(y, l, g) * (1.0 + shift * ((l + g) % 3)));
+          text += line;
+        }
+    return text;
+  }
+  void write(const ScratchDirectory& dir, const std::string& stem) const {
+    dir.write(stem + ".NAQ", names_file());
+    dir.write(stem + ".SEQ", observations_file());
+  }
+};
+
+const GeneratedJob kLongJob{700, 8, 4};
+
+// Every file in the folder by name, with its bytes; symbolic links as
+// "-> target".
+std::map<std::string, std::string> folder_contents(const fs::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_symlink()) {
+      contents[name] = "-> " + fs::read_symlink(entry.path()).string();
+    } else if (entry.is_regular_file()) {
+      contents[name] = read_file(entry.path());
+    }
+  }
+  return contents;
+}
+
+std::vector<std::string> temporaries_in(const fs::path& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".locprox-tmp.") != std::string::npos) found.push_back(name);
+  }
+  return found;
+}
+
+// Starts locprox with `arguments` in `folder`, its output thrown away.
+pid_t start(const fs::path& folder, const std::vector<std::string>& arguments) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(127);
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> argv;
+    std::string program = LOCPROX_EXE;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+// The size of the temporary whose name holds `part`, or -1 when there is none.
+long long temporary_size(const fs::path& folder, const std::string& part) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".locprox-tmp.") != std::string::npos && name.find(part) != std::string::npos) {
+      std::error_code error;
+      const auto size = fs::file_size(entry.path(), error);
+      return error ? -1 : static_cast<long long>(size);
+    }
+  }
+  return -1;
+}
+
+struct InterruptCase {
+  const char* name;
+  int signal_number;
+  double written;  // the part of the earlier report the new one has reached when signalled
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* out) { *out << c.name; }
+
+class InterruptedRun : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptedRun, LeavesTheEarlierResultWhole) {
+  const InterruptCase& c = GetParam();
+  ScratchDirectory dir;
+  kLongJob.write(dir, "JOB");
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE,
+                        {"run", "JOB", "--distance", "centred", "--quiet", "--threads", "1"})
+                .exit_status,
+            0);
+  const std::map<std::string, std::string> earlier = folder_contents(dir.path());
+  const auto report_size = static_cast<long long>(earlier.at("JOB.OCC").size());
+
+  const pid_t child = start(dir.path(), {"run", "JOB", "--correlation", "plain", "--quiet",
+                                         "--threads", "1"});
+  const auto threshold = static_cast<long long>(c.written * static_cast<double>(report_size));
+  bool reached = false;
+  for (int i = 0; i < 200000 && !reached; ++i) {
+    reached = temporary_size(dir.path(), ".OCC.") >= threshold;
+    if (!reached) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(reached) << "the run's report never reached " << threshold << " bytes";
+  ASSERT_EQ(::kill(child, c.signal_number), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended by itself, status " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), c.signal_number);
+
+  std::map<std::string, std::string> after = folder_contents(dir.path());
+  const std::vector<std::string> left = temporaries_in(dir.path());
+  if (c.signal_number == SIGKILL) {
+    for (const std::string& name : left) after.erase(name);
+  } else {
+    EXPECT_EQ(left, std::vector<std::string>{});
+  }
+  EXPECT_EQ(after.size(), earlier.size());
+  for (const auto& [name, bytes] : earlier) {
+    EXPECT_TRUE(after.count(name) == 1 && after.at(name) == bytes) << name << " changed";
+  }
+  // The next run into the folder removes what the killed one left.
+  const auto next = run_program(dir.path(), "", LOCPROX_EXE,
+                                {"run", "JOB", "--correlation", "plain", "--quiet", "--to", "#2"});
+  EXPECT_EQ(next.exit_status, 0) << next.errors;
+  EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachSignalAtSeveralMoments, InterruptedRun,
+    ::testing::Values(InterruptCase{"SIGINT_at_the_start", SIGINT, 0.0},
+                      InterruptCase{"SIGINT_half_way", SIGINT, 0.5},
+                      InterruptCase{"SIGTERM_at_a_tenth", SIGTERM, 0.1},
+                      InterruptCase{"SIGTERM_near_the_end", SIGTERM, 0.9},
+                      InterruptCase{"SIGHUP_half_way", SIGHUP, 0.5},
+                      InterruptCase{"SIGKILL_at_the_start", SIGKILL, 0.0},
+                      InterruptCase{"SIGKILL_near_the_end", SIGKILL, 0.9}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+const GeneratedJob kSmallJob{4, 5, 6};
+
+TEST(SafeOutputs, SymbolicLinkAtAnOutputNameIsReplacedAndItsTargetLeftAlone) {
+  ScratchDirectory dir;
+  kSmallJob.write(dir, "JOB");
+  dir.write("precious.txt", "not a report");
+  fs::create_symlink("precious.txt", dir.path() / "JOB.OCC");
+  fs::create_symlink("precious.txt", dir.path() / "JOB.pairs.csv");
+  const auto run = run_program(dir.path(), "", LOCPROX_EXE,
+                               {"run", "JOB", "--correlation", "plain", "--quiet"});
+  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  const auto summary = run_program(dir.path(), "", LOCPROX_SUMMARY_EXE, {"JOB.PRX"});
+  ASSERT_EQ(summary.exit_status, 0) << summary.errors;
+  EXPECT_EQ(dir.read("precious.txt"), "not a report");
+  for (const char* name : {"JOB.OCC", "JOB.pairs.csv"}) {
+    EXPECT_FALSE(fs::is_symlink(dir.path() / name)) << name;
+    EXPECT_NE(dir.read(name), "not a report") << name;
+  }
+}
+
+// An analysis of `table` (in the folder) into `out` with the job name JOB.
+std::vector<std::string> analysis(const std::string& table, const std::string& out,
+                                  std::vector<std::string> more = {}) {
+  std::vector<std::string> arguments = {"analyse", table, "--out", out, "--job", "JOB",
+                                        "--threads", "1"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return arguments;
+}
+
+TEST(SafeOutputs, TwoAnalysesIntoOneFolderAtOnceLeaveOneCoherentResult) {
+  ScratchDirectory dir;
+  const GeneratedJob job{400, 6, 5};
+  dir.write("a.csv", job.table(0.0));
+  dir.write("b.csv", job.table(0.25));
+  // Each table's result on its own.
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE, analysis("a.csv", "only_a")).exit_status, 0);
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE, analysis("b.csv", "only_b")).exit_status, 0);
+  const auto result_a = folder_contents(dir.path() / "only_a");
+  const auto result_b = folder_contents(dir.path() / "only_b");
+  ASSERT_NE(result_a.at("JOB.PRX"), result_b.at("JOB.PRX"));
+
+  for (int round = 0; round < 3; ++round) {
+    const pid_t a = start(dir.path(), analysis("a.csv", "both"));
+    const pid_t b = start(dir.path(), analysis("b.csv", "both"));
+    const int status_a = testing::wait_for_exit_status(a);
+    const int status_b = testing::wait_for_exit_status(b);
+    // Each either finished or was told at once that the other was writing.
+    EXPECT_TRUE(status_a == 0 || status_a == 1) << status_a;
+    EXPECT_TRUE(status_b == 0 || status_b == 1) << status_b;
+    EXPECT_TRUE(status_a == 0 || status_b == 0);
+    auto both = folder_contents(dir.path() / "both");
+    both.erase(".JOB.locprox-lock");
+    const auto& expected = both.at("JOB.PRX") == result_a.at("JOB.PRX") ? result_a : result_b;
+    std::map<std::string, std::string> want = expected;
+    want.erase(".JOB.locprox-lock");
+    EXPECT_EQ(both.size(), want.size());
+    for (const auto& [name, bytes] : want) {
+      EXPECT_TRUE(both.count(name) == 1 && both.at(name) == bytes)
+          << name << " is not from the same table as JOB.PRX (round " << round << ")";
+    }
+  }
+}
+
+struct BadOptionCase {
+  const char* name;
+  std::vector<std::string> options;
+};
+
+void PrintTo(const BadOptionCase& c, std::ostream* out) { *out << c.name; }
+
+class AnalysisWithABadOption : public ::testing::TestWithParam<BadOptionCase> {};
+
+TEST_P(AnalysisWithABadOption, StopsWithStatus2AndLeavesTheFolderAsItWas) {
+  ScratchDirectory dir;
+  dir.write("a.csv", kSmallJob.table(0.0));
+  dir.write("b.csv", kSmallJob.table(0.5));
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE, analysis("a.csv", "res")).exit_status, 0);
+  const auto earlier = folder_contents(dir.path() / "res");
+  const auto run = run_program(dir.path(), "", LOCPROX_EXE,
+                               analysis("b.csv", "res", GetParam().options));
+  EXPECT_EQ(run.exit_status, 2) << run.errors;
+  EXPECT_NE(run.errors, "");
+  EXPECT_EQ(folder_contents(dir.path() / "res"), earlier);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BeforeAnythingIsWritten, AnalysisWithABadOption,
+    ::testing::Values(BadOptionCase{"groups_beyond_the_locations", {"--groups", "99"}},
+                      BadOptionCase{"groups_zero", {"--groups", "0"}},
+                      BadOptionCase{"from_an_unknown_year", {"--from", "1850"}},
+                      BadOptionCase{"to_before_from", {"--from", "1903", "--to", "1902"}},
+                      BadOptionCase{"unknown_year_column", {"--year", "season"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace locprox
