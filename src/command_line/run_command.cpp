@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "command_line/memory_limit.h"
+#include "command_line/output_size.h"
 #include "command_line/year_choice.h"
 #include "format/input_unit.h"
 #include "format/names.h"
@@ -141,10 +142,32 @@ int open_null(int flags) {
   return ::open("/dev/null", flags | O_CLOEXEC);
 }
 
-// Whether the report and the proximity file fit the room allowed; says why
-// not when they do not.
-bool output_fits(const RunOptions&, const SizeAnswers&, int) {
-  return true;
+// Whether the report and the proximity file fit the room allowed
+// (--max-output, by default the free space of their folder less a margin);
+// says why not when they do not.
+bool output_fits(const RunOptions& o, const SizeAnswers& answers, const Measure& measure,
+                 int error_fd) {
+  const std::size_t slash = o.stem.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : o.stem.substr(0, slash + 1);
+  const std::optional<std::uint64_t> limit =
+      o.max_output ? o.max_output : default_output_limit(folder);
+  if (!limit) return true;
+  const OutputSizes sizes =
+      output_sizes(answers.MAXY, answers.MAXL, answers.MAXG, answers.IYS, answers.IYF, measure);
+  if (sizes.total() <= *limit) return true;
+  const std::string source =
+      o.max_output ? "--max-output" : "the free space of " + folder + " less a margin";
+  complain(error_fd, o.stem + ": refused: " + std::to_string(answers.IYF - answers.IYS + 1) +
+                         " years of " + std::to_string(answers.MAXL) + " locations and " +
+                         std::to_string(answers.MAXG) + " entries would write " +
+                         memory_text(sizes.total()) + " (" + std::to_string(sizes.total()) +
+                         " bytes: report " + memory_text(sizes.report) + ", proximity file " +
+                         memory_text(sizes.proximity) + "), more than the " +
+                         memory_text(*limit) + " allowed (" + source +
+                         "); nothing was written. The report grows with the square of the "
+                         "number of years: run fewer (--from/--to), or allow more with "
+                         "--max-output SIZE");
+  return false;
 }
 
 // A descriptor closed when the run ends.
@@ -223,7 +246,7 @@ int run_staged_steps(const RunOptions& o, const JobSources& sources, StagedFiles
                            ")");
     return 1;
   }
-  if (!output_fits(o, answers, error_fd)) return 1;
+  if (!output_fits(o, answers, o.measure, error_fd)) return 1;
   doing = "making the work arrays";
   std::unique_ptr<SizedArrays> arrays;
   try {

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "command_line/output_size.h"
+#include "format/measure.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -293,6 +295,98 @@ INSTANTIATE_TEST_SUITE_P(
                       BadOptionCase{"to_before_from", {"--from", "1903", "--to", "1902"}},
                       BadOptionCase{"unknown_year_column", {"--year", "season"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct SizeCase {
+  const char* name;
+  GeneratedJob job;
+  int from, to;  // year numbers
+  MeasureKind kind;
+  bool weighted;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.name; }
+
+std::vector<std::string> measure_options(const SizeCase& c) {
+  std::vector<std::string> options;
+  switch (c.kind) {
+    case MeasureKind::kCentredDistance:
+      options = {"--distance", "centred"};
+      break;
+    case MeasureKind::kStandardisedDistance:
+      options = {"--distance", "standardised"};
+      break;
+    case MeasureKind::kPlainCorrelation:
+      options = {"--correlation", "plain"};
+      break;
+    case MeasureKind::kFisherZCorrelation:
+      options = {"--correlation", "fisher-z"};
+      break;
+  }
+  if (!c.weighted) options.push_back("--unweighted");
+  return options;
+}
+
+class OutputSize : public ::testing::TestWithParam<SizeCase> {};
+
+// The sizes worked out before the run are those the run writes: the report's
+// only line that depends on the data here is " End of data", written when the
+// observations file ends within the sequence (it holds every year, so when
+// the sequence runs to the last year).
+TEST_P(OutputSize, IsWhatTheRunWrites) {
+  const SizeCase& c = GetParam();
+  ScratchDirectory dir;
+  c.job.write(dir, "JOB");
+  std::vector<std::string> arguments = {"run", "JOB", "--quiet", "--from",
+                                        "#" + std::to_string(c.from), "--to",
+                                        "#" + std::to_string(c.to)};
+  for (const std::string& option : measure_options(c)) arguments.push_back(option);
+  const auto run = run_program(dir.path(), "", LOCPROX_EXE, arguments);
+  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  const OutputSizes sizes = output_sizes(c.job.years, c.job.locations, c.job.entries, c.from,
+                                         c.to, Measure::of(c.kind, c.weighted));
+  const std::uint64_t end_of_data = c.to == c.job.years ? std::string(" End of data\r\n").size() : 0;
+  EXPECT_EQ(dir.read("JOB.OCC").size(), sizes.report + end_of_data);
+  EXPECT_EQ(dir.read("JOB.PRX").size(), sizes.proximity);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FromTheProblem, OutputSize,
+    ::testing::Values(
+        SizeCase{"small_plain", {3, 3, 2}, 1, 3, MeasureKind::kPlainCorrelation, true},
+        // Rows of years continued on further records (48, 49 and 50 to one).
+        SizeCase{"101_years_fisher_z", {101, 2, 1}, 1, 101, MeasureKind::kFisherZCorrelation, true},
+        SizeCase{"49_years_in_52", {52, 4, 2}, 2, 50, MeasureKind::kCentredDistance, false},
+        // Two blocks of entries, kappa rows and proximity records continued.
+        SizeCase{"231_entries_35_locations", {9, 35, 231}, 1, 9,
+                 MeasureKind::kStandardisedDistance, true},
+        SizeCase{"one_location_one_year", {1, 1, 1}, 1, 1, MeasureKind::kPlainCorrelation, false},
+        SizeCase{"middle_years", {12, 31, 5}, 4, 7, MeasureKind::kFisherZCorrelation, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OutputSize, JobLargerThanMaxOutputIsRefusedWithNothingWritten) {
+  ScratchDirectory dir;
+  kSmallJob.write(dir, "JOB");
+  const OutputSizes sizes = output_sizes(kSmallJob.years, kSmallJob.locations, kSmallJob.entries,
+                                         1, kSmallJob.years, Measure::of(MeasureKind::kPlainCorrelation, true));
+  const auto before = folder_contents(dir.path());
+  const auto refused =
+      run_program(dir.path(), "", LOCPROX_EXE,
+                  {"run", "JOB", "--correlation", "plain", "--max-output",
+                   std::to_string(sizes.total() - 1)});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_NE(refused.errors.find(std::to_string(sizes.total()) + " bytes"), std::string::npos)
+      << refused.errors;
+  EXPECT_NE(refused.errors.find("--from/--to"), std::string::npos) << refused.errors;
+  EXPECT_EQ(refused.console, "");
+  auto after = folder_contents(dir.path());
+  after.erase(".JOB.locprox-lock");
+  EXPECT_EQ(after, before);
+  // With room for it and its end-of-data line, it runs.
+  const auto run = run_program(dir.path(), "", LOCPROX_EXE,
+                               {"run", "JOB", "--correlation", "plain", "--quiet", "--max-output",
+                                std::to_string(sizes.total() + 14)});
+  EXPECT_EQ(run.exit_status, 0) << run.errors;
+}
 
 }  // namespace
 }  // namespace locprox
