@@ -128,7 +128,7 @@ std::optional<std::uint64_t> default_output_limit(const std::string& folder) {
   struct statvfs status {};
   if (::statvfs(folder.empty() ? "." : folder.c_str(), &status) != 0) return std::nullopt;
   const Wide free = static_cast<Wide>(status.f_bavail) * status.f_frsize;
-  const Wide margin = std::max<Wide>(Wide{16} << 20, free / 20);
+  const Wide margin = std::min<Wide>(Wide{1} << 30, free / 20);
   return free > margin ? saturated(free - margin) : 0;
 }
 

@@ -27,7 +27,8 @@ OutputSizes output_sizes(std::int32_t MAXY, std::int32_t MAXL, std::int32_t MAXG
                          std::int32_t IYF, const Measure& measure);
 
 // The room the outputs may take by default: the free space of the file
-// system of `folder` less a margin (a twentieth of it, at least 16 MiB);
+// system of `folder` less a margin for the files written beside them (a
+// twentieth of it, at most 1 GiB);
 // nothing when it cannot be found.
 std::optional<std::uint64_t> default_output_limit(const std::string& folder);
 

@@ -8,12 +8,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -387,6 +390,82 @@ TEST(OutputSize, JobLargerThanMaxOutputIsRefusedWithNothingWritten) {
                                 std::to_string(sizes.total() + 14)});
   EXPECT_EQ(run.exit_status, 0) << run.errors;
 }
+
+// A small file system of its own (tmpfs), mounted in a scratch folder for
+// one test: possible only with the privilege to mount.
+class SmallFileSystem {
+ public:
+  SmallFileSystem(const fs::path& where, const char* size) : where_(where) {
+    fs::create_directories(where_);
+    const std::string options = std::string("size=") + size;
+    if (::mount("tmpfs", where_.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      mounted_ = true;
+    } else {
+      problem_ = std::strerror(errno);
+    }
+  }
+  ~SmallFileSystem() {
+    if (mounted_) ::umount(where_.c_str());
+  }
+  SmallFileSystem(const SmallFileSystem&) = delete;
+  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+  bool mounted() const { return mounted_; }
+  const std::string& problem() const { return problem_; }
+
+ private:
+  fs::path where_;
+  bool mounted_ = false;
+  std::string problem_;
+};
+
+struct FullDiskCase {
+  const char* name;
+  std::vector<std::string> options;
+  int status;
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* out) { *out << c.name; }
+
+class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
+
+TEST_P(FullDisk, LeavesNoOutputUnderAFinalNameAndTheEarlierResultWhole) {
+  ScratchDirectory scratch;
+  const fs::path folder = scratch.path() / "small";
+  SmallFileSystem small(folder, "1m");
+  if (!small.mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here: " << small.problem();
+  // The job files fit, and so does a run of its first 50 years; a run of
+  // all 300 would need more than the megabyte there is.
+  const GeneratedJob job{300, 3, 1};
+  {
+    std::FILE* names = std::fopen((folder / "JOB.NAQ").c_str(), "wb");
+    std::FILE* observations = std::fopen((folder / "JOB.SEQ").c_str(), "wb");
+    ASSERT_TRUE(names != nullptr && observations != nullptr);
+    const std::string n = job.names_file(), o = job.observations_file();
+    std::fwrite(n.data(), 1, n.size(), names);
+    std::fwrite(o.data(), 1, o.size(), observations);
+    std::fclose(names);
+    std::fclose(observations);
+  }
+  const auto first = run_program(folder, "", LOCPROX_EXE,
+                                 {"run", "JOB", "--correlation", "plain", "--quiet", "--to", "#50"});
+  ASSERT_EQ(first.exit_status, 0) << first.errors;
+  const auto earlier = folder_contents(folder);
+  std::vector<std::string> arguments = {"run", "JOB", "--correlation", "plain", "--quiet"};
+  for (const std::string& option : GetParam().options) arguments.push_back(option);
+  const auto run = run_program(folder, "", LOCPROX_EXE, arguments);
+  EXPECT_EQ(run.exit_status, GetParam().status) << run.errors;
+  EXPECT_NE(run.errors, "");
+  EXPECT_EQ(folder_contents(folder), earlier);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SmallTmpfs, FullDisk,
+    ::testing::Values(
+        // By default the run sees that its outputs would not fit, and is refused.
+        FullDiskCase{"refused_before_writing", {}, 1},
+        // Allowed more than there is, it fills the disk and stops.
+        FullDiskCase{"stopped_by_the_full_disk", {"--max-output", "1G"}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace locprox
