@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -466,6 +467,108 @@ INSTANTIATE_TEST_SUITE_P(
         // Allowed more than there is, it fills the disk and stops.
         FullDiskCase{"stopped_by_the_full_disk", {"--max-output", "1G"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+struct LimitedRun {
+  bool signalled = false;
+  int status = -1;
+  std::string errors;
+};
+
+// Runs `program` with `arguments` in `folder` with at most `megabytes` of
+// address space (ulimit -v).
+LimitedRun run_with_memory_limit(const fs::path& folder, const std::string& program,
+                                 const std::vector<std::string>& arguments, long megabytes) {
+  const fs::path errors = folder / "errors.txt";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(127);
+    const int null = ::open("/dev/null", O_RDWR);
+    const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(err, 2);
+    const rlim_t bytes = static_cast<rlim_t>(megabytes) << 20;
+    const struct rlimit limit {bytes, bytes};
+    ::setrlimit(RLIMIT_AS, &limit);
+    std::vector<std::string> copies = arguments;
+    std::vector<char*> argv;
+    std::string name = program;
+    argv.push_back(name.data());
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  LimitedRun run;
+  run.signalled = WIFSIGNALED(status);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.errors = read_file(errors);
+  fs::remove(errors);
+  return run;
+}
+
+const GeneratedJob kWideJob{1, 1500, 3};
+
+// Memory that runs out after the start ends the run with status 2 and a
+// message saying what it was doing, never with an abort; nothing is left.
+// (Work arrays the system will not give are a refusal, status 1.)
+TEST(OutOfMemory, RunStopsWithStatus2AndAMessageAtEveryLimit) {
+  if (kAddressSanitizer) GTEST_SKIP() << "an address-space limit stops a sanitized program at once";
+  ScratchDirectory dir;
+  kWideJob.write(dir, "JOB");
+  int out_of_memory = 0;
+  for (long megabytes : {24, 28, 32, 36, 40, 48}) {
+    const LimitedRun run = run_with_memory_limit(
+        dir.path(), LOCPROX_EXE,
+        {"run", "JOB", "--correlation", "plain", "--quiet", "--threads", "1", "--max-memory",
+         "100G", "--max-output", "100G"},
+        megabytes);
+    EXPECT_FALSE(run.signalled) << megabytes << " MiB";
+    // Status 1: the work arrays themselves were not granted, a refusal.
+    EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 2)
+        << megabytes << " MiB: " << run.status;
+    if (run.status == 1) {
+      EXPECT_NE(run.errors.find("the system would not give it"), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{}) << megabytes << " MiB";
+    if (run.status == 2) {
+      ++out_of_memory;
+      EXPECT_NE(run.errors.find("out of memory while"), std::string::npos) << run.errors;
+      EXPECT_FALSE(dir.exists("JOB.OCC") || dir.exists("JOB.PRX")) << megabytes << " MiB";
+    }
+    fs::remove(dir.path() / "JOB.OCC");
+    fs::remove(dir.path() / "JOB.PRX");
+  }
+  EXPECT_GT(out_of_memory, 0) << "no limit ran out of memory";
+}
+
+TEST(OutOfMemory, SummaryStopsWithStatus2AndAMessage) {
+  if (kAddressSanitizer) GTEST_SKIP() << "an address-space limit stops a sanitized program at once";
+  ScratchDirectory dir;
+  kWideJob.write(dir, "JOB");
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE,
+                        {"run", "JOB", "--correlation", "plain", "--quiet"})
+                .exit_status,
+            0);
+  auto before = folder_contents(dir.path());
+  before.erase(".JOB.locprox-lock");
+  const LimitedRun run = run_with_memory_limit(dir.path(), LOCPROX_SUMMARY_EXE, {"JOB.PRX"}, 48);
+  EXPECT_FALSE(run.signalled);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.errors.find("out of memory while summarising"), std::string::npos) << run.errors;
+  auto after = folder_contents(dir.path());
+  after.erase(".JOB.locprox-lock");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
+}
 
 }  // namespace
 }  // namespace locprox
