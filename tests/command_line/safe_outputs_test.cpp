@@ -27,6 +27,7 @@
 
 #include "command_line/output_size.h"
 #include "format/measure.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -204,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptCase{"SIGHUP_half_way", SIGHUP, 0.5},
                       InterruptCase{"SIGKILL_at_the_start", SIGKILL, 0.0},
                       InterruptCase{"SIGKILL_near_the_end", SIGKILL, 0.9}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::NameOfCase());
 
 const GeneratedJob kSmallJob{4, 5, 6};
 
@@ -298,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadOptionCase{"from_an_unknown_year", {"--from", "1850"}},
                       BadOptionCase{"to_before_from", {"--from", "1903", "--to", "1902"}},
                       BadOptionCase{"unknown_year_column", {"--year", "season"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::NameOfCase());
 
 struct SizeCase {
   const char* name;
@@ -365,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
                  MeasureKind::kStandardisedDistance, true},
         SizeCase{"one_location_one_year", {1, 1, 1}, 1, 1, MeasureKind::kPlainCorrelation, false},
         SizeCase{"middle_years", {12, 31, 5}, 4, 7, MeasureKind::kFisherZCorrelation, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::NameOfCase());
 
 TEST(OutputSize, JobLargerThanMaxOutputIsRefusedWithNothingWritten) {
   ScratchDirectory dir;
@@ -466,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
         FullDiskCase{"refused_before_writing", {}, 1},
         // Allowed more than there is, it fills the disk and stops.
         FullDiskCase{"stopped_by_the_full_disk", {"--max-output", "1G"}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::NameOfCase());
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;

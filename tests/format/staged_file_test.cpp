@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "format/job_lock.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PublishCase{"a_symbolic_link", Before::kSymbolicLink},
                       PublishCase{"a_dangling_link", Before::kDanglingLink},
                       PublishCase{"a_hard_link", Before::kHardLink}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::NameOfCase());
 
 TEST(StagedFile, PermissionsFollowTheCreationMask) {
   ScratchDirectory dir;
@@ -189,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(EachSignal, StagedFileSignal,
                          ::testing::Values(SignalCase{"SIGINT", SIGINT},
                                            SignalCase{"SIGTERM", SIGTERM},
                                            SignalCase{"SIGHUP", SIGHUP}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testing::NameOfCase());
 
 // The process id of a child that has already ended.
 pid_t ended_process() {
