@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "command_line/memory_limit.h"
-#include "command_line/output_size.h"
+#include "report/output_size.h"
 #include "command_line/year_choice.h"
 #include "format/input_unit.h"
 #include "format/names.h"

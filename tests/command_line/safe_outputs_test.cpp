@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "command_line/output_size.h"
+#include "report/output_size.h"
 #include "format/measure.h"
 #include "support/case_names.h"
 #include "support/run_program.h"

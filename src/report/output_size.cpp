@@ -1,4 +1,4 @@
-#include "command_line/output_size.h"
+#include "report/output_size.h"
 
 #include <sys/statvfs.h>
 
@@ -9,7 +9,8 @@
 namespace locprox {
 namespace {
 
-using Wide = unsigned __int128;
+// Wide enough for any size a run could write (13 Y² bytes and more overflow 64 bits).
+__extension__ typedef unsigned __int128 Wide;
 constexpr Wide kLineEnd = 2;  // CR LF
 
 // The characters of a text record, with its line end.
