@@ -207,6 +207,52 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptCase{"SIGKILL_near_the_end", SIGKILL, 0.9}),
     testing::NameOfCase());
 
+struct AnalysisInterruptCase {
+  const char* name;
+  int signal_number;
+  const char* temporary;  // signalled once a temporary whose name holds this has
+  long long bytes;        // at least this many bytes
+};
+
+void PrintTo(const AnalysisInterruptCase& c, std::ostream* out) { *out << c.name; }
+
+class InterruptedAnalysis : public ::testing::TestWithParam<AnalysisInterruptCase> {};
+
+// An analysis stopped at any of its steps leaves the folder's earlier result
+// (job files, report, proximity file, tables, picture) as it was.
+TEST_P(InterruptedAnalysis, LeavesTheEarlierResultWhole) {
+  const AnalysisInterruptCase& c = GetParam();
+  ScratchDirectory dir;
+  dir.write("a.csv", kLongJob.table(0.0));
+  const std::vector<std::string> arguments = {"analyse", "a.csv", "--out", "res", "--job",
+                                              "JOB", "--threads", "1"};
+  ASSERT_EQ(run_program(dir.path(), "", LOCPROX_EXE, arguments).exit_status, 0);
+  const auto earlier = folder_contents(dir.path() / "res");
+  std::vector<std::string> second = arguments;
+  second.insert(second.end(), {"--distance", "centred"});
+  const pid_t child = start(dir.path(), second);
+  bool reached = false;
+  for (int i = 0; i < 200000 && !reached; ++i) {
+    reached = temporary_size(dir.path() / "res", c.temporary) >= c.bytes;
+    if (!reached) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(reached) << "no temporary " << c.temporary << " of " << c.bytes << " bytes";
+  ASSERT_EQ(::kill(child, c.signal_number), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the analysis ended by itself, status " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), c.signal_number);
+  EXPECT_EQ(folder_contents(dir.path() / "res"), earlier);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtEachStep, InterruptedAnalysis,
+    ::testing::Values(
+        AnalysisInterruptCase{"SIGTERM_once_the_job_files_are_written", SIGTERM, ".SEQ.", 1},
+        AnalysisInterruptCase{"SIGINT_during_the_run", SIGINT, ".OCC.", 2000000},
+        AnalysisInterruptCase{"SIGHUP_near_the_end_of_the_run", SIGHUP, ".PRX.", 1}),
+    testing::NameOfCase());
+
 const GeneratedJob kSmallJob{4, 5, 6};
 
 TEST(SafeOutputs, SymbolicLinkAtAnOutputNameIsReplacedAndItsTargetLeftAlone) {
