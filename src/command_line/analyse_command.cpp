@@ -40,7 +40,7 @@ namespace {
 // status, having said what went wrong.
 int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::FILE* out,
                   int error_fd, StagedFiles& outputs, std::string& doing,
-                  std::string& closing_text) {
+                  std::string& closing_text, bool& publish_all_the_same) {
   namespace fs = std::filesystem;
   // 1. The import, into the folder.
   doing = "importing " + options.import.table;
@@ -76,6 +76,9 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
   const int status = run_staged(run, sources, outputs, console, error_fd);
   if (status != 0) return status;
 
+  const std::string ran = "Ran " + run.stem + ": report " + run.stem + ".OCC, proximity file " +
+                          run.stem + ".PRX, console messages " + console_file + "\n\n";
+
   // 3. The summary of the last year's group: the result of the sequence.
   doing = "summarising " + run.stem + ".PRX";
   summary::CommandLine summary;
@@ -104,6 +107,20 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
       std::free(buffer);
       complain(error_fd, failure.what());
       return 2;
+    } catch (const summary::NothingCompared& failure) {
+      std::fclose(text);
+      std::free(buffer);
+      // The run's files are its result all the same; the summary of an
+      // earlier analysis in this folder would be read as this one's groups,
+      // so it goes when they are put in place.
+      for (const char* suffix :
+           {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+        outputs.remove_when_published(run.stem + suffix);
+      }
+      closing_text = ran;
+      complain(error_fd, failure.what());
+      publish_all_the_same = true;
+      return 1;
     } catch (const summary::OutputError& failure) {
       std::fclose(text);
       std::free(buffer);
@@ -120,8 +137,7 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
     if (summarised != 0) return summarised;
   }
   outputs.take(summary_outputs);
-  closing_text = "Ran " + run.stem + ": report " + run.stem + ".OCC, proximity file " + run.stem +
-                 ".PRX, console messages " + console_file + "\n\n" + summary_text;
+  closing_text = ran + summary_text;
   return 0;
 }
 
@@ -166,15 +182,18 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
   StagedFiles outputs;
   std::string doing = "starting";
   std::string closing_text;
+  // A run that compares no pair is put in place without a summary (status 1).
+  bool publish_all_the_same = false;
   int status = 0;
   try {
-    status = analyse_steps(options, stem, out, error_fd, outputs, doing, closing_text);
+    status = analyse_steps(options, stem, out, error_fd, outputs, doing, closing_text,
+                           publish_all_the_same);
   } catch (const std::bad_alloc&) {
     outputs.discard_all();
     complain(error_fd, stem + ": out of memory while " + doing + "; nothing was written");
     return 2;
   }
-  if (status != 0) {
+  if (status != 0 && !publish_all_the_same) {
     outputs.discard_all();
     // The run's refusal (too large, a refused problem, a busy job) is
     // status 1; every other failure of a step is an error stop.
@@ -186,7 +205,7 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
   }
   std::fputs(closing_text.c_str(), out);
   std::fflush(out);
-  return 0;
+  return status;
 }
 
 }  // namespace locprox

@@ -185,6 +185,12 @@ StagedFile& StagedFiles::add(std::string final_path) {
 void StagedFiles::take(StagedFiles& other) {
   for (auto& file : other.files_) files_.push_back(std::move(file));
   other.files_.clear();
+  for (auto& path : other.removals_) removals_.push_back(std::move(path));
+  other.removals_.clear();
+}
+
+void StagedFiles::remove_when_published(std::string path) {
+  removals_.push_back(std::move(path));
 }
 
 const StagedFile* StagedFiles::find(const std::string& final_path) const {
@@ -210,6 +216,7 @@ int StagedFiles::publish_all(std::string& problem) noexcept {
       return error;
     }
   }
+  for (const std::string& path : removals_) ::unlink(path.c_str());
   if (!files_.empty()) sync_folder(files_.front()->final_path());
   return 0;
 }

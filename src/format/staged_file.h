@@ -72,6 +72,9 @@ class StagedFiles {
   StagedFile& add(std::string final_path);
   // Takes over the files of `other`, which is left empty.
   void take(StagedFiles& other);
+  // Removes the file `path` (an output of an earlier run that this one does
+  // not make) right after the renames of publish_all().
+  void remove_when_published(std::string path);
   // The temporary of `final_path`, or null.
   const StagedFile* find(const std::string& final_path) const;
 
@@ -83,6 +86,7 @@ class StagedFiles {
 
  private:
   std::vector<std::unique_ptr<StagedFile>> files_;
+  std::vector<std::string> removals_;
 };
 
 // Writes `contents` to a staged file and publishes it; returns 0 or an errno

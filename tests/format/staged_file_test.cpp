@@ -74,7 +74,9 @@ TEST_P(StagedFilePublish, FinalNameHoldsTheWholeNewFileAndNothingElseChanges) {
     StagedFile file(final_path);
     ASSERT_EQ(write_all(file.fd(), "new "), 0);
     // Until published, the final name shows what it showed before.
-    if (GetParam().before == Before::kOlderFile) EXPECT_EQ(dir.read("job.PRX"), "older result");
+    if (GetParam().before == Before::kOlderFile) {
+      EXPECT_EQ(dir.read("job.PRX"), "older result");
+    }
     ASSERT_EQ(write_all(file.fd(), "result"), 0);
     ASSERT_EQ(file.publish(), 0);
   }
@@ -124,15 +126,20 @@ TEST(StagedFiles, UnpublishedSetLeavesTheEarlierFilesAndNoTemporary) {
   EXPECT_EQ(dir.read("job.PRX"), "old proximity");
 }
 
-TEST(StagedFiles, PublishAllPutsEveryFileInPlace) {
+TEST(StagedFiles, PublishAllPutsEveryFileInPlaceAndRemovesWhatItReplacesWithNothing) {
   ScratchDirectory dir;
   dir.write("job.OCC", "old report");
   StagedFiles set;
   StagedFiles other;
   ASSERT_EQ(write_all(set.add((dir.path() / "job.OCC").string()).fd(), "new report"), 0);
   ASSERT_EQ(write_all(other.add((dir.path() / "job.PRX").string()).fd(), "new proximity"), 0);
+  // A file of the earlier result that the new one does not make goes with
+  // the renames, and only then.
+  dir.write("job.replicates.csv", "old list");
+  other.remove_when_published((dir.path() / "job.replicates.csv").string());
   set.take(other);
   EXPECT_TRUE(other.empty());
+  EXPECT_EQ(dir.read("job.replicates.csv"), "old list");
   ASSERT_NE(set.find((dir.path() / "job.PRX").string()), nullptr);
   std::string problem;
   ASSERT_EQ(set.publish_all(problem), 0) << problem;
