@@ -114,7 +114,8 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
       // earlier analysis in this folder would be read as this one's groups,
       // so it goes when they are put in place.
       for (const char* suffix :
-           {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+           {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".groups.csv",
+            ".stability.csv", ".svg"}) {
         outputs.remove_when_published(run.stem + suffix);
       }
       closing_text = ran;
