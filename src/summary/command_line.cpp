@@ -39,6 +39,12 @@ Writes, beside JOB.PRX (or under the stem given with --out):
                   the merge and height of R's hclust (a location is -i, the
                   group formed at step s is s; height Inf for groups joined
                   with no compared pair between them)
+  JOB.html        one self-contained page to open in a browser or send by
+                  mail: the heatmap with the dendrogram, every pair's
+                  details, the groups for any number of groups, the state
+                  after each year of the sequence and a table of the pairs
+                  (every year while locations x (locations + 1) / 2 x years
+                  stays within 300,000; beyond it the latest years that fit)
   JOB.svg         a heatmap in the clustering's order with the dendrogram,
                   a colour scale, never-compared pairs in grey, pairs with
                   fewer than --min-common entries in common pale (dotted),
@@ -66,8 +72,9 @@ Options:
                     number of locations)
   --min-common N    flag pairs compared on fewer than N entries in common
                     (default 10)
-  --out STEM        write STEM.pairs.csv, STEM.matrix.csv, STEM.tree.csv and
-                    STEM.svg
+  --out STEM        write STEM.pairs.csv, STEM.matrix.csv, STEM.tree.csv,
+                    STEM.svg and STEM.html
+  --no-html         do not write JOB.html
   -h, --help        this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
@@ -86,7 +93,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: locprox-summary JOB.PRX [--names FILE] [--year N] [--z] [--groups K]\n"
-    "                               [--min-common N] [--out STEM]\n";
+    "                               [--min-common N] [--out STEM] [--no-html]\n";
 
 std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
                            std::int64_t high) {
@@ -160,6 +167,8 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
   app.add_option("--groups", texts.groups)->type_name("K");
   app.add_option("--min-common", texts.min_common)->type_name("N");
   app.add_option("--out", line.out)->type_name("STEM");
+  bool no_html = false;
+  app.add_flag("--no-html", no_html)->disable_flag_override();
   try {
     app.parse(argc, argv);
     finish_options(app, texts, line);
@@ -175,6 +184,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
     parsed.exit_status = 2;
     return parsed;
   }
+  line.html = !no_html;
   parsed.command = std::move(line);
   return parsed;
 }

@@ -19,6 +19,7 @@ struct CommandLine {
   std::optional<std::int32_t> groups;  // --groups K
   std::int64_t min_common = 10;        // --min-common N
   std::optional<std::string> out;      // --out STEM
+  bool html = true;                    // false with --no-html
 };
 
 struct ParsedCommandLine {

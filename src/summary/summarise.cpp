@@ -9,6 +9,7 @@
 #include "summary/csv_tables.h"
 #include "summary/errors.h"
 #include "summary/heatmap_svg.h"
+#include "summary/html_report.h"
 #include "summary/job_names.h"
 #include "summary/output_file.h"
 #include "summary/proximity_reader.h"
@@ -97,6 +98,9 @@ int summarise(const CommandLine& command, std::FILE* out) {
     }
     write_file(stem + ".years.csv",
                years_csv(history, yearly_values(history, command.keep_z), names, year_names));
+    if (command.html) {
+      write_file(stem + ".html", summary_page(command, shown, history, year_names, stem));
+    }
   }
 
   PictureText text;
@@ -128,6 +132,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
   facts.pairs = pairs;
   facts.min_common = command.min_common;
   facts.written = {pairs_path, matrix_path, tree_path, svg_path};
+  if (command.html) facts.written.push_back(stem + ".html");
   std::string report = summary_text(facts);
   if (command.groups) {
     report += groups_text(cut_tree(tree, *command.groups), tree.order, names, *command.groups,
