@@ -165,7 +165,8 @@ TEST(Program, SummarisesTheExampleJob) {
       "    compared                        3\n"
       "    never compared                  0\n"
       "    fewer than 10 entries in common 3\n"
-      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg\n"
+      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg, "
+      "JOB.html\n"
       // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
       "2 groups (average linkage on 1 - r, in the picture's order):\n"
       "  group 1 (2): 1 North, 3 East\n"
@@ -174,6 +175,17 @@ TEST(Program, SummarisesTheExampleJob) {
   EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
   EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
+  EXPECT_TRUE(contains(dir.read("JOB.html"), "\"locations\":[\"North\",\"S, far\",\"East\"]"));
+}
+
+TEST(Program, NoHtmlWritesNoPage) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun run = summary(dir, {"JOB.PRX", "--no-html"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "JOB.tree.csv, JOB.svg\n")) << run.out;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "JOB.svg"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.html"));
 }
 
 TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {

@@ -1,0 +1,255 @@
+#!/usr/bin/env python3
+"""Opens the HTML report in headless Chromium and checks what it shows.
+
+For each fixture job (the bundled example, and a small made-up table with
+awkward names, sites coming and going and a distance measure) the test runs
+`locprox analyse`, then loads STEM.html with Chromium's --dump-dom at
+`#year=N&groups=K` for every year N of the sequence, and without an address,
+and compares the page's DOM with what locprox-summary writes and prints:
+
+  * every heatmap cell is one element with data-i, data-j and data-value, one
+    for each ordered pair of locations, and data-value is the average of
+    `locprox-summary --year N`'s pairs.csv, empty where it has none;
+  * the groups listed are the lines `locprox-summary --year N --groups K` prints;
+  * the page's error box, where any script error is written, stays empty;
+  * the page refers to nothing outside itself.
+
+Without Chromium the test fails when CI is set and is skipped (exit 77)
+otherwise.
+"""
+
+import argparse
+import concurrent.futures
+import csv
+import html.parser
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+
+
+class PageDom(html.parser.HTMLParser):
+    """The parts of the dumped DOM the test reads."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.cells = []          # (data-i, data-j, data-value)
+        self.groups = []         # the text of each group's list item
+        self.errors = ''
+        self._in_errors = 0
+        self._in_group = False
+        self._group_depth = 0
+        self._swatch = False
+        self._text = []
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag == 'rect' and 'cell' in (a.get('class') or '').split():
+            self.cells.append((a.get('data-i'), a.get('data-j'), a.get('data-value')))
+        if self._in_errors:
+            self._in_errors += 1
+        elif a.get('id') == 'errors':
+            self._in_errors = 1
+        if tag == 'li' and 'data-group' in a:
+            self._in_group = True
+            self._text = []
+        elif self._in_group and tag == 'span' and a.get('class') == 'swatch':
+            self._swatch = True
+
+    def handle_startendtag(self, tag, attrs):
+        self.handle_starttag(tag, attrs)
+        if self._in_errors and tag != 'rect':
+            self._in_errors -= 1
+
+    def handle_endtag(self, tag):
+        if self._in_errors:
+            self._in_errors -= 1
+        if tag == 'span':
+            self._swatch = False
+        if tag == 'li' and self._in_group:
+            self._in_group = False
+            self.groups.append(''.join(self._text).strip())
+
+    def handle_data(self, data):
+        if self._in_errors:
+            self.errors += data
+        if self._in_group and not self._swatch:
+            self._text.append(data)
+
+
+def find_chromium():
+    for name in (os.environ.get('LOCPROX_CHROMIUM'), 'chromium', 'chromium-browser'):
+        if name and shutil.which(name):
+            return shutil.which(name)
+    return None
+
+
+def run(command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, **kwargs)
+    if result.returncode != 0:
+        raise AssertionError('%s exited %d:\n%s%s' % (' '.join(command), result.returncode,
+                                                     result.stdout, result.stderr))
+    return result.stdout
+
+
+def dump_dom(chromium, page, address, profile):
+    url = 'file://' + os.path.abspath(page) + address
+    command = [chromium, '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+               '--disable-extensions', '--user-data-dir=' + profile,
+               '--virtual-time-budget=10000', '--dump-dom', url]
+    result = subprocess.run(command, capture_output=True, text=True, timeout=300)
+    if result.returncode != 0 or '<html' not in result.stdout:
+        raise AssertionError('chromium could not load %s (exit %d):\n%s' %
+                             (url, result.returncode, result.stderr[-2000:]))
+    dom = PageDom()
+    dom.feed(result.stdout)
+    return dom
+
+
+def averages(pairs_csv):
+    """(i, j) -> the average as pairs.csv writes it, both orders."""
+    table = {}
+    with open(pairs_csv, newline='', encoding='utf-8') as f:
+        for row in csv.DictReader(f):
+            i, j = int(row['location_i']), int(row['location_j'])
+            table[(i, j)] = table[(j, i)] = row['average']
+    return table
+
+
+def group_lines(summary_output):
+    lines = summary_output.splitlines()
+    start = next(k for k, line in enumerate(lines) if re.match(r'\d+ groups? \(', line))
+    return [re.sub(r'^\s+', '', line) for line in lines[start + 1:] if line.startswith('  group ')]
+
+
+def awkward_table(path):
+    """Five seasons at six sites with names that HTML and JSON must escape;
+    one site only in the first season and one only in the last, so some pairs
+    are never compared, and one site with few entries."""
+    sites = ['A<b>', '"Quoted" site', 'Tom & Jerry', '</script><script>alert(1)</script>',
+             'Höhe über', 'Plain']
+    seasons = {2019: [0, 1, 2, 3], 2020: [0, 1, 2, 4], 2021: [0, 1, 2, 4, 5],
+               2022: [1, 2, 4, 5], 2023: [0, 2, 4, 5]}
+    rng = random.Random(18)
+    with open(path, 'w', newline='', encoding='utf-8') as f:
+        out = csv.writer(f)
+        out.writerow(['year', 'site', 'variety', 'yield'])
+        for year, present in seasons.items():
+            for s in present:
+                entries = range(1, 5) if s == 5 else range(1, 15)
+                for e in entries:
+                    out.writerow([year, sites[s], 'V%02d' % e, '%.2f' % rng.uniform(4, 9)])
+
+
+def check_fixture(args, chromium, work, name, table, options):
+    out = os.path.join(work, name)
+    os.makedirs(out)
+    run([args.locprox, 'analyse', table, '--out', out] + options)
+    stem = os.path.join(out, os.path.splitext(os.path.basename(table))[0])
+    page = stem + '.html'
+    prx = stem + '.PRX'
+    text = open(page, encoding='utf-8').read()
+    outside = [m for m in re.findall(r'(?:src=|<link|@import|url\(|https?://[^\s"\'<]*)', text)
+               if m != 'http://www.w3.org/2000/svg']
+    assert not outside, '%s: the page refers to something outside itself: %s' % (name, outside)
+
+    first_year = int(open(prx).readline().split()[3])
+    last_year = int(open(prx).readline().split()[4])
+    locations = int(open(prx).readline().split()[1])
+    # One load per year, each with its own number of groups, then the page
+    # without an address for the remaining numbers of groups (the last state).
+    loads = []
+    ks = list(range(1, locations + 1))
+    for n, year in enumerate(range(first_year, last_year + 1)):
+        loads.append((year, ks[n % len(ks)], '#year=%d&groups=%d' % (year, ks[n % len(ks)])))
+    for k in ks[last_year - first_year + 1:]:
+        loads.append((last_year, k, '#groups=%d' % k))
+    loads.append((last_year, 2 if locations >= 2 else 1, ''))  # the defaults
+
+    def check(load):
+        year, k, address = load
+        label = '%s %s' % (name, address or '(no address)')
+        expected_dir = tempfile.mkdtemp(dir=work)
+        printed = run([args.summary, prx, '--year', str(year), '--groups', str(k), '--no-html',
+                       '--out', os.path.join(expected_dir, 'expected')])
+        expected = averages(os.path.join(expected_dir, 'expected.pairs.csv'))
+        dom = dump_dom(chromium, page, address, tempfile.mkdtemp(dir=work))
+        problems = []
+        if dom.errors.strip():
+            problems.append('script errors: ' + dom.errors.strip())
+        cells = {}
+        for i, j, value in dom.cells:
+            if i is None or j is None or value is None:
+                problems.append('a cell without data-i, data-j or data-value')
+                continue
+            if (int(i), int(j)) in cells:
+                problems.append('cell %s,%s twice' % (i, j))
+            cells[(int(i), int(j))] = value
+        if len(cells) != locations * locations:
+            problems.append('%d cells for %d locations' % (len(cells), locations))
+        for (i, j), value in sorted(cells.items()):
+            want = expected.get((i, j), '')
+            if value != want:
+                problems.append('cell %d,%d shows "%s", pairs.csv has "%s"' % (i, j, value, want))
+        if dom.groups != group_lines(printed):
+            problems.append('groups %r, locprox-summary prints %r' % (dom.groups, group_lines(printed)))
+        return label, problems
+
+    failures = []
+    with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        for label, problems in pool.map(check, loads):
+            print('%s: %s' % (label, 'ok' if not problems else 'FAILED'))
+            for problem in problems[:20]:
+                print('    ' + problem)
+            if problems:
+                failures.append(label)
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument('--locprox', required=True)
+    parser.add_argument('--summary', required=True)
+    parser.add_argument('--example', required=True, help='examples/variety_trial.csv')
+    parser.add_argument('--jobs', type=int, default=2, help='pages loaded at once')
+    args = parser.parse_args()
+
+    chromium = find_chromium()
+    if chromium is None:
+        message = ('no chromium found: scripts/install-deps.sh installs Debian\'s chromium '
+                   'package (or set LOCPROX_CHROMIUM)')
+        if os.environ.get('CI'):
+            print('FAILED: ' + message)
+            return 1
+        print('SKIPPED: ' + message)
+        return SKIP
+
+    work = tempfile.mkdtemp(prefix='locprox-html-')
+    try:
+        awkward = os.path.join(work, 'awkward.csv')
+        awkward_table(awkward)
+        fixtures = [
+            ('example', args.example,
+             ['--location', 'site', '--entry', 'variety', '--value', 'yield']),
+            ('awkward', awkward,
+             ['--location', 'site', '--entry', 'variety', '--value', 'yield',
+              '--distance', 'centred', '--unweighted']),
+        ]
+        failures = []
+        for name, table, options in fixtures:
+            failures += check_fixture(args, chromium, work, name, table, options)
+        if failures:
+            print('%d page(s) differ from locprox-summary: %s' % (len(failures), ', '.join(failures)))
+            return 1
+        return 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == '__main__':
+    sys.exit(main())
