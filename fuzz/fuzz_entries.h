@@ -28,8 +28,8 @@
 #include "format/input_unit.h"
 #include "format/record_reader.h"
 #include "format/run_error.h"
-#include "input/observations_file.h"
-#include "job/run_job.h"
+#include "input/observation_line.h"
+#include "job/console_dialogue.h"
 
 namespace locprox::fuzz {
 
@@ -385,7 +385,7 @@ inline void whole_run(const std::uint8_t* data, std::size_t size) {
   if (previous < 0 || ::chdir(directory.c_str()) != 0) throw std::runtime_error("chdir failed");
   int status = -1;
   try {
-    status = run_job(input, output, errors);
+    status = run_console_dialogue(input, output, errors);
   } catch (...) {
     (void)::fchdir(previous);
     ::close(previous);

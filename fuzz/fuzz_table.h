@@ -45,7 +45,7 @@
 #include "import/import_table.h"
 #include "import/numbering.h"
 #include "import/trial_table.h"
-#include "input/observations_file.h"
+#include "input/observation_line.h"
 #include "input/table_error.h"
 #include "input/table_reader.h"
 

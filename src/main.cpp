@@ -5,13 +5,13 @@
 #include "command_line/analyse_command.h"
 #include "command_line/run_command.h"
 #include "import/import_table.h"
-#include "job/run_job.h"
+#include "job/console_dialogue.h"
 
 int main(int argc, char** argv) {
   const locprox::CommandLine line = locprox::parse_command_line(argc, argv, stdout, stderr);
   switch (line.command) {
     case locprox::Command::kDialogue:
-      return locprox::run_job(0, 1, 2);
+      return locprox::run_console_dialogue(0, 1, 2);
     case locprox::Command::kImport:
       return locprox::import_command(line.import, stdout, stderr);
     case locprox::Command::kRun:

@@ -13,7 +13,7 @@
 #include "format/input_unit.h"
 #include "format/run_error.h"
 #include "input/names_file.h"
-#include "input/observations_file.h"
+#include "input/year_reader.h"
 
 int main(int argc, char** argv) {
   using namespace locprox;

@@ -14,7 +14,7 @@
 #include "analysis/proximity_accumulation.h"
 #include "format/proximity_records.h"
 #include "input/names_file.h"
-#include "input/observations_file.h"
+#include "input/year_reader.h"
 #include "job/worker_pool.h"
 #include "job/year_output.h"
 

@@ -3,13 +3,14 @@
 // import.
 #include "command_line/command_line.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -202,12 +203,7 @@ TEST_P(ProgramCalls, PrintAndEndAsDocumented) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, ProgramCalls, ::testing::ValuesIn(kCalls),
-                         [](const ::testing::TestParamInfo<Call>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(ImportCommand, ReportsWhatItDidAndTheNextCommand) {
   ScratchDirectory directory;

@@ -4,14 +4,15 @@
 // arrays sized to the job; refusals before anything is written.
 #include "command_line/run_command.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "command_line/memory_limit.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -120,12 +121,7 @@ TEST_P(RunAgainstDialogue, WritesTheSameFilesByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Measures, RunAgainstDialogue, ::testing::ValuesIn(kEquivalents),
-                         [](const ::testing::TestParamInfo<Equivalent>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(RunCommand, QuietWritesNoConsoleAndTheSameFiles) {
   ScratchDirectory loud, quiet;
@@ -227,12 +223,7 @@ TEST_P(WrongRuns, SayWhyAndWriteNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, WrongRuns, ::testing::ValuesIn(kWrong),
-                         [](const ::testing::TestParamInfo<Wrong>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(RunCommand, NegativeCountsInTheNamesFileAreRefusedBeforeAnythingIsWritten) {
   ScratchDirectory dir;

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "faults/fault_job.h"
+#include "support/case_names.h"
 
 namespace locprox::testing {
 namespace {
@@ -202,12 +203,7 @@ TEST_P(FileFaults, StopWithTheUnitAndLeaveOtherFilesAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FileFaults, ::testing::ValuesIn(file_faults()),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox::testing

@@ -2,6 +2,7 @@
 // far outside any sensible problem: every one ends normally (status 0),
 // either with the analysis or with the messages that refuse it.
 #include "faults/fault_job.h"
+#include "support/case_names.h"
 
 namespace locprox::testing {
 namespace {
@@ -154,12 +155,7 @@ TEST_P(ProblemSizes, EndNormallyWithTheRightMessages) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ProblemSizes, ::testing::ValuesIn(size_rows()),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox::testing

@@ -3,13 +3,14 @@
 // written.
 #include "import/import_table.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "import/import_error.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -200,12 +201,7 @@ TEST_P(ImportCases, WriteTheJobFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportCases, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(Import, CountsWhatItDid) {
   ScratchDirectory directory;
@@ -304,12 +300,7 @@ TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox

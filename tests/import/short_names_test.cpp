@@ -1,12 +1,14 @@
 // Names for the names file: 8 bytes at most, distinct within their kind.
 #include "import/short_names.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "support/case_names.h"
 
 namespace locprox {
 namespace {
@@ -64,12 +66,7 @@ TEST_P(ShortNamesCases, FollowTheRule) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ShortNamesCases, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(ShortNames, ManyClashesStayDistinctAndShort) {
   // 12,000 entries whose names share their first 8 bytes, with some short

@@ -2,13 +2,14 @@
 // the table writes them, and every fault stopping with the file and line.
 #include "input/names_table.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "input/table_error.h"
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -164,12 +165,7 @@ TEST_P(NamesTableFaults, StopNamingTheFileAndLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, NamesTableFaults, ::testing::ValuesIn(kFaults),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(NamesTable, AMissingFileIsAFaultOfTheFile) {
   ScratchDirectory dir;

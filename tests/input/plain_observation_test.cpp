@@ -13,7 +13,7 @@
 #include "format/free_form.h"
 #include "format/input_unit.h"
 #include "format/run_error.h"
-#include "input/observations_file.h"
+#include "input/observation_line.h"
 
 namespace locprox {
 namespace {

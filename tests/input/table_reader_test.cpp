@@ -3,13 +3,14 @@
 // whatever pieces the bytes arrive in.
 #include "input/table_reader.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "input/table_error.h"
+#include "support/case_names.h"
 
 namespace locprox {
 namespace {
@@ -103,12 +104,7 @@ TEST_P(TableReaderCases, RowsAndLinesInAnyPieces) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, TableReaderCases, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 TEST(TableReader, GivenDelimiterIsUsedAsIs) {
   // A pipe-separated table; the header holds a comma that detection would take.
@@ -157,12 +153,7 @@ TEST_P(TableReaderFaults, StopWithFileLineAndColumn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, TableReaderFaults, ::testing::ValuesIn(kFaults),
-                         [](const ::testing::TestParamInfo<Fault>& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
-                         });
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox

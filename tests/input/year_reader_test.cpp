@@ -10,7 +10,7 @@
 
 #include "format/input_unit.h"
 #include "format/run_error.h"
-#include "input/observations_file.h"
+#include "input/year_reader.h"
 #include "support/run_program.h"
 
 namespace locprox {

@@ -12,7 +12,7 @@
 #include "format/input_unit.h"
 #include "format/output_unit.h"
 #include "format/units.h"
-#include "job/run_job.h"
+#include "job/console_dialogue.h"
 #include "job/work_arrays.h"
 #include "support/run_program.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "job/run_job.h"
+#include "job/console_dialogue.h"
 #include "support/run_program.h"
 
 namespace locprox {

@@ -4,12 +4,13 @@
 // the console, the report and the proximity file stay as they are.
 #include "job/run_warnings.h"
 
-#include <ostream>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/case_names.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -114,11 +115,8 @@ TEST_P(DialogueExits, StatusAndWarnings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, DialogueExits, ::testing::ValuesIn(kRuns),
-                         [](const ::testing::TestParamInfo<DialogueRun>& info) {
-                           std::string name;
-                           for (const char* p = info.param.what; *p; ++p)
-                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                           return name;
+                         [](const auto& info) {
+                           return locprox::testing::test_name(info.param.what);
                          });
 
 TEST(DialogueExits, WarningsLeaveTheOutputsAsTheyWere) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "summary/example_files.h"
+#include "support/case_names.h"
 #include "summary/scratch.h"
 
 namespace locprox::summary {
@@ -30,13 +31,13 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 struct EscapeCase {
-  const char* what;
+  const char* name;
   std::string text;
   std::string json;
 };
 
 void PrintTo(const EscapeCase& c, std::ostream* os) {
-  *os << c.what;
+  *os << c.name;
 }
 
 class JsonString : public ::testing::TestWithParam<EscapeCase> {};
@@ -59,14 +60,10 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"line separators", "a\xe2\x80\xa8" "b\xe2\x80\xa9", "\"a\\u2028b\\u2029\""},
         EscapeCase{"bytes that are not UTF-8", "K\xf6ln \xe2\x82 \xc0\xaf",
                    "\"K\\ufffdln \\ufffd\\ufffd \\ufffd\\ufffd\""}),
-    [](const ::testing::TestParamInfo<EscapeCase>& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c) name += std::isalnum(*c) ? *c : '_';
-      return name;
-    });
+    locprox::testing::NameOfCase());
 
 struct BudgetCase {
-  const char* what;
+  const char* name;
   std::int64_t locations;
   size_t years;
   std::int64_t budget;
@@ -74,7 +71,7 @@ struct BudgetCase {
 };
 
 void PrintTo(const BudgetCase& c, std::ostream* os) {
-  *os << c.what;
+  *os << c.name;
 }
 
 class EmbeddedYears : public ::testing::TestWithParam<BudgetCase> {};
@@ -87,13 +84,13 @@ TEST_P(EmbeddedYears, KeepsTheLatestStatesThatFitAndAlwaysTheLast) {
 INSTANTIATE_TEST_SUITE_P(
     Budget, EmbeddedYears,
     ::testing::Values(
-        BudgetCase{"all_fit", 8, 6, kPairYearBudget, {0, 1, 2, 3, 4, 5}},
-        BudgetCase{"exactly_fit", 3, 4, 24, {0, 1, 2, 3}},
-        BudgetCase{"one_too_many", 3, 4, 23, {1, 2, 3}},
-        BudgetCase{"only_the_last", 600, 30, kPairYearBudget, {29}},
-        BudgetCase{"the_last_even_beyond_the_budget", 1000, 3, kPairYearBudget, {2}},
-        BudgetCase{"three_of_many_at_400_locations", 400, 30, kPairYearBudget, {27, 28, 29}}),
-    [](const ::testing::TestParamInfo<BudgetCase>& info) { return std::string(info.param.what); });
+        BudgetCase{"all fit", 8, 6, kPairYearBudget, {0, 1, 2, 3, 4, 5}},
+        BudgetCase{"exactly fit", 3, 4, 24, {0, 1, 2, 3}},
+        BudgetCase{"one too many", 3, 4, 23, {1, 2, 3}},
+        BudgetCase{"only the last", 600, 30, kPairYearBudget, {29}},
+        BudgetCase{"the last even beyond the budget", 1000, 3, kPairYearBudget, {2}},
+        BudgetCase{"three of many at 400 locations", 400, 30, kPairYearBudget, {27, 28, 29}}),
+    locprox::testing::NameOfCase());
 
 HtmlFacts example_facts(std::vector<std::string> names) {
   HtmlFacts facts;

@@ -1,4 +1,4 @@
-#include "job/run_job.h"
+#include "job/console_dialogue.h"
 
 #include <unistd.h>
 
@@ -65,7 +65,7 @@ int exit_status(RunOutcome outcome) {
   return outcome == RunOutcome::kCompleted ? 0 : kRefused;
 }
 
-int run_job(int input_fd, int output_fd, int error_fd) {
+int run_console_dialogue(int input_fd, int output_fd, int error_fd) {
   // Standard output into a pipe that is no longer read is a failed write like
   // any other: an error stop that keeps what the files hold, not a silent
   // death by signal.

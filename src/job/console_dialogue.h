@@ -1,5 +1,5 @@
-// One whole run of the program from the console dialogue: the job files, the
-// problem size, the options and the year loop, one step after another.
+// The console dialogue: one whole run of the program, asking for the job
+// files, the problem size and the options, then running the year loop.
 #pragma once
 
 #include "format/units.h"
@@ -31,6 +31,6 @@ int exit_status(RunOutcome outcome);
 // The whole run on the given console descriptors. Returns the exit status:
 // exit_status() at a normal end, 2 after an error stop, whose message goes
 // to `error_fd`.
-int run_job(int input_fd, int output_fd, int error_fd);
+int run_console_dialogue(int input_fd, int output_fd, int error_fd);
 
 }  // namespace locprox
