@@ -279,7 +279,8 @@ std::string report_json(const ProximityHistory& history, const HtmlFacts& facts)
       embedded_years(maxl, history.years.size(), facts.budget);
   add_key(out, "years_left_out");
   out += '[';
-  for (size_t k = 0; k < kept.front(); ++k) {
+  const size_t first_kept = kept.empty() ? history.years.size() : kept.front();
+  for (size_t k = 0; k < first_kept; ++k) {
     if (k > 0) out += ',';
     out += "{\"year\":" + std::to_string(history.years[k].year) + ",\"name\":";
     add_json_text(out, facts.year_names[k]);

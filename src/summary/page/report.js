@@ -148,7 +148,7 @@
     var group = cutGroups(s, view.groups);
     var out = [];
     out.push('<svg xmlns="' + SVG + '" width="' + g.width + '" height="' + g.height +
-      '" viewBox="0 0 ' + g.width + ' ' + g.height + '" role="img" aria-label="' +
+      '" viewBox="0 0 ' + g.width + ' ' + g.height + '" role="group" aria-label="' +
       escapeXml('Heatmap of ' + data.value_label + ' after year ' + yearText(s) +
         ', in the clustering\'s order, with the dendrogram') + '">');
     // Cells: row r and column c of the drawing order; one element each, a
