@@ -27,7 +27,7 @@ TIMEFORMAT='%R s wall, %U s user, %S s system'
 echo "locprox-summary, 600 locations, 30 years:"
 time "$program" "$work/NET.PRX" >/dev/null
 page=$work/NET.html
-echo "page: $(stat -c %s "$page") bytes, $(grep -o '"year":[0-9]*,"name"' "$page" | wc -l) state(s) held"
+echo "page: $(stat -c %s "$page") bytes, $(grep -o ',"scale":\[' "$page" | wc -l) state(s) held"
 open_page() {
   "$chromium" --headless --no-sandbox --disable-gpu --no-first-run --disable-extensions \
     --user-data-dir="$work/profile" --window-size=1400,1000 --screenshot="$work/shot.png" "$1" \

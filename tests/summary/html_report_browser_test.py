@@ -12,7 +12,10 @@ and compares the page's DOM with what locprox-summary writes and prints:
     `locprox-summary --year N`'s pairs.csv, empty where it has none;
   * the groups listed are the lines `locprox-summary --year N --groups K` prints;
   * the page's error box, where any script error is written, stays empty;
-  * the page refers to nothing outside itself.
+  * the page refers to nothing outside itself;
+  * on a copy of the example's page with a script added after the page's own,
+    the controls work: the year control, the number of groups, the arrow keys
+    on the cells, sorting and filtering the table, and a changed address.
 
 Without Chromium the test fails when CI is set and is skipped (exit 77)
 otherwise.
@@ -21,6 +24,7 @@ otherwise.
 import argparse
 import concurrent.futures
 import csv
+import json
 import html.parser
 import os
 import random
@@ -41,6 +45,8 @@ class PageDom(html.parser.HTMLParser):
         self.cells = []          # (data-i, data-j, data-value)
         self.groups = []         # the text of each group's list item
         self.errors = ''
+        self.results = ''
+        self._in_results = False
         self._in_errors = 0
         self._in_group = False
         self._group_depth = 0
@@ -55,6 +61,8 @@ class PageDom(html.parser.HTMLParser):
             self._in_errors += 1
         elif a.get('id') == 'errors':
             self._in_errors = 1
+        if a.get('id') == 'interaction-results':
+            self._in_results = True
         if tag == 'li' and 'data-group' in a:
             self._in_group = True
             self._text = []
@@ -67,6 +75,8 @@ class PageDom(html.parser.HTMLParser):
             self._in_errors -= 1
 
     def handle_endtag(self, tag):
+        if tag == 'pre':
+            self._in_results = False
         if self._in_errors:
             self._in_errors -= 1
         if tag == 'span':
@@ -76,6 +86,8 @@ class PageDom(html.parser.HTMLParser):
             self.groups.append(''.join(self._text).strip())
 
     def handle_data(self, data):
+        if self._in_results:
+            self.results += data
         if self._in_errors:
             self.errors += data
         if self._in_group and not self._swatch:
@@ -146,6 +158,120 @@ def awkward_table(path):
                     out.writerow([year, sites[s], 'V%02d' % e, '%.2f' % rng.uniform(4, 9)])
 
 
+# Run after the page's own script on a copy of the page: uses the controls as
+# a reader would and writes what the page then shows into a <pre>.
+INTERACTIONS = r"""
+<pre id="interaction-results"></pre>
+<script>
+(function () {
+  var out = {};
+  function byId(id) { return document.getElementById(id); }
+  function cells() {
+    var shown = {};
+    document.querySelectorAll('#cells rect').forEach(function (c) {
+      shown[c.getAttribute('data-i') + ',' + c.getAttribute('data-j')] = c.getAttribute('data-value');
+    });
+    return shown;
+  }
+  function groups() {
+    return Array.prototype.map.call(document.querySelectorAll('#groups li'),
+      function (li) { return li.textContent.trim(); });
+  }
+  function column(k) {
+    return Array.prototype.map.call(byId('pairs-table').tBodies[0].rows,
+      function (row) { return row.cells[k].textContent; });
+  }
+  var year = byId('year-input');
+  year.value = '0';
+  year.dispatchEvent(new Event('input'));
+  out.year = { hash: location.hash, cells: cells() };
+  var number = byId('groups-input');
+  number.value = '3';
+  number.dispatchEvent(new Event('change'));
+  out.groups = { hash: location.hash, groups: groups() };
+  var first = byId('cells').children[0].children[0];
+  first.focus();
+  first.dispatchEvent(new KeyboardEvent('keydown', { key: 'ArrowRight', bubbles: true }));
+  document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key: 'ArrowDown', bubbles: true }));
+  var want = byId('cells').children[1].children[1];
+  out.keys = {
+    moved: document.activeElement === want,
+    tabbable: document.querySelectorAll('#cells rect[tabindex="0"]').length,
+    details: byId('pair-details').textContent
+  };
+  var average = 4;  // the column of averages
+  byId('pairs-table').tHead.rows[0].cells[average].querySelector('button').click();
+  byId('pairs-table').tHead.rows[0].cells[average].querySelector('button').click();
+  out.sorted = column(average);
+  var filter = byId('pairs-filter');
+  filter.value = 'riverside';
+  filter.dispatchEvent(new Event('input'));
+  out.filtered = column(1).map(function (n, k) { return [n, column(3)[k]]; });
+  window.addEventListener('hashchange', function () {
+    out.address = { cells: cells(), groups: groups() };
+    byId('interaction-results').textContent = JSON.stringify(out);
+  });
+  location.hash = '#year=3&groups=2';
+})();
+</script>
+"""
+
+
+def check_interactions(args, chromium, work, page, prx):
+    """The controls of the page, used by a script added to a copy of it."""
+    copy = os.path.join(os.path.dirname(page), 'interactions.html')
+    with open(page, encoding='utf-8') as f:
+        text = f.read()
+    with open(copy, 'w', encoding='utf-8') as f:
+        f.write(text.replace('</body>', INTERACTIONS + '</body>'))
+
+    def expected(year, k):
+        out = tempfile.mkdtemp(dir=work)
+        printed = run([args.summary, prx, '--year', str(year), '--groups', str(k), '--no-html',
+                       '--out', os.path.join(out, 'x')])
+        return averages(os.path.join(out, 'x.pairs.csv')), group_lines(printed), \
+            os.path.join(out, 'x.pairs.csv')
+
+    dom = dump_dom(chromium, copy, '', tempfile.mkdtemp(dir=work))
+    problems = []
+    if dom.errors.strip():
+        problems.append('script errors: ' + dom.errors.strip())
+    if not dom.results:
+        return problems + ['the added script wrote no results']
+    got = json.loads(dom.results)
+    first_year = int(open(prx).readline().split()[3])
+    year1, _, _ = expected(first_year, 1)
+    shown = {tuple(map(int, key.split(','))): v for key, v in got['year']['cells'].items()}
+    if any(shown[key] != year1.get(key, '') for key in shown):
+        problems.append('the year control at its start does not show year %d' % first_year)
+    if got['year']['hash'] != '#year=%d&groups=2' % first_year:
+        problems.append('the address after the year control: ' + got['year']['hash'])
+    _, groups3, _ = expected(first_year, 3)
+    if got['groups']['groups'] != groups3:
+        problems.append('3 groups: %r, locprox-summary prints %r' % (got['groups']['groups'], groups3))
+    if got['groups']['hash'] != '#year=%d&groups=3' % first_year:
+        problems.append('the address after the groups control: ' + got['groups']['hash'])
+    if not got['keys']['moved'] or got['keys']['tabbable'] != 1:
+        problems.append('arrow keys: %r' % got['keys'])
+    if 'Entries in common' not in got['keys']['details']:
+        problems.append('no details of the focused pair: %r' % got['keys']['details'])
+    averages_shown = got['sorted']
+    numbers = [float(v) for v in averages_shown if v != '']
+    if numbers != sorted(numbers, reverse=True) or \
+            averages_shown != [v for v in averages_shown if v != ''] + [v for v in averages_shown if v == '']:
+        problems.append('the table sorted by average, descending: %r' % averages_shown[:10])
+    with open(expected(first_year, 1)[2], newline='', encoding='utf-8') as f:
+        want = [[r['name_i'], r['name_j']] for r in csv.DictReader(f)
+                if 'riverside' in (r['name_i'] + ' ' + r['name_j']).lower()]
+    if sorted(got['filtered']) != sorted(want):  # still sorted by average
+        problems.append('filtered by "riverside": %r, want %r' % (got['filtered'], want))
+    year3, groups2, _ = expected(3, 2)
+    shown = {tuple(map(int, key.split(','))): v for key, v in got['address']['cells'].items()}
+    if any(shown[key] != year3.get(key, '') for key in shown) or got['address']['groups'] != groups2:
+        problems.append('a changed address (#year=3&groups=2) does not show year 3 in 2 groups')
+    return problems
+
+
 def check_fixture(args, chromium, work, name, table, options):
     out = os.path.join(work, name)
     os.makedirs(out)
@@ -202,12 +328,21 @@ def check_fixture(args, chromium, work, name, table, options):
 
     failures = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        if name == 'example':
+            interactions = pool.submit(check_interactions, args, chromium, work, page, prx)
         for label, problems in pool.map(check, loads):
             print('%s: %s' % (label, 'ok' if not problems else 'FAILED'))
             for problem in problems[:20]:
                 print('    ' + problem)
             if problems:
                 failures.append(label)
+        if name == 'example':
+            problems = interactions.result()
+            print('example, the controls used: %s' % ('ok' if not problems else 'FAILED'))
+            for problem in problems:
+                print('    ' + problem)
+            if problems:
+                failures.append('example, the controls used')
     return failures
 
 

@@ -619,7 +619,12 @@
 
   function writeAddress() {
     var hash = '#year=' + state().year + '&groups=' + view.groups;
-    if (history.replaceState) history.replaceState(null, '', hash);
+    try {
+      history.replaceState(null, '', hash);
+    } catch (refused) {
+      // A browser that keeps file: pages from rewriting their address: the
+      // page works all the same, only the address does not follow.
+    }
   }
 
   function yearsNote() {
