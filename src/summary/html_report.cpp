@@ -177,13 +177,14 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
   }
   out += ']';
   if (last && facts.trust) {
-    const PairTrust& trust = *facts.trust;
+    const TrustTexts& trust = *facts.trust;
     const std::pair<const char*, const std::vector<std::string>*> fields[] = {
         {"ci_low", &trust.ci_low},
         {"ci_high", &trust.ci_high},
         {"heterogeneity_q", &trust.heterogeneity_q},
         {"heterogeneity_df", &trust.heterogeneity_df},
         {"heterogeneity_p", &trust.heterogeneity_p},
+        {"sd_years", &trust.sd_years},
         {"stability", &trust.stability}};
     for (const auto& [key, texts] : fields) {
       if (texts->size() != ntm) continue;  // not given for this run

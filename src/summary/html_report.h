@@ -33,9 +33,10 @@ inline constexpr std::int64_t kPairYearBudget = 300000;
 // triangles like the averages (see packed_index); each field is shown when
 // present. Values are already text, as the CSV files show them; an empty
 // text is "not available" for that pair.
-struct PairTrust {
+struct TrustTexts {
   std::vector<std::string> ci_low, ci_high;
   std::vector<std::string> heterogeneity_q, heterogeneity_df, heterogeneity_p;
+  std::vector<std::string> sd_years;   // the spread of the yearly values
   std::vector<std::string> stability;  // the leave-one-year-out stability, as text
 };
 
@@ -51,7 +52,7 @@ struct HtmlFacts {
   bool keep_z = false;
   // The files written beside the page, by their names (relative links).
   std::vector<std::string> files;
-  std::optional<PairTrust> trust;
+  std::optional<TrustTexts> trust;
   std::int64_t budget = kPairYearBudget;
 };
 

@@ -143,7 +143,7 @@ TEST(ReportJson, NamesTheYearsLeftOutBeyondTheBudget) {
 
 TEST(ReportJson, ShowsThePairsTrustStatisticsWhereGiven) {
   HtmlFacts facts = example_facts({"North", "S", "East"});
-  PairTrust trust;
+  TrustTexts trust;
   trust.ci_low = {"", "0.1", "", "0.2", "-0.9", ""};
   trust.ci_high = {"", "0.8", "", "0.9", "0.1", ""};
   trust.heterogeneity_p = {"", "0.5", "", "", "", ""};  // not for this run: wrong length

@@ -334,6 +334,8 @@
       rows.push(['Heterogeneity', 'Q = ' + q + ', df = ' + trustText(s, 'heterogeneity_df', p) +
         ', p = ' + trustText(s, 'heterogeneity_p', p)]);
     }
+    var spread = trustText(s, 'sd_years', p);
+    if (spread !== '') rows.push(['Spread over the years', spread]);
     var stability = trustText(s, 'stability', p);
     if (stability !== '') rows.push(['Leave-one-year-out', stability]);
     rows.push(['State', 'after year ' + yearText(s)]);
