@@ -13,6 +13,9 @@ and compares the page's DOM with what locprox-summary writes and prints:
   * the groups listed are the lines `locprox-summary --year N --groups K` prints;
   * the page's error box, where any script error is written, stays empty;
   * the page refers to nothing outside itself;
+  * a page beyond the budget of embedded years (250 locations over ten
+    years) says which years it left out and shows the last state for one
+    of them;
   * on a copy of the example's page with a script added after the page's own,
     the controls work: the year control, the number of groups, the arrow keys
     on the cells, sorting and filtering the table, and a changed address.
@@ -45,6 +48,8 @@ class PageDom(html.parser.HTMLParser):
         self.cells = []          # (data-i, data-j, data-value)
         self.groups = []         # the text of each group's list item
         self.errors = ''
+        self.note = ''
+        self._in_note = False
         self.results = ''
         self._in_results = False
         self._in_errors = 0
@@ -61,6 +66,8 @@ class PageDom(html.parser.HTMLParser):
             self._in_errors += 1
         elif a.get('id') == 'errors':
             self._in_errors = 1
+        if a.get('id') == 'years-note':
+            self._in_note = True
         if a.get('id') == 'interaction-results':
             self._in_results = True
         if tag == 'li' and 'data-group' in a:
@@ -77,6 +84,8 @@ class PageDom(html.parser.HTMLParser):
     def handle_endtag(self, tag):
         if tag == 'pre':
             self._in_results = False
+        if tag == 'p':
+            self._in_note = False
         if self._in_errors:
             self._in_errors -= 1
         if tag == 'span':
@@ -88,6 +97,8 @@ class PageDom(html.parser.HTMLParser):
     def handle_data(self, data):
         if self._in_results:
             self.results += data
+        if self._in_note:
+            self.note += data
         if self._in_errors:
             self.errors += data
         if self._in_group and not self._swatch:
@@ -272,6 +283,44 @@ def check_interactions(args, chromium, work, page, prx):
     return problems
 
 
+def wide_table(path):
+    """250 sites over ten seasons: 31,375 pairs x 10 years is beyond the
+    page's budget of 300,000, so the first season's state is left out."""
+    rng = random.Random(250)
+    with open(path, 'w', newline='', encoding='utf-8') as f:
+        out = csv.writer(f)
+        out.writerow(['year', 'site', 'variety', 'yield'])
+        for year in range(2011, 2021):
+            for s in range(250):
+                for e in rng.sample(range(60), 12):
+                    out.writerow([year, 'S%03d' % s, 'V%02d' % e, '%.2f' % rng.uniform(4, 9)])
+
+
+def check_years_left_out(args, chromium, work):
+    """A page beyond the budget holds the latest states and says which it left out."""
+    table = os.path.join(work, 'wide.csv')
+    wide_table(table)
+    out = os.path.join(work, 'wide')
+    os.makedirs(out)
+    run([args.locprox, 'analyse', table, '--location', 'site', '--entry', 'variety', '--value',
+         'yield', '--out', out])
+    expected = averages(os.path.join(out, 'wide.pairs.csv'))
+    dom = dump_dom(chromium, os.path.join(out, 'wide.html'), '#year=1',
+                   tempfile.mkdtemp(dir=work))
+    problems = []
+    if dom.errors.strip():
+        problems.append('script errors: ' + dom.errors.strip())
+    note = ' '.join(dom.note.split())
+    for words in ('the states after 1 earlier year (1 to 1) are left out',
+                  'Year 1 is not held in this page; it shows the state after year 10 (2020)'):
+        if words not in note:
+            problems.append('the note does not say "%s": %r' % (words, note))
+    cells = {(int(i), int(j)): v for i, j, v in dom.cells}
+    if len(cells) != 250 * 250 or any(v != expected.get(key, '') for key, v in cells.items()):
+        problems.append('the page does not show the last state')
+    return problems
+
+
 def check_fixture(args, chromium, work, name, table, options):
     out = os.path.join(work, name)
     os.makedirs(out)
@@ -376,8 +425,17 @@ def main():
               '--distance', 'centred', '--unweighted']),
         ]
         failures = []
-        for name, table, options in fixtures:
-            failures += check_fixture(args, chromium, work, name, table, options)
+        # The wide page loads beside the fixtures' pages.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=1) as beside:
+            wide = beside.submit(check_years_left_out, args, chromium, work)
+            for name, table, options in fixtures:
+                failures += check_fixture(args, chromium, work, name, table, options)
+            problems = wide.result()
+        print('250 locations over 10 years, #year=1: %s' % ('ok' if not problems else 'FAILED'))
+        for problem in problems:
+            print('    ' + problem)
+        if problems:
+            failures.append('250 locations over 10 years')
         if failures:
             print('%d page(s) differ from locprox-summary: %s' % (len(failures), ', '.join(failures)))
             return 1
