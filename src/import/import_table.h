@@ -34,10 +34,23 @@ struct ImportResult {
   Replicates replicates = Replicates::kMean;
   std::size_t names_cut = 0, names_suffixed = 0;
 
+  // STEM.replicates.csv, written when cells' rows were merged into their
+  // mean (empty otherwise), and the merged cells whose rows are far apart:
+  // their range, the largest value less the smallest, is more than
+  // kFarApart times the median range of the merged cells.
+  std::string replicates_file;
+  float median_range = 0;
+  std::size_t far_apart = 0;
+  std::string first_far_apart;  // the first such cell: its names and its lines
+
   // Empty when the console dialogue's fixed work arrays hold the job; else
   // what they lack, e.g. "MZ needs 1234567 elements, it has 720000".
   std::string dialogue_shortfall;
 };
+
+// How many times the median range of the merged cells a cell's range must
+// exceed for its rows to count as far apart.
+inline constexpr float kFarApart = 4.0f;
 
 // Reads the table and writes the job files; throws ImportError, having
 // written nothing, when the table or the files fail.
