@@ -288,6 +288,10 @@ std::string report_json(const ProximityHistory& history, const HtmlFacts& facts)
     out += '}';
   }
   out += "],";
+  if (facts.groups) {
+    add_key(out, "groups");
+    out += std::to_string(*facts.groups) + ',';
+  }
   add_key(out, "budget");
   out += std::to_string(facts.budget) + ',';
   add_key(out, "states");
@@ -326,6 +330,7 @@ std::string summary_page(const CommandLine& command, const ShownNames& shown,
   facts.year_names = year_names;
   facts.min_common = command.min_common;
   facts.keep_z = command.keep_z;
+  facts.groups = command.groups;
   for (const char* suffix : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
     facts.files.push_back(base + suffix);
   }

@@ -53,6 +53,9 @@ struct HtmlFacts {
   // The files written beside the page, by their names (relative links).
   std::vector<std::string> files;
   std::optional<TrustTexts> trust;
+  // The number of groups the page opens with (its address may ask for
+  // another); without it, two.
+  std::optional<std::int32_t> groups;
   std::int64_t budget = kPairYearBudget;
 };
 

@@ -130,6 +130,7 @@ TEST(ReportJson, HoldsEachYearsAveragesCountsAndClusteringAsTheCsvFilesWriteThem
   EXPECT_TRUE(contains(json, "\"years_left_out\":[]")) << json;
   EXPECT_TRUE(contains(json, "\"locations\":[\"North\",\"S\",\"East\"]")) << json;
   EXPECT_FALSE(contains(json, "ci_low")) << "no interval without the trust statistics";
+  EXPECT_FALSE(contains(json, "\"groups\":")) << "the page's own default without --groups";
 }
 
 TEST(ReportJson, NamesTheYearsLeftOutBeyondTheBudget) {

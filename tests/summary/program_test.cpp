@@ -178,6 +178,7 @@ TEST(Program, SummarisesTheExampleJob) {
   EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
   EXPECT_TRUE(contains(dir.read("JOB.html"), "\"locations\":[\"North\",\"S, far\",\"East\"]"));
+  EXPECT_TRUE(contains(dir.read("JOB.html"), ",\"groups\":2,")) << "opens with --groups K";
 }
 
 TEST(Program, NoHtmlWritesNoPage) {

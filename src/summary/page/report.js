@@ -15,7 +15,11 @@
   var data = JSON.parse(document.getElementById('report-data').textContent);
   var names = data.locations;
   var L = names.length;
-  var view = { state: data.states.length - 1, groups: Math.min(2, L), cell: null };
+  var view = {
+    state: data.states.length - 1,
+    groups: Math.min(Math.max(data.groups || 2, 1), L),
+    cell: null
+  };
   var unpacked = {};
   var sort = { key: null, descending: false };
 
