@@ -176,6 +176,14 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
     out += std::to_string(tree.order[k]);
   }
   out += ']';
+  if (last && facts.pale.size() == ntm) {
+    out += ',';
+    add_key(out, "pale");
+    add_packed(out, ntm, [&](size_t p) { return std::string(facts.pale[p] ? "1" : ""); });
+    out += ',';
+    add_key(out, "pale_rule");
+    add_json_text(out, facts.pale_rule);
+  }
   if (last && facts.trust) {
     const TrustTexts& trust = *facts.trust;
     const std::pair<const char*, const std::vector<std::string>*> fields[] = {
@@ -188,14 +196,11 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
         {"stability", &trust.stability}};
     for (const auto& [key, texts] : fields) {
       if (texts->size() != ntm) continue;  // not given for this run
+      if (std::all_of(texts->begin(), texts->end(), [](const std::string& t) { return t.empty(); }))
+        continue;  // not a figure of this measure
       out += ',';
       add_key(out, key);
-      out += '[';
-      for (size_t p = 0; p < ntm; ++p) {
-        if (p > 0) out += ',';
-        add_json_text(out, (*texts)[p]);
-      }
-      out += ']';
+      add_packed(out, ntm, [&](size_t p) { return (*texts)[p]; });
     }
   }
   out += '}';
@@ -316,9 +321,27 @@ std::string html_report(const ProximityHistory& history, const HtmlFacts& facts)
   return page;
 }
 
+TrustTexts trust_texts(const std::vector<PairTrust>& trust) {
+  TrustTexts texts;
+  const auto text = [](const std::optional<double>& value) {
+    return value ? average_text(*value) : std::string();
+  };
+  for (const PairTrust& t : trust) {
+    texts.ci_low.push_back(text(t.ci_low));
+    texts.ci_high.push_back(text(t.ci_high));
+    texts.heterogeneity_q.push_back(text(t.q));
+    texts.heterogeneity_df.push_back(t.df ? std::to_string(*t.df) : std::string());
+    texts.heterogeneity_p.push_back(text(t.p));
+    texts.sd_years.push_back(text(t.sd_years));
+  }
+  return texts;
+}
+
 std::string summary_page(const CommandLine& command, const ShownNames& shown,
                          const ProximityHistory& history,
-                         const std::vector<std::string>& year_names, const std::string& stem) {
+                         const std::vector<std::string>& year_names, const std::string& stem,
+                         const std::vector<PairTrust>& trust, std::optional<std::int32_t> groups,
+                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule) {
   const std::string base = std::filesystem::path(stem).filename().string();
   HtmlFacts facts;
   facts.title = shown.title.empty() ? base : shown.title;
@@ -330,10 +353,17 @@ std::string summary_page(const CommandLine& command, const ShownNames& shown,
   facts.year_names = year_names;
   facts.min_common = command.min_common;
   facts.keep_z = command.keep_z;
-  facts.groups = command.groups;
-  for (const char* suffix : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+  facts.groups = groups;
+  facts.trust = trust_texts(trust);
+  if (!pale_rule.empty()) {
+    facts.pale = pale;
+    facts.pale_rule = pale_rule;
+  }
+  for (const char* suffix :
+       {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".groups.csv", ".svg"}) {
     facts.files.push_back(base + suffix);
   }
+  if (groups) facts.files.push_back(base + ".stability.csv");
   return html_report(history, facts);
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "summary/command_line.h"
+#include "summary/pair_trust.h"
 #include "summary/proximity_reader.h"
 #include "summary/shown_names.h"
 
@@ -53,6 +54,11 @@ struct HtmlFacts {
   // The files written beside the page, by their names (relative links).
   std::vector<std::string> files;
   std::optional<TrustTexts> trust;
+  // The state summarised's pale cells as the picture draws them (packed,
+  // 1 pale), and the rule that made them; empty: the page pales the pairs
+  // on fewer than min_common entries, as for every earlier state.
+  std::vector<std::uint8_t> pale;
+  std::string pale_rule;
   // The number of groups the page opens with (its address may ask for
   // another); without it, two.
   std::optional<std::int32_t> groups;
@@ -73,9 +79,17 @@ std::string html_report(const ProximityHistory& history, const HtmlFacts& facts)
 // The page as locprox-summary writes it to STEM.html: the facts from the
 // command line and the names, the links to the files written beside it.
 // `year_names[k]` names history.years[k].
+// `trust`: the pairs' trust figures of the state summarised; `groups`: the
+// number of groups the summary printed, if any (its stability file is then
+// beside the page); `pale`, `pale_rule`: as HtmlFacts.
 std::string summary_page(const CommandLine& command, const ShownNames& shown,
                          const ProximityHistory& history,
-                         const std::vector<std::string>& year_names, const std::string& stem);
+                         const std::vector<std::string>& year_names, const std::string& stem,
+                         const std::vector<PairTrust>& trust, std::optional<std::int32_t> groups,
+                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule);
+
+// The trust figures as text, as pairs.csv writes them.
+TrustTexts trust_texts(const std::vector<PairTrust>& trust);
 
 // A JSON string literal of `text`, with <, >, & and the line separators
 // escaped so that no text can close the <script> element around it.

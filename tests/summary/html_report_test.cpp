@@ -151,8 +151,8 @@ TEST(ReportJson, ShowsThePairsTrustStatisticsWhereGiven) {
   trust.heterogeneity_p.pop_back();
   facts.trust = trust;
   const std::string json = report_json(example_history(), facts);
-  EXPECT_TRUE(contains(json, "\"ci_low\":[\"\",\"0.1\",\"\",\"0.2\",\"-0.9\",\"\"],"
-                             "\"ci_high\":[\"\",\"0.8\",\"\",\"0.9\",\"0.1\",\"\"]}]")) << json;
+  EXPECT_TRUE(contains(json, "\"ci_low\":\",0.1,,0.2,-0.9,\",\"ci_high\":\",0.8,,0.9,0.1,\"}]"))
+      << json;
   EXPECT_EQ(count(json, "ci_low"), 1u) << "only the state summarised carries them";
   EXPECT_FALSE(contains(json, "heterogeneity_p")) << json;
 }

@@ -46,8 +46,13 @@
       unpacked[index] = {
         values: s.values.split(','),
         common: s.common.split(','),
-        years: s.years.split(',')
+        years: s.years.split(','),
+        pale: s.pale !== undefined ? s.pale.split(',') : null
       };
+      ['ci_low', 'ci_high', 'heterogeneity_q', 'heterogeneity_df', 'heterogeneity_p', 'sd_years',
+        'stability'].forEach(function (key) {
+        if (s[key] !== undefined) unpacked[index][key] = s[key].split(',');
+      });
     }
     return unpacked[index];
   }
@@ -71,13 +76,20 @@
     return common !== '' && Number(common) < data.min_common;
   }
 
+  // Pale as the picture draws it: by the state's own rule where the summary
+  // wrote one (the interval's width), else on too few entries in common.
+  function isPale(p, common) {
+    var pale = texts(view.state).pale;
+    return pale ? pale[p] === '1' : isThin(common);
+  }
+
   function cellColour(i, j, value, common, scale) {
     var colours = data.colours;
     if (value === '') return colours.never_compared;
     if (value === '?') return colours.unknown;
     if (value === '-') return colours.no_value;
     if (i === j) return colours.diagonal;
-    return colours.steps[level(Number(value), scale) + (isThin(common) ? LEVELS : 0)];
+    return colours.steps[level(Number(value), scale) + (isPale(packed(i, j), common) ? LEVELS : 0)];
   }
 
   function shortValue(text) {
@@ -177,7 +189,7 @@
         out.push('<rect class="cell" x="' + x + '" fill="' + colour + '" data-i="' + i +
           '" data-j="' + j + '" data-value="' + shown + '"' +
           (r === 0 && c === 0 ? ' tabindex="0"' : '') + '/>');
-        if (shown !== '' && i !== j && isThin(t.common[p]) && g.cell >= 6) {
+        if (shown !== '' && i !== j && isPale(p, t.common[p]) && g.cell >= 6) {
           var d = Math.max(2, Math.round(g.cell / 6));
           dots.push('<rect x="' + (x + (g.cell - d) / 2) + '" y="' + (y + (g.cell - d) / 2) +
             '" width="' + d + '" height="' + d + '" fill="' + data.colours.marker + '"/>');
@@ -295,7 +307,8 @@
         (f === 0 ? 'start' : f === 1 ? 'end' : 'middle') + '">' + escapeXml(Number(v.toPrecision(3))) + '</text>');
     });
     var keys = [[data.colours.never_compared, 'never compared', false],
-      [data.colours.steps[LEVELS + 50], 'fewer than ' + data.min_common + ' entries in common', true]];
+      [data.colours.steps[LEVELS + 50], s.pale_rule ||
+        'fewer than ' + data.min_common + ' entries in common', true]];
     if (!data.distance) keys.push([data.colours.diagonal, 'a location with itself (r = 1)', false]);
     if (s.counts.unknown > 0) keys.push([data.colours.unknown, 'count too wide: no average', false]);
     keys.forEach(function (key, n) {
@@ -314,8 +327,10 @@
 
   // ---- The pair's details ----------------------------------------------
 
+  // A trust figure of pair p in state s, '' where the summary gave none.
   function trustText(s, key, p) {
-    return s[key] && s[key][p] !== undefined ? s[key][p] : '';
+    var figures = texts(data.states.indexOf(s))[key];
+    return figures && figures[p] !== undefined ? figures[p] : '';
   }
 
   function showPair(i, j) {
