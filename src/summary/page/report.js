@@ -190,8 +190,10 @@
           '" data-j="' + j + '" data-value="' + shown + '"' +
           (r === 0 && c === 0 ? ' tabindex="0"' : '') + '/>');
         if (shown !== '' && i !== j && isPale(p, t.common[p]) && g.cell >= 6) {
+          // In the cell's corner where the cell shows its value, else in its centre.
           var d = Math.max(2, Math.round(g.cell / 6));
-          dots.push('<rect x="' + (x + (g.cell - d) / 2) + '" y="' + (y + (g.cell - d) / 2) +
+          var inset = showValues ? 2 : (g.cell - d) / 2;
+          dots.push('<rect x="' + (x + inset) + '" y="' + (y + inset) +
             '" width="' + d + '" height="' + d + '" fill="' + data.colours.marker + '"/>');
         }
         if (showValues && shown !== '') {
