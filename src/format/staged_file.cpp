@@ -262,7 +262,10 @@ int write_staged(const std::string& final_path, std::string_view contents, std::
 
 int remove_stale_temporaries(const std::string& stem) noexcept {
   const std::string folder = folder_of(stem);
-  const std::string prefix = "." + base_of(stem) + ".";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on "." + string.
+  std::string prefix = ".";
+  prefix += base_of(stem);
+  prefix += '.';
   DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
   if (directory == nullptr) return 0;
   int removed = 0;
