@@ -4,6 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev librsvg2-bin valgrind zlib1g-dev libmpfr-dev libcsv-dev libcli11-dev
+  python3 chromium nodejs
   r-base-core r-base-dev r-cran-rcpp r-cran-testthat)
 missing=()
 for package in "${packages[@]}"; do

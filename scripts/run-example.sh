@@ -32,6 +32,8 @@ build/locprox analyse examples/variety_trial.csv --location site --entry variety
   --title "Winter wheat variety trials 2018-2023 (t/ha)" --out examples/out --groups 3
 echo
 echo "The example is analysed. Its outputs are in examples/out/:"
+echo "  variety_trial.html        the report to open in a browser or send by mail (one file):"
+echo "                            file://$PWD/examples/out/variety_trial.html"
 echo "  variety_trial.svg         the picture: correlations between the sites, with the dendrogram"
 echo "  variety_trial.pairs.csv   one row per pair of sites: average correlation, sums and counts"
 echo "  variety_trial.matrix.csv  the sites-by-sites matrix of averages"

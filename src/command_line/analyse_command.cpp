@@ -115,7 +115,7 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
       // so it goes when they are put in place.
       for (const char* suffix :
            {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".groups.csv",
-            ".stability.csv", ".svg"}) {
+            ".stability.csv", ".svg", ".html"}) {
         outputs.remove_when_published(run.stem + suffix);
       }
       closing_text = ran;

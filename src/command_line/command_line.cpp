@@ -186,6 +186,7 @@ locprox run --help) and summarises its proximity file, all into one folder:
   DIR/STEM.pairs.csv, STEM.matrix.csv       the averages of the location pairs
   DIR/STEM.tree.csv                         the clustering's merges (R's hclust)
   DIR/STEM.svg                              the picture: heatmap and dendrogram
+  DIR/STEM.html                             the report: one page for a browser
 
 and prints what the import did and the summary. STEM is the table's name
 without its extension (or --job STEM).

@@ -51,6 +51,12 @@ Writes, beside JOB.PRX (or under the stem given with --out):
   JOB.stability.csv  location_i, name_i, location_j, name_j, together, runs:
                   with each year compared left out in turn, in how many of
                   those runs the two locations were in one group
+  JOB.html        one self-contained page to open in a browser or send by
+                  mail: the heatmap with the dendrogram, every pair's
+                  details, the groups for any number of groups, the state
+                  after each year of the sequence and a table of the pairs
+                  (every year while locations x (locations + 1) / 2 x years
+                  stays within 300,000; beyond it the latest years that fit)
   JOB.svg         a heatmap in the clustering's order with the dendrogram,
                   a colour scale, never-compared pairs in grey, pale (dotted)
                   pairs: in a weighted Fisher z run those whose 95 % interval
@@ -87,6 +93,7 @@ Options:
   --max-interval W  in a weighted Fisher z run, pale cells are the pairs whose
                     95 % interval is wider than W (default 0.5)
   --out STEM        write the files under STEM in place of JOB
+  --no-html         do not write JOB.html
   -h, --help        this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
@@ -107,7 +114,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: locprox-summary JOB.PRX [--names FILE] [--year N] [--z] [--groups K]\n"
-    "                               [--min-common N] [--max-interval W] [--out STEM]\n";
+    "                               [--min-common N] [--max-interval W] [--out STEM]\n"
+    "                               [--no-html]\n";
 
 std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
                            std::int64_t high) {
@@ -192,6 +200,8 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
   app.add_option("--min-common", texts.min_common)->type_name("N");
   app.add_option("--max-interval", texts.max_interval)->type_name("W");
   app.add_option("--out", line.out)->type_name("STEM");
+  bool no_html = false;
+  app.add_flag("--no-html", no_html)->disable_flag_override();
   try {
     app.parse(argc, argv);
     finish_options(app, texts, line);
@@ -207,6 +217,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
     parsed.exit_status = 2;
     return parsed;
   }
+  line.html = !no_html;
   parsed.command = std::move(line);
   return parsed;
 }

@@ -20,6 +20,7 @@ struct CommandLine {
   std::int64_t min_common = 10;        // --min-common N
   double max_interval = 0.5;           // --max-interval W
   std::optional<std::string> out;      // --out STEM
+  bool html = true;                    // false with --no-html
 };
 
 struct ParsedCommandLine {

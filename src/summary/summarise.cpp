@@ -11,6 +11,7 @@
 #include "summary/errors.h"
 #include "summary/group_choice.h"
 #include "summary/heatmap_svg.h"
+#include "summary/html_report.h"
 #include "summary/job_names.h"
 #include "summary/number_text.h"
 #include "summary/output_file.h"
@@ -167,6 +168,10 @@ int summarise(const CommandLine& command, std::FILE* out) {
     text.pale_rule = "95 % interval wider than " + average_text(command.max_interval);
   }
   write_file(svg_path, heatmap_svg(pictured, tree, names, text));
+  if (command.html) {
+    write_file(stem + ".html", summary_page(command, shown, history, year_names, stem, trust,
+                                            groups, pictured.few_common, text.pale_rule));
+  }
 
   ReportFacts facts;
   facts.proximity_file = command.proximity_file;
@@ -179,6 +184,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
   facts.min_common = command.min_common;
   facts.written = {pairs_path, matrix_path, tree_path, svg_path, years_path, groups_path};
   if (stability) facts.written.push_back(stability_path);
+  if (command.html) facts.written.push_back(stem + ".html");
   std::string report = summary_text(facts);
   if (groups) {
     report += groups_reason;

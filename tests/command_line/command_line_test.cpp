@@ -315,7 +315,7 @@ TEST(ExampleTable, AnalysesIntoOneFolder) {
     EXPECT_NE(run.console.find(text), std::string::npos) << text << "\n" << run.console;
   }
   for (const char* file : {"NAQ", "SEQ", "names.csv", "OCC", "PRX", "console.txt", "pairs.csv",
-                           "matrix.csv", "tree.csv", "svg"}) {
+                           "matrix.csv", "tree.csv", "svg", "html"}) {
     EXPECT_TRUE(directory.exists(std::string("out/variety_trial.") + file)) << file;
   }
   EXPECT_EQ(directory.read("out/variety_trial.NAQ").substr(0, 52),

@@ -67,7 +67,8 @@ const std::vector<Mistake> kMistakes = {
     {"one location",
      {{"t.csv", "year,site,variety,yield\n2019,A,G1,1\n2019,A,G2,2\n2020,A,G1,3\n"},
       {"t/t.tree.csv", "step,merge1,merge2,height\n1,-1,-2,0.5\n"},
-      {"t/t.svg", "<svg/>"}},
+      {"t/t.svg", "<svg/>"},
+      {"t/t.html", "<!DOCTYPE html>"}},
      {"analyse", "t.csv", "--distance", "centred", "--groups", "1"},
      1,
      {"locprox: warning: t/t: the job has 1 location, so no pair of locations can be compared; "
@@ -77,7 +78,7 @@ const std::vector<Mistake> kMistakes = {
      {"Ran t/t: report t/t.OCC"},
      {"group", "locprox-summary:"},
      {"t/t.NAQ", "t/t.OCC", "t/t.PRX"},
-     {"t/t.pairs.csv", "t/t.tree.csv", "t/t.svg"}},
+     {"t/t.pairs.csv", "t/t.tree.csv", "t/t.svg", "t/t.html"}},
     {"one location, imported alone",
      {{"t.csv", "year,site,variety,yield\n2019,A,G1,1\n2019,A,G2,2\n"}},
      {"import", "t.csv"},

@@ -172,7 +172,7 @@ TEST(Program, SummarisesTheExampleJob) {
       "    never compared                  0\n"
       "    fewer than 10 entries in common 3\n"
       "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg, "
-      "JOB.years.csv, JOB.groups.csv, JOB.stability.csv\n"
+      "JOB.years.csv, JOB.groups.csv, JOB.stability.csv, JOB.html\n"
       // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
       "2 groups (average linkage on 1 - r, in the picture's order):\n"
       "  group 1 (2): 1 North, 3 East\n"
@@ -194,6 +194,19 @@ TEST(Program, SummarisesTheExampleJob) {
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
   // A plain correlation run keeps the rule of entries in common.
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "pale: fewer than 10 entries in common<"));
+  EXPECT_TRUE(contains(dir.read("JOB.html"), "\"locations\":[\"North\",\"S, far\",\"East\"]"));
+  EXPECT_TRUE(contains(dir.read("JOB.html"), ",\"groups\":2,")) << "opens with --groups K";
+}
+
+TEST(Program, NoHtmlWritesNoPage) {
+  Scratch dir;
+  dir.write("JOB.PRX", testing::example_prx());
+  ProgramRun run = summary(dir, {"JOB.PRX", "--no-html"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "  written  ")) << run.out;
+  EXPECT_FALSE(contains(run.out, "JOB.html")) << run.out;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "JOB.svg"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.html"));
 }
 
 TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
@@ -494,7 +507,8 @@ TEST_P(NothingToGroupFiles, SayNoPairComparedAndWriteNothing) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, c.message);
-  for (const char* file : {"J.pairs.csv", "J.matrix.csv", "J.tree.csv", "J.svg", "J.years.csv"})
+  for (const char* file : {"J.pairs.csv", "J.matrix.csv", "J.tree.csv", "J.svg", "J.years.csv",
+                           "J.html"})
     EXPECT_FALSE(std::filesystem::exists(dir.path() / file)) << file;
 }
 

@@ -1,0 +1,370 @@
+#include "summary/html_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "summary/averages.h"
+#include "summary/clustering.h"
+#include "summary/colour_scale.h"
+#include "summary/errors.h"
+#include "summary/number_text.h"
+#include "summary/page/page_files.h"
+#include "summary/summary_report.h"
+
+namespace locprox::summary {
+
+namespace {
+
+// The length of the well-formed UTF-8 character at text[at], or 0.
+size_t utf8_length(const std::string& text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(at);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+  if (lead < 0x80) return 1;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    if (lead == 0xe0) low = 0xa0;
+    if (lead == 0xed) high = 0x9f;  // no surrogates
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    if (lead == 0xf0) low = 0x90;
+    if (lead == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(at + k) < 0x80 || byte(at + k) > 0xbf) return 0;
+  }
+  return length;
+}
+
+void add_json_text(std::string& out, const std::string& text) {
+  out += '"';
+  for (size_t at = 0; at < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    const size_t length = utf8_length(text, at);
+    if (length == 0) {
+      // A name from an old names file may be in another encoding: a byte that
+      // is not UTF-8 shows as the replacement character rather than making
+      // the page's text invalid.
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (length == 3 && c == 0xe2 && static_cast<unsigned char>(text[at + 1]) == 0x80 &&
+        (static_cast<unsigned char>(text[at + 2]) == 0xa8 ||
+         static_cast<unsigned char>(text[at + 2]) == 0xa9)) {
+      out += static_cast<unsigned char>(text[at + 2]) == 0xa8 ? "\\u2028" : "\\u2029";
+    } else if (c == '"') {
+      out += "\\\"";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '<' || c == '>' || c == '&' || c < 0x20 || c == 0x7f) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out.append(text, at, length);
+    }
+    at += length;
+  }
+  out += '"';
+}
+
+void add_key(std::string& out, const char* key) {
+  out += '"';
+  out += key;
+  out += "\":";
+}
+
+// A packed triangle of texts as one comma-separated string: far smaller than
+// a JSON array of strings, and the page splits it once.
+template <typename TextOf>
+void add_packed(std::string& out, size_t count, TextOf text_of) {
+  out += '"';
+  for (size_t p = 0; p < count; ++p) {
+    if (p > 0) out += ',';
+    out += text_of(p);
+  }
+  out += '"';
+}
+
+YearGroup with_known_flags(const YearGroup& group) {
+  YearGroup copy = group;
+  if (copy.ngpair_known.empty()) copy.ngpair_known.assign(copy.prox.size(), 1);
+  if (copy.nypair_known.empty()) copy.nypair_known.assign(copy.prox.size(), 1);
+  return copy;
+}
+
+void add_state(std::string& out, const ProximityHistory& history, size_t index,
+               const HtmlFacts& facts, bool last) {
+  const ProximityFile file{history.dims, history.options,
+                           with_known_flags(history.years[index]), 0};
+  const YearGroup& group = file.group;
+  const size_t ntm = group.prox.size();
+  const Averages averages = form_averages(file, facts.keep_z, facts.min_common);
+  const PairCounts counts = count_pairs(averages);
+  std::vector<std::uint8_t> compared(ntm);
+  for (size_t p = 0; p < ntm; ++p) compared[p] = averages.state[p] == PairState::compared;
+  const Dendrogram tree = average_linkage(averages.locations, averages.distance, compared);
+  const ColourScale scale = scale_for(averages);
+
+  out += '{';
+  add_key(out, "year");
+  out += std::to_string(group.year);
+  out += ',';
+  add_key(out, "name");
+  add_json_text(out, facts.year_names[index]);
+  out += ',';
+  add_key(out, "scale");
+  out += '[' + number_text(scale.low) + ',' + number_text(scale.high) + "],";
+  add_key(out, "counts");
+  out += "{\"pairs\":" + std::to_string(counts.pairs) +
+         ",\"compared\":" + std::to_string(counts.compared) +
+         ",\"never_compared\":" + std::to_string(counts.never_compared) +
+         ",\"unknown\":" + std::to_string(counts.unknown) +
+         ",\"few_common\":" + std::to_string(counts.few_common) + "},";
+  // Per pair: the average as pairs.csv writes it; "" never compared, "?" a
+  // count written as asterisks, "-" no average of this measure (a diagonal).
+  add_key(out, "values");
+  add_packed(out, ntm, [&](size_t p) -> std::string {
+    switch (averages.state[p]) {
+      case PairState::compared:
+        return average_text(averages.value[p]);
+      case PairState::never_compared:
+        return "";
+      case PairState::unknown:
+        return "?";
+      case PairState::no_value:
+        return "-";
+    }
+    return "";
+  });
+  out += ',';
+  add_key(out, "common");
+  add_packed(out, ntm, [&](size_t p) {
+    return averages.common_known[p] ? std::to_string(averages.common[p]) : std::string();
+  });
+  out += ',';
+  add_key(out, "years");
+  add_packed(out, ntm, [&](size_t p) {
+    return group.nypair_known[p] ? std::to_string(group.nypair[p]) : std::string();
+  });
+  out += ',';
+  // The merges in the order they happen: [left, right, height], nodes as in
+  // Dendrogram (a location is its number - 1, merge k makes node L + k), the
+  // height as tree.csv writes it, null when no compared pair joined them.
+  add_key(out, "merges");
+  out += '[';
+  for (size_t k = 0; k < tree.merges.size(); ++k) {
+    const Merge& m = tree.merges[k];
+    if (k > 0) out += ',';
+    out += '[' + std::to_string(m.left) + ',' + std::to_string(m.right) + ',' +
+           (m.connected ? '"' + average_text(m.height) + '"' : std::string("null")) + ']';
+  }
+  out += "],";
+  add_key(out, "order");
+  out += '[';
+  for (size_t k = 0; k < tree.order.size(); ++k) {
+    if (k > 0) out += ',';
+    out += std::to_string(tree.order[k]);
+  }
+  out += ']';
+  if (last && facts.pale.size() == ntm) {
+    out += ',';
+    add_key(out, "pale");
+    add_packed(out, ntm, [&](size_t p) { return std::string(facts.pale[p] ? "1" : ""); });
+    out += ',';
+    add_key(out, "pale_rule");
+    add_json_text(out, facts.pale_rule);
+  }
+  if (last && facts.trust) {
+    const TrustTexts& trust = *facts.trust;
+    const std::pair<const char*, const std::vector<std::string>*> fields[] = {
+        {"ci_low", &trust.ci_low},
+        {"ci_high", &trust.ci_high},
+        {"heterogeneity_q", &trust.heterogeneity_q},
+        {"heterogeneity_df", &trust.heterogeneity_df},
+        {"heterogeneity_p", &trust.heterogeneity_p},
+        {"sd_years", &trust.sd_years},
+        {"stability", &trust.stability}};
+    for (const auto& [key, texts] : fields) {
+      if (texts->size() != ntm) continue;  // not given for this run
+      if (std::all_of(texts->begin(), texts->end(), [](const std::string& t) { return t.empty(); }))
+        continue;  // not a figure of this measure
+      out += ',';
+      add_key(out, key);
+      add_packed(out, ntm, [&](size_t p) { return (*texts)[p]; });
+    }
+  }
+  out += '}';
+}
+
+void replace_marker(std::string& page, const std::string& marker, const std::string& text) {
+  const size_t at = page.find(marker);
+  if (at == std::string::npos) {
+    throw OutputError("the built-in report page has no " + marker + " (a fault of the build)");
+  }
+  page.replace(at, marker.size(), text);
+}
+
+}  // namespace
+
+std::string json_string(const std::string& text) {
+  std::string out;
+  add_json_text(out, text);
+  return out;
+}
+
+std::vector<size_t> embedded_years(std::int64_t locations, size_t years, std::int64_t budget) {
+  const std::int64_t pairs = std::max<std::int64_t>(1, locations * (locations + 1) / 2);
+  const size_t fit = static_cast<size_t>(std::max<std::int64_t>(1, budget / pairs));
+  const size_t kept = std::min(fit, years);
+  std::vector<size_t> indices;
+  for (size_t k = years - kept; k < years; ++k) indices.push_back(k);
+  return indices;
+}
+
+std::string report_json(const ProximityHistory& history, const HtmlFacts& facts) {
+  const std::int32_t maxl = history.dims.maxl;
+  std::string out = "{";
+  add_key(out, "title");
+  add_json_text(out, facts.title);
+  out += ',';
+  add_key(out, "measure");
+  add_json_text(out, facts.measure);
+  out += ',';
+  add_key(out, "weighting");
+  add_json_text(out, facts.weighting);
+  out += ',';
+  add_key(out, "value_label");
+  add_json_text(out, facts.value_label);
+  out += ',';
+  add_key(out, "distance_label");
+  add_json_text(out, facts.distance_label);
+  out += ',';
+  add_key(out, "distance");
+  out += history.options.distance() ? "true," : "false,";
+  add_key(out, "min_common");
+  out += std::to_string(facts.min_common) + ',';
+  add_key(out, "locations");
+  out += '[';
+  for (std::int32_t i = 0; i < maxl; ++i) {
+    if (i > 0) out += ',';
+    add_json_text(out, facts.names[static_cast<size_t>(i)]);
+  }
+  out += "],";
+  // The colours of the picture: never compared, unknown count, the diagonal,
+  // no value, the dot of a thin pair, then the scale's steps and their pale
+  // copies for pairs on too few entries.
+  const std::vector<Rgb> palette = heatmap_palette();
+  add_key(out, "colours");
+  out += "{\"no_value\":\"" + hex(palette[kNoValue]) + "\",\"never_compared\":\"" +
+         hex(palette[kNeverCompared]) + "\",\"unknown\":\"" + hex(palette[kUnknown]) +
+         "\",\"marker\":\"" + hex(palette[kMarker]) + "\",\"diagonal\":\"" +
+         hex(palette[kDiagonal]) + "\",\"steps\":[";
+  for (int level = 0; level < 2 * kLevels; ++level) {
+    if (level > 0) out += ',';
+    out += '"' + hex(palette[static_cast<size_t>(kFirstLevel + level)]) + '"';
+  }
+  out += "]},";
+  add_key(out, "files");
+  out += '[';
+  for (size_t k = 0; k < facts.files.size(); ++k) {
+    if (k > 0) out += ',';
+    add_json_text(out, facts.files[k]);
+  }
+  out += "],";
+  const std::vector<size_t> kept =
+      embedded_years(maxl, history.years.size(), facts.budget);
+  add_key(out, "years_left_out");
+  out += '[';
+  const size_t first_kept = kept.empty() ? history.years.size() : kept.front();
+  for (size_t k = 0; k < first_kept; ++k) {
+    if (k > 0) out += ',';
+    out += "{\"year\":" + std::to_string(history.years[k].year) + ",\"name\":";
+    add_json_text(out, facts.year_names[k]);
+    out += '}';
+  }
+  out += "],";
+  if (facts.groups) {
+    add_key(out, "groups");
+    out += std::to_string(*facts.groups) + ',';
+  }
+  add_key(out, "budget");
+  out += std::to_string(facts.budget) + ',';
+  add_key(out, "states");
+  out += '[';
+  for (size_t k = 0; k < kept.size(); ++k) {
+    if (k > 0) out += ',';
+    add_state(out, history, kept[k], facts, k + 1 == kept.size());
+  }
+  out += "]}";
+  return out;
+}
+
+std::string html_report(const ProximityHistory& history, const HtmlFacts& facts) {
+  std::string page(page::kReportHtml);
+  replace_marker(page, "<!-- report.css -->",
+                 "<style>\n" + std::string(page::kReportCss) + "</style>");
+  replace_marker(page, "<!-- report data -->",
+                 "<script type=\"application/json\" id=\"report-data\">" +
+                     report_json(history, facts) + "</script>");
+  replace_marker(page, "<!-- report.js -->",
+                 "<script>\n" + std::string(page::kReportJs) + "</script>");
+  return page;
+}
+
+TrustTexts trust_texts(const std::vector<PairTrust>& trust) {
+  TrustTexts texts;
+  const auto text = [](const std::optional<double>& value) {
+    return value ? average_text(*value) : std::string();
+  };
+  for (const PairTrust& t : trust) {
+    texts.ci_low.push_back(text(t.ci_low));
+    texts.ci_high.push_back(text(t.ci_high));
+    texts.heterogeneity_q.push_back(text(t.q));
+    texts.heterogeneity_df.push_back(t.df ? std::to_string(*t.df) : std::string());
+    texts.heterogeneity_p.push_back(text(t.p));
+    texts.sd_years.push_back(text(t.sd_years));
+  }
+  return texts;
+}
+
+std::string summary_page(const CommandLine& command, const ShownNames& shown,
+                         const ProximityHistory& history,
+                         const std::vector<std::string>& year_names, const std::string& stem,
+                         const std::vector<PairTrust>& trust, std::optional<std::int32_t> groups,
+                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule) {
+  const std::string base = std::filesystem::path(stem).filename().string();
+  HtmlFacts facts;
+  facts.title = shown.title.empty() ? base : shown.title;
+  facts.measure = measure_text(history.options, command.keep_z);
+  facts.weighting = weighting_text(history.options);
+  facts.value_label = value_label(history.options, command.keep_z);
+  facts.distance_label = distance_label(history.options);
+  facts.names = shown.locations;
+  facts.year_names = year_names;
+  facts.min_common = command.min_common;
+  facts.keep_z = command.keep_z;
+  facts.groups = groups;
+  facts.trust = trust_texts(trust);
+  if (!pale_rule.empty()) {
+    facts.pale = pale;
+    facts.pale_rule = pale_rule;
+  }
+  for (const char* suffix :
+       {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".groups.csv", ".svg"}) {
+    facts.files.push_back(base + suffix);
+  }
+  if (groups) facts.files.push_back(base + ".stability.csv");
+  return html_report(history, facts);
+}
+
+}  // namespace locprox::summary
