@@ -254,4 +254,20 @@ void TrialTable::row(const TableRow& row) {
   observations_.push_back(observation);
 }
 
+void TrialTable::add_row(std::string_view year, std::string_view location,
+                         std::string_view entry, const float* value) {
+  ++rows_read_;
+  TableObservation observation{years_.index_of(year), locations_.index_of(location),
+                               entries_.index_of(entry), 0.0f};
+  if (value == nullptr) {
+    ++rows_missing_;
+    return;
+  }
+  if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    throw ImportError("more than 4294967295 observations");
+  }
+  observation.value = *value;
+  observations_.push_back(observation);
+}
+
 }  // namespace locprox

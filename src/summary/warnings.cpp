@@ -1,0 +1,30 @@
+#include "summary/warnings.h"
+
+#include <cstdio>
+
+namespace locprox::summary {
+namespace {
+
+void to_standard_error(const std::string& text, void*) {
+  std::fprintf(stderr, "locprox-summary: warning: %s\n", text.c_str());
+}
+
+WarningSink current_sink = to_standard_error;
+void* current_context = nullptr;
+
+}  // namespace
+
+void warn(const std::string& text) { current_sink(text, current_context); }
+
+WarningRoute::WarningRoute(WarningSink sink, void* context)
+    : previous_sink_(current_sink), previous_context_(current_context) {
+  current_sink = sink;
+  current_context = context;
+}
+
+WarningRoute::~WarningRoute() {
+  current_sink = previous_sink_;
+  current_context = previous_context_;
+}
+
+}  // namespace locprox::summary
