@@ -25,6 +25,7 @@
 #include "import/import_columns.h"
 #include "import/import_error.h"
 #include "summary/errors.h"
+#include "summary/job_names.h"
 #include "summary/summarise.h"
 #include "summary/summary_values.h"
 #include "summary/warnings.h"

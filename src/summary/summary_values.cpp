@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "summary/errors.h"
+#include "summary/job_names.h"
 #include "summary/refusal_reason.h"
 
 namespace locprox::summary {
