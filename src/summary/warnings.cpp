@@ -1,12 +1,15 @@
 #include "summary/warnings.h"
 
-#include <cstdio>
+#include <unistd.h>
+
+#include "format/standard_error.h"
 
 namespace locprox::summary {
 namespace {
 
+// Straight to the descriptor, unbuffered, as the programs' other messages go.
 void to_standard_error(const std::string& text, void*) {
-  std::fprintf(stderr, "locprox-summary: warning: %s\n", text.c_str());
+  write_to_descriptor(STDERR_FILENO, "locprox-summary: warning: " + text + "\n");
 }
 
 WarningSink current_sink = to_standard_error;

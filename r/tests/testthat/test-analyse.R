@@ -185,3 +185,32 @@ test_that("read_proximity() of a file that is not a proximity file is an R error
   expect_error(read_proximity(tempfile()), "cannot", fixed = TRUE)
   expect_error(analyse("not a frame"), "data frame")
 })
+
+test_that("the summary's warnings are R warnings", {
+  data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
+  folder <- tempfile("r")
+  analyse(data, location = "site", entry = "variety", value = "yield", measure = "centred",
+          out = folder)
+  # A names table whose short names are not the names file's belongs to
+  # another import: the summary warns and shows the names file's names.
+  table_path <- file.path(folder, "data.names.csv")
+  table <- readLines(table_path)
+  table <- sub("^location,1,A,A$", "location,1,Z,Zeta", table)
+  writeLines(table, table_path)
+  expect_warning(result <- read_proximity(file.path(folder, "data.PRX")),
+                 "is not the table of", fixed = TRUE)
+  expect_identical(result$names, c("A", "B", "C"))
+})
+
+test_that("read_proximity(year = N) gives the running sums after year N", {
+  data <- read.csv(test_path("variety_trial.csv"), stringsAsFactors = FALSE)
+  folder <- tempfile("r")
+  analyse(data, location = "site", entry = "variety", value = "yield", measure = "centred",
+          out = folder)
+  first_years <- analyse(data, location = "site", entry = "variety", value = "yield",
+                         measure = "centred", to = "#2")
+  second <- read_proximity(file.path(folder, "data.PRX"), year = 2)
+  expect_identical(second$pairs, first_years$pairs)
+  expect_identical(second$tree, first_years$tree)
+  expect_error(read_proximity(file.path(folder, "data.PRX"), year = 99), "99")
+})
