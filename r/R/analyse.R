@@ -37,6 +37,13 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
   from <- year_argument(from, "from")
   to <- year_argument(to, "to")
   names_of <- function(x) {
+    if (is.double(x)) {
+      # Whole numbers as digits (100000, not 1e+05), others to 15 digits.
+      whole <- !is.na(x) & x == round(x) & abs(x) < 1e15
+      text <- as.character(x)
+      text[whole] <- sprintf("%.0f", x[whole])
+      x <- text
+    }
     x <- enc2utf8(as.character(x))
     x[is.na(x)] <- ""
     x
@@ -54,7 +61,7 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
     warning(message, call. = FALSE)
   }
   result$run_messages <- NULL
-  if (is.null(out)) result$account <- gsub(paste0(folder, "/"), "", result$account, fixed = TRUE)
+  if (is.null(out)) result$account <- kept_nothing(result$account, folder)
   locprox_object(result)
 }
 
@@ -72,8 +79,16 @@ read_proximity <- function(path, year = NULL) {
   on.exit(unlink(scratch, recursive = TRUE), add = TRUE)
   stem <- sub("\\.[Pp][Rr][Xx]$", "", basename(path))
   result <- read_prox(path.expand(path), as.integer(year), file.path(scratch, stem))
-  result$account <- gsub(paste0(scratch, "/"), "", result$account, fixed = TRUE)
+  result$account <- kept_nothing(result$account, scratch)
   locprox_object(result)
+}
+
+# The account of a summary whose files went into a scratch folder that is
+# removed: without the folder in its paths and without its line of files
+# written.
+kept_nothing <- function(account, folder) {
+  lines <- strsplit(gsub(paste0(folder, "/"), "", account, fixed = TRUE), "\n")[[1]]
+  paste0(paste(lines[!grepl("^  written ", lines)], collapse = "\n"), "\n")
 }
 
 # The engine's results as an object of class locprox: the summary's warnings

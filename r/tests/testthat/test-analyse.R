@@ -32,12 +32,13 @@ same_partition <- function(a, b) {
 }
 
 cases <- list(
-  list(file = "small.csv", measure = "centred", args = c("--distance", "centred"), k = 2),
+  list(file = "small.csv", measure = "centred", args = c("--distance", "centred"), k = 2,
+       count = "entries_in_common"),
   list(file = "small.csv", measure = "plain", args = c("--correlation", "plain", "--unweighted"),
-       weighted = FALSE, k = 2),
+       weighted = FALSE, k = 2, count = "years_compared"),
   list(file = "variety_trial.csv", measure = "fisher-z", args = character(), k = 3),
   list(file = "variety_trial.csv", measure = "standardised",
-       args = c("--distance", "standardised"), k = 4)
+       args = c("--distance", "standardised"), k = 4, count = "entries_in_common")
 )
 
 for (case in cases) {
@@ -54,6 +55,13 @@ for (case in cases) {
     expect_identical(result$tree$labels, result$names)
     expect_true(same_partition(cutree(result$tree, case$k), result$groups))
     expect_identical(names(result$groups), result$names)
+    # The averages are full doubles: the sum over its count, not a rounded text.
+    if (!is.null(case$count)) {
+      compared <- !is.na(result$pairs$average)
+      expect_true(any(compared))
+      expect_identical(result$pairs$average[compared],
+                       (result$pairs$sum / result$pairs[[case$count]])[compared])
+    }
 
     skip_if(program == "", "LOCPROX_PROGRAM not set")
     cli <- command_line_run(test_path(case$file),
@@ -126,6 +134,15 @@ test_that("years given as numbers, factors or text give the same result", {
   }
 })
 
+test_that("years that are large whole numbers keep their digits", {
+  data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
+  data$year <- ifelse(data$year == 2018, 100000, 200000)
+  result <- analyse(data, location = "site", entry = "variety", value = "yield",
+                    measure = "centred")
+  expect_identical(unique(result$years$year), c("100000", "200000"))
+  expect_identical(unique(result$years$year_number), 1:2)
+})
+
 test_that("a missing value is left out, as an empty field of the table is", {
   data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
   data$yield[c(2, 7)] <- c(NA, NaN)
@@ -144,7 +161,10 @@ test_that("a missing value is left out, as an empty field of the table is", {
 test_that("the bundled example runs, prints its account and plots", {
   result <- analyse(small_trial, location = "site", entry = "variety", value = "yield",
                     groups = 2)
-  expect_output(print(result), "locations")
+  expect_identical(capture.output(print(result)), strsplit(result$account, "\n")[[1]])
+  expect_match(result$account, "2 groups", fixed = TRUE)
+  # Nothing was kept: the account names no file written and no scratch folder.
+  expect_no_match(result$account, "written|locprox[0-9a-f]{4}")
   expect_identical(result$names, c("A", "B", "C"))
   grDevices::pdf(NULL)
   on.exit(grDevices::dev.off())
