@@ -235,7 +235,8 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
     std::ofstream out(table, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
   }
-  for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv"}) std::filesystem::remove(directory / name);
+  for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv", "t.replicates.csv"})
+    std::filesystem::remove(directory / name);
   ImportOptions options;
   options.table = table.string();
   options.stem = (directory / "t").string();
@@ -254,14 +255,15 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
     check_message(message, kLongestTableMessage);
     expect(message.compare(0, options.table.size(), options.table) == 0,
                 "an import error that does not name the table: " + message);
-    for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv"})
+    for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv", "t.replicates.csv"})
       expect(!std::filesystem::exists(directory / name), "a job file left by a failed import");
     return;
   }
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
     const std::string name = entry.path().filename().string();
-    expect(name == "t.csv" || name == "t.NAQ" || name == "t.SEQ" || name == "t.names.csv",
-                "a file left beside the job files: " + name);
+    expect(name == "t.csv" || name == "t.NAQ" || name == "t.SEQ" || name == "t.names.csv" ||
+               name == "t.replicates.csv",
+           "a file left beside the job files: " + name);
   }
 
   std::size_t counts[3] = {};
@@ -304,6 +306,12 @@ inline void table_input(const std::uint8_t* data, std::size_t size) {
                                        static_cast<std::int32_t>(std::get<2>(key) + 1), mean}});
     }
   }
+  // The list of merged cells, written when the mean rule merged any.
+  std::size_t merged = 0;
+  if (replicates == Replicates::kMean)
+    for (const auto& [key, cell] : cells) merged += cell.values.size() > 1;
+  expect(std::filesystem::exists(directory / "t.replicates.csv") == (merged > 0),
+         "t.replicates.csv written without merged cells, or missing with them");
   std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
     return a.second.year != b.second.year ? a.second.year < b.second.year : a.first < b.first;
   });

@@ -56,6 +56,8 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
                             names_of(data[[entry]]), as.double(values),
                             enc2utf8(unname(columns)), folder, stem, measure, weighted,
                             replicates == "last", from, to, as.integer(groups))
+  for (message in result$import_warnings) warning(message, call. = FALSE)
+  result$import_warnings <- NULL
   run_warnings <- strsplit(result$run_messages, "\n", fixed = TRUE)[[1]]
   for (message in sub("^locprox: ", "", run_warnings[nzchar(run_warnings)])) {
     warning(message, call. = FALSE)

@@ -27,7 +27,7 @@ compared) are drawn a step above the highest finite join.}
 \examples{
 data(small_trial)
 result <- analyse(small_trial, location = "site", entry = "variety",
-                  value = "yield")
+                  value = "yield", measure = "centred")
 print(result)
 plot(result)
 as.data.frame(result)

@@ -22,7 +22,7 @@ is an R error with the summary's message.}
 data(small_trial)
 folder <- tempfile()
 result <- analyse(small_trial, location = "site", entry = "variety",
-                  value = "yield", out = folder)
+                  value = "yield", measure = "centred", out = folder)
 again <- read_proximity(file.path(folder, "data.PRX"))
 identical(again$matrix, result$matrix)
 unlink(folder, recursive = TRUE)

@@ -292,8 +292,28 @@ Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector lo
     import.stem = job;
     import.title = stem;
     import.replicates = replicates_last ? locprox::Replicates::kLast : locprox::Replicates::kMean;
+    std::vector<std::string> import_warnings;
     try {
-      locprox::import_columns(columns, import);
+      const locprox::ImportResult imported = locprox::import_columns(columns, import);
+      if (imported.far_apart > 0) {
+        char median[32];
+        std::snprintf(median, sizeof median, "%.3g", static_cast<double>(imported.median_range));
+        char times[32];
+        std::snprintf(times, sizeof times, "%g", static_cast<double>(locprox::kFarApart));
+        import_warnings.push_back(
+            std::to_string(imported.far_apart) +
+            (imported.far_apart == 1 ? " cell has" : " cells have") +
+            " rows far apart (a range more than " + times + " times the median range, " +
+            median + "): two trials at one place and time rather than two blocks of one, or two "
+            "entries under one name? The first: " + imported.first_far_apart +
+            " (far_apart in " + stem + ".replicates.csv). Use a location column that tells the "
+            "trials apart, or replicates = \"last\"");
+      }
+      if (imported.locations == 1) {
+        import_warnings.push_back(stem + ": the data have 1 location, so no pair of locations "
+                                  "can be compared; check the location column \"" +
+                                  columns.location_header + "\"");
+      }
     } catch (const locprox::ImportError& failure) {
       throw std::runtime_error(failure.what());
     }
@@ -324,9 +344,20 @@ Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector lo
     summary::CommandLine command;
     command.proximity_file = job + ".PRX";
     if (groups > 0) command.groups = groups;
-    Rcpp::List result = summarised(command);
-    result["run_messages"] = errors.text();
-    return result;
+    try {
+      Rcpp::List result = summarised(command);
+      result["run_messages"] = errors.text();
+      result["import_warnings"] = utf8_strings(import_warnings);
+      return result;
+    } catch (const summary::NothingCompared&) {
+      // The summary of an earlier analysis in this folder would be read as
+      // this one's: it goes, as the command line's analyse removes it.
+      for (const char* ending : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+        std::error_code ignored;
+        fs::remove(job + ending, ignored);
+      }
+      throw;
+    }
   });
 }
 

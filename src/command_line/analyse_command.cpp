@@ -88,6 +88,15 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
   } catch (const summary::RefusedRun& failure) {
     complain(error_fd, failure.what());
     return 1;
+  } catch (const summary::NothingCompared& failure) {
+    // The summary of an earlier analysis in this folder would be read as
+    // this one's groups: it goes.
+    for (const char* suffix : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+      std::error_code ignored;
+      fs::remove(run.stem + suffix, ignored);
+    }
+    complain(error_fd, failure.what());
+    return 1;
   } catch (const summary::OutputError& failure) {
     complain(error_fd, failure.what());
     return 1;

@@ -41,8 +41,8 @@ command line. Warnings go to standard error only.
 )";
 
 constexpr const char* kImportUsage =
-    "Usage: locprox import TABLE [--year COL] [--location COL] [--entry COL] [--value COL]\n"
-    "                            [--job STEM] [--title TEXT] [--missing LIST]\n"
+    "Usage: locprox import TABLE [--year COL | --no-year] [--location COL] [--entry COL]\n"
+    "                            [--value COL] [--job STEM] [--title TEXT] [--missing LIST]\n"
     "                            [--delimiter C] [--replicates mean|last]\n";
 
 constexpr const char* kImportHelp =
@@ -55,12 +55,21 @@ every year, location and entry with its number, its name in STEM.NAQ and its
 full name). Prints what it did and the command to run next.
 
 Options:
-  --year COL          the column of the year names (default: year)
-  --location COL      the column of the location names (default: location)
-  --entry COL         the column of the entry names (default: entry)
-  --value COL         the column of the observed values (default: value)
+  --year COL          the column of the year names
+  --no-year           the table has no year column: it is one season
+  --location COL      the column of the location names
+  --entry COL         the column of the entry names
+  --value COL         the column of the observed values
                       A column is named by its header (case does not matter)
-                      or by its number, counting from 1.
+                      or by its number, counting from 1. A column not named
+                      is found by its usual headers, the first of each list
+                      that the header has (case does not matter):
+                        year      year, yr, season
+                        location  location, loc, site, env, environment,
+                                  trial
+                        entry     entry, gen, genotype, variety, cultivar,
+                                  line, hybrid
+                        value     value, yield
   --job STEM          the job's stem, a path without extension (default: the
                       table's file name without its extension, in the current
                       directory)
@@ -91,9 +100,17 @@ Names longer than 8 bytes are cut for STEM.NAQ; cut names that clash are made
 distinct with ~2, ~3, ... A mean is formed in double precision and written with
 the digits that read back as the same single-precision value.
 
+Replicates merged into their mean are listed in STEM.replicates.csv (year,
+location, entry, rows, mean, min, max, far_apart, lines); the import warns of
+cells whose rows lie far apart (a range more than 4 times the median range of
+the merged cells): two trials at one place and time rather than two blocks.
+
 A value that is not a number or is beyond 1.0E+30 in magnitude, a row with too
-few fields or an empty name stops the import with the file, line, column and
-text (exit status 2); nothing is written then.
+few fields, a row with more fields than the header (other than empty ones at
+its end; in a comma-separated table usually a decimal comma), an empty name or
+a column not found stops the import with the file, line, column and text (exit
+status 2); nothing is written then. A table whose name begins with a dash is
+written ./-name.csv, or after --.
 )";
 
 constexpr const char* kRunUsage =
@@ -133,6 +150,11 @@ Options:
                     is refused before anything is written, with what it needs
   -h, --help        this text
 
+The names file must hold exactly the names its counts call for: a name
+beyond them (a line that is not blank) stops the run before anything is
+written (exit status 2). A run in which no pair of locations was compared is
+warned about on standard error.
+
 The work arrays are sized to the job: no fixed capacity. The dimensions block
 on the console shows the sizes used. When standard error is a terminal and the
 console messages go elsewhere (--quiet, or standard output redirected), a line
@@ -158,8 +180,8 @@ locprox run --help) and summarises its proximity file, all into one folder:
 and prints what the import did and the summary. STEM is the table's name
 without its extension (or --job STEM).
 
-Import options: --year COL, --location COL, --entry COL, --value COL,
-  --job STEM, --title TEXT, --missing LIST, --delimiter C,
+Import options: --year COL or --no-year, --location COL, --entry COL,
+  --value COL, --job STEM, --title TEXT, --missing LIST, --delimiter C,
   --replicates mean|last (as for locprox import)
 Run options: --distance centred|standardised or --correlation plain|fisher-z
   (default: --correlation fisher-z), --from YEAR, --to YEAR, --unweighted,
@@ -170,8 +192,9 @@ Other options:
   --groups K   print the K groups of the summary's clustering
   -h, --help   this text
 
-Exit status: 0 when done; 1 when the run is refused; 2 after an error of the
-import, the run or the summary.
+Exit status: 0 when done; 1 when the run is refused, or when it compared no
+pair of locations (nothing to summarise: a warning says what to check); 2
+after an error of the import, the run or the summary.
 )";
 
 constexpr const char* kProgramUsage =
@@ -222,7 +245,8 @@ struct ImportTexts {
 
 void add_import_options(CLI::App* command, ImportOptions& import, ImportTexts& texts) {
   command->add_option("TABLE", import.table)->required();
-  command->add_option("--year", import.year_column)->type_name("COL");
+  CLI::Option* year = command->add_option("--year", import.year_column)->type_name("COL");
+  command->add_flag("--no-year", import.no_year)->excludes(year);
   command->add_option("--location", import.location_column)->type_name("COL");
   command->add_option("--entry", import.entry_column)->type_name("COL");
   command->add_option("--value", import.value_column)->type_name("COL");
@@ -248,6 +272,17 @@ std::string finish_import_options(CLI::App* command, ImportOptions& import,
     }
   }
   if (import.table.empty()) return "TABLE is empty";
+  if (import.stem && import.stem->empty())
+    return "--job is empty: give the job's stem (a path without extension), or leave --job out";
+  const std::pair<const char*, const std::optional<std::string>*> columns[] = {
+      {"--year", &import.year_column},
+      {"--location", &import.location_column},
+      {"--entry", &import.entry_column},
+      {"--value", &import.value_column}};
+  for (const auto& [option, column] : columns) {
+    if (*column && column->value().empty())
+      return std::string(option) + " is empty: give the column's header or number";
+  }
   return {};
 }
 
@@ -295,6 +330,25 @@ std::string finish_run_options(CLI::App* command, RunOptions& run, const RunText
       return "--max-memory: \"" + texts.max_memory +
              "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)";
     }
+  }
+  return {};
+}
+
+// When an argument that begins with a dash is none of the command's options
+// (nor the value of one), it was most likely meant as the table's name: the
+// hint how to give such a name.
+std::string dash_table_hint(const CLI::App* command, int argc, const char* const* argv) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--") break;
+    if (argument.size() < 2 || argument[0] != '-') continue;
+    if (command->get_option_no_throw(argument.substr(0, argument.find('='))) != nullptr) continue;
+    if (i > 2) {
+      const CLI::Option* before = command->get_option_no_throw(argv[i - 1]);
+      if (before != nullptr && before->get_type_size_min() > 0) continue;
+    }
+    return " (" + argument + " is no option: a table whose name begins with a dash is written ./" +
+           argument + ", or after --, as in locprox " + argv[1] + " -- " + argument + ")";
   }
   return {};
 }
@@ -358,7 +412,10 @@ CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out
     return line;
   } catch (const CLI::ParseError& error) {
     const Texts texts = texts_of_command();
-    complain(err, error.what(), texts.usage, texts.more);
+    std::string problem = error.what();
+    if (import_command->parsed()) problem += dash_table_hint(import_command, argc, argv);
+    if (analyse_command->parsed()) problem += dash_table_hint(analyse_command, argc, argv);
+    complain(err, problem, texts.usage, texts.more);
     line.exit_status = 2;
     return line;
   }

@@ -45,6 +45,31 @@ struct JobNames {
   YearNames years;
 };
 
+// Checks that the names file, read up to its year names, holds exactly the
+// names its counts call for: one line for every location and entry, then
+// nothing but blank lines. A names file with more names than its counts
+// say would have every later name shift by one and label the wrong
+// location, so it is refused (as the dialogue refuses such a file, whose
+// counts disagree with the problem it is given). Stops the run naming the
+// file and the line of the first name too many, or the end of a file with
+// too few.
+void check_name_lines(InputUnit& names, const NamesCounts& c) {
+  const std::int64_t expected = static_cast<std::int64_t>(c.years) + c.locations + c.entries;
+  std::string_view record;
+  for (std::int64_t n = 0; n < static_cast<std::int64_t>(c.locations) + c.entries; ++n)
+    if (!names.next_record(record)) names.fail_at_end();
+  while (names.next_record(record)) {
+    bool blank = true;
+    for (char ch : record) blank = blank && static_cast<unsigned char>(ch) <= ' ';
+    if (blank) continue;
+    names.fail("a name beyond the " + std::to_string(expected) + " that the counts " +
+               std::to_string(c.years) + " " + std::to_string(c.locations) + " " +
+               std::to_string(c.entries) +
+               " (years, locations, entries) call for; correct the counts or remove the "
+               "extra names");
+  }
+}
+
 // Reads the names file's counts and year names (the run reads the whole file
 // again later, as the dialogue's run does). Returns false, having said why,
 // when the counts cannot be a problem's or their names would not fit the
@@ -72,6 +97,7 @@ bool read_job_names(const std::string& names_file, std::uint64_t limit, int erro
   std::vector<Name> year_names(static_cast<std::size_t>(c.years));
   read_names(names, year_names, {}, {}, c.years, 0, 0);
   for (const Name& name : year_names) job.years.names.emplace_back(trimmed_right(name));
+  check_name_lines(names, c);
   return true;
 }
 
@@ -262,6 +288,9 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
              equal_names_warnings(sized.workspace, sized.size, names.name())) {
           warnings.warn(warning);
         }
+        const std::string nothing_compared =
+            no_pair_compared_warning(sized.workspace, sized.size, o.stem);
+        if (!nothing_compared.empty()) warnings.warn(nothing_compared);
       }
     }
     report.close();

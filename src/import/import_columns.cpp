@@ -6,11 +6,8 @@
 #include <cstdint>
 
 #include "format/free_form.h"
-#include "import/import_error.h"
-#include "import/job_writer.h"
-#include "import/numbering.h"
-#include "import/output_files.h"
 #include "import/short_names.h"
+#include "import/import_error.h"
 #include "import/trial_table.h"
 #include "input/table_reader.h"
 
@@ -28,14 +25,6 @@ std::string value_text(double value) {
   char text[32];
   const auto [end, error] = std::to_chars(text, text + sizeof text, value);
   return error == std::errc() ? std::string(text, end) : std::string("?");
-}
-
-std::vector<std::string> in_number_order(const std::vector<std::string>& names,
-                                         const std::vector<std::uint32_t>& in_order) {
-  std::vector<std::string> ordered;
-  ordered.reserve(names.size());
-  for (std::uint32_t index : in_order) ordered.push_back(names[index]);
-  return ordered;
 }
 
 }  // namespace
@@ -75,6 +64,8 @@ ImportResult import_columns(const TrialColumns& columns, const ImportOptions& op
                       quoted_for_message(header) + "): " + problem);
   };
   for (std::size_t row = 0; row < rows; ++row) {
+    // The line the row would be on in a table with a header line.
+    const long line = static_cast<long>(row) + 2;
     const std::string_view year = trimmed(columns.years[row]);
     const std::string_view location = trimmed(columns.locations[row]);
     const std::string_view entry = trimmed(columns.entries[row]);
@@ -83,7 +74,7 @@ ImportResult import_columns(const TrialColumns& columns, const ImportOptions& op
     if (entry.empty()) fail(row, columns.entry_header, "the entry is empty");
     const double value = columns.values[row];
     if (std::isnan(value)) {
-      table.add_row(year, location, entry, nullptr);
+      table.add_row(year, location, entry, nullptr, line);
       continue;
     }
     if (std::isinf(value)) fail(row, columns.value_header, value_text(value) + " is not finite");
@@ -91,36 +82,13 @@ ImportResult import_columns(const TrialColumns& columns, const ImportOptions& op
     if (!(std::fabs(single) <= kLargestValue)) {
       fail(row, columns.value_header, value_text(value) + " is beyond 1.0E+30 in magnitude");
     }
-    table.add_row(year, location, entry, &single);
+    table.add_row(year, location, entry, &single, line);
   }
   result.rows_read = table.rows_read();
   result.rows_missing = table.rows_missing();
 
-  const YearNumbering years = number_years(table.years().names());
-  result.years_numeric = years.numeric;
-  result.years = static_cast<std::int32_t>(table.years().size());
-  result.locations = static_cast<std::int32_t>(table.locations().size());
-  result.entries = static_cast<std::int32_t>(table.entries().size());
-  if (result.years == 0) throw ImportError(columns.name + ": there are no rows");
-  const std::vector<std::string> year_names = in_number_order(table.years().names(), years.in_order);
-  result.first_year = year_names.front();
-  result.last_year = year_names.back();
-
-  const ShortNames short_years = short_names(year_names);
-  const ShortNames short_locations = short_names(table.locations().names());
-  const ShortNames short_entries = short_names(table.entries().names());
-  result.names_cut = short_years.cut + short_locations.cut + short_entries.cut;
-  result.names_suffixed = short_years.suffixed + short_locations.suffixed + short_entries.suffixed;
-
-  OutputFileSet files;
-  OutputFile& names_file = files.create(result.names_file);
-  write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
-                                &short_entries.names});
-  OutputFile& observations_file = files.create(result.observations_file);
-  result.observations = write_observations_file(observations_file, table, years, options.replicates);
-  OutputFile& names_table = files.create(result.names_table);
-  write_names_table(names_table, table, years, short_years, short_locations, short_entries);
-  files.commit();
+  if (table.years().size() == 0) throw ImportError(columns.name + ": there are no rows");
+  write_job_files(table, options, result);
   return result;
 }
 

@@ -16,11 +16,14 @@ enum class Replicates {
 struct ImportOptions {
   std::string table;  // the table's path
   // Columns, each by its header (compared without regard to case) or by its
-  // 1-based number.
-  std::string year_column = "year";
-  std::string location_column = "location";
-  std::string entry_column = "entry";
-  std::string value_column = "value";
+  // 1-based number; a column not named is found by its usual headers
+  // (usual_headers in trial_table.h).
+  std::optional<std::string> year_column;
+  std::optional<std::string> location_column;
+  std::optional<std::string> entry_column;
+  std::optional<std::string> value_column;
+  // The table has no year column: it is one season, the year "1".
+  bool no_year = false;
   std::optional<std::string> stem;   // default: the table's file name without its extension
   std::optional<std::string> title;  // default: the table's file name
   // Values that mean "not observed", besides an empty field; compared

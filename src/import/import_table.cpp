@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -98,6 +100,17 @@ const char* delimiter_name(char delimiter) {
   }
 }
 
+// The range beyond which a merged cell's rows count as far apart:
+// kFarApart times the median range (the lower middle one) of all merged
+// cells. Blocks of one trial differ by about as much from cell to cell; two
+// trials at one place and time (or two entries under one name) differ by
+// much more.
+double far_apart_range(std::vector<double> ranges) {
+  const auto middle = ranges.begin() + static_cast<std::ptrdiff_t>((ranges.size() - 1) / 2);
+  std::nth_element(ranges.begin(), middle, ranges.end());
+  return static_cast<double>(kFarApart) * *middle;
+}
+
 }  // namespace
 
 std::string default_stem(const std::string& table) {
@@ -140,14 +153,19 @@ ImportResult import_table(const ImportOptions& options) {
   result.rows_missing = table.rows_missing();
   result.rows_empty = table.rows_empty();
 
+  if (table.years().size() == 0) {
+    throw ImportError(options.table + ": the table has a header but no rows");
+  }
+  write_job_files(table, options, result);
+  return result;
+}
+
+void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result) {
   const YearNumbering years = number_years(table.years().names());
   result.years_numeric = years.numeric;
   result.years = static_cast<std::int32_t>(table.years().size());
   result.locations = static_cast<std::int32_t>(table.locations().size());
   result.entries = static_cast<std::int32_t>(table.entries().size());
-  if (result.years == 0) {
-    throw ImportError(options.table + ": the table has a header but no rows");
-  }
   const std::vector<std::string> year_names = in_number_order(table.years().names(), years.in_order);
   result.first_year = year_names.front();
   result.last_year = year_names.back();
@@ -163,13 +181,30 @@ ImportResult import_table(const ImportOptions& options) {
   write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
                                 &short_entries.names});
   OutputFile& observations_file = files.create(result.observations_file);
-  result.observations = write_observations_file(observations_file, table, years, options.replicates);
+  std::vector<double> merged_ranges;
+  result.observations = write_observations_file(observations_file, table, years,
+                                                options.replicates, &merged_ranges);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
+  const std::string replicates_file = result.stem + ".replicates.csv";
+  if (!merged_ranges.empty()) {
+    result.replicates_file = replicates_file;
+    const double far_range = far_apart_range(merged_ranges);
+    result.median_range = static_cast<float>(far_range / static_cast<double>(kFarApart));
+    const FarApartCells far =
+        write_replicates_table(files.create(replicates_file), table, years, far_range);
+    result.far_apart = far.count;
+    result.first_far_apart = far.first;
+  }
   files.commit();
+  if (merged_ranges.empty()) {
+    // The list of an earlier import of this job would describe merges that
+    // this one did not make.
+    std::error_code ignored;
+    std::filesystem::remove(replicates_file, ignored);
+  }
 
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
-  return result;
 }
 
 void print_import_report(const ImportResult& r, std::FILE* out, bool next_command) {
@@ -178,14 +213,32 @@ void print_import_report(const ImportResult& r, std::FILE* out, bool next_comman
       kind ? kind : std::string("separated by ") + quoted_for_message(std::string(1, r.delimiter));
   std::fprintf(out, "Imported %s (%s%s)\n", r.table.c_str(), delimiter.c_str(),
                r.delimiter_found ? ", found from the header" : "");
-  const auto column = [&](const char* role, std::size_t number, const std::string& header) {
-    std::fprintf(out, "  %-10s column %zu, %s\n", role, number + 1,
+  const auto column = [&](std::size_t role, std::size_t number, const std::string& header) {
+    static const char* const kRoles[4] = {"year", "location", "entry", "value"};
+    static const char* const kOptions[4] = {"--year", "--location", "--entry", "--value"};
+    std::fprintf(out, "  %-10s column %zu, %s", kRoles[role], number + 1,
                  quoted_for_message(header).c_str());
+    if (r.columns.found_by_header[role]) {
+      std::fprintf(out, " (found by its header");
+      const std::vector<std::string>& others = r.columns.passed_over[role];
+      for (std::size_t i = 0; i < others.size(); ++i) {
+        std::fprintf(out, "%s%s", i == 0 ? "; passed over " : ", ",
+                     quoted_for_message(others[i]).c_str());
+      }
+      if (!others.empty()) std::fprintf(out, ": %s COL takes another", kOptions[role]);
+      std::fprintf(out, ")");
+    }
+    std::fprintf(out, "\n");
   };
-  column("year", r.columns.year, r.columns.year_header);
-  column("location", r.columns.location, r.columns.location_header);
-  column("entry", r.columns.entry, r.columns.entry_header);
-  column("value", r.columns.value, r.columns.value_header);
+  if (r.columns.no_year) {
+    std::fprintf(out, "  %-10s none (--no-year): the table is one season, the year \"%s\"\n",
+                 "year", std::string(kOnlyYearName).c_str());
+  } else {
+    column(0, r.columns.year, r.columns.year_header);
+  }
+  column(1, r.columns.location, r.columns.location_header);
+  column(2, r.columns.entry, r.columns.entry_header);
+  column(3, r.columns.value, r.columns.value_header);
 
   std::fprintf(out, "  %-10s %d, numbered %s: 1 = %s, %d = %s\n", "years", r.years,
                r.years_numeric ? "in ascending numeric order"
@@ -218,6 +271,22 @@ void print_import_report(const ImportResult& r, std::FILE* out, bool next_comman
                  r.observations.replicated == 1 ? "cell had" : "cells had",
                  r.observations.replicate_rows);
   }
+  if (!r.replicates_file.empty()) {
+    std::fprintf(out, "  %-10s each listed in %s: rows, mean, smallest and largest value, lines\n",
+                 "", r.replicates_file.c_str());
+  }
+  if (r.far_apart > 0) {
+    char median[32];
+    std::snprintf(median, sizeof median, "%.3g", static_cast<double>(r.median_range));
+    std::fprintf(out,
+                 "  %-10s %zu %s rows far apart (a range more than %g times the median range, "
+                 "%s): two trials at one place and time rather than two blocks of one, or two "
+                 "entries under one name? The first: %s (far_apart in %s). Use a location "
+                 "column that tells the trials apart, or --replicates last\n",
+                 "warning", r.far_apart, r.far_apart == 1 ? "cell has" : "cells have",
+                 static_cast<double>(kFarApart), median, r.first_far_apart.c_str(),
+                 r.replicates_file.c_str());
+  }
   if (r.names_cut == 0 && r.names_suffixed == 0) {
     std::fprintf(out, "  %-10s all fit the names file's 8 characters\n", "names");
   } else {
@@ -247,6 +316,14 @@ int import_command(const ImportOptions& options, std::FILE* out, std::FILE* err)
     const ImportResult result = import_table(options);
     print_import_report(result, out);
     std::fflush(out);
+    if (result.locations == 1) {
+      // The run would compare nothing; better said before it is run.
+      std::fprintf(err,
+                   "locprox: warning: %s: the table has 1 location, so no pair of locations can "
+                   "be compared; check the location column (column %zu, %s)\n",
+                   result.table.c_str(), result.columns.location + 1,
+                   quoted_for_message(result.columns.location_header).c_str());
+    }
     return 0;
   } catch (const ImportError& error) {
     std::fprintf(err, "locprox: %s\n", error.what());

@@ -34,14 +34,34 @@ struct ImportResult {
   Replicates replicates = Replicates::kMean;
   std::size_t names_cut = 0, names_suffixed = 0;
 
+  // STEM.replicates.csv, written when cells' rows were merged into their
+  // mean (empty otherwise), and the merged cells whose rows are far apart:
+  // their range, the largest value less the smallest, is more than
+  // kFarApart times the median range of the merged cells.
+  std::string replicates_file;
+  float median_range = 0;
+  std::size_t far_apart = 0;
+  std::string first_far_apart;  // the first such cell: its names and its lines
+
   // Empty when the console dialogue's fixed work arrays hold the job; else
   // what they lack, e.g. "MZ needs 1234567 elements, it has 720000".
   std::string dialogue_shortfall;
 };
 
+// How many times the median range of the merged cells a cell's range must
+// exceed for its rows to count as far apart.
+inline constexpr float kFarApart = 4.0f;
+
 // Reads the table and writes the job files; throws ImportError, having
 // written nothing, when the table or the files fail.
 ImportResult import_table(const ImportOptions& options);
+
+// The job files for the rows of `table` (at least one), whoever filled it:
+// numbers the years, makes the short names and writes STEM.NAQ, STEM.SEQ,
+// STEM.names.csv and, when cells were merged, STEM.replicates.csv, filling
+// in the rest of `result` (its stem, file names and title already set).
+// Throws ImportError, having written nothing, when a file fails.
+void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result);
 
 // What the import did, and (with `next_command`) the command to run next.
 void print_import_report(const ImportResult& result, std::FILE* out, bool next_command = true);

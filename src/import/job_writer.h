@@ -44,9 +44,29 @@ struct ObservationCounts {
 // double precision in table order, divided by their number, rounded to
 // single precision. Every value is written as the shortest decimal text that
 // reads back as the same single-precision number, so the run sees exactly
-// the value (or mean) computed here.
+// the value (or mean) computed here. Under Replicates::kMean the range
+// (largest value less the smallest) of every merged cell goes to
+// `merged_ranges`, when given, in the order of the cells in the file.
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
-                                          const YearNumbering& years, Replicates replicates);
+                                          const YearNumbering& years, Replicates replicates,
+                                          std::vector<double>* merged_ranges = nullptr);
+
+// What STEM.replicates.csv says of the merged cells whose rows lie far
+// apart.
+struct FarApartCells {
+  std::size_t count = 0;
+  std::string first;  // the first: its names and the lines of its rows
+};
+
+// STEM.replicates.csv: year,location,entry,rows,mean,min,max,far_apart,lines
+// for every cell of several rows merged into their mean, in the order of the
+// observations file (full names; the mean as written there, the smallest
+// and largest value as the run reads them; far_apart "yes" when the range
+// is more than `far_range`; the table lines of its rows, blank-separated).
+// The cells are formed again a year at a time, so that nothing is kept of
+// them for the whole table.
+FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
+                                     const YearNumbering& years, double far_range);
 
 // One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

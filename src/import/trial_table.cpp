@@ -1,5 +1,6 @@
 #include "import/trial_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -30,6 +31,11 @@ bool all_digits(std::string_view text) {
   for (char c : text)
     if (c < '0' || c > '9') return false;
   return true;
+}
+
+bool is_whole_number(std::string_view text) {
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  return all_digits(text);
 }
 
 // The text with a decimal comma in place of the point, when the table is
@@ -86,6 +92,20 @@ const char* role_option(std::string_view role) {
   if (role == "location") return "--location";
   if (role == "entry") return "--entry";
   return "--value";
+}
+
+const char* const kRoles[4] = {"year", "location", "entry", "value"};
+
+// The header's columns, as many as a message line has room for.
+std::string listed_columns(const TableRow& header) {
+  std::string columns;
+  std::size_t shown_columns = 0;
+  for (; shown_columns < header.size() && columns.size() < 160; ++shown_columns) {
+    if (shown_columns > 0) columns += ", ";
+    columns += quoted_for_message(trimmed(header.field(shown_columns)));
+  }
+  if (shown_columns < header.size()) columns += ", ...";
+  return columns;
 }
 
 }  // namespace
@@ -145,42 +165,102 @@ std::size_t TrialTable::find_column(const TableRow& header, const std::string& w
                       std::string(role) + ": the header has " + std::to_string(header.size()) +
                       " columns");
   }
-  // The header's columns, as many as a message line has room for.
-  std::string columns;
-  std::size_t shown_columns = 0;
-  for (; shown_columns < header.size() && columns.size() < 160; ++shown_columns) {
-    if (shown_columns > 0) columns += ", ";
-    columns += quoted_for_message(trimmed(header.field(shown_columns)));
-  }
-  if (shown_columns < header.size()) columns += ", ...";
   throw ImportError(where + "no column " + quoted_for_message(name) + " for the " +
-                    std::string(role) + " in the header (" + columns + "); name it with " +
-                    role_option(role));
+                    std::string(role) + " in the header (" + listed_columns(header) +
+                    "); name it with " + role_option(role));
+}
+
+const std::vector<std::string_view>& usual_headers(std::size_t role) {
+  static const std::vector<std::string_view> kHeaders[4] = {
+      {"year", "yr", "season"},
+      {"location", "loc", "site", "env", "environment", "trial"},
+      {"entry", "gen", "genotype", "variety", "cultivar", "line", "hybrid"},
+      {"value", "yield"}};
+  return kHeaders[role];
+}
+
+// The first of the role's usual headers that the header has, among the
+// columns no option has taken; the later ones it also has are noted as
+// passed over.
+std::size_t TrialTable::find_usual_column(const TableRow& header, std::size_t role,
+                                          const std::vector<std::size_t>& taken) {
+  const std::string where = reader_.file_name() + ", line " + std::to_string(header.line()) + ": ";
+  std::size_t found = header.size();
+  for (std::string_view usual : usual_headers(role)) {
+    std::vector<std::size_t> matches;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (std::find(taken.begin(), taken.end(), i) != taken.end()) continue;
+      if (equal_ignoring_case(trimmed(header.field(i)), usual)) matches.push_back(i);
+    }
+    if (matches.empty()) continue;
+    if (found < header.size()) {
+      columns_.passed_over[role].emplace_back(trimmed(header.field(matches[0])));
+      continue;
+    }
+    if (matches.size() > 1) {
+      throw ImportError(where + "the " + kRoles[role] + " column " +
+                        quoted_for_message(trimmed(header.field(matches[0]))) +
+                        " is the header of columns " + std::to_string(matches[0] + 1) + " and " +
+                        std::to_string(matches[1] + 1) + "; give its number with " +
+                        role_option(kRoles[role]));
+    }
+    found = matches[0];
+  }
+  if (found < header.size()) return found;
+  // A usual header that an option gave another role: the check of the
+  // chosen columns then says that both roles would take it.
+  for (std::string_view usual : usual_headers(role))
+    for (std::size_t i : taken)
+      if (equal_ignoring_case(trimmed(header.field(i)), usual)) return i;
+  std::string usual_list;
+  const auto& usual = usual_headers(role);
+  for (std::size_t i = 0; i < usual.size(); ++i)
+    usual_list += (i == 0 ? "" : i + 1 == usual.size() ? " or " : ", ") + std::string(usual[i]);
+  throw ImportError(where + "no column for the " + kRoles[role] + " in the header (" +
+                    listed_columns(header) + "): none is headed " + usual_list + "; name it with " +
+                    role_option(kRoles[role]) +
+                    (role == 0 ? " (or give --no-year for a table of one season)" : ""));
 }
 
 void TrialTable::header(const TableRow& row) {
   header_line_ = row.line();
-  columns_.year = find_column(row, options_.year_column, "year");
-  columns_.location = find_column(row, options_.location_column, "location");
-  columns_.entry = find_column(row, options_.entry_column, "entry");
-  columns_.value = find_column(row, options_.value_column, "value");
-  const std::size_t chosen[4] = {columns_.year, columns_.location, columns_.entry, columns_.value};
-  const char* const roles[4] = {"year", "location", "entry", "value"};
-  for (int a = 0; a < 4; ++a) {
-    for (int b = a + 1; b < 4; ++b) {
-      if (chosen[a] == chosen[b]) {
+  columns_.no_year = options_.no_year;
+  const std::optional<std::string>* const named[4] = {
+      &options_.year_column, &options_.location_column, &options_.entry_column,
+      &options_.value_column};
+  std::size_t* const chosen[4] = {&columns_.year, &columns_.location, &columns_.entry,
+                                  &columns_.value};
+  const std::size_t first_role = options_.no_year ? 1 : 0;
+  // The columns named by options first, then the others by their usual
+  // headers among the columns left.
+  std::vector<std::size_t> taken;
+  for (std::size_t r = first_role; r < 4; ++r) {
+    if (!*named[r]) continue;
+    *chosen[r] = find_column(row, **named[r], kRoles[r]);
+    taken.push_back(*chosen[r]);
+  }
+  for (std::size_t r = first_role; r < 4; ++r) {
+    if (*named[r]) continue;
+    *chosen[r] = find_usual_column(row, r, taken);
+    columns_.found_by_header[r] = true;
+  }
+  for (std::size_t a = first_role; a < 4; ++a) {
+    for (std::size_t b = a + 1; b < 4; ++b) {
+      if (*chosen[a] == *chosen[b]) {
         throw ImportError(reader_.file_name() + ", line " + std::to_string(row.line()) +
-                          ": the " + roles[a] + " and the " + roles[b] + " are both column " +
-                          std::to_string(chosen[a] + 1) + " " +
-                          quoted_for_message(trimmed(row.field(chosen[a]))));
+                          ": the " + kRoles[a] + " and the " + kRoles[b] + " are both column " +
+                          std::to_string(*chosen[a] + 1) + " " +
+                          quoted_for_message(trimmed(row.field(*chosen[a]))));
       }
     }
   }
-  columns_.year_header = trimmed(row.field(columns_.year));
+  if (!options_.no_year) columns_.year_header = trimmed(row.field(columns_.year));
   columns_.location_header = trimmed(row.field(columns_.location));
   columns_.entry_header = trimmed(row.field(columns_.entry));
   columns_.value_header = trimmed(row.field(columns_.value));
-  for (std::size_t column : chosen) fields_needed_ = std::max(fields_needed_, column + 1);
+  for (std::size_t r = first_role; r < 4; ++r)
+    fields_needed_ = std::max(fields_needed_, *chosen[r] + 1);
+  header_fields_ = row.size();
 }
 
 void TrialTable::fail(const TableRow& row, std::size_t column, std::string_view header,
@@ -196,6 +276,43 @@ bool TrialTable::is_missing(std::string_view value) const {
   return false;
 }
 
+// A row longer than the header is refused: its fields no longer line up
+// with the header's, and reading on would take the wrong text for a value.
+// Trailing empty fields, which spreadsheets add to rows, are allowed. In a
+// comma-separated table the usual cause is a decimal comma, so a field that
+// looks like the decimal part of the number before it gets a hint.
+void TrialTable::check_row_length(const TableRow& row) const {
+  if (row.size() <= header_fields_) return;
+  bool extra_text = false;
+  for (std::size_t i = header_fields_; i < row.size() && !extra_text; ++i)
+    extra_text = !trimmed(row.field(i)).empty();
+  if (!extra_text) return;
+  std::string message = reader_.file_name() + ", line " + std::to_string(row.line()) +
+                        ": the row has " + std::to_string(row.size()) + " fields, the header " +
+                        std::to_string(header_fields_) + ": " +
+                        quoted_for_message(row.joined(reader_.delimiter()));
+  if (reader_.delimiter() == ',') {
+    // The first field that could be a decimal part, at or after the value
+    // column (where a split value pushes the rest along), else anywhere.
+    std::size_t split = 0;
+    for (std::size_t pass = 0; pass < 2 && split == 0; ++pass) {
+      for (std::size_t i = pass == 0 ? columns_.value + 1 : 1;
+           i < row.size() && split == 0; ++i) {
+        if (is_whole_number(trimmed(row.field(i - 1))) && all_digits(trimmed(row.field(i))))
+          split = i;
+      }
+    }
+    if (split > 0) {
+      const std::string number = std::string(trimmed(row.field(split - 1))) + "," +
+                                 std::string(trimmed(row.field(split)));
+      message += "; the table seems to use decimal commas (" + quoted_for_message(number) +
+                 "): give --delimiter ';' for a table with ';' between its fields, or quote "
+                 "such values";
+    }
+  }
+  throw ImportError(message);
+}
+
 void TrialTable::row(const TableRow& row) {
   bool empty = true;
   for (std::size_t i = 0; i < row.size() && empty; ++i) empty = trimmed(row.field(i)).empty();
@@ -205,9 +322,11 @@ void TrialTable::row(const TableRow& row) {
     return;
   }
   ++rows_read_;
+  check_row_length(row);
   if (row.size() < fields_needed_) {
     const std::size_t column = row.size();
-    const std::string& header = column == columns_.year       ? columns_.year_header
+    const std::string& header = column == columns_.year && !columns_.no_year
+                                    ? columns_.year_header
                                 : column == columns_.location ? columns_.location_header
                                 : column == columns_.entry    ? columns_.entry_header
                                 : column == columns_.value    ? columns_.value_header
@@ -220,7 +339,8 @@ void TrialTable::row(const TableRow& row) {
                       std::to_string(fields_needed_) + " are needed: " +
                       quoted_for_message(row.joined(reader_.delimiter())));
   }
-  const std::string_view year = trimmed(row.field(columns_.year));
+  const std::string_view year =
+      columns_.no_year ? kOnlyYearName : trimmed(row.field(columns_.year));
   const std::string_view location = trimmed(row.field(columns_.location));
   const std::string_view entry = trimmed(row.field(columns_.entry));
   if (year.empty()) fail(row, columns_.year, columns_.year_header, "the year is empty");
@@ -251,11 +371,25 @@ void TrialTable::row(const TableRow& row) {
   if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
     fail(row, columns_.value, columns_.value_header, "more than 4294967295 observations");
   }
+  if (line_steps_.empty() || row.line() != last_line_ + 1)
+    line_steps_.emplace_back(observations_.size(), row.line());
+  last_line_ = row.line();
   observations_.push_back(observation);
 }
 
+long TrialTable::line_of(std::size_t index) const {
+  // The last step at or before the index; the rows after it follow on, one
+  // a line.
+  const auto step = std::upper_bound(
+      line_steps_.begin(), line_steps_.end(), index,
+      [](std::size_t i, const std::pair<std::size_t, long>& s) { return i < s.first; });
+  if (step == line_steps_.begin()) return 0;
+  const auto& [first, line] = *(step - 1);
+  return line + static_cast<long>(index - first);
+}
+
 void TrialTable::add_row(std::string_view year, std::string_view location,
-                         std::string_view entry, const float* value) {
+                         std::string_view entry, const float* value, long line) {
   ++rows_read_;
   TableObservation observation{years_.index_of(year), locations_.index_of(location),
                                entries_.index_of(entry), 0.0f};
@@ -267,6 +401,8 @@ void TrialTable::add_row(std::string_view year, std::string_view location,
     throw ImportError("more than 4294967295 observations");
   }
   observation.value = *value;
+  if (line_steps_.empty() || line != last_line_ + 1) line_steps_.emplace_back(observations_.size(), line);
+  last_line_ = line;
   observations_.push_back(observation);
 }
 

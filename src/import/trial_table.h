@@ -4,11 +4,13 @@
 // read it (single precision). 16 bytes a row; the names are held once each.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "import/import_options.h"
@@ -50,7 +52,22 @@ class NameIndex {
 struct TableColumns {
   std::size_t year = 0, location = 0, entry = 0, value = 0;
   std::string year_header, location_header, entry_header, value_header;
+  // --no-year: the table has no year column; every row is of the year "1".
+  bool no_year = false;
+  // By role (year, location, entry, value): whether the column was found by
+  // its usual headers rather than named by an option, and the other usual
+  // headers of that role that the header also has, passed over.
+  std::array<bool, 4> found_by_header{};
+  std::array<std::vector<std::string>, 4> passed_over;
 };
+
+// The year's name in a table without a year column (--no-year).
+inline constexpr std::string_view kOnlyYearName = "1";
+
+// The headers by which a column not named by an option is found, in order
+// of preference (compared without regard to case): role 0 year, 1 location,
+// 2 entry, 3 value.
+const std::vector<std::string_view>& usual_headers(std::size_t role);
 
 // Name and value fields as the import reads them: blanks (and other
 // control bytes) at either end are not part of them.
@@ -69,16 +86,18 @@ class TrialTable : public RowHandler {
   void row(const TableRow& row) override;
   // A row given in memory rather than read from the table: its names already
   // trimmed and not empty, its value (null when the row has none) already in
-  // single precision and within range. The names are numbered as a read
-  // row's are.
+  // single precision and within range, and the line it stands for. The names
+  // are numbered as a read row's are.
   void add_row(std::string_view year, std::string_view location, std::string_view entry,
-               const float* value);
+               const float* value, long line);
 
   const TableColumns& columns() const { return columns_; }
   const NameIndex& years() const { return years_; }
   const NameIndex& locations() const { return locations_; }
   const NameIndex& entries() const { return entries_; }
   const std::vector<TableObservation>& observations() const { return observations_; }
+  // The table line on which the row of observations()[index] starts.
+  long line_of(std::size_t index) const;
   std::size_t rows_read() const { return rows_read_; }
   std::size_t rows_missing() const { return rows_missing_; }
   std::size_t rows_empty() const { return rows_empty_; }
@@ -87,17 +106,27 @@ class TrialTable : public RowHandler {
  private:
   std::size_t find_column(const TableRow& header, const std::string& wanted,
                           std::string_view role) const;
+  std::size_t find_usual_column(const TableRow& header, std::size_t role,
+                                const std::vector<std::size_t>& taken);
   [[noreturn]] void fail(const TableRow& row, std::size_t column, std::string_view role,
                          const std::string& problem) const;
   bool is_missing(std::string_view value) const;
+  void check_row_length(const TableRow& row) const;
 
   const ImportOptions& options_;
   const TableReader& reader_;
   TableColumns columns_;
   std::size_t fields_needed_ = 0;
+  std::size_t header_fields_ = 0;
   long header_line_ = 0;
   NameIndex years_, locations_, entries_;
   std::vector<TableObservation> observations_;
+  // The lines of the observations' rows, held only where they do not follow
+  // on from the row before (a row left out, a blank line, a row of several
+  // lines): (index of the observation, its line). Most tables have one row a
+  // line, so this stays short.
+  std::vector<std::pair<std::size_t, long>> line_steps_;
+  long last_line_ = 0;
   std::size_t rows_read_ = 0;     // data rows that held something
   std::size_t rows_missing_ = 0;  // of those, rows without a value
   std::size_t rows_empty_ = 0;    // rows whose every field was empty

@@ -10,6 +10,7 @@
 #include "format/free_form.h"
 #include "format/standard_error.h"
 #include "format/names.h"
+#include "format/proximity_records.h"
 
 namespace locprox {
 namespace {
@@ -113,6 +114,38 @@ std::vector<std::string> equal_names_warnings(const Workspace& w, const ProblemS
     warnings.push_back(text);
   }
   return warnings;
+}
+
+std::string no_pair_compared_warning(const Workspace& work, const ProblemSize& size,
+                                     const std::string& job) {
+  if (size.MAXL >= 2) {
+    for (std::int32_t J = 2; J <= size.MAXL; ++J)
+      for (std::int32_t I = 1; I < J; ++I)
+        if (work.NYPAIR[packed_index(I, J)] > 0) return {};
+  }
+  if (size.MAXL <= 1) {
+    return job + ": the job has " + std::to_string(size.MAXL) +
+           (size.MAXL == 1 ? " location" : " locations") +
+           ", so no pair of locations can be compared; check the location column of the table";
+  }
+  // Years of the sequence that observed anything, and of those the years
+  // that observed a single location.
+  std::int64_t years_used = 0, single = 0;
+  for (std::int32_t K = 0; K < size.NYA; ++K) {
+    const std::int32_t used = work.GAMYR[static_cast<std::size_t>(K)];
+    if (used > 0) ++years_used;
+    if (used == 1) ++single;
+  }
+  std::string text = job + ": no pair of distinct locations was compared in any year of the "
+                           "sequence, so there is nothing to group";
+  if (years_used > 0 && 2 * single > years_used) {
+    return text + ": " + std::to_string(single) + " of the " + std::to_string(years_used) +
+           " years with observations hold a single location, so the year column looks like "
+           "site-years (a site and a season in one code); give such a column as the location, "
+           "with the season as the year, or --no-year for one season";
+  }
+  return text + "; check the year and location columns of the table: two locations are "
+                "compared in a year in which both observed entries in common";
 }
 
 }  // namespace locprox

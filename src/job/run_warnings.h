@@ -40,4 +40,12 @@ std::string skipped_records_warning(const std::string& observations_file, std::i
 std::vector<std::string> equal_names_warnings(const Workspace& work, const ProblemSize& size,
                                               const std::string& names_file);
 
+// A run in which no pair of distinct locations was compared in any year of
+// the sequence (or a job of one location) has nothing to group: the warning
+// says so and what to check, the year and location columns; when most years
+// that observed anything observed a single location, that the years look
+// like site-years. Empty when some pair was compared.
+std::string no_pair_compared_warning(const Workspace& work, const ProblemSize& size,
+                                     const std::string& job);
+
 }  // namespace locprox

@@ -76,8 +76,10 @@ says so.
 
 Exit status: 0 on success; 1 for the proximity file of a refused run (it
 holds only the dimension record, or the dimension and option records; the
-reason is quoted from the report JOB.OCC when it is beside it) and when an
-output file cannot be written; 2 for a bad command line or a file that cannot
+reason is quoted from the report JOB.OCC when it is beside it), for one in
+which no pair of locations has been compared by the year summarised ("no pair
+compared": nothing to group; check the year and location columns of the
+table), and when an output file cannot be written; 2 for a bad command line or a file that cannot
 be read or does not have the layout of a proximity file, names file or table
 of names (the message names the file and the line).
 )";

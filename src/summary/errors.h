@@ -1,7 +1,8 @@
 // The ways the summary stops: input it refuses (a message naming the file,
 // and the line where there is one; exit status 2), the proximity file of a
-// run that was refused (nothing to summarise; exit status 1, as the run's own)
-// and an output it cannot write (exit status 1).
+// run that was refused or that compared no pair of locations (nothing to
+// summarise; exit status 1, as the run's own) and an output it cannot write
+// (exit status 1).
 #pragma once
 
 #include <stdexcept>
@@ -32,6 +33,14 @@ class RefusedRun : public std::runtime_error {
  private:
   std::string dimension_record_;
   bool option_record_;
+};
+
+// No pair of distinct locations has a positive count in the year
+// summarised (or the job has one location): there are no averages to group
+// (exit status 1, as for a refused run).
+class NothingCompared : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class OutputError : public std::runtime_error {

@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
   } catch (const RefusedRun& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kRefusedRun;
+  } catch (const NothingCompared& e) {
+    std::fprintf(stderr, "locprox-summary: %s\n", e.what());
+    return kRefusedRun;
   } catch (const OutputError& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kWriteFailed;

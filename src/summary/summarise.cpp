@@ -64,6 +64,18 @@ int summarise(const CommandLine& command, std::FILE* out) {
 
   const Averages averages = form_averages(file, command.keep_z, command.min_common);
   const PairCounts pairs = count_pairs(averages);
+  if (pairs.compared == 0 && pairs.unknown == 0) {
+    // Every cell would be empty and the tree a chain of joins at no height:
+    // nothing to group.
+    throw NothingCompared(
+        command.proximity_file + ": no pair compared: " +
+        (maxl < 2 ? std::string("the job has ") + std::to_string(maxl) +
+                        (maxl == 1 ? " location" : " locations")
+                  : "no two of the " + std::to_string(maxl) +
+                        " locations were compared in years " + std::to_string(file.dims.iys) +
+                        " to " + std::to_string(file.group.year)) +
+        "; nothing to summarise (check the year and location columns of the table)");
+  }
   std::vector<std::uint8_t> compared(averages.state.size());
   for (size_t p = 0; p < compared.size(); ++p)
     compared[p] = averages.state[p] == PairState::compared;
@@ -84,27 +96,26 @@ int summarise(const CommandLine& command, std::FILE* out) {
   write_file(pairs_path, pairs_csv(file, averages, names));
   write_file(matrix_path, matrix_csv(averages, names));
   write_file(tree_path, tree_csv(tree));
-  {
-    // Each year up to the one summarised, from the same file read whole.
-    ProximityHistory history = read_proximity_history(command.proximity_file);
-    history.years.resize(static_cast<size_t>(file.group.year - file.dims.iys + 1));
-    std::vector<std::string> year_names;
-    for (const YearGroup& g : history.years) {
-      const size_t y = static_cast<size_t>(g.year);
-      year_names.push_back(y >= 1 && y <= shown.years.size() ? shown.years[y - 1]
-                                                             : display_name(g.year_name));
-    }
-    write_file(stem + ".years.csv",
-               years_csv(history, yearly_values(history, command.keep_z), names, year_names));
+  // Each year up to the one summarised, from the same file read whole.
+  ProximityHistory history = read_proximity_history(command.proximity_file);
+  history.years.resize(static_cast<size_t>(file.group.year - file.dims.iys + 1));
+  std::vector<std::string> year_names;
+  for (const YearGroup& g : history.years) {
+    const size_t y = static_cast<size_t>(g.year);
+    year_names.push_back(y >= 1 && y <= shown.years.size() ? shown.years[y - 1]
+                                                           : display_name(g.year_name));
   }
+  write_file(stem + ".years.csv",
+             years_csv(history, yearly_values(history, command.keep_z), names, year_names));
+  // The state summarised covers the sequence's years up to this one.
+  const std::string first_year_name = year_names.empty() ? year_name : year_names.front();
 
   PictureText text;
   // The job's title where the names file gives one, else the file's stem.
   text.title = (shown.title.empty() ? file_name(stem) : shown.title) + ": " +
                value_label(file.options, command.keep_z) + ", " +
-               (file.options.weighted() ? "weighted" : "unweighted") + ", year " +
-               std::to_string(file.group.year);
-  if (!year_name.empty()) text.title += " (" + year_name + ")";
+               (file.options.weighted() ? "weighted" : "unweighted") + ", " +
+               years_span(first_year_name, year_name, file.dims.iys, file.group.year);
   text.subtitle = measure_text(file.options, command.keep_z) + "; " + weighting_text(file.options);
   text.counts = std::to_string(maxl) + " locations, " + std::to_string(pairs.pairs) +
                 " pairs: " + std::to_string(pairs.compared) + " compared, " +
@@ -121,6 +132,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
   ReportFacts facts;
   facts.proximity_file = command.proximity_file;
   facts.names_source = shown.source;
+  facts.first_year_name = first_year_name;
   facts.year_name = year_name;
   facts.file = &file;
   facts.keep_z = command.keep_z;

@@ -12,13 +12,15 @@ std::string line(const std::string& label, const std::string& value) {
   return text + value + "\n";
 }
 
-std::string year_text(const ProximityFile& file, const std::string& name) {
+std::string year_text(const ProximityFile& file, const std::string& first_name,
+                      const std::string& name) {
   const YearGroup& group = file.group;
-  std::string text = std::to_string(group.year);
-  if (!name.empty()) text += " (" + name + ")";
+  std::string text = years_span(first_name, name, file.dims.iys, group.year);
+  text += group.year == file.dims.iys ? " (number " + std::to_string(group.year) + ")"
+                                      : " (numbers " + std::to_string(file.dims.iys) + " to " +
+                                            std::to_string(group.year) + ")";
   if (group.year == file.dims.iyf) {
-    text += ", the last of years " + std::to_string(file.dims.iys) + " to " +
-            std::to_string(file.dims.iyf) + ": the whole sequence";
+    text += ": the whole sequence";
   } else {
     text += ", of years " + std::to_string(file.dims.iys) + " to " + std::to_string(file.dims.iyf);
   }
@@ -26,6 +28,19 @@ std::string year_text(const ProximityFile& file, const std::string& name) {
 }
 
 }  // namespace
+
+std::string years_span(const std::string& first_name, const std::string& last_name,
+                       std::int32_t first, std::int32_t last) {
+  const std::int64_t count = static_cast<std::int64_t>(last) - first + 1;
+  std::string span;
+  if (first_name.empty() || last_name.empty()) {
+    span = first == last ? "year " + std::to_string(first)
+                         : "years " + std::to_string(first) + "-" + std::to_string(last);
+  } else {
+    span = first == last ? last_name : first_name + "-" + last_name;
+  }
+  return span + ", " + std::to_string(count) + (count == 1 ? " year" : " years");
+}
 
 std::string measure_text(const Measure& measure, bool keep_z) {
   switch (measure.kind()) {
@@ -65,7 +80,7 @@ std::string summary_text(const ReportFacts& facts) {
   std::string text = "locprox-summary: " + facts.proximity_file + "\n";
   text += line("measure", measure_text(file.options, facts.keep_z));
   text += line("weighting", weighting_text(file.options));
-  text += line("year", year_text(file, facts.year_name));
+  text += line("years", year_text(file, facts.first_year_name, facts.year_name));
   text += line("locations", std::to_string(file.dims.maxl) + " (" + facts.names_source + ")");
   text += line("pairs of locations", std::to_string(facts.pairs.pairs));
   text += line("  compared", std::to_string(facts.pairs.compared));

@@ -17,9 +17,16 @@ std::string value_label(const Measure& measure, bool keep_z);
 // What the clustering joins on: "squared Euclidean distance" or "1 - r".
 std::string distance_label(const Measure& measure);
 
+// The span of years that the state after year `last` covers, from the
+// sequence's first year: "1977-1988, 12 years", "1995, 1 year"; by their
+// numbers ("years 1-12, 12 years") where a name is empty.
+std::string years_span(const std::string& first_name, const std::string& last_name,
+                       std::int32_t first, std::int32_t last);
+
 struct ReportFacts {
   std::string proximity_file;
   std::string names_source;  // "names from X" or "numbered: no names file X"
+  std::string first_year_name;  // the name of the sequence's first year, display form
   std::string year_name;     // the name of the year summarised, display form
   const ProximityFile* file = nullptr;
   bool keep_z = false;

@@ -37,10 +37,12 @@ TEST(CommandLine, ImportDefaults) {
   ASSERT_EQ(line.command, Command::kImport);
   const ImportOptions& o = line.import;
   EXPECT_EQ(o.table, "trial.csv");
-  EXPECT_EQ(o.year_column, "year");
-  EXPECT_EQ(o.location_column, "location");
-  EXPECT_EQ(o.entry_column, "entry");
-  EXPECT_EQ(o.value_column, "value");
+  // Columns not named are found by their usual headers.
+  EXPECT_FALSE(o.year_column.has_value());
+  EXPECT_FALSE(o.location_column.has_value());
+  EXPECT_FALSE(o.entry_column.has_value());
+  EXPECT_FALSE(o.value_column.has_value());
+  EXPECT_FALSE(o.no_year);
   EXPECT_FALSE(o.stem.has_value());
   EXPECT_FALSE(o.title.has_value());
   EXPECT_EQ(o.missing, (std::vector<std::string>{"NA", "NaN", ".", "-"}));
@@ -176,6 +178,22 @@ const std::vector<Call> kCalls = {
     {"no threads", {"run", "JOB", "--distance", "centred", "--threads", "0"}, 2, "",
      "locprox: --threads: Value 0 not in range 1 to 4096"},
     {"analyse without a table", {"analyse"}, 2, "", "locprox: TABLE is required"},
+    {"an empty job name", {"import", "a.csv", "--job", ""}, 2, "",
+     "locprox: --job is empty: give the job's stem (a path without extension), or leave --job "
+     "out"},
+    {"an empty job name to analyse", {"analyse", "a.csv", "--job", ""}, 2, "",
+     "locprox: --job is empty: give the job's stem (a path without extension), or leave --job "
+     "out"},
+    {"an empty column name", {"import", "a.csv", "--entry", ""}, 2, "",
+     "locprox: --entry is empty: give the column's header or number"},
+    {"a year column and no year", {"import", "a.csv", "--year", "yr", "--no-year"}, 2, "",
+     "locprox: --year excludes --no-year"},
+    {"a table whose name begins with a dash", {"import", "-t.csv"}, 2, "",
+     "locprox: TABLE is required (-t.csv is no option: a table whose name begins with a dash is "
+     "written ./-t.csv, or after --, as in locprox import -- -t.csv)"},
+    {"a table with a dash after options", {"analyse", "--value", "yield", "-t.csv"}, 2, "",
+     "locprox: TABLE is required (-t.csv is no option: a table whose name begins with a dash is "
+     "written ./-t.csv, or after --, as in locprox analyse -- -t.csv)"},
     {"a delimiter of two characters", {"import", "a.csv", "--delimiter", ";;"}, 2, "",
      "locprox: --delimiter: \";;\" is not one character (other than a quote or a line end) nor "
      "tab"},
@@ -215,16 +233,18 @@ TEST(ImportCommand, ReportsWhatItDidAndTheNextCommand) {
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.console,
             "Imported my trial.csv (comma-separated, found from the header)\n"
-            "  year       column 1, \"year\"\n"
-            "  location   column 2, \"location\"\n"
-            "  entry      column 3, \"entry\"\n"
-            "  value      column 4, \"value\"\n"
+            "  year       column 1, \"year\" (found by its header)\n"
+            "  location   column 2, \"location\" (found by its header)\n"
+            "  entry      column 3, \"entry\" (found by its header)\n"
+            "  value      column 4, \"value\" (found by its header)\n"
             "  years      2, numbered in ascending numeric order: 1 = \"2019\", 2 = \"2020\"\n"
             "  locations  2, numbered in order of first appearance\n"
             "  entries    2, numbered in order of first appearance\n"
             "  rows       4 read: 3 with a value, 1 left out as missing\n"
             "  replicates 1 cell had more than one row (2 rows): each written as the mean of its "
             "rows (--replicates mean)\n"
+            "             each listed in my trial.replicates.csv: rows, mean, smallest and largest "
+            "value, lines\n"
             "  names      2 longer than 8 characters cut for the names file, 1 made distinct with "
             "~2, ~3, ...; full names in my trial.names.csv\n"
             "  written    my trial.NAQ, my trial.SEQ (2 observations), my trial.names.csv\n"

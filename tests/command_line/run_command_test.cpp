@@ -276,7 +276,12 @@ TEST(RunCommand, WarnsOfRecordsOutOfYearOrderAndEqualNames) {
             "locprox: warning: J.SEQ: 1 record was skipped because its year is below the year "
             "being read (the file is not sorted by year); the first is line 3\n"
             "locprox: warning: J.NAQ: locations with equal names, which the report and the "
-            "summary cannot tell apart: 1 and 2 (\"L\")\n");
+            "summary cannot tell apart: 1 and 2 (\"L\")\n"
+            // One entry has no correlation: no pair is compared.
+            "locprox: warning: J: no pair of distinct locations was compared in any year of the "
+            "sequence, so there is nothing to group; check the year and location columns of "
+            "the table: two locations are compared in a year in which both observed entries in "
+            "common\n");
 }
 
 TEST(RunCommand, ABrokenTableOfNamesIsNamedAndTheRunGoesOnWithoutItsFullNames) {

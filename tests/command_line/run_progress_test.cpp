@@ -65,9 +65,10 @@ TerminalErrors run_with_terminal_errors(const ScratchDirectory& dir,
 TEST(RunProgress, CountsTheYearsOnATerminal) {
   ScratchDirectory dir;
   dir.write("J.NAQ", "t\n3 2 1\n1990\n1991\n1992\nL1\nL2\nG\n");
-  dir.write("J.SEQ", "1 1 1 1\n1 2 1 2\n2 1 1 3\n3 2 1 4\n");
+  // 1992 compares the two locations: a run that compares none is warned about.
+  dir.write("J.SEQ", "1 1 1 1\n1 2 1 2\n2 1 1 3\n3 1 1 5\n3 2 1 4\n");
   const TerminalErrors run =
-      run_with_terminal_errors(dir, {"run", "J", "--correlation", "plain", "--from", "1991"});
+      run_with_terminal_errors(dir, {"run", "J", "--distance", "centred", "--from", "1991"});
   if (!run.have_terminal) GTEST_SKIP() << "no pseudo terminal here";
   EXPECT_EQ(run.exit_status, 0) << run.screen;
   EXPECT_EQ(run.screen,
@@ -77,10 +78,10 @@ TEST(RunProgress, CountsTheYearsOnATerminal) {
 
 TEST(RunProgress, NoneWhenStandardErrorIsAFile) {
   ScratchDirectory dir;
-  dir.write("J.NAQ", "t\n1 1 1\n1990\nL1\nG\n");
-  dir.write("J.SEQ", "1 1 1 1\n");
+  dir.write("J.NAQ", "t\n1 2 1\n1990\nL1\nL2\nG\n");
+  dir.write("J.SEQ", "1 1 1 1\n1 2 1 3\n");
   const auto run =
-      testing::run_program(dir.path(), "", LOCPROX_EXE, {"run", "J", "--correlation", "plain"});
+      testing::run_program(dir.path(), "", LOCPROX_EXE, {"run", "J", "--distance", "centred"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.errors, "");
 }

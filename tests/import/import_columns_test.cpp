@@ -72,7 +72,10 @@ const std::vector<SameFilesCase> kSameFilesCases = {
       {"2020", "South", "G1", "0.1"},
       {"2020", "South", "G1", "0.2"},
       {"2019", "South", "G1", "-0"},
-      {"2021", "South", "G2", "1e30"}}},
+      {"2021", "South", "G2", "1e30"},
+      {"2020", "North", "G2", "1"},
+      {"2020", "North", "G2", "1.25"},
+      {"2020", "North", "G2", "90"}}},
     {"replicates kept in table order",
      {{"2021", "North", "G1", "5.1"},
       {"2019", "North", "G1", "4.25"},
@@ -113,6 +116,10 @@ TEST_P(SameFilesTest, AsTheTableImportWritesThem) {
     ASSERT_FALSE(expected.empty()) << ending;
     EXPECT_EQ(directory.read(std::string("memory") + ending), expected) << ending;
   }
+  // The list of merged cells, with the lines of their rows, where there is one.
+  EXPECT_EQ(directory.exists("memory.replicates.csv"), directory.exists("file.replicates.csv"));
+  EXPECT_EQ(directory.read("memory.replicates.csv"), directory.read("file.replicates.csv"));
+  EXPECT_EQ(memory_result.far_apart, file_result.far_apart);
   EXPECT_EQ(memory_result.years, file_result.years);
   EXPECT_EQ(memory_result.locations, file_result.locations);
   EXPECT_EQ(memory_result.entries, file_result.entries);

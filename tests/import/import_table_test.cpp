@@ -25,6 +25,7 @@ struct Case {
   std::string names_file;              // expected t.NAQ
   std::string observations;            // expected t.SEQ
   std::string names_table;             // expected t.names.csv, or empty to skip
+  std::string replicates_table = {};   // expected t.replicates.csv, or empty: none written
 };
 
 // Printed by its name, so that the test names ctest lists read as words.
@@ -42,6 +43,7 @@ ImportOptions options_for(const ScratchDirectory& directory, const std::vector<s
     if (option == "--entry") options.entry_column = value;
     if (option == "--value") options.value_column = value;
     if (option == "--title") options.title = value;
+    if (option == "--no-year") options.no_year = true;  // its value is ignored
     if (option == "--delimiter") options.delimiter = value[0];
     if (option == "--replicates")
       options.replicates = value == "last" ? Replicates::kLast : Replicates::kMean;
@@ -132,7 +134,25 @@ const std::vector<Case> kCases = {
      {},
      "t.csv\n1 2 2\n2019\nA\nB\nG1\nG2\n",
      "1 1 1 5.15\n1 1 2 2.3333333\n1 2 1 7\n",
-     ""},
+     "",
+     "year,location,entry,rows,mean,min,max,far_apart,lines\n2019,A,G1,2,5.15,5,5.3,no,2 4\n"
+     // Ranges 0.3 and 3: the median of two is the lower, so the second is
+     // more than 4 times it.
+     "2019,A,G2,3,2.3333333,1,4,yes,3 5 6\n"},
+    // Two trials at one site: the third cell's rows lie far further apart
+    // (range 6) than the others' (0.2 and 0.4; the median range is 0.4). The
+    // list is in the order of the observations file: by year, then by the
+    // cell's first row; a row of several lines counts from its first.
+    {"replicates far apart",
+     "year,location,entry,value\n2020,A,G1,1\n2019,\"A\nB\",G1,5.2\n2019,\"A\nB\",G1,5.4\n"
+     "2019,\"A\nB\",G2,3\n\n2019,\"A\nB\",G2,9\n2020,A,G1,1.4\n2020,A,G2,NA\n",
+     {},
+     "t.csv\n2 2 2\n2019\n2020\nA\nA B\nG1\nG2\n",
+     "1 2 1 5.3\n1 2 2 6\n2 1 1 1.2\n",
+     "",
+     "year,location,entry,rows,mean,min,max,far_apart,lines\n"
+     "2019,\"A\nB\",G1,2,5.3,5.2,5.4,no,3 5\n2019,\"A\nB\",G2,2,6,3,9,yes,7 10\n"
+     "2020,A,G1,2,1.2,1,1.4,no,2 12\n"},
     {"replicates kept in table order",
      "year,location,entry,value\n2019,A,G1,5.3\n2019,A,G2,1\n2019,A,G1,5.0\n2019,B,G1,7\n",
      {"--replicates", "last"},
@@ -170,6 +190,36 @@ const std::vector<Case> kCases = {
      "1 1 1 1000\n1 1 2 150\n1 1 3 2\n1 1 4 0.5\n1 1 5 0.1\n1 1 6 1e+30\n1 1 7 0\n1 1 8 -0\n"
      "1 1 9 16777216\n",
      ""},
+    // Spreadsheets end rows with empty fields; only a field with text beyond
+    // the header's columns stops the import (see the faults).
+    {"trailing empty fields",
+     "year,location,entry,value\n2019,A,G1,1,,\n2019,B,G1,2, \n2019,C,G1,3\n",
+     {},
+     "t.csv\n1 3 1\n2019\nA\nB\nC\nG1\n",
+     "1 1 1 1\n1 2 1 2\n1 3 1 3\n",
+     ""},
+    // Each role's first usual header that the table has: site before env.
+    {"columns found by their usual headers",
+     "Site,gen,YIELD,env,Season\nA,G1,1.5,E1,2019\nB,G2,2.5,E2,2020\n",
+     {},
+     "t.csv\n2 2 2\n2019\n2020\nA\nB\nG1\nG2\n",
+     "1 1 1 1.5\n2 2 2 2.5\n",
+     ""},
+    // A column named by an option is not taken by another role's search,
+    // and the role it is named for searches no further.
+    {"a named column besides usual headers",
+     "loc,env,genotype,variety,yield,yr\nL1,E1,G1,V1,1,2019\nL1,E2,G1,V2,2,2019\n",
+     {"--location", "env", "--entry", "variety"},
+     "t.csv\n1 2 2\n2019\nE1\nE2\nV1\nV2\n",
+     "1 1 1 1\n1 2 2 2\n",
+     ""},
+    {"a table of one season",
+     "site,variety,yield\nA,G1,1\nB,G1,2\n",
+     {"--no-year", ""},
+     "t.csv\n1 2 1\n1\nA\nB\nG1\n",
+     "1 1 1 1\n1 2 1 2\n",
+     "kind,number,name,full_name\nyear,1,1,1\nlocation,1,A,A\nlocation,2,B,B\n"
+     "entry,1,G1,G1\n"},
     {"blanks around fields and extra columns",
      "site , year , entry , value , note\n A , 2019 , G1 , 1.5 , first\n",
      {"--location", "site"},
@@ -196,7 +246,14 @@ TEST_P(ImportCases, WriteTheJobFiles) {
     (void)entry;
     ++files;
   }
-  EXPECT_EQ(files, 4u);
+  if (c.replicates_table.empty()) {
+    EXPECT_FALSE(directory.exists("t.replicates.csv"));
+    EXPECT_TRUE(result.replicates_file.empty());
+  } else {
+    EXPECT_EQ(directory.read("t.replicates.csv"), c.replicates_table);
+    EXPECT_EQ(result.replicates_file, (directory.path() / "t.replicates.csv").string());
+  }
+  EXPECT_EQ(files, c.replicates_table.empty() ? 4u : 5u);
   EXPECT_TRUE(result.dialogue_shortfall.empty());
 }
 
@@ -254,9 +311,29 @@ const std::vector<Fault> kFaults = {
      "t.csv, line 2, column 2 (location): the location is empty"},
     {"an empty year in a row with no value", "year,location,entry,value\n,A,G1,NA\n", {},
      "t.csv, line 2, column 1 (year): the year is empty"},
-    {"no such column", "yr,location,entry,value\n2019,A,G1,1\n", {},
-     "t.csv, line 1: no column \"year\" for the year in the header (\"yr\", \"location\", "
+    {"no such column", "jahr,location,entry,value\n2019,A,G1,1\n", {"--year", "yr"},
+     "t.csv, line 1: no column \"yr\" for the year in the header (\"jahr\", \"location\", "
      "\"entry\", \"value\"); name it with --year"},
+    {"no usual header", "jahr,location,entry,value\n2019,A,G1,1\n", {},
+     "t.csv, line 1: no column for the year in the header (\"jahr\", \"location\", \"entry\", "
+     "\"value\"): none is headed year, yr or season; name it with --year (or give --no-year for "
+     "a table of one season)"},
+    {"no usual header of the location", "year,plot,entry,value\n2019,A,G1,1\n", {},
+     "t.csv, line 1: no column for the location in the header (\"year\", \"plot\", "
+     "\"entry\", \"value\"): none is headed location, loc, site, env, environment or trial; "
+     "name it with --location"},
+    {"a usual header twice", "year,site,SITE,entry,value\n", {},
+     "t.csv, line 1: the location column \"site\" is the header of columns 2 and 3; give its "
+     "number with --location"},
+    {"decimal commas in a comma table", "year,location,entry,value\n1979,Avo,Gen1,1,708\n", {},
+     "t.csv, line 2: the row has 5 fields, the header 4: \"1979,Avo,Gen1,1,708\"; the table "
+     "seems to use decimal commas (\"1,708\"): give --delimiter ';' for a table with ';' "
+     "between its fields, or quote such values"},
+    {"a decimal comma before the value", "location,yield,entry,year\nAvo,-0,5,Gen1,1979\n", {},
+     "t.csv, line 2: the row has 5 fields, the header 4: \"Avo,-0,5,Gen1,1979\"; the table "
+     "seems to use decimal commas (\"-0,5\")"},
+    {"a field beyond the header", "year,location,entry,value\n2019,A,G1,1\n2019,B,G1,2,,x\n",
+     {}, "t.csv, line 3: the row has 6 fields, the header 4: \"2019,B,G1,2,,x\""},
     {"no such column number", "year,location,entry,value\n", {"--value", "5"},
      "t.csv, line 1: there is no column 5 for the value: the header has 4 columns"},
     {"one column for two roles", "year,location,entry,value\n", {"--entry", "2"},

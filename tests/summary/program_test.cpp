@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "summary/command_line.h"
 #include "summary/example_files.h"
 #include "summary/scratch.h"
+#include "support/case_names.h"
 
 namespace locprox::summary {
 namespace {
@@ -159,7 +161,7 @@ TEST(Program, SummarisesTheExampleJob) {
       "locprox-summary: JOB.PRX\n"
       "  measure                           correlation\n"
       "  weighting                         weighted by entries in common: average = PROX / NGPAIR\n"
-      "  year                              2 (1996), the last of years 1 to 2: the whole sequence\n"
+      "  years                             1995-1996, 2 years (numbers 1 to 2): the whole sequence\n"
       "  locations                         3 (names from JOB.NAQ)\n"
       "  pairs of locations                3\n"
       "    compared                        3\n"
@@ -182,7 +184,7 @@ TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
   ProgramRun run = summary(dir, {"JOB.PRX", "--year", "1", "--out", "early", "--min-common", "4"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(contains(run.out, "3 (numbered: no names file JOB.NAQ)")) << run.out;
-  EXPECT_TRUE(contains(run.out, "year                              1 (1995), of years 1 to 2"))
+  EXPECT_TRUE(contains(run.out, "years                             1995, 1 year (number 1), of years 1 to 2"))
       << run.out;
   EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
@@ -228,7 +230,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   for (const char* part :
-       {"  year                              2 (Season 1996), the last of years 1 to 2",
+       {"  years                             Season 1995-Season 1996, 2 years (numbers 1 to 2)",
         "  locations                         3 (full names from JOB.names.csv)\n",
         "  group 1 (2): 1 North Farm, 3 East Valley\n", "  group 2 (1): 2 South, far field\n"}) {
     EXPECT_TRUE(contains(run.out, part)) << part << "\n" << run.out;
@@ -239,7 +241,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
       contains(dir.read("JOB.matrix.csv"), ",North Farm,\"South, far field\",East Valley\n"));
   const std::string svg = dir.read("JOB.svg");
   EXPECT_TRUE(
-      contains(svg, ">Example job: average correlation r, weighted, year 2 (Season 1996)<"));
+      contains(svg, ">Example job: average correlation r, weighted, Season 1995-Season 1996, 2 years<"));
   EXPECT_TRUE(contains(svg, ">East Valley<"));
 
   // With --names only that names file counts.
@@ -270,12 +272,12 @@ TEST(Program, TitlesThePictureWithTheJobsTitleOrTheFileStem) {
   // The first 50 characters, trimmed, then the measure and the year.
   EXPECT_TRUE(contains(dir.read("JOB.svg"),
                        ">A title longer than fifty characters, cut at th: average correlation r, "
-                       "weighted, year 2 (1996)<"))
+                       "weighted, 1995-1996, 2 years<"))
       << dir.read("JOB.svg");
   std::filesystem::remove(dir.path() / "JOB.NAQ");
   ASSERT_EQ(summary(dir, {"JOB.PRX"}).status, 0);
   EXPECT_TRUE(
-      contains(dir.read("JOB.svg"), ">JOB: average correlation r, weighted, year 2 (1996)<"));
+      contains(dir.read("JOB.svg"), ">JOB: average correlation r, weighted, 1995-1996, 2 years<"));
 }
 
 TEST(Program, WritesTheTreeAndCutsItIntoOneToAllGroups) {
@@ -369,6 +371,60 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
 }
+
+}  // namespace
+}  // namespace locprox::summary
+
+namespace locprox::summary {
+namespace {
+
+struct NothingToGroup {
+  const char* name;
+  std::string prx;
+  std::string message;  // the whole of standard error
+};
+
+// Printed by its name, so that the test names ctest lists read as words.
+void PrintTo(const NothingToGroup& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<NothingToGroup> kNothingToGroup = {
+    {"one location",
+     std::string("     1     1     2     1     1     1     1\r\n     W     S     C     ") + '\0' +
+         "\r\n     1    2019    \r\n  0.00000000E+00\r\n     0     0\r\n     0     0\r\n"
+         "     0     0\r\n",
+     "locprox-summary: J.PRX: no pair compared: the job has 1 location; nothing to summarise "
+     "(check the year and location columns of the table)\n"},
+    // Two years of one location each: site-years given as the years.
+    {"two locations never in one year",
+     std::string("     2     2     2     1     2     2     3\r\n     W     S     C     ") + '\0' +
+         "\r\n     1    77      \r\n  0.00000000E+00\r\n  0.00000000E+00  0.00000000E+00\r\n"
+         "     0     0\r\n     0     0     0\r\n     0     0\r\n     0     0     0\r\n"
+         "     0     0\r\n     0     0     0\r\n"
+         "     2    78      \r\n  0.00000000E+00\r\n  0.00000000E+00  0.00000000E+00\r\n"
+         "     0     0\r\n     0     0     0\r\n     0     0\r\n     0     0     0\r\n"
+         "     0     0\r\n     0     0     0\r\n",
+     "locprox-summary: J.PRX: no pair compared: no two of the 2 locations were compared in years "
+     "1 to 2; nothing to summarise (check the year and location columns of the table)\n"},
+};
+
+class NothingToGroupFiles : public ::testing::TestWithParam<NothingToGroup> {};
+
+// No tree of joins at an infinite height: the summary says there is nothing
+// to group, writes nothing and ends with status 1.
+TEST_P(NothingToGroupFiles, SayNoPairComparedAndWriteNothing) {
+  const NothingToGroup& c = GetParam();
+  Scratch dir;
+  dir.write("J.PRX", c.prx);
+  ProgramRun run = summary(dir, {"J.PRX", "--groups", "1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, c.message);
+  for (const char* file : {"J.pairs.csv", "J.matrix.csv", "J.tree.csv", "J.svg", "J.years.csv"})
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / file)) << file;
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, NothingToGroupFiles, ::testing::ValuesIn(kNothingToGroup),
+                         locprox::testing::NameOfCase());
 
 }  // namespace
 }  // namespace locprox::summary

@@ -125,10 +125,12 @@ test_that("out = writes every file the command line writes, byte for byte", {
 
 test_that("years given as numbers, factors or text give the same result", {
   data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
-  expected <- analyse(data, location = "site", entry = "variety", value = "yield")
+  expected <- analyse(data, location = "site", entry = "variety", value = "yield",
+                      measure = "centred")
   for (years in list(as.character(data$year), factor(data$year), as.double(data$year))) {
     data$year <- years
-    result <- analyse(data, location = "site", entry = "variety", value = "yield")
+    result <- analyse(data, location = "site", entry = "variety", value = "yield",
+                      measure = "centred")
     expect_identical(result$matrix, expected$matrix)
     expect_identical(result$tree, expected$tree)
   }
@@ -160,7 +162,7 @@ test_that("a missing value is left out, as an empty field of the table is", {
 
 test_that("the bundled example runs, prints its account and plots", {
   result <- analyse(small_trial, location = "site", entry = "variety", value = "yield",
-                    groups = 2)
+                    measure = "centred", groups = 2)
   expect_identical(capture.output(print(result)), strsplit(result$account, "\n")[[1]])
   expect_match(result$account, "2 groups", fixed = TRUE)
   # Nothing was kept: the account names no file written and no scratch folder.
@@ -193,7 +195,8 @@ for (bad in bad_inputs) {
   test_that(paste("bad input gives an R error:", bad$name), {
     data <- bad$change(read.csv(test_path("small.csv"), stringsAsFactors = FALSE))
     args <- utils::modifyList(list(data = data, location = "site", entry = "variety",
-                                   value = "yield"), if (is.null(bad$args)) list() else bad$args)
+                                   value = "yield", measure = "centred"),
+                              if (is.null(bad$args)) list() else bad$args)
     expect_error(do.call(analyse, args), bad$message, fixed = TRUE)
   })
 }
@@ -233,4 +236,26 @@ test_that("read_proximity(year = N) gives the running sums after year N", {
   expect_identical(second$pairs, first_years$pairs)
   expect_identical(second$tree, first_years$tree)
   expect_error(read_proximity(file.path(folder, "data.PRX"), year = 99), "99")
+})
+
+test_that("an analysis that compares no pair is an R error and leaves no earlier summary", {
+  data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
+  folder <- tempfile("r")
+  analyse(data, location = "site", entry = "variety", value = "yield", measure = "centred",
+          out = folder)
+  expect_true(file.exists(file.path(folder, "data.pairs.csv")))
+  # Three entries a year: Fisher's z leaves none once three are taken off.
+  expect_error(analyse(data, location = "site", entry = "variety", value = "yield",
+                       out = folder), "compare")
+  expect_false(file.exists(file.path(folder, "data.pairs.csv")))
+  expect_false(file.exists(file.path(folder, "data.tree.csv")))
+})
+
+test_that("replicates far apart give an R warning", {
+  data <- read.csv(test_path("small.csv"), stringsAsFactors = FALSE)
+  extra <- data[c(1, 1, 4, 4), ]
+  extra$yield <- c(1.6, 90, 2.1, 2.2)
+  expect_warning(analyse(rbind(data, extra), location = "site", entry = "variety",
+                         value = "yield", measure = "centred"),
+                 "1 cell has rows far apart", fixed = TRUE)
 })
