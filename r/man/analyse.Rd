@@ -68,9 +68,12 @@ The averages, sums and heights are full doubles; the CSV files round
 averages and heights to 9 significant digits.
 }
 \details{
-Warnings of the run and the summary become R warnings; a fault of the data
-or of the run becomes an R error with the engine's message. Nothing is
-written to the console except through R.
+Warnings of the import (replicates whose rows lie far apart, a single
+location), of the run and of the summary become R warnings; a fault of the
+data or of the run, and an analysis that compares no pair, become an R error
+with the engine's message. Nothing is written to the console except through
+R. Row i of \code{data} stands for line i + 1 of a table with a header line:
+the lines that \file{data.replicates.csv} lists for merged replicates.
 }
 \seealso{\code{\link{read_proximity}}, \code{\link{print.locprox}}}
 \examples{
