@@ -36,5 +36,8 @@ echo "  variety_trial.svg         the picture: correlations between the sites, w
 echo "  variety_trial.pairs.csv   one row per pair of sites: average correlation, sums and counts"
 echo "  variety_trial.matrix.csv  the sites-by-sites matrix of averages"
 echo "  variety_trial.tree.csv    the clustering's merges, as R's hclust gives them"
+echo "  variety_trial.years.csv   each pair's own value in every year it was compared"
+echo "  variety_trial.groups.csv  the groups of every cut from 2 to 7 groups"
+echo "  variety_trial.stability.csv  with each year left out, how often two sites share a group"
 echo "  variety_trial.OCC, .PRX   the run's report and proximity file"
 echo "  variety_trial.NAQ, .SEQ   the job files the import wrote (names in variety_trial.names.csv)"

@@ -63,6 +63,7 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
     warning(message, call. = FALSE)
   }
   result$run_messages <- NULL
+  result$stability <- stability_table(file.path(folder, paste0(stem, ".stability.csv")))
   if (is.null(out)) result$account <- kept_nothing(result$account, folder)
   locprox_object(result)
 }
@@ -81,6 +82,7 @@ read_proximity <- function(path, year = NULL) {
   on.exit(unlink(scratch, recursive = TRUE), add = TRUE)
   stem <- sub("\\.[Pp][Rr][Xx]$", "", basename(path))
   result <- read_prox(path.expand(path), as.integer(year), file.path(scratch, stem))
+  result$stability <- stability_table(file.path(scratch, paste0(stem, ".stability.csv")))
   result$account <- kept_nothing(result$account, scratch)
   locprox_object(result)
 }
@@ -91,6 +93,12 @@ read_proximity <- function(path, year = NULL) {
 kept_nothing <- function(account, folder) {
   lines <- strsplit(gsub(paste0(folder, "/"), "", account, fixed = TRUE), "\n")[[1]]
   paste0(paste(lines[!grepl("^  written ", lines)], collapse = "\n"), "\n")
+}
+
+# The summary's leave-one-year-out table, where it wrote one.
+stability_table <- function(path) {
+  if (!file.exists(path)) return(NULL)
+  utils::read.csv(path, stringsAsFactors = FALSE, check.names = FALSE)
 }
 
 # The engine's results as an object of class locprox: the summary's warnings

@@ -26,6 +26,7 @@
 #include "import/import_error.h"
 #include "summary/errors.h"
 #include "summary/job_names.h"
+#include "summary/pair_trust.h"
 #include "summary/summarise.h"
 #include "summary/summary_values.h"
 #include "summary/warnings.h"
@@ -100,14 +101,18 @@ Rcpp::CharacterVector utf8_strings(const std::vector<std::string>& strings) {
 
 // The pairs as pairs.csv has them: one row per pair i <= j (no diagonal for
 // a distance), the average NA where the pair was never compared.
+double or_na(const std::optional<double>& value) { return value ? *value : NA_REAL; }
+
 Rcpp::DataFrame pairs_frame(const summary::SummaryValues& values,
-                            const std::vector<std::string>& names) {
+                            const std::vector<std::string>& names,
+                            const std::vector<summary::PairTrust>& trust) {
   const summary::Averages& averages = values.averages;
   const std::int32_t maxl = averages.locations;
   const bool distance = values.file.options.distance();
   std::vector<int> location_i, location_j, common, years;
   std::vector<std::string> name_i, name_j;
-  std::vector<double> average, sum;
+  std::vector<double> average, sum, ci_low, ci_high, q, p_value, sd_years;
+  std::vector<int> df;
   for (std::int32_t i = 1; i <= maxl; ++i) {
     for (std::int32_t j = i; j <= maxl; ++j) {
       if (i == j && distance) continue;
@@ -122,15 +127,32 @@ Rcpp::DataFrame pairs_frame(const summary::SummaryValues& values,
       common.push_back(count_for_r(averages.common[p], averages.common_known[p] != 0));
       years.push_back(count_for_r(values.file.group.nypair[p],
                                   values.file.group.nypair_is_known(p)));
+      const summary::PairTrust none;
+      const summary::PairTrust& t = trust.empty() ? none : trust[p];
+      ci_low.push_back(or_na(t.ci_low));
+      ci_high.push_back(or_na(t.ci_high));
+      q.push_back(or_na(t.q));
+      df.push_back(t.df ? count_for_r(*t.df, true) : NA_INTEGER);
+      p_value.push_back(or_na(t.p));
+      sd_years.push_back(or_na(t.sd_years));
     }
   }
-  return Rcpp::DataFrame::create(
+  // More columns than DataFrame::create takes at once: a list made a data frame.
+  Rcpp::List columns = Rcpp::List::create(
       Rcpp::Named("location_i") = Rcpp::wrap(location_i), Rcpp::Named("name_i") = utf8_strings(name_i),
       Rcpp::Named("location_j") = Rcpp::wrap(location_j), Rcpp::Named("name_j") = utf8_strings(name_j),
       Rcpp::Named("average") = Rcpp::wrap(average), Rcpp::Named("sum") = Rcpp::wrap(sum),
       Rcpp::Named("entries_in_common") = Rcpp::wrap(common),
-      Rcpp::Named("years_compared") = Rcpp::wrap(years),
-      Rcpp::Named("stringsAsFactors") = false);
+      Rcpp::Named("years_compared") = Rcpp::wrap(years));
+  columns["ci_low"] = Rcpp::wrap(ci_low);
+  columns["ci_high"] = Rcpp::wrap(ci_high);
+  columns["heterogeneity_q"] = Rcpp::wrap(q);
+  columns["heterogeneity_df"] = Rcpp::wrap(df);
+  columns["heterogeneity_p"] = Rcpp::wrap(p_value);
+  columns["sd_years"] = Rcpp::wrap(sd_years);
+  columns.attr("class") = "data.frame";
+  columns.attr("row.names") = Rcpp::IntegerVector::create(NA_INTEGER, -static_cast<int>(location_i.size()));
+  return columns;
 }
 
 // The averages as a symmetric matrix, NA where there is none.
@@ -168,12 +190,10 @@ Rcpp::List tree_parts(const summary::Dendrogram& tree, const Rcpp::CharacterVect
 
 // Each year's own value of every pair compared that year, up to the year
 // summarised: the columns of STEM.years.csv.
-Rcpp::DataFrame years_frame(const summary::CommandLine& command,
+Rcpp::DataFrame years_frame(const summary::ProximityHistory& history,
+                            const std::vector<summary::YearlyValue>& yearly,
                             const summary::SummaryValues& values,
                             const std::vector<std::string>& names) {
-  summary::ProximityHistory history = summary::read_proximity_history(command.proximity_file);
-  history.years.resize(static_cast<std::size_t>(values.file.group.year - values.file.dims.iys + 1));
-  const std::vector<summary::YearlyValue> yearly = summary::yearly_values(history, command.keep_z);
   std::vector<std::string> year, name_i, name_j;
   std::vector<int> year_number, location_i, location_j, common;
   std::vector<double> value;
@@ -208,11 +228,17 @@ Rcpp::List summarised(const summary::CommandLine& command) {
   const summary::SummaryValues values = summary::summary_values(command);
   const std::vector<std::string>& names = values.names.locations;
   const Rcpp::CharacterVector r_names = utf8_strings(names);
+  // Each year up to the one summarised, as the summary reads them.
+  summary::ProximityHistory history = summary::read_proximity_history(command.proximity_file);
+  history.years.resize(static_cast<std::size_t>(values.file.group.year - values.file.dims.iys + 1));
+  const std::vector<summary::YearlyValue> yearly = summary::yearly_values(history, command.keep_z);
+  const std::vector<summary::PairTrust> trust =
+      summary::pair_trust(values.file, values.averages, yearly, command.keep_z);
   Rcpp::List result = Rcpp::List::create(
-      Rcpp::Named("pairs") = pairs_frame(values, names),
+      Rcpp::Named("pairs") = pairs_frame(values, names, trust),
       Rcpp::Named("matrix") = averages_matrix(values.averages, r_names),
       Rcpp::Named("tree") = tree_parts(values.tree, r_names), Rcpp::Named("names") = r_names,
-      Rcpp::Named("years") = years_frame(command, values, names),
+      Rcpp::Named("years") = years_frame(history, yearly, values, names),
       Rcpp::Named("account") = account.text(), Rcpp::Named("warnings") = utf8_strings(warnings));
   if (command.groups) {
     Rcpp::IntegerVector groups(values.groups.begin(), values.groups.end());

@@ -1,8 +1,8 @@
 #include "summary/command_line.h"
 
 #include <CLI/CLI.hpp>
-
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -27,8 +27,14 @@ unless --z is given. Averages are written to 9 significant digits.
 Writes, beside JOB.PRX (or under the stem given with --out):
   JOB.pairs.csv   one row per pair: location_i, name_i, location_j, name_j,
                   average, sum (PROX), entries_in_common, years_compared
-                  (NYPAIR); the diagonal only where the measure fills it; an
-                  empty average where the pair was never compared.
+                  (NYPAIR), then ci_low, ci_high (the 95 % interval),
+                  heterogeneity_q, heterogeneity_df, heterogeneity_p
+                  (Cochran's Q over the years and its chi-square p), all
+                  for a weighted Fisher z run only, and sd_years (the spread
+                  of the yearly values around the average, weighted by the
+                  counts in a weighted run; two years or more); the diagonal
+                  only where the measure fills it; an empty average where the
+                  pair was never compared.
                   entries_in_common is NGPAIR, except between two locations
                   of a Fisher z run, where the file counts each year's
                   entries less 3: there it is NGPAIR + 3 x NYPAIR
@@ -39,18 +45,30 @@ Writes, beside JOB.PRX (or under the stem given with --out):
                   the merge and height of R's hclust (a location is -i, the
                   group formed at step s is s; height Inf for groups joined
                   with no compared pair between them)
+  JOB.years.csv   each pair's own value in every year it was compared
+  JOB.groups.csv  k, location, name, group: the tree cut at every k from 2 to
+                  min(10, locations - 1)
+  JOB.stability.csv  location_i, name_i, location_j, name_j, together, runs:
+                  with each year compared left out in turn, in how many of
+                  those runs the two locations were in one group
   JOB.svg         a heatmap in the clustering's order with the dendrogram,
-                  a colour scale, never-compared pairs in grey, pairs with
-                  fewer than --min-common entries in common pale (dotted),
+                  a colour scale, never-compared pairs in grey, pale (dotted)
+                  pairs: in a weighted Fisher z run those whose 95 % interval
+                  is wider than --max-interval, else those with fewer than
+                  --min-common entries in common,
                   the diagonal of a correlation in light grey off the scale,
                   and each cell's value up to 20 locations
-and prints a short summary.
+and prints a short summary: the groups (with their leave-one-year-out
+account) and, for a weighted Fisher z run, the most alike pairs by the lower
+end of their interval and the pairs whose years disagree (p < 0.01).
 
 The locations are grouped by average-linkage clustering on the averages (the
 distance itself for squared Euclidean runs, 1 - r for correlation runs), using
 only the pairs that were compared: the distance between two groups is the mean
 over their compared pairs, and groups with no compared pair between them join
-last. Ties go to the groups holding the lowest location numbers.
+last. Ties go to the groups holding the lowest location numbers. Without
+--groups the number of groups is the K from 2 to min(10, locations - 1) with
+the largest gap between successive merge heights.
 
 Options:
   --names FILE      read the names from the names file FILE only (default:
@@ -62,12 +80,13 @@ Options:
   --z               keep Fisher z averages on the z scale (the diagonal, which
                     holds plain correlations, is then left empty; the
                     clustering still joins on 1 - r)
-  --groups K        print the K groups of the clustering (K from 1 to the
-                    number of locations)
+  --groups K        cut the clustering into K groups (K from 1 to the
+                    number of locations; default: chosen by the largest gap)
   --min-common N    flag pairs compared on fewer than N entries in common
                     (default 10)
-  --out STEM        write STEM.pairs.csv, STEM.matrix.csv, STEM.tree.csv and
-                    STEM.svg
+  --max-interval W  in a weighted Fisher z run, pale cells are the pairs whose
+                    95 % interval is wider than W (default 0.5)
+  --out STEM        write the files under STEM in place of JOB
   -h, --help        this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
@@ -88,7 +107,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: locprox-summary JOB.PRX [--names FILE] [--year N] [--z] [--groups K]\n"
-    "                               [--min-common N] [--out STEM]\n";
+    "                               [--min-common N] [--max-interval W] [--out STEM]\n";
 
 std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
                            std::int64_t high) {
@@ -115,7 +134,7 @@ bool ends_with_extension(const std::string& path, std::string& extension) {
 // the option and the text it was given.
 struct OptionTexts {
   std::vector<std::string> files;
-  std::string year, groups, min_common;
+  std::string year, groups, min_common, max_interval;
 };
 
 // Completes `line` from the texts; throws InputError with the complaint.
@@ -137,6 +156,16 @@ void finish_options(const CLI::App& app, const OptionTexts& texts, CommandLine& 
   }
   if (app.count("--min-common") > 0) {
     line.min_common = integer_value("--min-common", texts.min_common, 0, kIntMax);
+  }
+  if (app.count("--max-interval") > 0) {
+    const std::string& text = texts.max_interval;
+    double value = 0.0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(value > 0.0) || !std::isfinite(value)) {
+      throw InputError("--max-interval needs a positive number, not \"" + text + "\"");
+    }
+    line.max_interval = value;
   }
   if (line.out && line.out->empty()) throw InputError("--out needs a non-empty stem");
 }
@@ -161,6 +190,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
   app.add_flag("--z", line.keep_z)->disable_flag_override();
   app.add_option("--groups", texts.groups)->type_name("K");
   app.add_option("--min-common", texts.min_common)->type_name("N");
+  app.add_option("--max-interval", texts.max_interval)->type_name("W");
   app.add_option("--out", line.out)->type_name("STEM");
   try {
     app.parse(argc, argv);

@@ -18,6 +18,7 @@ struct CommandLine {
   bool keep_z = false;                 // --z
   std::optional<std::int32_t> groups;  // --groups K
   std::int64_t min_common = 10;        // --min-common N
+  double max_interval = 0.5;           // --max-interval W
   std::optional<std::string> out;      // --out STEM
 };
 

@@ -8,7 +8,9 @@
 
 #include "summary/averages.h"
 #include "summary/clustering.h"
+#include "summary/pair_trust.h"
 #include "summary/proximity_reader.h"
+#include "summary/stability.h"
 #include "summary/yearly_values.h"
 
 namespace locprox::summary {
@@ -16,8 +18,11 @@ namespace locprox::summary {
 // Columns: location_i, name_i, location_j, name_j, average, sum,
 // entries_in_common (see Averages::common), years_compared (NYPAIR); rows
 // i <= j in reading order, the diagonal only where the measure fills it.
+// Then the trust columns (see PairTrust): ci_low, ci_high, heterogeneity_q,
+// heterogeneity_df, heterogeneity_p, sd_years, empty where a figure does not
+// apply; `trust` is indexed like the packed triangle, or empty (all empty).
 std::string pairs_csv(const ProximityFile& file, const Averages& averages,
-                      const std::vector<std::string>& names);
+                      const std::vector<std::string>& names, const std::vector<PairTrust>& trust);
 
 // Columns: year (the year's shown name), year_number, location_i, name_i,
 // location_j, name_j, value, entries_in_common: one row per yearly value
@@ -38,6 +43,15 @@ std::string matrix_csv(const Averages& averages, const std::vector<std::string>&
 // heights the earlier step). Two groups joined with no compared pair between
 // them have the height Inf.
 std::string tree_csv(const Dendrogram& tree);
+
+// Columns: k, location, name, group: the tree cut into k groups (numbered as
+// cut_tree numbers them) for every k from 2 to min(10, L - 1); locations in
+// number order within each k.
+std::string groups_csv(const Dendrogram& tree, const std::vector<std::string>& names);
+
+// Columns: location_i, name_i, location_j, name_j, together, runs: one row
+// per pair i < j in reading order (see Stability).
+std::string stability_csv(const Stability& stability, const std::vector<std::string>& names);
 
 // A CSV field, quoted when it holds a comma, a quote, a line end or blanks at
 // either end.

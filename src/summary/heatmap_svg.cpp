@@ -317,7 +317,10 @@ void draw_legend(std::string& svg, const ColourScale& scale, const Geometry& g,
   };
   swatch(hex(palette[kNeverCompared]), "never compared", false);
   swatch(hex(palette[kFirstLevel + kLevels + kLevels / 2]),
-         "pale: fewer than " + std::to_string(text.min_common) + " entries in common", true);
+         text.pale_rule.empty()
+             ? "pale: fewer than " + std::to_string(text.min_common) + " entries in common"
+             : "pale: " + text.pale_rule,
+         true);
   sx = row_x;
   sy += 18;
   if (any_diagonal) {

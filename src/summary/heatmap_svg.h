@@ -22,6 +22,9 @@ struct PictureText {
   std::string scale_label;   // above the colour scale
   std::string height_label;  // under the dendrogram's axis
   std::int64_t min_common = 10;
+  // The legend's words for the pale cells when they follow another rule
+  // than --min-common (the pairs flagged in Averages::few_common).
+  std::string pale_rule;
 };
 
 std::string heatmap_svg(const Averages& averages, const Dendrogram& tree,

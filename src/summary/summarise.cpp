@@ -1,6 +1,7 @@
 #include "summary/summarise.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,13 +9,18 @@
 #include "summary/clustering.h"
 #include "summary/csv_tables.h"
 #include "summary/errors.h"
+#include "summary/group_choice.h"
 #include "summary/heatmap_svg.h"
 #include "summary/job_names.h"
+#include "summary/number_text.h"
 #include "summary/output_file.h"
+#include "summary/pair_trust.h"
 #include "summary/proximity_reader.h"
 #include "summary/refusal_reason.h"
 #include "summary/shown_names.h"
+#include "summary/stability.h"
 #include "summary/summary_report.h"
+#include "summary/trust_report.h"
 #include "summary/warnings.h"
 #include "summary/yearly_values.h"
 
@@ -88,14 +94,6 @@ int summarise(const CommandLine& command, std::FILE* out) {
          "and " + std::to_string(pairs.unknown) + " pair(s) that need one have no average");
   }
 
-  const std::string stem = command.out.value_or(job_stem(command.proximity_file));
-  const std::string pairs_path = stem + ".pairs.csv";
-  const std::string matrix_path = stem + ".matrix.csv";
-  const std::string tree_path = stem + ".tree.csv";
-  const std::string svg_path = stem + ".svg";
-  write_file(pairs_path, pairs_csv(file, averages, names));
-  write_file(matrix_path, matrix_csv(averages, names));
-  write_file(tree_path, tree_csv(tree));
   // Each year up to the one summarised, from the same file read whole.
   ProximityHistory history = read_proximity_history(command.proximity_file);
   history.years.resize(static_cast<size_t>(file.group.year - file.dims.iys + 1));
@@ -105,8 +103,36 @@ int summarise(const CommandLine& command, std::FILE* out) {
     year_names.push_back(y >= 1 && y <= shown.years.size() ? shown.years[y - 1]
                                                            : display_name(g.year_name));
   }
-  write_file(stem + ".years.csv",
-             years_csv(history, yearly_values(history, command.keep_z), names, year_names));
+  const std::vector<YearlyValue> yearly = yearly_values(history, command.keep_z);
+  const std::vector<PairTrust> trust = pair_trust(file, averages, yearly, command.keep_z);
+
+  const std::string stem = command.out.value_or(job_stem(command.proximity_file));
+  const std::string pairs_path = stem + ".pairs.csv";
+  const std::string matrix_path = stem + ".matrix.csv";
+  const std::string tree_path = stem + ".tree.csv";
+  const std::string svg_path = stem + ".svg";
+  write_file(pairs_path, pairs_csv(file, averages, names, trust));
+  write_file(matrix_path, matrix_csv(averages, names));
+  write_file(tree_path, tree_csv(tree));
+  const std::string years_path = stem + ".years.csv";
+  const std::string groups_path = stem + ".groups.csv";
+  const std::string stability_path = stem + ".stability.csv";
+  write_file(years_path, years_csv(history, yearly, names, year_names));
+  write_file(groups_path, groups_csv(tree, names));
+  // The groups asked for, else the number the tree's heights suggest.
+  std::optional<std::int32_t> groups = command.groups;
+  std::string groups_reason;
+  if (!groups) {
+    if (const std::optional<GroupChoice> choice = choose_groups(tree)) {
+      groups = choice->groups;
+      groups_reason = group_choice_text(*choice);
+    }
+  }
+  std::optional<Stability> stability;
+  if (groups) {
+    stability = leave_one_year_out(file, history, *groups);
+    write_file(stability_path, stability_csv(*stability, names));
+  }
   // The state summarised covers the sequence's years up to this one.
   const std::string first_year_name = year_names.empty() ? year_name : year_names.front();
 
@@ -127,7 +153,17 @@ int summarise(const CommandLine& command, std::FILE* out) {
   text.height_label =
       std::string("average linkage on ") + (file.options.distance() ? "the distance" : "1 - r");
   text.min_common = command.min_common;
-  write_file(svg_path, heatmap_svg(averages, tree, names, text));
+  // In a weighted Fisher z run the pale cells are the pairs whose interval
+  // is too wide: it weighs the entries of each year and the years together.
+  Averages pictured = averages;
+  if (file.options.fisher_z() && file.options.weighted()) {
+    for (size_t p = 0; p < pictured.few_common.size(); ++p) {
+      const PairTrust& t = trust[p];
+      pictured.few_common[p] = t.ci_low && *t.ci_high - *t.ci_low > command.max_interval;
+    }
+    text.pale_rule = "95 % interval wider than " + average_text(command.max_interval);
+  }
+  write_file(svg_path, heatmap_svg(pictured, tree, names, text));
 
   ReportFacts facts;
   facts.proximity_file = command.proximity_file;
@@ -138,12 +174,16 @@ int summarise(const CommandLine& command, std::FILE* out) {
   facts.keep_z = command.keep_z;
   facts.pairs = pairs;
   facts.min_common = command.min_common;
-  facts.written = {pairs_path, matrix_path, tree_path, svg_path};
+  facts.written = {pairs_path, matrix_path, tree_path, svg_path, years_path, groups_path};
+  if (stability) facts.written.push_back(stability_path);
   std::string report = summary_text(facts);
-  if (command.groups) {
-    report += groups_text(cut_tree(tree, *command.groups), tree.order, names, *command.groups,
+  if (groups) {
+    report += groups_reason;
+    report += groups_text(stability->full_group, tree.order, names, *groups,
                           distance_label(file.options));
+    report += stability_text(*stability, names, year_names, stability_path);
   }
+  report += pairs_to_act_on_text(averages, trust, names, command.keep_z, pairs_path, years_path);
   std::fputs(report.c_str(), out);
   return 0;
 }

@@ -8,6 +8,16 @@ std::vector<YearlyValue> yearly_values(const ProximityHistory& history, bool kee
   std::vector<YearlyValue> out;
   const Measure& measure = history.options;
   const std::int32_t maxl = history.dims.maxl;
+  // Room for every pair and year whose NYPAIR grew, counted first: the list
+  // runs to millions of values in a long run, and growing it step by step
+  // would copy it over and over.
+  size_t grown = 0;
+  for (size_t k = 0; k < history.years.size(); ++k) {
+    const auto& now = history.years[k].nypair;
+    for (size_t p = 0; p < now.size(); ++p)
+      grown += now[p] > (k == 0 ? 0 : history.years[k - 1].nypair[p]);
+  }
+  out.reserve(grown);
   for (size_t k = 0; k < history.years.size(); ++k) {
     const YearGroup& now = history.years[k];
     const YearGroup* before = k == 0 ? nullptr : &history.years[k - 1];

@@ -1,6 +1,7 @@
 // The built locprox-summary as a user runs it: exit status, messages, files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -49,6 +50,9 @@ TEST(Program, RefusesBadOptionsWithStatus2) {
       {{"JOB.PRX", "--groups", "0"}, "--groups 0 is out of range"},
       {{"JOB.PRX", "--min-common", "-1"}, "--min-common -1 is out of range"},
       {{"JOB.PRX", "--z=yes"}, "z was given a disallowed flag override"},
+      {{"JOB.PRX", "--max-interval", "0"}, "--max-interval needs a positive number, not \"0\""},
+      {{"JOB.PRX", "--max-interval", "wide"},
+       "--max-interval needs a positive number, not \"wide\""},
       {{"A.PRX", "B.PRX"}, "one proximity file only"},
   };
   Scratch dir;
@@ -167,15 +171,29 @@ TEST(Program, SummarisesTheExampleJob) {
       "    compared                        3\n"
       "    never compared                  0\n"
       "    fewer than 10 entries in common 3\n"
-      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg\n"
+      "  written                           JOB.pairs.csv, JOB.matrix.csv, JOB.tree.csv, JOB.svg, "
+      "JOB.years.csv, JOB.groups.csv, JOB.stability.csv\n"
       // 1 - r: (1,2) 0.5, (1,3) 0.4, (2,3) 1.5: {1,3} join first, then 2 at (0.5 + 1.5) / 2.
       "2 groups (average linkage on 1 - r, in the picture's order):\n"
       "  group 1 (2): 1 North, 3 East\n"
-      "  group 2 (1): 2 S, far\n";
+      "  group 2 (1): 2 S, far\n"
+      // Without year 1: (1,2) 0.6, (1,3) 0.4, (2,3) never: the same groups. Without
+      // year 2: (1,2) 0.4, (2,3) 1.5, (1,3) never: {1,2} and {3}; 3 leaves its group,
+      // and the index of {1,3},{2} against {1,2},{3} is (0 - 1/3) / (1 - 1/3).
+      "leave-one-year-out: 2 runs, each without one year, cut into 2 groups "
+      "(JOB.stability.csv):\n"
+      "  group 1 stayed whole in 1 of 2 runs\n"
+      "  group 2 stayed whole in 2 of 2 runs\n"
+      "  2 of 3 locations in their group in every run; the others:\n"
+      "    3 East in group 1 in 1 of 2 runs\n"
+      "  the year whose removal changes the groups most: 1996 (adjusted Rand index -0.500 "
+      "against all years)\n";
   EXPECT_EQ(run.out, expected);
-  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2,"));
   EXPECT_TRUE(contains(dir.read("JOB.matrix.csv"), "East,0.6,-0.5,1\n"));
   EXPECT_TRUE(contains(dir.read("JOB.svg"), "<svg"));
+  // A plain correlation run keeps the rule of entries in common.
+  EXPECT_TRUE(contains(dir.read("JOB.svg"), "pale: fewer than 10 entries in common<"));
 }
 
 TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
@@ -188,7 +206,12 @@ TEST(Program, NumbersTheLocationsWithoutANamesFileAndWritesUnderAnotherStem) {
       << run.out;
   EXPECT_TRUE(contains(run.out, "    never compared                  1\n")) << run.out;
   EXPECT_TRUE(contains(run.out, "    fewer than 4 entries in common  1\n")) << run.out;
-  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0\n"));
+  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,3,3,,0,0,0,"));
+  // One year: its values, and no spread over the years.
+  EXPECT_TRUE(contains(dir.read("early.pairs.csv"), "1,1,2,2,0.6,2.4,4,1,,,,,,\n"));
+  EXPECT_EQ(dir.read("early.years.csv"),
+            "year,year_number,location_i,name_i,location_j,name_j,value,entries_in_common\n"
+            "1995,1,1,1,2,2,0.6,4\n1995,1,2,2,3,3,-0.5,3\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "JOB.pairs.csv"));
 }
 
@@ -203,7 +226,7 @@ TEST(Program, WarnsAboutAsterisksAndStillSucceeds) {
       contains(run.err, "warning: JOB.PRX: 1 count field(s) of year 2 were written as asterisks"))
       << run.err;
   EXPECT_TRUE(contains(run.out, "    unknown (count too wide)        1\n")) << run.out;
-  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,1,2,2,,4,,2\n"));
+  EXPECT_TRUE(contains(dir.read("JOB.pairs.csv"), "1,1,2,2,,4,,2,,,,,,\n"));
 }
 
 TEST(Program, AnOutputThatCannotBeWrittenGivesStatus1) {
@@ -236,7 +259,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
     EXPECT_TRUE(contains(run.out, part)) << part << "\n" << run.out;
   }
   EXPECT_TRUE(
-      contains(dir.read("JOB.pairs.csv"), "1,North Farm,2,\"South, far field\",0.5,4,8,2\n"));
+      contains(dir.read("JOB.pairs.csv"), "1,North Farm,2,\"South, far field\",0.5,4,8,2,"));
   EXPECT_TRUE(
       contains(dir.read("JOB.matrix.csv"), ",North Farm,\"South, far field\",East Valley\n"));
   const std::string svg = dir.read("JOB.svg");
@@ -248,7 +271,7 @@ TEST(Program, ShowsTheFullNamesOfTheTableOfNames) {
   ProgramRun plain = summary(dir, {"JOB.PRX", "--names", "JOB.NAQ", "--out", "plain"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_TRUE(contains(plain.out, "3 (names from JOB.NAQ)")) << plain.out;
-  EXPECT_TRUE(contains(dir.read("plain.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2\n"));
+  EXPECT_TRUE(contains(dir.read("plain.pairs.csv"), "1,North,2,\"S, far\",0.5,4,8,2,"));
 
   // A table of another import: a warning, and the names file's names.
   dir.write("JOB.names.csv",
@@ -365,11 +388,63 @@ TEST(Program, SummarisesAProximityFileWrittenByTheMainProgram) {
   ProgramRun run = summary(dir, {"JOB.PRX"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string pairs = dir.read("JOB.pairs.csv");
-  for (const char* row :
-       {"1,L1,1,L1,1,5,5,2\n", "1,L1,2,L2,0.2,1,5,2\n", "1,L1,3,L3,-0.5,-1.5,3,1\n",
-        "2,L2,3,L3,-0.5,-1.5,3,1\n", "3,L3,3,L3,1,4,4,1\n"}) {
+  // The trust columns: a plain correlation run has only the spread of the
+  // years, for (1,2) sqrt((3 (1 - 0.2)^2 + 2 (-1 - 0.2)^2) / 5) = sqrt(0.96).
+  for (const char* row : {"1,L1,1,L1,1,5,5,2,,,,,,\n", "1,L1,2,L2,0.2,1,5,2,,,,,,0.979795897\n",
+                          "1,L1,3,L3,-0.5,-1.5,3,1,,,,,,\n", "2,L2,3,L3,-0.5,-1.5,3,1,,,,,,\n",
+                          "3,L3,3,L3,1,4,4,1,,,,,,\n"}) {
     EXPECT_TRUE(contains(pairs, row)) << row << pairs;
   }
+}
+
+// A weighted Fisher z run: the trust columns are filled, and the picture's
+// pale cells follow the interval's width, as its legend says. Three
+// locations see the same six entries in two years; every pair is compared on
+// 6 - 3 = 3 per year, NGPAIR 6, so its interval on the z scale is
+// z -+ 1.959964 / sqrt(6), wider than 0.5 on the r scale for these pairs.
+TEST(Program, AFisherZRunHasIntervalsAndPalesTheWideOnes) {
+  if (!std::filesystem::exists(LOCPROX_MAIN_EXE)) GTEST_SKIP() << "locprox is not built";
+  Scratch dir;
+  dir.write("JOB.NAQ", "Fisher z\n2 3 6\nY1\nY2\nL1\nL2\nL3\nG1\nG2\nG3\nG4\nG5\nG6\n");
+  std::string seq;
+  const int values[2][3][6] = {{{1, 2, 3, 4, 5, 7}, {2, 1, 4, 3, 6, 5}, {6, 5, 4, 3, 1, 2}},
+                               {{1, 3, 2, 5, 4, 6}, {1, 2, 3, 5, 4, 6}, {3, 1, 2, 6, 5, 4}}};
+  for (int y = 0; y < 2; ++y)
+    for (int l = 0; l < 3; ++l)
+      for (int g = 0; g < 6; ++g)
+        seq += std::to_string(y + 1) + " " + std::to_string(l + 1) + " " + std::to_string(g + 1) +
+               " " + std::to_string(values[y][l][g]) + "\n";
+  dir.write("JOB.SEQ", seq);
+  ProgramRun main_run =
+      testing::run(LOCPROX_MAIN_EXE, {}, dir.path(), "Y\nJOB\n2\n3\n6\n1\n2\nW\nR\nZ\n");
+  ASSERT_EQ(main_run.status, 0) << main_run.out << main_run.err;
+
+  ProgramRun run = summary(dir, {"JOB.PRX"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "pairs to act on (all pairs in JOB.pairs.csv):\n")) << run.out;
+  EXPECT_TRUE(contains(dir.read("JOB.svg"), "pale: 95 % interval wider than 0.5<"));
+  // Every pair: both ends of the interval, Q on 1 df with its p, a spread.
+  const std::string pairs = dir.read("JOB.pairs.csv");
+  size_t filled = 0;
+  for (size_t at = pairs.find('\n'); at != std::string::npos && at + 1 < pairs.size();
+       at = pairs.find('\n', at + 1)) {
+    const std::string row = pairs.substr(at + 1, pairs.find('\n', at + 1) - at - 1);
+    if (row.rfind("1,L1,1,", 0) == 0 || row.rfind("2,L2,2,", 0) == 0 ||
+        row.rfind("3,L3,3,", 0) == 0) {
+      EXPECT_TRUE(row.size() > 6 && row.substr(row.size() - 6) == ",,,,,,") << row;
+      continue;
+    }
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), 13) << row;
+    EXPECT_FALSE(contains(row, ",,")) << row;
+    EXPECT_TRUE(contains(row, ",1,")) << row;  // heterogeneity_df
+    ++filled;
+  }
+  EXPECT_EQ(filled, 3u) << pairs;
+
+  ProgramRun wide = summary(dir, {"JOB.PRX", "--max-interval", "2", "--out", "wide"});
+  ASSERT_EQ(wide.status, 0) << wide.err;
+  EXPECT_TRUE(contains(dir.read("wide.svg"), "pale: 95 % interval wider than 2<"));
+  EXPECT_FALSE(contains(dir.read("JOB.svg"), "pale: fewer than"));
 }
 
 }  // namespace
