@@ -52,7 +52,10 @@ An object of class \code{locprox}, a list with
 \item{pairs}{a data frame with the columns of the command line's
   \file{pairs.csv}: \code{location_i}, \code{name_i}, \code{location_j},
   \code{name_j}, \code{average} (\code{NA} for a pair never compared),
-  \code{sum}, \code{entries_in_common} and \code{years_compared}.}
+  \code{sum}, \code{entries_in_common}, \code{years_compared} and the trust
+  figures \code{ci_low}, \code{ci_high}, \code{heterogeneity_q},
+  \code{heterogeneity_df}, \code{heterogeneity_p} and \code{sd_years}
+  (\code{NA} where the summary has none).}
 \item{matrix}{the averages as a symmetric numeric matrix with the full
   location names as dimnames, \code{NA} where there is none.}
 \item{tree}{an \code{\link[stats]{hclust}} object: average linkage on the
@@ -63,6 +66,9 @@ An object of class \code{locprox}, a list with
   columns of \file{years.csv}.}
 \item{groups}{with \code{groups}: each location's group, numbered as the
   summary numbers them, named by location.}
+\item{stability}{the leave-one-year-out table of \file{stability.csv}, when
+  the summary grouped the locations (with \code{groups}, or by the number the
+  tree's heights suggest).}
 \item{account}{the summary's account, as \code{print} shows it.}
 The averages, sums and heights are full doubles; the CSV files round
 averages and heights to 9 significant digits.

@@ -76,8 +76,17 @@ for (case in cases) {
     expect_identical(result$pairs$sum, pairs$sum)
     expect_identical(as_written(result$pairs$average), pairs$average)
     for (column in c("location_i", "name_i", "location_j", "name_j", "entries_in_common",
-                     "years_compared")) {
+                     "years_compared", "heterogeneity_df")) {
       expect_identical(result$pairs[[column]], pairs[[column]], label = column)
+    }
+    for (column in c("ci_low", "ci_high", "heterogeneity_q", "heterogeneity_p", "sd_years")) {
+      expect_identical(as_written(result$pairs[[column]]), as.numeric(pairs[[column]]),
+                       label = column)
+    }
+    stability <- file.path(cli$folder, "data.stability.csv")
+    if (file.exists(stability)) {
+      expect_identical(result$stability, read.csv(stability, stringsAsFactors = FALSE,
+                                                  check.names = FALSE))
     }
 
     tree <- read_table(cli$folder, ".tree.csv")
@@ -100,7 +109,7 @@ for (case in cases) {
     }
 
     read_back <- read_proximity(file.path(cli$folder, "data.PRX"))
-    for (part in c("pairs", "matrix", "tree", "names", "years")) {
+    for (part in c("pairs", "matrix", "tree", "names", "years", "stability")) {
       expect_identical(read_back[[part]], result[[part]], label = part)
     }
   })
