@@ -5,7 +5,7 @@ analyse_columns <- function(years, locations, entries, values, headers, folder, 
     .Call(`_locprox_analyse_columns`, years, locations, entries, values, headers, folder, stem, measure, weighted, replicates_last, from, to, groups)
 }
 
-read_prox <- function(path, year, out_stem) {
-    .Call(`_locprox_read_prox`, path, year, out_stem)
+read_prox <- function(path, year, groups, out_stem) {
+    .Call(`_locprox_read_prox`, path, year, groups, out_stem)
 }
 

@@ -24,11 +24,7 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
     stop(sprintf("the value column \"%s\" is not numeric", value), call. = FALSE)
   }
   if (!isTRUE(weighted) && !isFALSE(weighted)) stop("weighted must be TRUE or FALSE", call. = FALSE)
-  if (is.null(groups)) {
-    groups <- 0L
-  } else if (length(groups) != 1 || is.na(groups) || groups < 1 || groups != round(groups)) {
-    stop("groups must be one whole number of at least 1", call. = FALSE)
-  }
+  groups <- groups_argument(groups)
   year_argument <- function(x, what) {
     if (is.null(x)) return(NULL)
     if (length(x) != 1 || is.na(x)) stop(sprintf("%s must be one year", what), call. = FALSE)
@@ -68,7 +64,7 @@ analyse <- function(data, year = "year", location = "location", entry = "entry",
   locprox_object(result)
 }
 
-read_proximity <- function(path, year = NULL) {
+read_proximity <- function(path, year = NULL, groups = NULL) {
   if (!is.character(path) || length(path) != 1 || is.na(path)) {
     stop("path must be the name of one proximity file", call. = FALSE)
   }
@@ -77,11 +73,12 @@ read_proximity <- function(path, year = NULL) {
   } else if (length(year) != 1 || is.na(year) || year != round(year)) {
     stop("year must be one year number", call. = FALSE)
   }
+  groups <- groups_argument(groups)
   scratch <- tempfile("locprox")
   dir.create(scratch)
   on.exit(unlink(scratch, recursive = TRUE), add = TRUE)
   stem <- sub("\\.[Pp][Rr][Xx]$", "", basename(path))
-  result <- read_prox(path.expand(path), as.integer(year), file.path(scratch, stem))
+  result <- read_prox(path.expand(path), as.integer(year), groups, file.path(scratch, stem))
   result$stability <- stability_table(file.path(scratch, paste0(stem, ".stability.csv")))
   result$account <- kept_nothing(result$account, scratch)
   locprox_object(result)
@@ -93,6 +90,16 @@ read_proximity <- function(path, year = NULL) {
 kept_nothing <- function(account, folder) {
   lines <- strsplit(gsub(paste0(folder, "/"), "", account, fixed = TRUE), "\n")[[1]]
   paste0(paste(lines[!grepl("^  written ", lines)], collapse = "\n"), "\n")
+}
+
+# A number of groups for the engine: 0 for none.
+groups_argument <- function(groups) {
+  if (is.null(groups)) return(0L)
+  if (!is.numeric(groups) || length(groups) != 1 || is.na(groups) || groups < 1 ||
+      groups != round(groups) || groups > .Machine$integer.max) {
+    stop("groups must be one whole number of at least 1", call. = FALSE)
+  }
+  as.integer(groups)
 }
 
 # The summary's leave-one-year-out table, where it wrote one.

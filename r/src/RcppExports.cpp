@@ -33,21 +33,22 @@ BEGIN_RCPP
 END_RCPP
 }
 // read_prox
-Rcpp::List read_prox(std::string path, int year, std::string out_stem);
-RcppExport SEXP _locprox_read_prox(SEXP pathSEXP, SEXP yearSEXP, SEXP out_stemSEXP) {
+Rcpp::List read_prox(std::string path, int year, int groups, std::string out_stem);
+RcppExport SEXP _locprox_read_prox(SEXP pathSEXP, SEXP yearSEXP, SEXP groupsSEXP, SEXP out_stemSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::traits::input_parameter< std::string >::type path(pathSEXP);
     Rcpp::traits::input_parameter< int >::type year(yearSEXP);
+    Rcpp::traits::input_parameter< int >::type groups(groupsSEXP);
     Rcpp::traits::input_parameter< std::string >::type out_stem(out_stemSEXP);
-    rcpp_result_gen = Rcpp::wrap(read_prox(path, year, out_stem));
+    rcpp_result_gen = Rcpp::wrap(read_prox(path, year, groups, out_stem));
     return rcpp_result_gen;
 END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
     {"_locprox_analyse_columns", (DL_FUNC) &_locprox_analyse_columns, 13},
-    {"_locprox_read_prox", (DL_FUNC) &_locprox_read_prox, 3},
+    {"_locprox_read_prox", (DL_FUNC) &_locprox_read_prox, 4},
     {NULL, NULL, 0}
 };
 

@@ -388,11 +388,12 @@ Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector lo
 }
 
 // [[Rcpp::export(rng = false)]]
-Rcpp::List read_prox(std::string path, int year, std::string out_stem) {
+Rcpp::List read_prox(std::string path, int year, int groups, std::string out_stem) {
   return or_r_error([&]() -> Rcpp::List {
     summary::CommandLine command;
     command.proximity_file = path;
     if (year != NA_INTEGER) command.year = year;
+    if (groups > 0) command.groups = groups;
     command.out = out_stem;
     return summarised(command);
   });
