@@ -5,10 +5,14 @@
 #include "command_line/analyse_command.h"
 #include "command_line/run_command.h"
 #include "import/import_table.h"
+#include "format/staged_file.h"
 #include "job/console_dialogue.h"
 
 int main(int argc, char** argv) {
   const locprox::CommandLine line = locprox::parse_command_line(argc, argv, stdout, stderr);
+  // The commands write under temporary names, removed when a signal stops
+  // them; the dialogue writes its files in place, as it always has.
+  if (line.command != locprox::Command::kDialogue) locprox::remove_temporaries_on_signals();
   switch (line.command) {
     case locprox::Command::kDialogue:
       return locprox::run_console_dialogue(0, 1, 2);

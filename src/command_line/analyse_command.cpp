@@ -4,15 +4,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <filesystem>
 #include <system_error>
 
+#include "format/job_lock.h"
+#include "format/staged_file.h"
 #include "import/import_error.h"
 #include "import/import_table.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
 #include "format/standard_error.h"
+#include "summary/output_file.h"
 #include "summary/summarise.h"
 
 namespace locprox {
@@ -29,8 +34,124 @@ std::string default_analysis_folder(const std::string& table) {
   return (path.parent_path() / path.stem()).string();
 }
 
+namespace {
+
+// The three steps, every output left staged in `outputs`; returns the exit
+// status, having said what went wrong.
+int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::FILE* out,
+                  int error_fd, StagedFiles& outputs, std::string& doing,
+                  std::string& closing_text, bool& publish_all_the_same) {
+  namespace fs = std::filesystem;
+  // 1. The import, into the folder.
+  doing = "importing " + options.import.table;
+  ImportOptions import = options.import;
+  import.stem = stem;
+  ImportResult imported;
+  try {
+    imported = import_table(import, &outputs);
+    print_import_report(imported, out, false);
+  } catch (const ImportError& failure) {
+    complain(error_fd, failure.what());
+    return 2;
+  }
+
+  // 2. The run, reading the job files the import has not yet put in place,
+  //    its console messages into STEM.console.txt.
+  doing = "running the job " + stem;
+  RunOptions run = options.run;
+  run.stem = stem;
+  run.quiet = false;
+  const std::string console_file = run.stem + ".console.txt";
+  int console = -1;
+  try {
+    console = outputs.add(console_file).fd();
+  } catch (const std::system_error& error) {
+    complain(error_fd, "cannot write " + console_file + ": " + error.code().message());
+    return 2;
+  }
+  std::fflush(out);
+  const JobSources sources{outputs.find(imported.names_file)->temporary_path(),
+                           outputs.find(imported.observations_file)->temporary_path(),
+                           outputs.find(imported.names_table)->temporary_path()};
+  const int status = run_staged(run, sources, outputs, console, error_fd);
+  if (status != 0) return status;
+
+  const std::string ran = "Ran " + run.stem + ": report " + run.stem + ".OCC, proximity file " +
+                          run.stem + ".PRX, console messages " + console_file + "\n\n";
+
+  // 3. The summary of the last year's group: the result of the sequence.
+  doing = "summarising " + run.stem + ".PRX";
+  summary::CommandLine summary;
+  summary.proximity_file = run.stem + ".PRX";
+  summary.groups = options.groups;
+  // The summary reads the files in the making and leaves its own there.
+  StagedFiles summary_outputs;
+  summary::DeferredOutputs deferred(summary_outputs, &outputs);
+  std::string summary_text;
+  {
+    // Printed only once every output is in place.
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* text = ::open_memstream(&buffer, &size);
+    if (text == nullptr) throw std::bad_alloc();
+    int summarised = 0;
+    try {
+      summarised = summary::summarise(summary, text);
+    } catch (const summary::InputError& failure) {
+      std::fclose(text);
+      std::free(buffer);
+      complain(error_fd, failure.what());
+      return 2;
+    } catch (const summary::RefusedRun& failure) {
+      std::fclose(text);
+      std::free(buffer);
+      complain(error_fd, failure.what());
+      return 2;
+    } catch (const summary::NothingCompared& failure) {
+      std::fclose(text);
+      std::free(buffer);
+      // The run's files are its result all the same; the summary of an
+      // earlier analysis in this folder would be read as this one's groups,
+      // so it goes when they are put in place.
+      for (const char* suffix :
+           {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".groups.csv",
+            ".stability.csv", ".svg"}) {
+        outputs.remove_when_published(run.stem + suffix);
+      }
+      closing_text = ran;
+      complain(error_fd, failure.what());
+      publish_all_the_same = true;
+      return 1;
+    } catch (const summary::OutputError& failure) {
+      std::fclose(text);
+      std::free(buffer);
+      complain(error_fd, failure.what());
+      return 2;
+    } catch (...) {
+      std::fclose(text);
+      std::free(buffer);
+      throw;
+    }
+    std::fclose(text);
+    summary_text.assign(buffer, size);
+    std::free(buffer);
+    if (summarised != 0) return summarised;
+  }
+  outputs.take(summary_outputs);
+  closing_text = ran + summary_text;
+  return 0;
+}
+
+}  // namespace
+
 int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd) {
   namespace fs = std::filesystem;
+  // Every option that needs no file is checked before anything is made.
+  if (options.groups && *options.groups < 1) {
+    complain(error_fd, "--groups " + std::to_string(*options.groups) +
+                           ": the number of groups must be at least 1");
+    return 2;
+  }
   const std::string folder = options.out ? *options.out : default_analysis_folder(options.import.table);
   std::error_code error;
   fs::create_directories(folder, error);
@@ -39,68 +160,53 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
                            (error ? error.message() : std::string("a file of that name is there")));
     return 2;
   }
-
-  // 1. The import, into the folder.
-  ImportOptions import = options.import;
   const std::string stem_name = options.import.stem ? *options.import.stem
                                                     : default_stem(options.import.table);
-  import.stem = (fs::path(folder) / stem_name).string();
+  const std::string stem = (fs::path(folder) / stem_name).string();
+
+  // One writer of this job in this folder at a time.
+  std::string problem;
+  JobLock lock;
+  switch (lock.take(stem, problem)) {
+    case JobLock::Outcome::kTaken:
+      break;
+    case JobLock::Outcome::kBusy:
+      complain(error_fd, problem);
+      return 1;
+    case JobLock::Outcome::kFailed:
+      break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
+  }
+
+  // Every output is made under a temporary name and put in place only when
+  // all three steps are done: an analysis that stops, however it stops,
+  // leaves the folder's earlier result whole and no part of the new one.
+  StagedFiles outputs;
+  std::string doing = "starting";
+  std::string closing_text;
+  // A run that compares no pair is put in place without a summary (status 1).
+  bool publish_all_the_same = false;
+  int status = 0;
   try {
-    const ImportResult result = import_table(import);
-    print_import_report(result, out, false);
-  } catch (const ImportError& failure) {
-    complain(error_fd, failure.what());
-    return 2;
+    status = analyse_steps(options, stem, out, error_fd, outputs, doing, closing_text,
+                           publish_all_the_same);
   } catch (const std::bad_alloc&) {
-    complain(error_fd, options.import.table + ": out of memory");
+    outputs.discard_all();
+    complain(error_fd, stem + ": out of memory while " + doing + "; nothing was written");
     return 2;
   }
-
-  // 2. The run, its console messages into STEM.console.txt.
-  RunOptions run = options.run;
-  run.stem = *import.stem;
-  run.quiet = false;
-  const std::string console_file = run.stem + ".console.txt";
-  const int console = ::open(console_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (console < 0) {
-    complain(error_fd, "cannot write " + console_file + ": " + std::strerror(errno));
+  if (status != 0 && !publish_all_the_same) {
+    outputs.discard_all();
+    // The run's refusal (too large, a refused problem, a busy job) is
+    // status 1; every other failure of a step is an error stop.
+    return status == 1 ? 1 : 2;
+  }
+  if (outputs.publish_all(problem) != 0) {
+    complain(error_fd, problem);
     return 2;
   }
+  std::fputs(closing_text.c_str(), out);
   std::fflush(out);
-  const int status = run_command(run, console, error_fd);
-  if (::close(console) != 0 && status == 0) {
-    complain(error_fd, "cannot write " + console_file + ": " + std::strerror(errno));
-    return 2;
-  }
-  if (status != 0) return status;
-  std::fprintf(out, "Ran %s: report %s.OCC, proximity file %s.PRX, console messages %s\n\n",
-               run.stem.c_str(), run.stem.c_str(), run.stem.c_str(), console_file.c_str());
-
-  // 3. The summary of the last year's group: the result of the sequence.
-  summary::CommandLine summary;
-  summary.proximity_file = run.stem + ".PRX";
-  summary.groups = options.groups;
-  try {
-    return summary::summarise(summary, out);
-  } catch (const summary::InputError& failure) {
-    complain(error_fd, failure.what());
-    return 2;
-  } catch (const summary::RefusedRun& failure) {
-    complain(error_fd, failure.what());
-    return 1;
-  } catch (const summary::NothingCompared& failure) {
-    // The summary of an earlier analysis in this folder would be read as
-    // this one's groups: it goes.
-    for (const char* suffix : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
-      std::error_code ignored;
-      fs::remove(run.stem + suffix, ignored);
-    }
-    complain(error_fd, failure.what());
-    return 1;
-  } catch (const summary::OutputError& failure) {
-    complain(error_fd, failure.what());
-    return 1;
-  }
+  return status;
 }
 
 }  // namespace locprox

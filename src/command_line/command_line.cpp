@@ -116,12 +116,12 @@ written ./-name.csv, or after --.
 constexpr const char* kRunUsage =
     "Usage: locprox run STEM (--distance centred|standardised | --correlation plain|fisher-z)\n"
     "                        [--from YEAR] [--to YEAR] [--unweighted] [--quiet]\n"
-    "                        [--threads N] [--max-memory SIZE]\n";
+    "                        [--threads N] [--max-memory SIZE] [--max-output SIZE]\n";
 
 constexpr const char* kRunHelp =
     R"(Usage: locprox run STEM (--distance centred|standardised | --correlation plain|fisher-z)
                         [--from YEAR] [--to YEAR] [--unweighted] [--quiet]
-                        [--threads N] [--max-memory SIZE]
+                        [--threads N] [--max-memory SIZE] [--max-output SIZE]
 
 Runs the job STEM: reads STEM.NAQ (its title, counts and names) and STEM.SEQ
 (the observations, sorted by year), and writes STEM.OCC (the occurrence report)
@@ -148,7 +148,17 @@ Options:
   --max-memory SIZE the most memory the run may take, e.g. 512M or 4G (default:
                     the memory available less a margin); a job that needs more
                     is refused before anything is written, with what it needs
+  --max-output SIZE the most that STEM.OCC and STEM.PRX may take together
+                    (default: the free space of their folder less a margin);
+                    their sizes follow from the job, and a run that would
+                    write more is refused before anything is written
   -h, --help        this text
+
+STEM.OCC and STEM.PRX are written under temporary names beside them and put in
+place only when the run is complete: a run that stops (an error, Ctrl-C, a
+full disk) leaves the earlier ones as they were. A second run, analyse or
+summary of the same job in the same folder while one is writing stops at once
+with exit status 1.
 
 The names file must hold exactly the names its counts call for: a name
 beyond them (a line that is not blank) stops the run before anything is
@@ -185,16 +195,22 @@ Import options: --year COL or --no-year, --location COL, --entry COL,
   --replicates mean|last (as for locprox import)
 Run options: --distance centred|standardised or --correlation plain|fisher-z
   (default: --correlation fisher-z), --from YEAR, --to YEAR, --unweighted,
-  --threads N, --max-memory SIZE (as for locprox run)
+  --threads N, --max-memory SIZE, --max-output SIZE (as for locprox run)
 Other options:
   --out DIR    the folder (default: beside the table, named after its stem;
                made when missing)
   --groups K   print the K groups of the summary's clustering
   -h, --help   this text
 
-Exit status: 0 when done; 1 when the run is refused, or when it compared no
-pair of locations (nothing to summarise: a warning says what to check); 2
-after an error of the import, the run or the summary.
+Every file is written under a temporary name and put in place only once all
+three steps are done: an analysis that stops leaves the folder's earlier
+result whole. A second writer of the same job in the folder stops at once.
+
+Exit status: 0 when done; 1 when the run is refused (too large, or another
+locprox writing the job), or when it compared no pair of locations (nothing
+to summarise: a warning says what to check; the job files, report and
+proximity file are put in place); 2 after an error of the import, the run or
+the summary.
 )";
 
 constexpr const char* kProgramUsage =
@@ -287,7 +303,7 @@ std::string finish_import_options(CLI::App* command, ImportOptions& import,
 }
 
 struct RunTexts {
-  std::string distance, correlation, max_memory;
+  std::string distance, correlation, max_memory, max_output;
   bool unweighted = false;
 };
 
@@ -305,6 +321,7 @@ void add_run_options(CLI::App* command, RunOptions& run, RunTexts& texts, bool s
   if (stem) command->add_flag("--quiet", run.quiet);
   command->add_option("--threads", run.threads)->check(CLI::Range(1u, 4096u));
   command->add_option("--max-memory", texts.max_memory)->type_name("SIZE");
+  command->add_option("--max-output", texts.max_output)->type_name("SIZE");
 }
 
 // Completes the run's options from their texts; a complaint, or empty.
@@ -328,6 +345,13 @@ std::string finish_run_options(CLI::App* command, RunOptions& run, const RunText
     run.max_memory = parse_memory_size(texts.max_memory);
     if (!run.max_memory) {
       return "--max-memory: \"" + texts.max_memory +
+             "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)";
+    }
+  }
+  if (command->count("--max-output") > 0) {
+    run.max_output = parse_memory_size(texts.max_output);
+    if (!run.max_output) {
+      return "--max-output: \"" + texts.max_output +
              "\" is not a size such as 512M or 4G (K, M, G, T: powers of 1024)";
     }
   }

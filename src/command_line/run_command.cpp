@@ -9,19 +9,22 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "command_line/memory_limit.h"
+#include "report/output_size.h"
 #include "command_line/year_choice.h"
 #include "format/input_unit.h"
 #include "format/names.h"
+#include "format/job_lock.h"
 #include "format/output_unit.h"
 #include "format/run_error.h"
+#include "format/staged_file.h"
 #include "format/standard_error.h"
 #include "format/unit_names.h"
 #include "format/units.h"
 #include "input/names_file.h"
-#include "job/job_files.h"
 #include "job/problem_size.h"
 #include "job/run_sequence.h"
 #include "job/run_warnings.h"
@@ -74,10 +77,10 @@ void check_name_lines(InputUnit& names, const NamesCounts& c) {
 // again later, as the dialogue's run does). Returns false, having said why,
 // when the counts cannot be a problem's or their names would not fit the
 // memory allowed.
-bool read_job_names(const std::string& names_file, std::uint64_t limit, int error_fd,
-                    JobNames& job) {
+bool read_job_names(const std::string& names_file, const std::string& read_from,
+                    std::uint64_t limit, int error_fd, JobNames& job) {
   InputUnit names(kNamesUnit, names_file, nullptr, InputUnit::kSmallBlock);
-  names.open();
+  names.open_path(read_from);
   read_title(names);
   read_names_counts(names, job.counts);
   const NamesCounts& c = job.counts;
@@ -130,15 +133,24 @@ struct SizedArrays {
 };
 
 // "year 3 of 15 (2011)" on a terminal's standard error, rewritten at every
-// year, cleared at the end.
+// year, cleared at the end; and the year being run, for a message when the
+// memory runs out.
 struct ProgressLine {
   int fd;
   std::int32_t IYS, NYA;
   const std::vector<std::string>* names;
+  bool on_terminal = false;
+  std::string* doing = nullptr;
   bool shown = false;
 
   static void year_started(void* context, std::int32_t IY, std::int32_t K) {
     auto& line = *static_cast<ProgressLine*>(context);
+    if (line.doing != nullptr) {
+      *line.doing = "running year " + std::to_string(K) + " of " + std::to_string(line.NYA);
+      const auto index = static_cast<std::size_t>(IY - 1);
+      if (index < line.names->size()) *line.doing += " (" + (*line.names)[index] + ")";
+    }
+    if (!line.on_terminal) return;
     std::string text = "\rlocprox: year " + std::to_string(K) + " of " + std::to_string(line.NYA);
     const auto index = static_cast<std::size_t>(IY - 1);
     if (index < line.names->size()) text += " (" + (*line.names)[index] + ")";
@@ -156,12 +168,47 @@ int open_null(int flags) {
   return ::open("/dev/null", flags | O_CLOEXEC);
 }
 
-}  // namespace
+// Whether the report and the proximity file fit the room allowed
+// (--max-output, by default the free space of their folder less a margin);
+// says why not when they do not.
+bool output_fits(const RunOptions& o, const SizeAnswers& answers, const Measure& measure,
+                 int error_fd) {
+  const std::size_t slash = o.stem.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : o.stem.substr(0, slash + 1);
+  const std::optional<std::uint64_t> limit =
+      o.max_output ? o.max_output : default_output_limit(folder);
+  if (!limit) return true;
+  const OutputSizes sizes =
+      output_sizes(answers.MAXY, answers.MAXL, answers.MAXG, answers.IYS, answers.IYF, measure);
+  if (sizes.total() <= *limit) return true;
+  const std::string source =
+      o.max_output ? "--max-output" : "the free space of " + folder + " less a margin";
+  complain(error_fd, o.stem + ": refused: " + std::to_string(answers.IYF - answers.IYS + 1) +
+                         " years of " + std::to_string(answers.MAXL) + " locations and " +
+                         std::to_string(answers.MAXG) + " entries would write " +
+                         memory_text(sizes.total()) + " (" + std::to_string(sizes.total()) +
+                         " bytes: report " + memory_text(sizes.report) + ", proximity file " +
+                         memory_text(sizes.proximity) + "), more than the " +
+                         memory_text(*limit) + " allowed (" + source +
+                         "); nothing was written. The report grows with the square of the "
+                         "number of years: run fewer (--from/--to), or allow more with "
+                         "--max-output SIZE");
+  return false;
+}
 
-int run_command(const RunOptions& o, int output_fd, int error_fd) {
-  // Standard output into a pipe no longer read is a failed write, an error
-  // stop that keeps what the files hold.
-  ::signal(SIGPIPE, SIG_IGN);
+// A descriptor closed when the run ends.
+struct OwnedDescriptor {
+  int fd = -1;
+  ~OwnedDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The run itself: the problem from the names file and the command line,
+// refused before anything is made when it is not one or too large; then the
+// run into staged outputs, which are left unpublished.
+int run_staged_steps(const RunOptions& o, const JobSources& sources, StagedFiles& outputs,
+                     int output_fd, int error_fd, std::string& doing) {
   const std::uint64_t limit = o.max_memory ? *o.max_memory : default_memory_limit();
   const std::string limit_source =
       o.max_memory ? "--max-memory" : "the memory available less a margin; see --max-memory";
@@ -170,14 +217,14 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
   //    before anything is written when it is not one, or too large.
   JobNames job;
   try {
-    if (!read_job_names(o.stem + ".NAQ", limit, error_fd, job)) return 1;
+    if (!read_job_names(o.stem + ".NAQ", sources.names, limit, error_fd, job)) return 1;
   } catch (const RunError& error) {
     complain(error_fd, error.what());
     return 2;
   }
   std::string names_table_problem;
   job.years.full_names =
-      full_year_names(o.stem + ".names.csv", job.years.names.size(), &names_table_problem);
+      full_year_names(sources.names_table, job.years.names.size(), &names_table_problem);
   if (!names_table_problem.empty()) {
     complain(error_fd,
              "warning: " + names_table_problem + "; the years' full names in it are not used");
@@ -225,6 +272,8 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
                            ")");
     return 1;
   }
+  if (!output_fits(o, answers, o.measure, error_fd)) return 1;
+  doing = "making the work arrays";
   std::unique_ptr<SizedArrays> arrays;
   try {
     arrays = std::make_unique<SizedArrays>(need);
@@ -235,48 +284,51 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
   }
 
   // 2. The job files, then the run as the dialogue's run goes on once the
-  //    problem is known.
-  const int null_input = open_null(O_RDONLY);
-  const int console_fd = o.quiet ? open_null(O_WRONLY) : output_fd;
+  //    problem is known. The report and the proximity file are written under
+  //    temporary names beside their own.
+  doing = "starting the run";
+  OwnedDescriptor null_input{open_null(O_RDONLY)};
+  OwnedDescriptor null_console{o.quiet ? open_null(O_WRONLY) : -1};
+  const int console_fd = o.quiet ? null_console.fd : output_fd;
   const auto console_style =
       !o.quiet && ::isatty(output_fd) ? OutputUnit::Style::kConsole : OutputUnit::Style::kFile;
   OutputUnit console(kConsoleUnit, "standard output", console_style, true);
   console.adopt(console_fd);
   InputUnit console_input(kConsoleUnit, "standard input");
-  console_input.adopt(null_input);
+  console_input.adopt(null_input.fd);
   InputUnit observations(kObservationsUnit, o.stem + ".SEQ");
   InputUnit names(kNamesUnit, o.stem + ".NAQ", nullptr, InputUnit::kSmallBlock);
   OutputUnit report(kReportUnit, o.stem + ".OCC", OutputUnit::Style::kFile, false);
   OutputUnit proximity(kProximityUnit, o.stem + ".PRX", OutputUnit::Style::kFile, false);
   Units units{console, console_input, observations, names, report, proximity};
-  struct Closer {
-    int null_input, console_fd;
-    bool quiet;
-    ~Closer() {
-      if (null_input >= 0) ::close(null_input);
-      if (quiet && console_fd >= 0) ::close(console_fd);
-    }
-  } closer{null_input, console_fd, o.quiet};
 
   const WarningSink warnings(error_fd);
   int status = 0;
   try {
-    open_job_files(units);
+    observations.open_path(sources.observations);
+    names.open_path(sources.names);
+    try {
+      report.adopt(outputs.add(report.name()).fd());
+      proximity.adopt(outputs.add(proximity.name()).fd());
+    } catch (const std::system_error& error) {
+      report.fail("cannot create or replace the file: " + error.code().message());
+    }
     const SizeOutcome sized = size_problem(units, answers, arrays->views());
     if (!sized.accepted()) {
       status = 1;
     } else {
       ProgressLine progress{error_fd, answers.IYS, sized.size.NYA, &job.years.names};
+      progress.on_terminal = ::isatty(error_fd) && (o.quiet || !::isatty(output_fd));
+      progress.doing = &doing;
       SequenceNotes notes;
-      if (::isatty(error_fd) && (o.quiet || !::isatty(output_fd))) {
-        notes.year_started = ProgressLine::year_started;
-        notes.context = &progress;
-      }
+      notes.year_started = ProgressLine::year_started;
+      notes.context = &progress;
       SequenceSettings settings;
       settings.threads = o.threads;
       const SequenceOutcome outcome =
           run_sequence(units, sized.workspace, sized.size, o.measure, &notes, settings);
       progress.clear();
+      doing = "finishing the run";
       if (outcome != SequenceOutcome::kCompleted) {
         status = 1;  // the names file changed since it was read
       } else {
@@ -300,10 +352,58 @@ int run_command(const RunOptions& o, int output_fd, int error_fd) {
     report.close_quietly();
     proximity.close_quietly();
     console.close_quietly();
+    outputs.discard_all();
     complain(error_fd, error.what());
     return 2;
   }
+  // A refused run leaves the earlier outputs as they were.
+  if (status != 0) outputs.discard_all();
   return status;
+}
+
+}  // namespace
+
+JobSources job_sources(const std::string& stem) {
+  return {stem + ".NAQ", stem + ".SEQ", stem + ".names.csv"};
+}
+
+int run_staged(const RunOptions& o, const JobSources& sources, StagedFiles& outputs,
+               int output_fd, int error_fd) {
+  // Standard output into a pipe no longer read is a failed write, an error
+  // stop that keeps what the files hold.
+  ::signal(SIGPIPE, SIG_IGN);
+  // What the run is doing, for the message when memory runs out.
+  std::string doing = "reading the names file";
+  try {
+    return run_staged_steps(o, sources, outputs, output_fd, error_fd, doing);
+  } catch (const std::bad_alloc&) {
+    outputs.discard_all();
+    complain(error_fd, o.stem + ": out of memory while " + doing +
+                           "; nothing was written (see --max-memory)");
+    return 2;
+  }
+}
+
+int run_command(const RunOptions& o, int output_fd, int error_fd) {
+  std::string problem;
+  JobLock lock;
+  switch (lock.take(o.stem, problem)) {
+    case JobLock::Outcome::kTaken:
+      break;
+    case JobLock::Outcome::kBusy:
+      complain(error_fd, problem);
+      return 1;
+    case JobLock::Outcome::kFailed:
+      break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
+  }
+  StagedFiles outputs;
+  const int status = run_staged(o, job_sources(o.stem), outputs, output_fd, error_fd);
+  if (status != 0) return status;
+  if (outputs.publish_all(problem) != 0) {
+    complain(error_fd, problem);
+    return 2;
+  }
+  return 0;
 }
 
 }  // namespace locprox

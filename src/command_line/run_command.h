@@ -24,13 +24,35 @@ struct RunOptions {
   bool quiet = false;
   unsigned threads = 0;                     // 0: every hardware thread
   std::optional<std::uint64_t> max_memory;  // bytes; default: available less a margin
+  // --max-output SIZE: the most the report and the proximity file may take
+  // together; default: the free space of their folder less a margin.
+  std::optional<std::uint64_t> max_output;
 };
 
+// The files a run reads: by default STEM.NAQ, STEM.SEQ and STEM.names.csv;
+// `locprox analyse` has it read the temporaries its import wrote. Messages
+// name the job's files all the same.
+struct JobSources {
+  std::string names, observations, names_table;
+};
+JobSources job_sources(const std::string& stem);
+
+class StagedFiles;
+
 // Runs the job. Returns the exit status: 0 when the run is complete, 1 when
-// it is refused (too large for the memory allowed, refused before anything
-// is written; or a problem the run refuses after its records, as the
-// dialogue does), 2 after an error stop. Messages and warnings go to
-// `error_fd`, the console to `output_fd`.
+// it is refused (too large for the memory or the disk allowed, refused before
+// anything is written; a problem the run refuses after its console records,
+// as the dialogue does; or another process writing the same job in the same
+// folder), 2 after an error stop. STEM.OCC and STEM.PRX are written under
+// temporary names and put in place only when the run is complete: a run that
+// stops, however it stops, leaves the earlier files as they were. Messages
+// and warnings go to `error_fd`, the console to `output_fd`.
 int run_command(const RunOptions& options, int output_fd, int error_fd);
+
+// The run of run_command without its lock and without putting its outputs
+// in place: the report and the proximity file are left in `outputs`, to be
+// published by the caller when the status is 0 (and removed otherwise).
+int run_staged(const RunOptions& options, const JobSources& sources, StagedFiles& outputs,
+               int output_fd, int error_fd);
 
 }  // namespace locprox

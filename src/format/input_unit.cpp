@@ -29,7 +29,11 @@ InputUnit::~InputUnit() {
 }
 
 void InputUnit::open() {
-  fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
+  open_path(name_);
+}
+
+void InputUnit::open_path(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) fail(std::string("cannot open the file: ") + std::strerror(errno));
   owns_fd_ = true;
   struct stat status {};

@@ -34,6 +34,9 @@ class InputUnit {
 
   // Opens the existing file `name_` for reading.
   void open();
+  // Opens the existing file `path` for reading while messages keep naming
+  // the unit's file (a job file read from the temporary that will become it).
+  void open_path(const std::string& path);
   // Reads from an already open descriptor that the unit does not close.
   void adopt(int fd);
   void close() noexcept;

@@ -21,11 +21,30 @@
 #include "input/table_reader.h"
 #include "job/problem_requirements.h"
 #include "job/work_arrays.h"
+#include "report/output_size.h"
 
 namespace locprox {
 namespace {
 
 constexpr std::size_t kTitleLength = 50;
+// A run's outputs this large are worth a line of the import's account.
+constexpr std::uint64_t kLargeOutput = std::uint64_t{256} << 20;
+
+// "1.5 GiB", "300 MiB", "391 KiB": a size as people read it.
+std::string large_size_text(std::uint64_t bytes) {
+  char text[64];
+  const double mib = static_cast<double>(bytes) / (1024.0 * 1024.0);
+  if (mib < 1.0) {
+    std::snprintf(text, sizeof text, "%.0f KiB", mib * 1024.0);
+  } else if (mib >= 1024.0 * 1024.0) {
+    std::snprintf(text, sizeof text, "%.1f TiB", mib / (1024.0 * 1024.0));
+  } else if (mib >= 1024.0) {
+    std::snprintf(text, sizeof text, "%.1f GiB", mib / 1024.0);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f MiB", mib);
+  }
+  return text;
+}
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 // Reads the whole table through `reader`, a block at a time. A fault of the
@@ -131,7 +150,7 @@ std::string shell_word(const std::string& text) {
   return quoted + "'";
 }
 
-ImportResult import_table(const ImportOptions& options) {
+ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   ImportResult result;
   result.table = options.table;
   result.replicates = options.replicates;
@@ -196,12 +215,17 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
     result.far_apart = far.count;
     result.first_far_apart = far.first;
   }
-  files.commit();
-  if (merged_ranges.empty()) {
+  if (outputs != nullptr) {
+    files.hand_over(*outputs);
     // The list of an earlier import of this job would describe merges that
-    // this one did not make.
-    std::error_code ignored;
-    std::filesystem::remove(replicates_file, ignored);
+    // this one did not make: it goes when the new files are put in place.
+    if (merged_ranges.empty()) outputs->remove_when_published(replicates_file);
+  } else {
+    files.commit();
+    if (merged_ranges.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove(replicates_file, ignored);
+    }
   }
 
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
@@ -298,6 +322,18 @@ void print_import_report(const ImportResult& r, std::FILE* out, bool next_comman
   }
   std::fprintf(out, "  %-10s %s, %s (%zu observations), %s\n", "written", r.names_file.c_str(),
                r.observations_file.c_str(), r.observations.written, r.names_table.c_str());
+  // The report grows with the square of the number of years: a job whose
+  // run would fill a good part of a disk is said so before it is run.
+  const OutputSizes sizes =
+      output_sizes(r.years, r.locations, r.entries, 1, r.years,
+                   Measure::of(MeasureKind::kFisherZCorrelation, true));
+  if (sizes.total() >= kLargeOutput) {
+    std::fprintf(out,
+                 "A run of all %d years writes %s (report %s, proximity file %s); --from and --to "
+                 "run fewer.\n",
+                 r.years, large_size_text(sizes.total()).c_str(), large_size_text(sizes.report).c_str(),
+                 large_size_text(sizes.proximity).c_str());
+  }
   if (!r.dialogue_shortfall.empty()) {
     std::fprintf(out,
                  "The console dialogue would refuse this job: its fixed work arrays are too small "

@@ -16,6 +16,8 @@
 
 namespace locprox {
 
+class StagedFiles;
+
 struct ImportResult {
   std::string table;          // as given
   char delimiter = 0;
@@ -53,8 +55,9 @@ struct ImportResult {
 inline constexpr float kFarApart = 4.0f;
 
 // Reads the table and writes the job files; throws ImportError, having
-// written nothing, when the table or the files fail.
-ImportResult import_table(const ImportOptions& options);
+// written nothing, when the table or the files fail. With `outputs`, the job
+// files are left there under their temporary names, unpublished.
+ImportResult import_table(const ImportOptions& options, StagedFiles* outputs = nullptr);
 
 // The job files for the rows of `table` (at least one), whoever filled it:
 // numbers the years, makes the short names and writes STEM.NAQ, STEM.SEQ,

@@ -1,8 +1,9 @@
 // Files that appear whole or not at all. Each file is written under a
-// temporary name in its own directory; commit() gives every one its final
-// name once all are complete. A set destroyed before commit() removes what
-// it wrote, so an import that stops leaves no job file behind, new or
-// half-replaced.
+// temporary name in its own directory (a staged file, format/staged_file.h:
+// removed on SIGINT, SIGTERM and SIGHUP too); commit() gives every one its
+// final name once all are complete, or hand_over() passes them on still
+// unpublished. A set destroyed before either removes what it wrote, so an
+// import that stops leaves no job file behind, new or half-replaced.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "format/staged_file.h"
 
 namespace locprox {
 
@@ -62,10 +65,13 @@ class OutputFileSet {
   OutputFile& create(const std::string& path);
   // Closes every file and renames each to its final name.
   void commit();
+  // Writes out every file and passes the temporaries on to `outputs`, to be
+  // published with them.
+  void hand_over(StagedFiles& outputs);
 
  private:
   std::vector<std::unique_ptr<OutputFile>> files_;
-  bool committed_ = false;
+  StagedFiles staged_;
 };
 
 }  // namespace locprox

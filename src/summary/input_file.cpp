@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "format/unit_names.h"
+#include "summary/output_file.h"
 
 namespace locprox::summary {
 
 InputFile::InputFile(int unit, const std::string& path, std::size_t block_size)
     : unit_(unit, path, nullptr, block_size) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A file still in the making (locprox analyse) is read from its temporary.
+  fd_ = ::open(readable_path(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw InputError(path + ": cannot be opened: " + std::strerror(errno));
   struct stat status {};
   if (::fstat(fd_, &status) == 0 && S_ISDIR(status.st_mode)) {

@@ -2,9 +2,14 @@
 // the groups of locations and a picture. The command line and the exit
 // statuses; the work is summarise().
 #include <cstdio>
+#include <new>
+#include <string>
 
+#include "format/job_lock.h"
+#include "format/staged_file.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
+#include "summary/output_file.h"
 #include "summary/summarise.h"
 
 namespace {
@@ -19,8 +24,40 @@ int main(int argc, char** argv) {
   using namespace locprox::summary;
   const ParsedCommandLine parsed = parse_command_line(argc, argv, stdout, stderr);
   if (!parsed.command) return parsed.exit_status;
+  const CommandLine& command = *parsed.command;
+  // One writer of a job's files in a folder at a time.
+  const std::string stem = command.out.value_or(job_stem(command.proximity_file));
+  locprox::JobLock lock;
+  std::string problem;
+  switch (lock.take(stem, problem)) {
+    case locprox::JobLock::Outcome::kTaken:
+      break;
+    case locprox::JobLock::Outcome::kBusy:
+      std::fprintf(stderr, "locprox-summary: %s\n", problem.c_str());
+      return kRefusedRun;
+    case locprox::JobLock::Outcome::kFailed:
+      break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
+  }
+  // Interrupted, the summary leaves no file half-written; its outputs are
+  // put in place together once all are written.
+  locprox::remove_temporaries_on_signals();
+  locprox::StagedFiles outputs;
   try {
-    return summarise(*parsed.command, stdout);
+    int status = 0;
+    {
+      DeferredOutputs deferred(outputs);
+      status = summarise(command, stdout);
+    }
+    if (status == 0 && outputs.publish_all(problem) != 0) {
+      std::fprintf(stderr, "locprox-summary: %s\n", problem.c_str());
+      return kWriteFailed;
+    }
+    return status;
+  } catch (const std::bad_alloc&) {
+    outputs.discard_all();
+    std::fprintf(stderr, "locprox-summary: %s: out of memory while summarising it; no file was "
+                 "written\n", command.proximity_file.c_str());
+    return kBadInput;
   } catch (const InputError& e) {
     std::fprintf(stderr, "locprox-summary: %s\n", e.what());
     return kBadInput;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "input/names_table.h"
+#include "summary/output_file.h"
 #include "input/table_error.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
@@ -18,7 +19,7 @@ std::string default_names_table(const std::string& proximity_file) {
 NamesTable read_names_table(const std::string& path, const Dimensions& dims) {
   NamesTableRows rows;
   try {
-    rows = locprox::read_names_table(path);
+    rows = locprox::read_names_table(readable_path(path));
   } catch (const TableError& fault) {
     if (fault.fault() != TableError::Fault::kNotATable) throw InputError(fault.what());
     // Malformed quoting: "FILE, line N: not CSV: ...", the form of the

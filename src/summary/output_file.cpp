@@ -1,23 +1,53 @@
 #include "summary/output_file.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <system_error>
 
+#include "format/staged_file.h"
 #include "summary/errors.h"
 
 namespace locprox::summary {
+namespace {
+
+// The sets of the DeferredOutputs alive, if any.
+StagedFiles* deferred_outputs = nullptr;
+const StagedFiles* files_in_the_making = nullptr;
+
+}  // namespace
 
 void write_file(const std::string& path, std::string_view contents) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw OutputError(path + ": cannot be created: " + std::strerror(errno));
-  const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  const int saved = errno;
-  // A full disk may only show when the buffer is flushed at close.
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    throw OutputError(path + ": write failed: " + std::strerror(written ? errno : saved));
+  if (deferred_outputs == nullptr) {
+    std::string problem;
+    if (write_staged(path, contents, problem) != 0) throw OutputError(problem);
+    return;
   }
+  try {
+    StagedFile& file = deferred_outputs->add(path);
+    if (const int error = write_all(file.fd(), contents); error != 0) {
+      throw OutputError(path + ": write failed: " + std::strerror(error));
+    }
+  } catch (const std::system_error& error) {
+    throw OutputError(error.what());
+  }
+}
+
+DeferredOutputs::DeferredOutputs(StagedFiles& outputs, const StagedFiles* inputs)
+    : previous_outputs_(deferred_outputs), previous_inputs_(files_in_the_making) {
+  deferred_outputs = &outputs;
+  files_in_the_making = inputs;
+}
+
+DeferredOutputs::~DeferredOutputs() {
+  deferred_outputs = previous_outputs_;
+  files_in_the_making = previous_inputs_;
+}
+
+std::string readable_path(const std::string& path) {
+  if (files_in_the_making != nullptr) {
+    if (const StagedFile* file = files_in_the_making->find(path)) return file->temporary_path();
+  }
+  return path;
 }
 
 }  // namespace locprox::summary

@@ -5,6 +5,7 @@
 
 #include "summary/job_names.h"
 #include "summary/names_table.h"
+#include "summary/output_file.h"
 
 namespace locprox::summary {
 
@@ -29,8 +30,8 @@ ShownNames shown_names(const CommandLine& command, const ProximityFile& file) {
   const std::string names_path = default_names_file(command.proximity_file);
   const std::string table_path = default_names_table(command.proximity_file);
   std::optional<JobNames> names;
-  if (std::filesystem::exists(names_path)) names = read_job_names(names_path, file.dims);
-  if (!std::filesystem::exists(table_path)) {
+  if (std::filesystem::exists(readable_path(names_path))) names = read_job_names(names_path, file.dims);
+  if (!std::filesystem::exists(readable_path(table_path))) {
     if (names) return from_names_file(*names, names_path);
     return ShownNames{
         {}, {}, numbered_locations(file.dims.maxl), "numbered: no names file " + names_path, {}};

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -281,6 +284,33 @@ TEST(Import, CountsWhatItDid) {
   EXPECT_EQ(result.names_cut, 2u);
   EXPECT_EQ(result.names_suffixed, 1u);
   EXPECT_EQ(directory.read("t.SEQ"), "1 1 1 2.6666667\n2 1 2 5.5\n");
+}
+
+// The account says what a run of every year would write once that is large:
+// the report grows with the square of the number of years.
+TEST(Import, AccountStatesTheOutputOfALargeJob) {
+  for (const auto& [years, said] : {std::pair{2000, false}, std::pair{5000, true}}) {
+    ScratchDirectory directory;
+    std::string table = "year,location,entry,value\n";
+    for (int y = 1; y <= years; ++y) table += std::to_string(y) + ",L1,G1,1.5\n";
+    directory.write("t.csv", table);
+    const ImportResult result = import_table(options_for(directory, {}));
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&text, &size);
+    print_import_report(result, out);
+    std::fclose(out);
+    const std::string account(text, size);
+    std::free(text);
+    const std::string line = "A run of all " + std::to_string(years) +
+                             " years writes 312 MiB (report 312 MiB, proximity file 391 KiB); "
+                             "--from and --to run fewer.\n";
+    if (said) {
+      EXPECT_NE(account.find(line), std::string::npos) << account;
+    } else {
+      EXPECT_EQ(account.find("A run of all"), std::string::npos) << account;
+    }
+  }
 }
 
 struct Fault {

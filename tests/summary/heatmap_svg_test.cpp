@@ -169,7 +169,7 @@ Picture example_picture(std::int32_t year, std::int64_t min_common,
   p.tree = average_linkage(3, p.averages.distance, compared);
   p.names = names.empty() ? std::vector<std::string>{"North", "South", "East"} : names;
   PictureText text{"JOB: a <title> & more", "measure", "counts",
-                   "average correlation r", "1 - r",   min_common};
+                   "average correlation r", "1 - r",   min_common, ""};
   p.svg = heatmap_svg(p.averages, p.tree, p.names, text);
   return p;
 }
@@ -264,7 +264,7 @@ Picture synthetic(std::int32_t n) {
   }
   p.tree = average_linkage(n, p.averages.distance, compared);
   for (std::int32_t i = 1; i <= n; ++i) p.names.push_back("Loc" + std::to_string(i));
-  PictureText text{"synthetic", "measure", "counts", "average correlation r", "1 - r", 10};
+  PictureText text{"synthetic", "measure", "counts", "average correlation r", "1 - r", 10, ""};
   p.svg = heatmap_svg(p.averages, p.tree, p.names, text);
   return p;
 }
