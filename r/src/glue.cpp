@@ -378,7 +378,8 @@ Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector lo
     } catch (const summary::NothingCompared&) {
       // The summary of an earlier analysis in this folder would be read as
       // this one's: it goes, as the command line's analyse removes it.
-      for (const char* ending : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg"}) {
+      for (const char* ending : {".pairs.csv", ".matrix.csv", ".tree.csv", ".years.csv", ".svg",
+                                 ".groups.csv", ".stability.csv"}) {
         std::error_code ignored;
         fs::remove(job + ending, ignored);
       }

@@ -175,11 +175,12 @@ ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   if (table.years().size() == 0) {
     throw ImportError(options.table + ": the table has a header but no rows");
   }
-  write_job_files(table, options, result);
+  write_job_files(table, options, result, outputs);
   return result;
 }
 
-void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result) {
+void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result,
+                     StagedFiles* outputs) {
   const YearNumbering years = number_years(table.years().names());
   result.years_numeric = years.numeric;
   result.years = static_cast<std::int32_t>(table.years().size());
