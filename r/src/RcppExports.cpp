@@ -10,33 +10,45 @@ Rcpp::Rostream<true>&  Rcpp::Rcout = Rcpp::Rcpp_cout_get();
 Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
-// analyse_table_files
-Rcpp::List analyse_table_files(std::string table, std::string folder, std::string stem, std::string title, std::string year, std::string location, std::string entry, std::string value, std::string measure, bool weighted, bool replicates_last, Rcpp::Nullable<Rcpp::String> from, Rcpp::Nullable<Rcpp::String> to, int groups, std::string messages_path);
-RcppExport SEXP _locprox_analyse_table_files(SEXP tableSEXP, SEXP folderSEXP, SEXP stemSEXP, SEXP titleSEXP, SEXP yearSEXP, SEXP locationSEXP, SEXP entrySEXP, SEXP valueSEXP, SEXP measureSEXP, SEXP weightedSEXP, SEXP replicates_lastSEXP, SEXP fromSEXP, SEXP toSEXP, SEXP groupsSEXP, SEXP messages_pathSEXP) {
+// analyse_columns
+Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector locations, Rcpp::CharacterVector entries, Rcpp::NumericVector values, Rcpp::CharacterVector headers, std::string folder, std::string stem, std::string measure, bool weighted, bool replicates_last, Rcpp::Nullable<Rcpp::String> from, Rcpp::Nullable<Rcpp::String> to, int groups);
+RcppExport SEXP _locprox_analyse_columns(SEXP yearsSEXP, SEXP locationsSEXP, SEXP entriesSEXP, SEXP valuesSEXP, SEXP headersSEXP, SEXP folderSEXP, SEXP stemSEXP, SEXP measureSEXP, SEXP weightedSEXP, SEXP replicates_lastSEXP, SEXP fromSEXP, SEXP toSEXP, SEXP groupsSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
-    Rcpp::traits::input_parameter< std::string >::type table(tableSEXP);
+    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type years(yearsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type locations(locationsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type entries(entriesSEXP);
+    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type values(valuesSEXP);
+    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type headers(headersSEXP);
     Rcpp::traits::input_parameter< std::string >::type folder(folderSEXP);
     Rcpp::traits::input_parameter< std::string >::type stem(stemSEXP);
-    Rcpp::traits::input_parameter< std::string >::type title(titleSEXP);
-    Rcpp::traits::input_parameter< std::string >::type year(yearSEXP);
-    Rcpp::traits::input_parameter< std::string >::type location(locationSEXP);
-    Rcpp::traits::input_parameter< std::string >::type entry(entrySEXP);
-    Rcpp::traits::input_parameter< std::string >::type value(valueSEXP);
     Rcpp::traits::input_parameter< std::string >::type measure(measureSEXP);
     Rcpp::traits::input_parameter< bool >::type weighted(weightedSEXP);
     Rcpp::traits::input_parameter< bool >::type replicates_last(replicates_lastSEXP);
     Rcpp::traits::input_parameter< Rcpp::Nullable<Rcpp::String> >::type from(fromSEXP);
     Rcpp::traits::input_parameter< Rcpp::Nullable<Rcpp::String> >::type to(toSEXP);
     Rcpp::traits::input_parameter< int >::type groups(groupsSEXP);
-    Rcpp::traits::input_parameter< std::string >::type messages_path(messages_pathSEXP);
-    rcpp_result_gen = Rcpp::wrap(analyse_table_files(table, folder, stem, title, year, location, entry, value, measure, weighted, replicates_last, from, to, groups, messages_path));
+    rcpp_result_gen = Rcpp::wrap(analyse_columns(years, locations, entries, values, headers, folder, stem, measure, weighted, replicates_last, from, to, groups));
+    return rcpp_result_gen;
+END_RCPP
+}
+// read_prox
+Rcpp::List read_prox(std::string path, int year, int groups, std::string out_stem);
+RcppExport SEXP _locprox_read_prox(SEXP pathSEXP, SEXP yearSEXP, SEXP groupsSEXP, SEXP out_stemSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< std::string >::type path(pathSEXP);
+    Rcpp::traits::input_parameter< int >::type year(yearSEXP);
+    Rcpp::traits::input_parameter< int >::type groups(groupsSEXP);
+    Rcpp::traits::input_parameter< std::string >::type out_stem(out_stemSEXP);
+    rcpp_result_gen = Rcpp::wrap(read_prox(path, year, groups, out_stem));
     return rcpp_result_gen;
 END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_locprox_analyse_table_files", (DL_FUNC) &_locprox_analyse_table_files, 15},
+    {"_locprox_analyse_columns", (DL_FUNC) &_locprox_analyse_columns, 13},
+    {"_locprox_read_prox", (DL_FUNC) &_locprox_read_prox, 4},
     {NULL, NULL, 0}
 };
 

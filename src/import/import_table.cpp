@@ -172,14 +172,20 @@ ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   result.rows_missing = table.rows_missing();
   result.rows_empty = table.rows_empty();
 
+  if (table.years().size() == 0) {
+    throw ImportError(options.table + ": the table has a header but no rows");
+  }
+  write_job_files(table, options, result, outputs);
+  return result;
+}
+
+void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result,
+                     StagedFiles* outputs) {
   const YearNumbering years = number_years(table.years().names());
   result.years_numeric = years.numeric;
   result.years = static_cast<std::int32_t>(table.years().size());
   result.locations = static_cast<std::int32_t>(table.locations().size());
   result.entries = static_cast<std::int32_t>(table.entries().size());
-  if (result.years == 0) {
-    throw ImportError(options.table + ": the table has a header but no rows");
-  }
   const std::vector<std::string> year_names = in_number_order(table.years().names(), years.in_order);
   result.first_year = year_names.front();
   result.last_year = year_names.back();
@@ -224,7 +230,6 @@ ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   }
 
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
-  return result;
 }
 
 void print_import_report(const ImportResult& r, std::FILE* out, bool next_command) {

@@ -59,6 +59,15 @@ inline constexpr float kFarApart = 4.0f;
 // files are left there under their temporary names, unpublished.
 ImportResult import_table(const ImportOptions& options, StagedFiles* outputs = nullptr);
 
+// The job files for the rows of `table` (at least one), whoever filled it:
+// numbers the years, makes the short names and writes STEM.NAQ, STEM.SEQ,
+// STEM.names.csv and, when cells were merged, STEM.replicates.csv, filling
+// in the rest of `result` (its stem, file names and title already set).
+// With `outputs`, the files are handed over to it staged, as import_table's
+// are. Throws ImportError, having written nothing, when a file fails.
+void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result,
+                     StagedFiles* outputs = nullptr);
+
 // What the import did, and (with `next_command`) the command to run next.
 void print_import_report(const ImportResult& result, std::FILE* out, bool next_command = true);
 

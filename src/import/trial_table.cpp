@@ -388,4 +388,22 @@ long TrialTable::line_of(std::size_t index) const {
   return line + static_cast<long>(index - first);
 }
 
+void TrialTable::add_row(std::string_view year, std::string_view location,
+                         std::string_view entry, const float* value, long line) {
+  ++rows_read_;
+  TableObservation observation{years_.index_of(year), locations_.index_of(location),
+                               entries_.index_of(entry), 0.0f};
+  if (value == nullptr) {
+    ++rows_missing_;
+    return;
+  }
+  if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+    throw ImportError("more than 4294967295 observations");
+  }
+  observation.value = *value;
+  if (line_steps_.empty() || line != last_line_ + 1) line_steps_.emplace_back(observations_.size(), line);
+  last_line_ = line;
+  observations_.push_back(observation);
+}
+
 }  // namespace locprox

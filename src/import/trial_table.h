@@ -107,6 +107,12 @@ class TrialTable : public RowHandler {
 
   void header(const TableRow& row) override;
   void row(const TableRow& row) override;
+  // A row given in memory rather than read from the table: its names already
+  // trimmed and not empty, its value (null when the row has none) already in
+  // single precision and within range, and the line it stands for. The names
+  // are numbered as a read row's are.
+  void add_row(std::string_view year, std::string_view location, std::string_view entry,
+               const float* value, long line);
 
   const TableColumns& columns() const { return columns_; }
   const NameIndex& years() const { return years_; }

@@ -6,6 +6,7 @@
 
 #include "summary/group_choice.h"
 #include "summary/number_text.h"
+#include "summary/summary_values.h"
 
 namespace locprox::summary {
 
@@ -109,31 +110,14 @@ std::string years_csv(const ProximityHistory& history, const std::vector<YearlyV
 }
 
 std::string tree_csv(const Dendrogram& tree) {
-  const std::int32_t n = tree.leaves;
-  // A location (node id below n) is -(its number); the node made by merge k
-  // is the group of step k + 1.
-  auto code = [n](std::int32_t node) { return node < n ? -(node + 1) : node - n + 1; };
-  auto height = [&tree](std::int32_t step) {
-    const Merge& m = tree.merges[static_cast<size_t>(step - 1)];
-    return m.connected ? m.height : std::numeric_limits<double>::infinity();
-  };
-  // R's order within a row: a location before a group, two locations by
-  // their numbers, two groups the tighter first (the one formed at the lower
-  // height), and at equal heights the earlier step first.
-  auto before = [&height](std::int32_t a, std::int32_t b) {
-    if ((a < 0) != (b < 0)) return a < 0;
-    if (a < 0) return -a < -b;
-    if (height(a) != height(b)) return height(a) < height(b);
-    return a < b;
-  };
   std::string out = "step,merge1,merge2,height";
   out += kLineEnd;
-  for (size_t k = 0; k < tree.merges.size(); ++k) {
-    const Merge& m = tree.merges[k];
-    std::int32_t first = code(m.left), second = code(m.right);
-    if (before(second, first)) std::swap(first, second);
-    out += std::to_string(k + 1) + ',' + std::to_string(first) + ',' + std::to_string(second) +
-           ',' + (m.connected ? average_text(m.height) : "Inf");
+  const std::vector<TreeRow> rows = tree_rows(tree);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    const TreeRow& row = rows[k];
+    out += std::to_string(k + 1) + ',' + std::to_string(row.first) + ',' +
+           std::to_string(row.second) + ',' +
+           (tree.merges[k].connected ? average_text(row.height) : "Inf");
     out += kLineEnd;
   }
   return out;

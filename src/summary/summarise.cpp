@@ -22,6 +22,7 @@
 #include "summary/stability.h"
 #include "summary/summary_report.h"
 #include "summary/trust_report.h"
+#include "summary/warnings.h"
 #include "summary/yearly_values.h"
 
 namespace locprox::summary {
@@ -58,7 +59,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
 
   const ShownNames shown = shown_names(command, file);
   for (const std::string& warning : shown.warnings) {
-    std::fprintf(stderr, "locprox-summary: warning: %s\n", warning.c_str());
+    warn(warning);
   }
   const std::vector<std::string>& names = shown.locations;
   const size_t year = static_cast<size_t>(file.group.year);
@@ -91,12 +92,10 @@ int summarise(const CommandLine& command, std::FILE* out) {
   const Dendrogram tree = average_linkage(maxl, averages.distance, compared);
 
   if (file.unknown_counts > 0) {
-    std::fprintf(stderr,
-                 "locprox-summary: warning: %s: %ld count field(s) of year %d were written as "
-                 "asterisks (too wide for six columns); they are left empty in the CSV and %lld "
-                 "pair(s) that need one have no average\n",
-                 command.proximity_file.c_str(), file.unknown_counts, file.group.year,
-                 static_cast<long long>(pairs.unknown));
+    warn(command.proximity_file + ": " + std::to_string(file.unknown_counts) +
+         " count field(s) of year " + std::to_string(file.group.year) +
+         " were written as asterisks (too wide for six columns); they are left empty in the CSV "
+         "and " + std::to_string(pairs.unknown) + " pair(s) that need one have no average");
   }
 
   // Each year up to the one summarised.
