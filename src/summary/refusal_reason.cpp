@@ -68,4 +68,14 @@ std::vector<std::string> refusal_reasons(const std::string& report_path,
   return reasons;
 }
 
+RefusedRun explained_refusal(const RefusedRun& refused, const std::string& proximity_file) {
+  const std::string report = default_report_file(proximity_file);
+  std::string message = refused.what();
+  const std::vector<std::string> reasons =
+      refusal_reasons(report, refused.dimension_record(), refused.option_record());
+  if (!reasons.empty()) message += ". " + report + " gives the reason:";
+  for (const std::string& reason : reasons) message += "\n  " + reason;
+  return RefusedRun(message, refused.dimension_record(), refused.option_record());
+}
+
 }  // namespace locprox::summary

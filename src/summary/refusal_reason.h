@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "summary/errors.h"
+
 namespace locprox::summary {
 
 // The messages of the report at `report_path`, without their leading blanks.
@@ -19,6 +21,10 @@ namespace locprox::summary {
 // record) or when it gives no reason.
 std::vector<std::string> refusal_reasons(const std::string& report_path,
                                          const std::string& dimension_record, bool option_record);
+
+// The refusal of the proximity file `proximity_file` with the reasons its
+// report gives (refusal_reasons) added to the message, ready to throw.
+RefusedRun explained_refusal(const RefusedRun& refused, const std::string& proximity_file);
 
 // The report beside a proximity file: the job stem with ".OCC" (".occ" for a
 // file named ".prx").

@@ -39,13 +39,7 @@ ProximityHistory read_or_explain(const CommandLine& command) {
   try {
     return read_proximity_history(command.proximity_file, command.year);
   } catch (const RefusedRun& refused) {
-    const std::string report = default_report_file(command.proximity_file);
-    std::string message = refused.what();
-    const std::vector<std::string> reasons =
-        refusal_reasons(report, refused.dimension_record(), refused.option_record());
-    if (!reasons.empty()) message += ". " + report + " gives the reason:";
-    for (const std::string& reason : reasons) message += "\n  " + reason;
-    throw RefusedRun(message, refused.dimension_record(), refused.option_record());
+    throw explained_refusal(refused, command.proximity_file);
   }
 }
 
