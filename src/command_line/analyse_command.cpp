@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "command_line/run_command.h"
 #include "format/job_lock.h"
 #include "format/staged_file.h"
 #include "import/import_error.h"
@@ -165,17 +166,9 @@ int analyse_command(const AnalyseOptions& options, std::FILE* out, int error_fd)
   const std::string stem = (fs::path(folder) / stem_name).string();
 
   // One writer of this job in this folder at a time.
-  std::string problem;
   JobLock lock;
-  switch (lock.take(stem, problem)) {
-    case JobLock::Outcome::kTaken:
-      break;
-    case JobLock::Outcome::kBusy:
-      complain(error_fd, problem);
-      return 1;
-    case JobLock::Outcome::kFailed:
-      break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
-  }
+  if (!take_job_lock(lock, stem, error_fd)) return 1;
+  std::string problem;
 
   // Every output is made under a temporary name and put in place only when
   // all three steps are done: an analysis that stops, however it stops,

@@ -389,18 +389,17 @@ int run_staged(const RunOptions& o, const JobSources& sources, StagedFiles& outp
   }
 }
 
-int run_command(const RunOptions& o, int output_fd, int error_fd) {
+bool take_job_lock(JobLock& lock, const std::string& stem, int error_fd) {
   std::string problem;
+  if (lock.take(stem, problem) != JobLock::Outcome::kBusy) return true;
+  complain(error_fd, problem);
+  return false;
+}
+
+int run_command(const RunOptions& o, int output_fd, int error_fd) {
   JobLock lock;
-  switch (lock.take(o.stem, problem)) {
-    case JobLock::Outcome::kTaken:
-      break;
-    case JobLock::Outcome::kBusy:
-      complain(error_fd, problem);
-      return 1;
-    case JobLock::Outcome::kFailed:
-      break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
-  }
+  if (!take_job_lock(lock, o.stem, error_fd)) return 1;
+  std::string problem;
   StagedFiles outputs;
   const int status = run_staged(o, job_sources(o.stem), outputs, output_fd, error_fd);
   if (status != 0) return status;

@@ -6,6 +6,10 @@
 // problem: there is no fixed capacity, only a limit on memory.
 #pragma once
 
+#include <string>
+
+#include "format/job_lock.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +52,11 @@ class StagedFiles;
 // stops, however it stops, leaves the earlier files as they were. Messages
 // and warnings go to `error_fd`, the console to `output_fd`.
 int run_command(const RunOptions& options, int output_fd, int error_fd);
+
+// Takes the lock of the job `stem` for `lock`: true when taken, or when the
+// folder cannot hold a lock file (the outputs then fail with their own
+// messages); false, with the message on `error_fd`, when another writer holds it.
+bool take_job_lock(JobLock& lock, const std::string& stem, int error_fd);
 
 // The run of run_command without its lock and without putting its outputs
 // in place: the report and the proximity file are left in `outputs`, to be
