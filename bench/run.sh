@@ -25,9 +25,10 @@
 #                with other work this keeps them from waiting for a processor,
 #                so the wall times approach those of an idle machine
 #   --against P  also run the program P (an earlier build of locprox, say)
-#                on W1 and W2, each of its runs right after one of ours, so
-#                that both see the same state of the machine; prints its
-#                median beside ours with the change, and checks that it
+#                on each workload (W3 through its run command), each of its runs
+#                right after one of ours, so that both see the same state of the
+#                machine; prints its median wall and processor time beside ours
+#                with the changes, and checks that it
 #                wrote the same bytes (with --tables: runs P analyse right after
 #                each of our analyse runs of a table and compares every output)
 #   --tables T   times `locprox analyse` of the generated tidy tables T (S, M, L;
@@ -254,8 +255,8 @@ if [ -n "$tables" ]; then run_tables; fi
 if [ -z "$workloads" ]; then
   :
 elif [ -n "$against" ]; then
-  printf '\n%-4s %-28s %9s %9s %9s %12s %11s %7s\n' job "option set" "median s" "min s" \
-    "cpu s" "peak RSS KiB" "against s" change
+  printf '\n%-4s %-28s %9s %9s %9s %12s %11s %7s %11s %7s\n' job "option set" "median s" \
+    "min s" "cpu s" "peak RSS KiB" "against s" change "against cpu" change
 else
   printf '\n%-4s %-28s %9s %9s %9s %12s %s\n' job "option set" "median s" "min s" "cpu s" \
     "peak RSS KiB" "targets (on the median)"
@@ -269,9 +270,10 @@ for w in $workloads; do
     times=()
     cpus=()
     against_times=()
+    against_cpus=()
     peak=0
     other=$build/runs-against/$w/$set
-    if [ -n "$against" ] && [ "$w" != W3 ]; then
+    if [ -n "$against" ]; then
       mkdir -p "$other"
       ln -sf "$data/$w.SEQ" "$other/$w.SEQ"
       ln -sf "$data/$w.NAQ" "$other/$w.NAQ"
@@ -301,15 +303,23 @@ for w in $workloads; do
       fi
       times+=("$seconds")
       cpus+=("$cpu")
-      if [ -n "$against" ] && [ "$w" != W3 ]; then
+      if [ -n "$against" ]; then
         rm -f "$other/$w.OCC" "$other/$w.PRX"
-        read -r seconds _ code _ _ < <(cd "$other" &&
-          "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$against")
+        if [ "$w" = W3 ]; then
+          # shellcheck disable=SC2086
+          read -r seconds _ code cpu _ < <(cd "$other" &&
+            "${realtime[@]}" "$build/time_run" /dev/null console.txt "$against" run W3 \
+            ${flags[$set]} 2>/dev/null)
+        else
+          read -r seconds _ code cpu _ < <(cd "$other" &&
+            "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$against")
+        fi
         if [ "$code" != 0 ]; then
           echo "$w $set: $against exited with status $code" >&2
           exit 1
         fi
         against_times+=("$seconds")
+        against_cpus+=("$cpu")
       fi
       ((rss > peak)) && peak=$rss
     done
@@ -318,11 +328,13 @@ for w in $workloads; do
     cpu_med=$(printf '%s\n' "${cpus[@]}" | median)
     verdict=$(awk -v m="$med" -v t="${target[$w]}" -v p="$peak" -v pt="${rss_target_kib[$w]}" \
       'BEGIN {printf "%s %s", (m < t ? "time ok" : "TIME OVER " t " s"), (p < pt ? "rss ok" : "RSS OVER")}')
-    if [ -n "$against" ] && [ "$w" != W3 ]; then
+    if [ -n "$against" ]; then
       other_med=$(printf '%s\n' "${against_times[@]}" | median)
+      other_cpu=$(printf '%s\n' "${against_cpus[@]}" | median)
       change=$(awk -v a="$med" -v b="$other_med" 'BEGIN {printf "%+.0f %%", (a - b) / b * 100}')
-      printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %11.3f %7s\n' "$w" "$set" "$med" "$min" \
-        "$cpu_med" "$peak" "$other_med" "$change"
+      cpu_change=$(awk -v a="$cpu_med" -v b="$other_cpu" 'BEGIN {printf "%+.0f %%", (a - b) / b * 100}')
+      printf '%-4s %-28s %9.3f %9.3f %9.3f %12d %11.3f %7s %11.3f %7s\n' "$w" "$set" "$med" \
+        "$min" "$cpu_med" "$peak" "$other_med" "$change" "$other_cpu" "$cpu_change"
       for f in "$w.OCC" "$w.PRX" console.txt; do
         if ! cmp -s "$dir/$f" "$other/$f"; then
           echo "$w $set: $f differs from that of $against" >&2

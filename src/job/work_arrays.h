@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/names.h"
+#include "job/zeroed_block.h"
 
 namespace locprox {
 
@@ -31,13 +32,25 @@ struct WorkArrayViews {
   bool zeroed = false;
 };
 
-struct WorkArrays {
-  std::vector<double> DZ = std::vector<double>(DZDIM);
-  std::vector<float> Z = std::vector<float>(ZDIM);
-  std::vector<std::int32_t> MZ = std::vector<std::int32_t>(MZDIM);
-  std::vector<Name> AZ = std::vector<Name>(AZDIM);
+// The numeric arrays come zeroed from the system (ZeroedBlock): nothing
+// clears them up front, and the pages a problem never reaches are never
+// mapped. The first views() says so; a later one (the arrays may then hold
+// an earlier run's values) does not, and the run clears what it uses.
+class WorkArrays {
+ public:
+  WorkArrayViews views() {
+    WorkArrayViews views{DZ_.span(), Z_.span(), MZ_.span(), AZ_, DZDIM, ZDIM, MZDIM, AZDIM};
+    views.zeroed = !handed_out_;
+    handed_out_ = true;
+    return views;
+  }
 
-  WorkArrayViews views() { return {DZ, Z, MZ, AZ, DZDIM, ZDIM, MZDIM, AZDIM}; }
+ private:
+  ZeroedBlock<double> DZ_{DZDIM};
+  ZeroedBlock<float> Z_{ZDIM};
+  ZeroedBlock<std::int32_t> MZ_{MZDIM};
+  std::vector<Name> AZ_ = std::vector<Name>(AZDIM);
+  bool handed_out_ = false;
 };
 
 }  // namespace locprox

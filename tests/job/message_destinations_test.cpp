@@ -48,7 +48,12 @@ std::string interleaved(const std::string& answers, const std::string& naq, cons
     proximity.open();
     Units units{console, console_input, observations, names, report, proximity};
     auto work = std::make_unique<WorkArrays>();
-    run_problem(units, {work->DZ, work->Z, work->MZ, work->AZ, DZDIM_, ZDIM_, MZDIM_, AZDIM_});
+    WorkArrayViews views = work->views();
+    views.DZDIM = DZDIM_;
+    views.ZDIM = ZDIM_;
+    views.MZDIM = MZDIM_;
+    views.AZDIM = AZDIM_;
+    run_problem(units, views);
     console.flush();
     report.flush();
     proximity.close();

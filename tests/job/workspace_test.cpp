@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "job/problem_requirements.h"
+#include "job/work_arrays.h"
 #include "job/zeroed_block.h"
 
 namespace locprox {
@@ -85,16 +87,22 @@ TEST(Workspace, ArraysTooSmallAreRefused) {
 
 // The run's work arrays come zeroed from the system and are not cleared
 // again: every element must read zero and be writable, on either side of
-// the size from which a block is mapped on its own (1 MiB).
+// the size from which a block is mapped on its own (1 MiB) and of whole
+// huge pages.
 TEST(ZeroedBlock, EveryElementIsZeroAndWritable) {
   for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000},
                             (std::size_t{1} << 18) - 1, std::size_t{1} << 18,
-                            (std::size_t{5} << 18) + 3}) {
+                            (std::size_t{5} << 18) + 3, std::size_t{1} << 19,
+                            (std::size_t{1} << 19) + 1}) {
     SCOPED_TRACE("elements: " + std::to_string(count));
     ZeroedBlock<std::int32_t> block(count);
     std::span<std::int32_t> elements = block.span();
     ASSERT_EQ(elements.size(), count);
     EXPECT_EQ(block.size(), count);
+    // A mapped block starts on a huge-page boundary (whole huge pages).
+    if (count * sizeof(std::int32_t) >= (std::size_t{1} << 20)) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(elements.data()) % (std::size_t{2} << 20), 0u);
+    }
     std::size_t nonzero = 0;
     for (std::int32_t e : elements) nonzero += e != 0;
     EXPECT_EQ(nonzero, 0u);
@@ -109,6 +117,32 @@ TEST(ZeroedBlock, EveryElementIsZeroAndWritable) {
     }
   }
   EXPECT_THROW(ZeroedBlock<double>(~std::size_t{0} / 4), std::bad_alloc);
+}
+
+// The dialogue's work arrays: the first views say that DZ, Z and MZ hold
+// zeros (so nothing clears them) and they do, at their full capacities; any
+// later views may see an earlier run's values and must not say so.
+TEST(WorkArrays, OnlyTheFirstViewsAreZeroed) {
+  WorkArrays work;
+  const WorkArrayViews first = work.views();
+  EXPECT_TRUE(first.zeroed);
+  EXPECT_EQ(first.DZ.size(), static_cast<std::size_t>(DZDIM));
+  EXPECT_EQ(first.Z.size(), static_cast<std::size_t>(ZDIM));
+  EXPECT_EQ(first.MZ.size(), static_cast<std::size_t>(MZDIM));
+  EXPECT_EQ(first.AZ.size(), static_cast<std::size_t>(AZDIM));
+  std::size_t nonzero = 0;
+  for (double e : first.DZ) nonzero += e != 0.0;
+  for (float e : first.Z) nonzero += e != 0.0f;
+  for (std::int32_t e : first.MZ) nonzero += e != 0;
+  EXPECT_EQ(nonzero, 0u);
+  first.DZ.back() = 1.0;
+  first.Z.front() = 2.0f;
+  first.MZ[MZDIM / 2] = 3;
+  const WorkArrayViews second = work.views();
+  EXPECT_FALSE(second.zeroed);
+  EXPECT_EQ(second.DZ.data(), first.DZ.data());
+  EXPECT_EQ(second.MZ[MZDIM / 2], 3);
+  EXPECT_FALSE(work.views().zeroed);
 }
 
 }  // namespace
