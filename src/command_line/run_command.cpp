@@ -30,7 +30,7 @@
 #include "job/run_sequence.h"
 #include "job/run_warnings.h"
 #include "job/work_arrays.h"
-#include "job/zeroed_block.h"
+#include "format/zeroed_block.h"
 
 namespace locprox {
 namespace {

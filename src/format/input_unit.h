@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "format/zeroed_block.h"
+
 namespace locprox {
 
 class OutputUnit;
@@ -92,7 +94,7 @@ class InputUnit {
   std::size_t block_size_;
   bool at_end_of_file_ = false;
   // The bytes read, with kReadPadding bytes before and after them.
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
   char* bytes() { return buffer_.data() + kReadPadding; }
   const char* bytes() const { return buffer_.data() + kReadPadding; }
   std::size_t next_ = 0;         // start of the next record

@@ -21,7 +21,7 @@ OutputUnit::OutputUnit(int unit, std::string name, Style style, bool flush_every
       name_(std::move(name)),
       style_(style),
       flush_every_record_(flush_every_record),
-      buffer_(kBufferSize) {}
+      file_buffer_(kBufferSize) {}
 
 OutputUnit::OutputUnit(InMemory, Style style)
     : unit_(0), name_("memory"), style_(style), flush_every_record_(false), in_memory_(true) {}
@@ -75,7 +75,7 @@ void OutputUnit::commit(std::size_t count) {
   if (count == 0) return;
   if (at_record_start_ && style_ == Style::kConsole) {
     // The first character of a console record is carriage control.
-    char* start = buffer_.data() + used_;
+    char* start = buffer_data() + used_;
     std::memmove(start, start + 1, count - 1);
     --count;
   }
@@ -101,20 +101,20 @@ void OutputUnit::make_room(std::size_t count) {
   if (in_memory_) {
     // Grows geometrically, so that a long text costs few moves, from a
     // small start, as many memory units hold a short text each.
-    std::size_t size = buffer_.size() < 64 ? 64 : buffer_.size();
+    std::size_t size = text_.size() < 64 ? 64 : text_.size();
     while (size - used_ < count) size *= 2;
-    buffer_.resize(size);
+    text_.resize(size);
     return;
   }
   flush();
-  if (buffer_.size() < count) buffer_.resize(count);
+  if (file_buffer_.size() < count) file_buffer_.resize(count);
 }
 
 void OutputUnit::flush() {
   if (in_memory_ || used_ == 0) return;
   std::size_t size = used_;
   used_ = 0;
-  write_out(buffer_.data(), size);
+  write_out(buffer_data(), size);
 }
 
 void OutputUnit::write_out(const char* data, std::size_t size) {
@@ -144,7 +144,7 @@ void OutputUnit::close() {
 void OutputUnit::close_quietly() noexcept {
   if (fd_ < 0) return;
   if (used_ > 0) {
-    const char* data = buffer_.data();
+    const char* data = buffer_data();
     std::size_t size = used_;
     used_ = 0;
     while (size > 0) {

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "format/zeroed_block.h"
+
 namespace locprox {
 
 class OutputUnit {
@@ -44,7 +46,7 @@ class OutputUnit {
   struct InMemory {};
   explicit OutputUnit(InMemory, Style style = Style::kFile);
   // The records kept by a memory unit since it was made or cleared.
-  std::string_view text() const { return {buffer_.data(), used_}; }
+  std::string_view text() const { return {buffer_data(), used_}; }
   // Forgets them, keeping the memory for the next ones.
   void clear();
 
@@ -58,7 +60,7 @@ class OutputUnit {
   // then says how many were written.
   char* reserve(std::size_t count) {
     if (capacity_left() < count) make_room(count);
-    return buffer_.data() + used_;
+    return buffer_data() + used_;
   }
   void commit(std::size_t count);
   void append(std::string_view text) {
@@ -91,7 +93,7 @@ class OutputUnit {
   [[noreturn]] void fail(std::string_view problem) const;
 
  private:
-  std::size_t capacity_left() const { return buffer_.size() - used_; }
+  std::size_t capacity_left() const { return buffer_size() - used_; }
   void make_room(std::size_t count);
   void write_out(const char* data, std::size_t size);
 
@@ -103,7 +105,13 @@ class OutputUnit {
   int fd_ = -1;
   bool owns_fd_ = false;
   bool at_record_start_ = true;
-  std::vector<char> buffer_;
+  // A file unit's buffer (ByteBuffer: large, nothing cleared) or a memory
+  // unit's text (small at first, many of them).
+  std::vector<char> text_;
+  ByteBuffer file_buffer_;
+  char* buffer_data() { return in_memory_ ? text_.data() : file_buffer_.data(); }
+  const char* buffer_data() const { return in_memory_ ? text_.data() : file_buffer_.data(); }
+  std::size_t buffer_size() const { return in_memory_ ? text_.size() : file_buffer_.size(); }
   std::size_t used_ = 0;
 };
 

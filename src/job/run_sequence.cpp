@@ -17,6 +17,7 @@
 #include "input/year_reader.h"
 #include "job/worker_pool.h"
 #include "job/year_output.h"
+#include "format/zeroed_block.h"
 
 namespace locprox {
 namespace {
@@ -63,8 +64,12 @@ struct ObservedYear {
         observed_entries(static_cast<std::size_t>(MAXG)) {}
   std::vector<std::int32_t> LOCSEEN, ENTSEEN, observed_locations, observed_entries;
   ObservedCounts counts;
-  std::vector<float> observed_values;
-  std::vector<std::int32_t> observed_incidence;
+  // The blocks (observed_location_count x observed_entry_count), within
+  // memory kept from year to year.
+  std::span<float> observed_values;
+  std::span<std::int32_t> observed_incidence;
+  ReusedBlock<float> values_memory;
+  ReusedBlock<std::int32_t> incidence_memory;
 
   std::span<const std::int32_t> locations() const {
     return std::span<const std::int32_t>(observed_locations)
@@ -256,8 +261,8 @@ void gather_year(const Workspace& w, const ProblemSize& size, ObservedYear& year
   const std::int32_t observed_entry_count = year.counts.observed_entry_count;
   const std::size_t cells = static_cast<std::size_t>(observed_location_count) *
                             static_cast<std::size_t>(observed_entry_count);
-  year.observed_values.resize(cells);
-  year.observed_incidence.resize(cells);
+  year.observed_values = year.values_memory.first(cells);
+  year.observed_incidence = year.incidence_memory.first(cells);
   gather_observed(year.observed_values, year.observed_incidence, w.YDATA, w.INCID,
                   year.observed_locations, year.observed_entries, size.MAXL,
                   observed_location_count, observed_entry_count);
@@ -296,7 +301,10 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   const std::int64_t locations =
       static_cast<std::int64_t>(std::sqrt(2.0 * static_cast<double>(need.NTM))) + 1;
   const std::uint64_t workers = threads == 0 ? default_thread_count() : threads;
-  std::uint64_t bytes = times(cells, 8);  // observed_values and observed_incidence
+  // observed_values and observed_incidence, each a ZeroedBlock (in whole
+  // huge pages when large).
+  const std::uint64_t block = times(cells, 4);
+  std::uint64_t bytes = block > kTop / 4 ? kTop : 2 * zeroed_block_bytes(block);
   bytes = add(bytes, times(need.NTM, 40));                    // the kept texts
   bytes = add(bytes, times(names, 32));                       // lists, marks and positions
   bytes = add(bytes, times(locations, 2 * 200));              // delta and gamma rows, their fronts

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "format/names.h"
-#include "job/zeroed_block.h"
+#include "format/zeroed_block.h"
 
 namespace locprox {
 

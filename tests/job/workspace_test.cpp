@@ -13,7 +13,7 @@
 
 #include "job/problem_requirements.h"
 #include "job/work_arrays.h"
-#include "job/zeroed_block.h"
+#include "format/zeroed_block.h"
 
 namespace locprox {
 namespace {
@@ -87,20 +87,21 @@ TEST(Workspace, ArraysTooSmallAreRefused) {
 
 // The run's work arrays come zeroed from the system and are not cleared
 // again: every element must read zero and be writable, on either side of
-// the size from which a block is mapped on its own (1 MiB) and of whole
+// the size from which a block is mapped on its own (256 KiB) and of whole
 // huge pages.
 TEST(ZeroedBlock, EveryElementIsZeroAndWritable) {
   for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000},
                             (std::size_t{1} << 18) - 1, std::size_t{1} << 18,
                             (std::size_t{5} << 18) + 3, std::size_t{1} << 19,
-                            (std::size_t{1} << 19) + 1}) {
+                            (std::size_t{1} << 19) + 1, (std::size_t{1} << 16) - 1,
+                            std::size_t{1} << 16}) {
     SCOPED_TRACE("elements: " + std::to_string(count));
     ZeroedBlock<std::int32_t> block(count);
     std::span<std::int32_t> elements = block.span();
     ASSERT_EQ(elements.size(), count);
     EXPECT_EQ(block.size(), count);
     // A mapped block starts on a huge-page boundary (whole huge pages).
-    if (count * sizeof(std::int32_t) >= (std::size_t{1} << 20)) {
+    if (count * sizeof(std::int32_t) >= (std::size_t{256} << 10)) {
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(elements.data()) % (std::size_t{2} << 20), 0u);
     }
     std::size_t nonzero = 0;

@@ -6,19 +6,33 @@
 // on a virtual machine a fault costs tens of microseconds, and the dialogue's
 // 6 MB of work arrays took about 1,500 of them (some 30 ms) before. The
 // rounding up costs at most one huge page more per block, and only where
-// the run writes. A small block comes from calloc.
+// the run writes; from 256 KiB on, one fault and the clearing of a huge page
+// cost less than the 64 or more faults of small pages. A small block comes
+// from calloc.
 #pragma once
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <span>
 #include <type_traits>
 
 namespace locprox {
+
+// The memory a block of `bytes` takes at most once written: a mapped one
+// (256 KiB or more) in whole huge pages.
+constexpr std::size_t zeroed_block_bytes(std::size_t bytes) {
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  return bytes < (std::size_t{256} << 10) || bytes > ~std::size_t{0} / 2
+             ? bytes
+             : (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
 
 template <class T>
 class ZeroedBlock {
@@ -62,16 +76,65 @@ class ZeroedBlock {
   }
 
   std::span<T> span() { return {data_, size_}; }
+  const T* data() const { return data_; }
   std::size_t size() const { return size_; }
 
  private:
   static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  static constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
+  static constexpr std::size_t kMappedFrom = std::size_t{256} << 10;
   static constexpr std::size_t kLargest = ~std::size_t{0} / 2;
 
   T* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t mapped_bytes_ = 0;  // 0: from calloc
+};
+
+// A block reused from one year to the next, such as the year's gathered
+// values: it is made anew (its contents are not kept) only when a year needs
+// more elements than it holds, half as large again, so that the years that
+// follow write into pages already mapped instead of faulting fresh ones.
+template <class T>
+class ReusedBlock {
+ public:
+  // The first `count` elements, whatever they hold.
+  std::span<T> first(std::size_t count) {
+    if (!block_ || block_->size() < count) {
+      const std::size_t held = block_ ? block_->size() : 0;
+      block_.reset();
+      block_ = std::make_unique<ZeroedBlock<T>>(std::max(count, held + held / 2));
+    }
+    return block_->span().first(count);
+  }
+
+ private:
+  std::unique_ptr<ZeroedBlock<T>> block_;
+};
+
+// The buffer of a file unit: bytes that keep their contents when the buffer
+// is made larger, in a ZeroedBlock. Unlike a std::vector<char>, nothing is
+// cleared (what a larger buffer adds holds whatever it holds, zeros at
+// first) and a large buffer takes a huge page rather than a fault per 4 KiB.
+class ByteBuffer {
+ public:
+  ByteBuffer() = default;
+  explicit ByteBuffer(std::size_t size) { resize(size); }
+
+  void resize(std::size_t size) {
+    if (!block_ || block_->size() < size) {
+      auto larger = std::make_unique<ZeroedBlock<char>>(size);
+      if (size_ > 0) std::memcpy(larger->span().data(), data(), size_);
+      block_ = std::move(larger);
+    }
+    size_ = size;
+  }
+  char* data() { return block_ ? block_->span().data() : nullptr; }
+  const char* data() const { return block_ ? block_->data() : nullptr; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  std::unique_ptr<ZeroedBlock<char>> block_;
+  std::size_t size_ = 0;
 };
 
 }  // namespace locprox
