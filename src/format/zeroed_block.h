@@ -122,7 +122,10 @@ class ByteBuffer {
   void resize(std::size_t size) {
     if (!block_ || block_->size() < size) {
       auto larger = std::make_unique<ZeroedBlock<char>>(size);
-      if (size_ > 0) std::memcpy(larger->span().data(), data(), size_);
+      // (size_ is below size here; the bound is written out for the
+      // compiler, which cannot tell.)
+      const std::size_t kept = std::min(size_, size);
+      if (kept > 0) std::memcpy(larger->span().data(), data(), kept);
       block_ = std::move(larger);
     }
     size_ = size;

@@ -13,7 +13,6 @@
 
 #include "job/problem_requirements.h"
 #include "job/work_arrays.h"
-#include "format/zeroed_block.h"
 
 namespace locprox {
 namespace {
@@ -83,41 +82,6 @@ TEST(Workspace, ArraysTooSmallAreRefused) {
   EXPECT_THROW(partition_work_arrays(DZ, Z, short_MZ, AZ, kExample), std::length_error);
   std::vector<Name> short_AZ(11);
   EXPECT_THROW(partition_work_arrays(DZ, Z, MZ, short_AZ, kExample), std::length_error);
-}
-
-// The run's work arrays come zeroed from the system and are not cleared
-// again: every element must read zero and be writable, on either side of
-// the size from which a block is mapped on its own (256 KiB) and of whole
-// huge pages.
-TEST(ZeroedBlock, EveryElementIsZeroAndWritable) {
-  for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{1000},
-                            (std::size_t{1} << 18) - 1, std::size_t{1} << 18,
-                            (std::size_t{5} << 18) + 3, std::size_t{1} << 19,
-                            (std::size_t{1} << 19) + 1, (std::size_t{1} << 16) - 1,
-                            std::size_t{1} << 16}) {
-    SCOPED_TRACE("elements: " + std::to_string(count));
-    ZeroedBlock<std::int32_t> block(count);
-    std::span<std::int32_t> elements = block.span();
-    ASSERT_EQ(elements.size(), count);
-    EXPECT_EQ(block.size(), count);
-    // A mapped block starts on a huge-page boundary (whole huge pages).
-    if (count * sizeof(std::int32_t) >= (std::size_t{256} << 10)) {
-      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(elements.data()) % (std::size_t{2} << 20), 0u);
-    }
-    std::size_t nonzero = 0;
-    for (std::int32_t e : elements) nonzero += e != 0;
-    EXPECT_EQ(nonzero, 0u);
-    for (std::size_t i = 0; i < count; i += 1021) elements[i] = static_cast<std::int32_t>(i) + 1;
-    if (count > 0) elements[count - 1] = -7;
-    std::size_t lost = 0;
-    for (std::size_t i = 0; i + 1 < count; i += 1021)
-      lost += elements[i] != static_cast<std::int32_t>(i) + 1;
-    EXPECT_EQ(lost, 0u);
-    if (count > 0) {
-      EXPECT_EQ(elements[count - 1], -7);
-    }
-  }
-  EXPECT_THROW(ZeroedBlock<double>(~std::size_t{0} / 4), std::bad_alloc);
 }
 
 // The dialogue's work arrays: the first views say that DZ, Z and MZ hold
