@@ -1,5 +1,6 @@
 #include "format/record_writer.h"
 
+#include <cstring>
 #include <stdexcept>
 
 #include "format/fields.h"
@@ -92,6 +93,26 @@ void RecordWriter::put_all(std::span<const std::int32_t> values) {
     out_.commit(count * width);
     position_ += count - 1;
     values = values.subspan(count);
+  }
+}
+
+void RecordWriter::put_repeated(std::int32_t value, std::size_t count) {
+  while (count > 0) {
+    const LayoutItem& item = next_data_item();
+    if (item.kind != LayoutItem::Kind::kInteger)
+      throw std::logic_error("integer for a non-I field");
+    const std::size_t fields = 1 + like_fields_ahead(count - 1);
+    const std::size_t width = static_cast<std::size_t>(item.width);
+    char* field = out_.reserve(fields * width);
+    format_integers(field, &value, 1, item.width);
+    if (width == 1) {
+      std::memset(field + 1, field[0], fields - 1);
+    } else {
+      for (std::size_t i = 1; i < fields; ++i) std::memcpy(field + i * width, field, width);
+    }
+    out_.commit(fields * width);
+    position_ += fields - 1;
+    count -= fields;
   }
 }
 

@@ -45,6 +45,10 @@ class RecordWriter {
   // go instead of walking the layout value by value.
   void put_all(std::span<const std::int32_t> values);
   void put_all(std::span<const double> values);
+  // `value` `count` times, with the same output as put_all of that many
+  // copies; a run of like fields is formatted once and copied (a row of the
+  // incidence section for a location that observed nothing).
+  void put_repeated(std::int32_t value, std::size_t count);
 
   // Writes what stands before the next data field and ends the record.
   void finish();

@@ -77,7 +77,6 @@ IncidenceCut cut_incidence(std::int32_t MAXL, std::int32_t MAXG) {
 template <class Row>
 void write_incidence_rows(OutputUnit& report, std::int32_t MAXL, std::int32_t MAXG,
                           std::size_t piece, Row& row) {
-  static constexpr std::array<std::int32_t, kEntriesPerBlock> kNothing{};
   std::array<std::int32_t, kEntriesPerBlock> digits;
   const IncidenceCut cut = cut_incidence(MAXL, MAXG);
   const std::int32_t b = static_cast<std::int32_t>(piece / cut.pieces_per_block) + 1;
@@ -93,8 +92,11 @@ void write_incidence_rows(OutputUnit& report, std::int32_t MAXL, std::int32_t MA
     const std::int32_t i = static_cast<std::int32_t>(r);
     RecordWriter writer(report, kIncidenceRow);
     writer.put(i);
-    const bool observed = row(i, g0, width, digits.data());
-    writer.put_all(std::span<const std::int32_t>(observed ? digits.data() : kNothing.data(), width));
+    if (row(i, g0, width, digits.data())) {
+      writer.put_all(std::span<const std::int32_t>(digits.data(), width));
+    } else {
+      writer.put_repeated(0, width);  // a location that observed nothing
+    }
     writer.finish();
   }
 }

@@ -354,5 +354,39 @@ TEST(RecordWriter, ContinuesARecordFromAnEarlierPosition) {
   }
 }
 
+// A value repeated gives the bytes of put_all of that many copies: across the
+// end of a run of like fields, a reversion and a record end, with values
+// that overflow their fields, on a file and on a console.
+TEST(RecordWriter, RepeatedValueIsWrittenAsEveryCopy) {
+  struct Case {
+    const char* layout;
+    std::int32_t value;
+    std::size_t count;
+  } cases[] = {
+      {"I5,1X,200I1", 0, 200}, {"I5,1X,200I1", 1, 17},  {"I5,1X,200I1", 12, 200},
+      {"I5,1X,200I1", 0, 0},   {"I5,1X,200I1", 0, 450}, {"I5,1X,3I4,2X,2I1", 7, 9},
+      {"I5,1X,49I5", -3, 120}, {"I5,1X,49I5", 123456, 3},
+  };
+  for (const OutputUnit::Style style : {OutputUnit::Style::kFile, OutputUnit::Style::kConsole}) {
+    for (const Case& c : cases) {
+      const Layout layout{c.layout};
+      const std::vector<std::int32_t> copies(c.count, c.value);
+      OutputUnit each(OutputUnit::InMemory{}, style);
+      RecordWriter all(each, layout);
+      all.put(42);
+      all.put_all(std::span<const std::int32_t>(copies));
+      all.finish();
+      OutputUnit repeated(OutputUnit::InMemory{}, style);
+      RecordWriter once(repeated, layout);
+      once.put(42);
+      once.put_repeated(c.value, c.count);
+      once.finish();
+      EXPECT_EQ(repeated.text(), each.text())
+          << c.layout << ", " << c.value << " x " << c.count
+          << (style == OutputUnit::Style::kConsole ? ", console" : "");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace locprox
