@@ -37,11 +37,13 @@ constexpr std::size_t zeroed_block_bytes(std::size_t bytes) {
 template <class T>
 class ZeroedBlock {
  public:
-  explicit ZeroedBlock(std::size_t count) : size_(count) {
+  // A block of `mapped_from` bytes or more is mapped on its own (in huge
+  // pages); a smaller one comes from calloc.
+  explicit ZeroedBlock(std::size_t count, std::size_t mapped_from = kMappedFrom) : size_(count) {
     static_assert(std::is_trivially_copyable_v<T>);
     if (count > kLargest / sizeof(T)) throw std::bad_alloc();
     const std::size_t bytes = count * sizeof(T);
-    if (bytes >= kMappedFrom) {
+    if (bytes >= mapped_from) {
       mapped_bytes_ = (bytes + kHugePage - 1) / kHugePage * kHugePage;
       // Mapped with a huge page to spare, then cut to the boundary.
       const std::size_t reserved = mapped_bytes_ + kHugePage;
@@ -114,14 +116,22 @@ class ReusedBlock {
 // is made larger, in a ZeroedBlock. Unlike a std::vector<char>, nothing is
 // cleared (what a larger buffer adds holds whatever it holds, zeros at
 // first) and a large buffer takes a huge page rather than a fault per 4 KiB.
+//
+// A buffer that its unit fills only in part (an output unit's, written out
+// whenever full or at every record on a console) need not take huge pages:
+// `mapped_from` says from which size it does.
 class ByteBuffer {
  public:
+  static constexpr std::size_t kNeverMapped = ~std::size_t{0};
   ByteBuffer() = default;
-  explicit ByteBuffer(std::size_t size) { resize(size); }
+  explicit ByteBuffer(std::size_t size, std::size_t mapped_from = std::size_t{256} << 10)
+      : mapped_from_(mapped_from) {
+    resize(size);
+  }
 
   void resize(std::size_t size) {
     if (!block_ || block_->size() < size) {
-      auto larger = std::make_unique<ZeroedBlock<char>>(size);
+      auto larger = std::make_unique<ZeroedBlock<char>>(size, mapped_from_);
       // (size_ is below size here; the bound is written out for the
       // compiler, which cannot tell.)
       const std::size_t kept = std::min(size_, size);
@@ -138,6 +148,7 @@ class ByteBuffer {
  private:
   std::unique_ptr<ZeroedBlock<char>> block_;
   std::size_t size_ = 0;
+  std::size_t mapped_from_ = std::size_t{256} << 10;
 };
 
 }  // namespace locprox
