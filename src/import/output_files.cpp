@@ -33,7 +33,25 @@ OutputFile::OutputFile(std::string path, std::string temporary_path, int fd)
 // The staged file owns the descriptor.
 OutputFile::~OutputFile() = default;
 
+void OutputFile::keep_in_memory(std::size_t padding) {
+  keep_ = true;
+  start_ = used_ = padding;
+  buffer_.assign(std::max(kBufferSize, 2 * padding), 0);
+}
+
+std::vector<char> OutputFile::take_kept() {
+  buffer_.resize(used_ + start_);
+  std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(used_), buffer_.end(), '\0');
+  used_ = start_;
+  return std::move(buffer_);
+}
+
 void OutputFile::make_room(std::size_t count) {
+  if (keep_) {
+    // Nothing is written out before the file is closed.
+    buffer_.resize(std::max(2 * buffer_.size(), used_ + count + start_));
+    return;
+  }
   if (buffer_.size() < kBufferSize) {
     buffer_.resize(std::max(kBufferSize, used_ + count));
     return;
@@ -43,8 +61,8 @@ void OutputFile::make_room(std::size_t count) {
 }
 
 void OutputFile::write_out() {
-  const char* data = buffer_.data();
-  std::size_t size = used_;
+  const char* data = buffer_.data() + start_;
+  std::size_t size = used_ - start_;
   while (size > 0) {
     const ssize_t written = ::write(fd_, data, size);
     if (written < 0 && errno == EINTR) continue;
@@ -52,7 +70,7 @@ void OutputFile::write_out() {
     data += written;
     size -= static_cast<std::size_t>(written);
   }
-  used_ = 0;
+  if (!keep_) used_ = 0;
 }
 
 void OutputFile::close() {

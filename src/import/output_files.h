@@ -36,6 +36,14 @@ class OutputFile {
   }
   void commit(std::size_t count) { used_ += count; }
 
+  // Keeps the whole file in memory as well, with `padding` bytes of no
+  // meaning before and after it (for a reader that looks a little past its
+  // bytes), written out in one call when the file is closed. Before the
+  // first write.
+  void keep_in_memory(std::size_t padding);
+  // After close(): the file's bytes kept by keep_in_memory, with the padding.
+  std::vector<char> take_kept();
+
   // Writes out the buffer and closes the file; throws ImportError on failure.
   void close();
 
@@ -51,6 +59,8 @@ class OutputFile {
   int fd_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  std::size_t start_ = 0;  // the file's bytes in the buffer start here
+  bool keep_ = false;
 };
 
 class OutputFileSet {

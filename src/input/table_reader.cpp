@@ -245,6 +245,83 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
   }
 }
 
+std::size_t TableReader::header_end(std::string_view table) {
+  std::size_t at = table.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+  while (at < table.size()) {
+    bool blank = true;
+    std::size_t i = at;
+    while (i < table.size() && table[i] != '\r' && table[i] != '\n') {
+      if (table[i] != ' ' && table[i] != '\t') blank = false;
+      ++i;
+    }
+    if (i == table.size()) return std::string_view::npos;
+    std::size_t end = i + 1;
+    const bool lone_cr = table[i] == '\r' && (end == table.size() || table[end] != '\n');
+    if (table[i] == '\r' && !lone_cr) ++end;
+    // After a lone CR the reader waits for the next byte before it takes
+    // the line as whole.
+    if (!blank) return lone_cr ? std::string_view::npos : end;
+    at = end;
+  }
+  return std::string_view::npos;
+}
+
+long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks blanks,
+                                long first_line, RowHandler& handler) {
+  // Without quotes a row is one line: its fields are the line split at the
+  // delimiter, each without the blanks (space, tab) at either end when
+  // blanks are dropped. A line with nothing left (empty, or only blanks
+  // being dropped) is no row.
+  const bool drop = blanks == Blanks::kDropped;
+  const auto is_blank = [delimiter](char c) { return (c == ' ' || c == '\t') && c != delimiter; };
+  TableRow row;
+  long line = first_line;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at < end) {
+    // The line: up to the first CR or LF.
+    const char* line_feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+    const char* line_end = line_feed != nullptr ? line_feed : end;
+    const char* carriage_return = static_cast<const char*>(
+        std::memchr(at, '\r', static_cast<std::size_t>(line_end - at)));
+    const char* next = line_end == end ? end : line_end + 1;
+    if (carriage_return != nullptr) {
+      // CR LF is one line end; a lone CR ends the line by itself.
+      next = carriage_return + 1;
+      if (carriage_return + 1 == line_feed) next = line_feed + 1;
+      line_end = carriage_return;
+    }
+    const char* start = at;
+    if (drop) {
+      while (start < line_end && is_blank(*start)) ++start;
+    }
+    if (start < line_end) {
+      row.clear();
+      row.line_ = line;
+      const char* field = start;
+      for (;;) {
+        const char* stop = static_cast<const char*>(
+            std::memchr(field, delimiter, static_cast<std::size_t>(line_end - field)));
+        if (stop == nullptr) stop = line_end;
+        const char* first = field;
+        const char* last = stop;
+        if (drop) {
+          while (first < last && is_blank(*first)) ++first;
+          while (last > first && is_blank(last[-1])) --last;
+        }
+        row.text_.append(first, static_cast<std::size_t>(last - first));
+        row.ends_.push_back(row.text_.size());
+        if (stop == line_end) break;
+        field = stop + 1;
+      }
+      handler.row(row);
+    }
+    ++line;
+    at = next;
+  }
+  return line - first_line;
+}
+
 void TableReader::deliver(RowHandler& handler) {
   for (std::size_t i = 0; i < ready_count_; ++i) {
     if (!header_delivered_) {

@@ -236,9 +236,17 @@ class ImportCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ImportCases, WriteTheJobFiles) {
   const Case& c = GetParam();
+  // Read on one thread in one stretch, and cut into stretches of a few
+  // bytes read on several threads: the same files.
+  for (const auto& [threads, chunk_bytes] :
+       {std::pair{1u, std::size_t{0}}, std::pair{2u, std::size_t{5}}, std::pair{7u, std::size_t{1}}}) {
+  SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " + std::to_string(chunk_bytes));
   ScratchDirectory directory;
   directory.write("t.csv", c.table);
-  const ImportResult result = import_table(options_for(directory, c.arguments));
+  ImportOptions options = options_for(directory, c.arguments);
+  options.threads = threads;
+  options.chunk_bytes = chunk_bytes;
+  const ImportResult result = import_table(options);
   EXPECT_EQ(directory.read("t.NAQ"), c.names_file);
   EXPECT_EQ(directory.read("t.SEQ"), c.observations);
   if (!c.names_table.empty()) {
@@ -259,6 +267,7 @@ TEST_P(ImportCases, WriteTheJobFiles) {
   }
   EXPECT_EQ(files, c.replicates_table.empty() ? 4u : 5u);
   EXPECT_TRUE(result.dialogue_shortfall.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportCases, ::testing::ValuesIn(kCases),
@@ -382,12 +391,18 @@ class ImportFaults : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
   const Fault& f = GetParam();
+  for (const auto& [threads, chunk_bytes] :
+       {std::pair{1u, std::size_t{0}}, std::pair{2u, std::size_t{5}}, std::pair{7u, std::size_t{1}}}) {
+  SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " + std::to_string(chunk_bytes));
   ScratchDirectory directory;
   directory.write("t.csv", f.table);
   // Job files of an earlier import stay as they were.
   directory.write("t.NAQ", "old names");
   try {
-    import_table(options_for(directory, f.arguments));
+    ImportOptions options = options_for(directory, f.arguments);
+    options.threads = threads;
+    options.chunk_bytes = chunk_bytes;
+    import_table(options);
     ADD_FAILURE() << "no error";
   } catch (const ImportError& error) {
     const std::string message = error.what();
@@ -405,6 +420,7 @@ TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
     ++files;
   }
   EXPECT_EQ(files, 2u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
