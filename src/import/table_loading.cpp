@@ -1,6 +1,7 @@
 #include "import/table_loading.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,34 +22,52 @@
 namespace locprox {
 namespace {
 
-// The whole file, read in as few calls as its size allows.
-std::string read_whole_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat status {};
-  std::size_t expected = 0;
-  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
-    expected = static_cast<std::size_t>(status.st_size);
-  std::string text;
-  // One byte more than the file's size, so that the read that meets the end
-  // of the file needs no second growth.
-  text.resize(std::max<std::size_t>(expected + 1, std::size_t{1} << 16));
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == text.size()) text.resize(text.size() * 2);
-    const ssize_t got = ::read(fd, text.data() + filled, text.size() - filled);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
+// The whole file in memory: a regular file mapped (its pages shared with
+// the system's cache: neither cleared nor copied), anything else read.
+class WholeFile {
+ public:
+  explicit WholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
+    struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+      const auto size = static_cast<std::size_t>(status.st_size);
+      void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (mapped != MAP_FAILED) {
+        mapped_ = mapped;
+        text_ = std::string_view(static_cast<const char*>(mapped), size);
+        return;
+      }
+    }
+    std::size_t filled = 0;
+    read_.resize(std::size_t{1} << 16);
+    for (;;) {
+      if (filled == read_.size()) read_.resize(read_.size() * 2);
+      const ssize_t got = ::read(fd, read_.data() + filled, read_.size() - filled);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
+      if (got == 0) break;
+      filled += static_cast<std::size_t>(got);
+    }
+    read_.resize(filled);
+    text_ = read_;
   }
-  text.resize(filled);
-  return text;
-}
+  ~WholeFile() {
+    if (mapped_ != nullptr) ::munmap(mapped_, text_.size());
+  }
+  WholeFile(const WholeFile&) = delete;
+  WholeFile& operator=(const WholeFile&) = delete;
+  std::string_view text() const { return text_; }
+
+ private:
+  void* mapped_ = nullptr;
+  std::string read_;
+  std::string_view text_;
+};
 
 // The body cut at line feeds into stretches of about `chunk_bytes`.
 std::vector<std::string_view> cut_at_line_ends(std::string_view body, std::size_t chunk_bytes) {
@@ -81,6 +100,7 @@ void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, T
   const auto read_chunk = [&](ChunkWork& chunk) {
     try {
       chunk.rows = std::make_unique<TableChunk>(table);
+      chunk.rows->reserve(chunk.text.size() / 16);
       chunk.lines = TableReader::read_unquoted(chunk.text, reader.delimiter(), reader.blanks(), 1,
                                                *chunk.rows);
     } catch (...) {
@@ -184,8 +204,8 @@ void load_trial_table_text(std::string_view text, TableReader& reader, TrialTabl
 
 void load_trial_table(const std::string& path, TableReader& reader, TrialTable& table,
                       unsigned threads, std::size_t chunk_bytes) {
-  const std::string text = read_whole_file(path);
-  load_trial_table_text(text, reader, table, threads, chunk_bytes);
+  const WholeFile file(path);
+  load_trial_table_text(file.text(), reader, table, threads, chunk_bytes);
 }
 
 }  // namespace locprox

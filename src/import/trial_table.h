@@ -119,6 +119,8 @@ class TrialTable;
 class TableChunk : public RowHandler {
  public:
   explicit TableChunk(const TrialTable& table) : table_(table) {}
+  // Room for `rows` rows with a value, so that they are not copied as they come.
+  void reserve(std::size_t rows) { observations_.reserve(rows); }
   void header(const TableRow& row) override { this->row(row); }
   void row(const TableRow& row) override;
 
