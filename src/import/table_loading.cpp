@@ -172,6 +172,26 @@ void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, T
   }
 }
 
+// Whether `text` holds a quote character, looked for in `threads` parts at once.
+bool holds_quote(std::string_view text, unsigned threads) {
+  constexpr std::size_t kSmallest = std::size_t{1} << 22;  // not worth a thread below
+  const std::size_t parts = std::min<std::size_t>(threads, std::max<std::size_t>(1, text.size() / kSmallest));
+  const auto has_quote = [&](std::size_t part) {
+    const std::size_t begin = text.size() * part / parts;
+    const std::size_t end = text.size() * (part + 1) / parts;
+    return std::memchr(text.data() + begin, '"', end - begin) != nullptr;
+  };
+  if (parts <= 1) return has_quote(0);
+  std::vector<char> found(parts, 0);
+  {
+    std::vector<std::jthread> pool;
+    for (std::size_t part = 1; part < parts; ++part)
+      pool.emplace_back([&, part] { found[part] = has_quote(part); });
+    found[0] = has_quote(0);
+  }
+  return std::find(found.begin(), found.end(), 1) != found.end();
+}
+
 }  // namespace
 
 unsigned table_threads(unsigned threads) {
@@ -184,8 +204,7 @@ void load_trial_table_text(std::string_view text, TableReader& reader, TrialTabl
   try {
     const std::size_t header_end = TableReader::header_end(text);
     const bool quoted_body = header_end != std::string_view::npos &&
-                             std::memchr(text.data() + header_end, '"', text.size() - header_end) !=
-                                 nullptr;
+                             holds_quote(text.substr(header_end), table_threads(threads));
     if (header_end == std::string_view::npos || quoted_body) {
       reader.feed(text, table);
       reader.finish(table);

@@ -150,5 +150,18 @@ TEST(TableLoading, QuotedTablesAreReadAsBefore) {
   }
 }
 
+// A table large enough that several threads look for quotes, with its only
+// quoted field (holding a line end) near its end: read as the reader reads it.
+TEST(TableLoading, QuoteNearTheEndOfALargeTable) {
+  std::string table = "year,location,entry,value\n";
+  while (table.size() < (std::size_t{12} << 20))
+    table += "2019,L" + std::to_string(table.size() % 13) + ",G" + std::to_string(table.size()) + ",1.5\n";
+  table += "2019,\"two\nlines\",G1,2\n2019,L1,G2,3\n";
+  ImportOptions options;
+  const std::string expected = read_by_the_reader(table, options);
+  ASSERT_NE(expected.find("two\nlines"), std::string::npos);
+  EXPECT_EQ(read_in_stretches(table, options, 4, 0), expected);
+}
+
 }  // namespace
 }  // namespace locprox
