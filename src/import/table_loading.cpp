@@ -97,10 +97,21 @@ struct ChunkWork {
 // The stretches read on `threads` threads and joined into `table` in order.
 void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, TrialTable& table,
                       long first_line, unsigned threads) {
+  // The memory of the rows of chunks joined, for the chunks still to read.
+  std::mutex spare_mutex;
+  std::vector<std::vector<TableObservation>> spare;
   const auto read_chunk = [&](ChunkWork& chunk) {
     try {
       chunk.rows = std::make_unique<TableChunk>(table);
-      chunk.rows->reserve(chunk.text.size() / 16);
+      std::vector<TableObservation> storage;
+      {
+        const std::lock_guard<std::mutex> lock(spare_mutex);
+        if (!spare.empty()) {
+          storage = std::move(spare.back());
+          spare.pop_back();
+        }
+      }
+      chunk.rows->reserve(chunk.text.size() / 16, std::move(storage));
       chunk.lines = TableReader::read_unquoted(chunk.text, reader.delimiter(), reader.blanks(), 1,
                                                *chunk.rows);
     } catch (...) {
@@ -119,6 +130,10 @@ void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, T
     }
     table.append(*chunk.rows, line);
     line += chunk.lines;
+    {
+      const std::lock_guard<std::mutex> lock(spare_mutex);
+      spare.push_back(chunk.rows->release());
+    }
     chunk.rows.reset();
   };
 

@@ -119,8 +119,16 @@ class TrialTable;
 class TableChunk : public RowHandler {
  public:
   explicit TableChunk(const TrialTable& table) : table_(table) {}
-  // Room for `rows` rows with a value, so that they are not copied as they come.
-  void reserve(std::size_t rows) { observations_.reserve(rows); }
+  // Room for `rows` rows with a value, so that they are not copied as they
+  // come, in `storage` (the memory of a chunk already joined, whose pages
+  // are in place) where it is large enough.
+  void reserve(std::size_t rows, std::vector<TableObservation> storage = {}) {
+    observations_ = std::move(storage);
+    observations_.clear();
+    observations_.reserve(rows);
+  }
+  // The rows' memory, for the next chunk, once the chunk is joined.
+  std::vector<TableObservation> release() { return std::move(observations_); }
   void header(const TableRow& row) override { this->row(row); }
   void row(const TableRow& row) override;
 

@@ -271,7 +271,14 @@ long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks bl
   // Without quotes a row is one line: its fields are the line split at the
   // delimiter, each without the blanks (space, tab) at either end when
   // blanks are dropped. A line with nothing left (empty, or only blanks
-  // being dropped) is no row.
+  // being dropped) is no row. One pass over the bytes, each classed by a
+  // table: fields are short, and a library search per field or line costs
+  // more than the look at each byte.
+  enum : unsigned char { kOther = 0, kDelimiter = 1, kLineEnd = 2 };
+  unsigned char kind[256] = {};
+  kind[static_cast<unsigned char>('\n')] = kLineEnd;
+  kind[static_cast<unsigned char>('\r')] = kLineEnd;
+  kind[static_cast<unsigned char>(delimiter)] = kDelimiter;
   const bool drop = blanks == Blanks::kDropped;
   const auto is_blank = [delimiter](char c) { return (c == ' ' || c == '\t') && c != delimiter; };
   TableRow row;
@@ -279,30 +286,17 @@ long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks bl
   const char* at = text.data();
   const char* const end = at + text.size();
   while (at < end) {
-    // The line: up to the first CR or LF.
-    const char* line_feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-    const char* line_end = line_feed != nullptr ? line_feed : end;
-    const char* carriage_return = static_cast<const char*>(
-        std::memchr(at, '\r', static_cast<std::size_t>(line_end - at)));
-    const char* next = line_end == end ? end : line_end + 1;
-    if (carriage_return != nullptr) {
-      // CR LF is one line end; a lone CR ends the line by itself.
-      next = carriage_return + 1;
-      if (carriage_return + 1 == line_feed) next = line_feed + 1;
-      line_end = carriage_return;
-    }
     const char* start = at;
     if (drop) {
-      while (start < line_end && is_blank(*start)) ++start;
+      while (start < end && is_blank(*start)) ++start;
     }
-    if (start < line_end) {
+    const char* stop = start;  // the line's end
+    if (start < end && kind[static_cast<unsigned char>(*start)] != kLineEnd) {
       row.clear();
       row.line_ = line;
       const char* field = start;
       for (;;) {
-        const char* stop = static_cast<const char*>(
-            std::memchr(field, delimiter, static_cast<std::size_t>(line_end - field)));
-        if (stop == nullptr) stop = line_end;
+        while (stop < end && kind[static_cast<unsigned char>(*stop)] == kOther) ++stop;
         const char* first = field;
         const char* last = stop;
         if (drop) {
@@ -311,13 +305,18 @@ long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks bl
         }
         row.text_.append(first, static_cast<std::size_t>(last - first));
         row.ends_.push_back(row.text_.size());
-        if (stop == line_end) break;
-        field = stop + 1;
+        if (stop == end || kind[static_cast<unsigned char>(*stop)] == kLineEnd) break;
+        field = ++stop;
       }
       handler.row(row);
     }
+    // The line end: LF, CR LF or a lone CR.
+    if (stop < end) {
+      if (*stop == '\r' && stop + 1 < end && stop[1] == '\n') ++stop;
+      ++stop;
+    }
     ++line;
-    at = next;
+    at = stop;
   }
   return line - first_line;
 }
