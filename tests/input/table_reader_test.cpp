@@ -140,17 +140,29 @@ ReadResult read_whole(const std::string& text, TableReader::Blanks blanks) {
   return {reader.delimiter(), collected.rows};
 }
 
-TEST_P(TableReaderCases, ShortPathWithoutQuotesGivesTheSameRows) {
-  const Case& c = GetParam();
-  const std::size_t header_end = TableReader::header_end(c.text);
-  if (header_end != std::string_view::npos &&
-      c.text.find('"', header_end) != std::string::npos) {
-    GTEST_SKIP() << "quotes after the header take the reader's own path";
+// The cases without a quote after the header line: the ones the import
+// reads through the short path.
+std::vector<Case> unquoted_cases() {
+  std::vector<Case> cases;
+  for (const Case& c : kCases) {
+    const std::size_t header_end = TableReader::header_end(c.text);
+    if (header_end == std::string_view::npos || c.text.find('"', header_end) == std::string::npos)
+      cases.push_back(c);
   }
+  return cases;
+}
+
+class UnquotedTableCases : public ::testing::TestWithParam<Case> {};
+
+TEST_P(UnquotedTableCases, ShortPathGivesTheSameRows) {
+  const Case& c = GetParam();
   for (TableReader::Blanks blanks : {TableReader::Blanks::kDropped, TableReader::Blanks::kKept}) {
     EXPECT_EQ(read_body_unquoted(c.text, blanks).rows, read_whole(c.text, blanks).rows);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Tables, UnquotedTableCases, ::testing::ValuesIn(unquoted_cases()),
+                         locprox::testing::NameOfCase());
 
 // Random tables of the bytes that matter to splitting (delimiters, blanks,
 // every line end, other control bytes, BOM bytes): the short path and the
