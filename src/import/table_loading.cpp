@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -137,11 +138,14 @@ void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, T
     chunk.rows.reset();
   };
 
-  if (threads <= 1 || work.size() <= 1) {
+  const auto read_here = [&] {
     for (ChunkWork& chunk : work) {
       read_chunk(chunk);
       join(chunk);
     }
+  };
+  if (threads <= 1 || work.size() <= 1) {
+    read_here();
     return;
   }
 
@@ -177,7 +181,16 @@ void read_in_parallel(std::vector<ChunkWork>& work, const TableReader& reader, T
     }
   } joiner{pool, stop_after};
   const unsigned count = std::min<std::size_t>(threads, work.size());
-  for (unsigned t = 0; t < count; ++t) pool.emplace_back(worker);
+  try {
+    for (unsigned t = 0; t < count; ++t) pool.emplace_back(worker);
+  } catch (const std::system_error&) {
+    // The system gives no more threads: the ones made do the work, or this
+    // one alone.
+    if (pool.empty()) {
+      read_here();
+      return;
+    }
+  }
   for (std::size_t k = 0; k < work.size(); ++k) {
     {
       std::unique_lock<std::mutex> lock(mutex);
@@ -200,8 +213,12 @@ bool holds_quote(std::string_view text, unsigned threads) {
   std::vector<char> found(parts, 0);
   {
     std::vector<std::jthread> pool;
-    for (std::size_t part = 1; part < parts; ++part)
-      pool.emplace_back([&, part] { found[part] = has_quote(part); });
+    std::size_t part = 1;
+    try {
+      for (; part < parts; ++part) pool.emplace_back([&, part] { found[part] = has_quote(part); });
+    } catch (const std::system_error&) {
+      for (; part < parts; ++part) found[part] = has_quote(part);  // no more threads to be had
+    }
     found[0] = has_quote(0);
   }
   return std::find(found.begin(), found.end(), 1) != found.end();
