@@ -235,9 +235,11 @@ void load_trial_table_text(std::string_view text, TableReader& reader, TrialTabl
                            unsigned threads, std::size_t chunk_bytes) {
   try {
     const std::size_t header_end = TableReader::header_end(text);
-    const bool quoted_body = header_end != std::string_view::npos &&
-                             holds_quote(text.substr(header_end), table_threads(threads));
-    if (header_end == std::string_view::npos || quoted_body) {
+    // A quote in the header line may open a field that goes on past it.
+    const bool quoted = header_end == std::string_view::npos ||
+                        text.substr(0, header_end).find('"') != std::string_view::npos ||
+                        holds_quote(text.substr(header_end), table_threads(threads));
+    if (quoted) {
       reader.feed(text, table);
       reader.finish(table);
       return;

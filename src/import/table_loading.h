@@ -1,7 +1,7 @@
 // Reading a whole trial table into a TrialTable, on several threads where
-// the table allows it: the file is read into memory at once; when nothing
-// after the header line is quoted (no quote character there, so no field
-// can hold a line end), the rest is cut into large stretches at line ends,
+// the table allows it: the file is read into memory at once; when the table
+// holds no quote character (so no field can hold a line end), the part after
+// the header line is cut into large stretches at line ends,
 // each stretch is split into rows and checked on a thread of its own with
 // its names numbered locally, and the stretches are joined in table order,
 // which numbers the names as a row-by-row reading would. Otherwise the table

@@ -136,14 +136,16 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     locprox::testing::NameOfCase());
 
-// Quotes after the header send the whole table through the reader: a quoted
-// line end and a quote fault read as before.
+// Quotes send the whole table through the reader: a quoted line end, a
+// quote fault and a quote left open in the header read as before.
 TEST(TableLoading, QuotedTablesAreReadAsBefore) {
   ImportOptions options;
   for (const std::string& table :
        {std::string("year,location,entry,value\n2019,\"A\nB\",G1,1\n2019,C,G1,2\n"),
         std::string("year,location,entry,value\n2019,A,G1,1\n2019,A\"B,G1,1\n"),
-        std::string("\"year\",\"location\",entry,value\n2019,A,G1,1\n2019,B,G1,2\n")}) {
+        std::string("\"year\",\"location\",entry,value\n2019,A,G1,1\n2019,B,G1,2\n"),
+        // A quote opened in the header and never closed.
+        std::string("\"year,location,entry,value\n2019,A,G1,1\n2019,B,G1,2\n")}) {
     const std::string expected = read_by_the_reader(table, options);
     for (std::size_t chunk : {std::size_t{1}, std::size_t{0}})
       EXPECT_EQ(read_in_stretches(table, options, 2, chunk), expected);
