@@ -47,6 +47,9 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
   doing = "importing " + options.import.table;
   ImportOptions import = options.import;
   import.stem = stem;
+  import.threads = options.run.threads;
+  // The run reads the observations from memory; STEM.SEQ is written all the same.
+  import.keep_observations = true;
   ImportResult imported;
   try {
     imported = import_table(import, &outputs);
@@ -73,7 +76,8 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
   std::fflush(out);
   const JobSources sources{outputs.find(imported.names_file)->temporary_path(),
                            outputs.find(imported.observations_file)->temporary_path(),
-                           outputs.find(imported.names_table)->temporary_path()};
+                           outputs.find(imported.names_table)->temporary_path(),
+                           &imported.observations_bytes};
   const int status = run_staged(run, sources, outputs, console, error_fd);
   if (status != 0) return status;
 

@@ -43,7 +43,7 @@ command line. Warnings go to standard error only.
 constexpr const char* kImportUsage =
     "Usage: locprox import TABLE [--year COL | --no-year] [--location COL] [--entry COL]\n"
     "                            [--value COL] [--job STEM] [--title TEXT] [--missing LIST]\n"
-    "                            [--delimiter C] [--replicates mean|last]\n";
+    "                            [--delimiter C] [--replicates mean|last] [--threads N]\n";
 
 constexpr const char* kImportHelp =
     R"(Usage: locprox import TABLE [options]
@@ -86,6 +86,8 @@ Options:
                         last  every row, in table order: the run keeps the
                               last and reports the others as duplicates, as
                               the dialogue does with such a file
+  --threads N         threads that read the table (default: every hardware
+                      thread); the job files are the same for any number
   -h, --help          this text
 
 The table: RFC 4180 quoting, UTF-8 with or without a byte-order mark, LF or
@@ -196,7 +198,8 @@ Import options: --year COL or --no-year, --location COL, --entry COL,
   --replicates mean|last (as for locprox import)
 Run options: --distance centred|standardised or --correlation plain|fisher-z
   (default: --correlation fisher-z), --from YEAR, --to YEAR, --unweighted,
-  --threads N, --max-memory SIZE, --max-output SIZE (as for locprox run)
+  --threads N, --max-memory SIZE, --max-output SIZE (as for locprox run;
+  --threads also sets the threads that read the table)
 Other options:
   --out DIR    the folder (default: beside the table, named after its stem;
                made when missing)
@@ -401,6 +404,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, std::FILE* out
   ImportTexts import_texts;
   CLI::App* import_command = app.add_subcommand("import");
   add_import_options(import_command, line.import, import_texts);
+  import_command->add_option("--threads", line.import.threads)->check(CLI::Range(1u, 4096u));
 
   RunTexts run_texts;
   CLI::App* run_command = app.add_subcommand("run");

@@ -310,7 +310,11 @@ int run_staged_steps(const RunOptions& o, const JobSources& sources, StagedFiles
   const WarningSink warnings(error_fd);
   int status = 0;
   try {
-    observations.open_path(sources.observations);
+    if (sources.observations_bytes != nullptr) {
+      observations.adopt_bytes(std::move(*sources.observations_bytes));
+    } else {
+      observations.open_path(sources.observations);
+    }
     names.open_path(sources.names);
     try {
       report.adopt(outputs.add(report.name()).fd());

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "format/job_lock.h"
 
@@ -38,6 +39,9 @@ struct RunOptions {
 // name the job's files all the same.
 struct JobSources {
   std::string names, observations, names_table;
+  // When given, the observations file's bytes in memory (as
+  // InputUnit::adopt_bytes takes them), read instead of `observations`.
+  std::vector<char>* observations_bytes = nullptr;
 };
 JobSources job_sources(const std::string& stem);
 

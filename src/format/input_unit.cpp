@@ -47,6 +47,18 @@ void InputUnit::adopt(int fd) {
   owns_fd_ = false;
 }
 
+void InputUnit::adopt_bytes(std::vector<char> bytes) {
+  buffer_ = std::move(bytes);
+  if (buffer_.size() < 2 * kReadPadding) buffer_.assign(2 * kReadPadding, '\0');
+  next_ = 0;
+  filled_ = buffer_.size() - 2 * kReadPadding;
+  const void* line_feed = ::memrchr(this->bytes(), '\n', filled_);
+  lines_end_ = line_feed != nullptr
+                   ? static_cast<std::size_t>(static_cast<const char*>(line_feed) - this->bytes()) + 1
+                   : 0;
+  at_end_of_file_ = true;
+}
+
 void InputUnit::close() noexcept {
   if (fd_ >= 0 && owns_fd_) ::close(fd_);
   fd_ = -1;

@@ -1,6 +1,7 @@
 // What `locprox import` is asked to do.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ struct ImportOptions {
   std::vector<std::string> missing = {"NA", "NaN", ".", "-"};
   char delimiter = 0;  // 0: found from the header line
   Replicates replicates = Replicates::kMean;
+  // Threads that read the table (0: every hardware thread). The job files
+  // are the same for any number.
+  unsigned threads = 0;
+  // The size of the stretches the table is cut into to be read in parallel
+  // (0: the usual size); tests make it small.
+  std::size_t chunk_bytes = 0;
+  // The observations file is also kept in memory, for a run that follows
+  // (ImportResult::observations_bytes).
+  bool keep_observations = false;
 };
 
 }  // namespace locprox

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "format/free_form.h"
+#include "format/input_unit.h"
 #include "import/import_error.h"
 #include "import/numbering.h"
 #include "import/output_files.h"
 #include "import/short_names.h"
+#include "import/table_loading.h"
 #include "input/table_error.h"
 #include "input/table_reader.h"
 #include "job/problem_requirements.h"
@@ -45,36 +47,6 @@ std::string large_size_text(std::uint64_t bytes) {
   }
   return text;
 }
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-
-// Reads the whole table through `reader`, a block at a time. A fault of the
-// table stops the import with its message.
-void read_table(const std::string& path, TableReader& reader, RowHandler& handler) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  const std::unique_ptr<char[]> block(new char[kReadBlock]);
-  for (;;) {
-    const ssize_t got = ::read(fd, block.get(), kReadBlock);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
-    if (got == 0) break;
-    try {
-      reader.feed(std::string_view(block.get(), static_cast<std::size_t>(got)), handler);
-    } catch (const TableError& fault) {
-      throw ImportError(fault.what());
-    }
-  }
-  try {
-    reader.finish(handler);
-  } catch (const TableError& fault) {
-    throw ImportError(fault.what());
-  }
-}
-
 std::vector<std::string> in_number_order(const std::vector<std::string>& names,
                                          const std::vector<std::uint32_t>& in_order) {
   std::vector<std::string> ordered;
@@ -164,7 +136,7 @@ ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
 
   TableReader reader(options.table, options.delimiter);
   TrialTable table(options, reader);
-  read_table(options.table, reader, table);
+  load_trial_table(options.table, reader, table, options.threads, options.chunk_bytes);
   result.delimiter = reader.delimiter();
   result.delimiter_found = reader.delimiter_found();
   result.columns = table.columns();
@@ -201,6 +173,7 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
   write_names_file(names_file, {result.title, &short_years.names, &short_locations.names,
                                 &short_entries.names});
   OutputFile& observations_file = files.create(result.observations_file);
+  if (options.keep_observations) observations_file.keep_in_memory(InputUnit::kReadPadding);
   std::vector<double> merged_ranges;
   result.observations = write_observations_file(observations_file, table, years,
                                                 options.replicates, &merged_ranges);
@@ -229,6 +202,7 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
     }
   }
 
+  if (options.keep_observations) result.observations_bytes = observations_file.take_kept();
   result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "import/import_options.h"
 #include "import/job_writer.h"
@@ -44,6 +45,11 @@ struct ImportResult {
   float median_range = 0;
   std::size_t far_apart = 0;
   std::string first_far_apart;  // the first such cell: its names and its lines
+
+  // With ImportOptions::keep_observations: the bytes of STEM.SEQ, with
+  // InputUnit::kReadPadding bytes before and after them, for the run to read
+  // instead of the file.
+  std::vector<char> observations_bytes;
 
   // Empty when the console dialogue's fixed work arrays hold the job; else
   // what they lack, e.g. "MZ needs 1234567 elements, it has 720000".

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <unordered_map>
 
@@ -90,6 +92,52 @@ RowsByYear rows_by_year(const ObservationRows& rows, const YearNumbering& years)
   return by_year;
 }
 
+// The cells (location, entry) of one year, numbered by their first
+// appearance. Over a table of every location and entry where that is not
+// too large (its pages come zeroed from the system and only those a year
+// touches are ever used; each year's cells are cleared one by one), else
+// through a hash table.
+class YearCells {
+ public:
+  YearCells(std::size_t locations, std::size_t entries) : entries_(entries) {
+    if (locations > 0 && entries <= kMostSlots / locations) {
+      dense_.reset(static_cast<std::uint32_t*>(std::calloc(locations * entries, sizeof(std::uint32_t))));
+    }
+  }
+  // The cell's number, and whether it is new this year.
+  std::pair<std::uint32_t, bool> find_or_add(std::uint32_t location, std::uint32_t entry) {
+    if (dense_) {
+      const std::size_t slot = std::size_t{location} * entries_ + entry;
+      std::uint32_t& number = dense_[slot];  // the cell's number + 1, or 0
+      if (number != 0) return {number - 1, false};
+      number = static_cast<std::uint32_t>(slots_.size()) + 1;
+      slots_.push_back(slot);
+      return {number - 1, true};
+    }
+    const std::uint64_t key = std::uint64_t{location} << 32 | entry;
+    const auto [found, added] = sparse_.try_emplace(key, static_cast<std::uint32_t>(count_));
+    if (added) ++count_;
+    return {found->second, added};
+  }
+  void clear() {
+    for (std::size_t slot : slots_) dense_[slot] = 0;
+    slots_.clear();
+    sparse_.clear();
+    count_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kMostSlots = std::size_t{1} << 25;  // 128 MiB of address space
+  struct Free {
+    void operator()(std::uint32_t* p) const { std::free(p); }
+  };
+  std::size_t entries_;
+  std::unique_ptr<std::uint32_t[], Free> dense_;
+  std::vector<std::size_t> slots_;
+  std::unordered_map<std::uint64_t, std::uint32_t> sparse_;
+  std::size_t count_ = 0;
+};
+
 }  // namespace
 
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
@@ -110,17 +158,16 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
     float min, max;
   };
   std::vector<Cell> cells;
-  std::unordered_map<std::uint64_t, std::uint32_t> cell_of;
+  YearCells cell_of(table.locations().size(), table.entries().size());
   ObservationCounts counts;
   for (std::uint32_t year = 1; year <= year_count; ++year) {
     cells.clear();
     cell_of.clear();
     for (std::size_t k = start[year]; k < start[year + 1]; ++k) {
       const TableObservation& row = rows[order[k]];
-      const std::uint64_t key = std::uint64_t{row.location} << 32 | row.entry;
-      const auto [found, added] = cell_of.try_emplace(key, static_cast<std::uint32_t>(cells.size()));
+      const auto [found, added] = cell_of.find_or_add(row.location, row.entry);
       if (added) cells.push_back({row.location, row.entry, 0.0, 0, row.value, row.value});
-      Cell& cell = cells[found->second];
+      Cell& cell = cells[found];
       cell.min = std::min(cell.min, row.value);
       cell.max = std::max(cell.max, row.value);
       // The sum starts from the first value, not from +0.0, so that a cell
@@ -163,10 +210,19 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
     std::uint32_t location, entry;
   };
   std::vector<Cell> cells;
-  std::unordered_map<std::uint64_t, std::uint32_t> cell_of;
+  YearCells cell_of(table.locations().size(), table.entries().size());
   std::vector<std::uint32_t> cell_of_row;  // the cell of each of the year's rows
   std::vector<std::size_t> cell_start;     // cell c's rows: grouped[cell_start[c] .. [c + 1])
   std::vector<std::uint32_t> grouped;
+  // Every name as a CSV field, made once.
+  const auto as_fields = [](const std::vector<std::string>& names) {
+    std::vector<std::string> fields;
+    fields.reserve(names.size());
+    for (const std::string& name : names) fields.push_back(csv_field(name) + ",");
+    return fields;
+  };
+  const std::vector<std::string> location_fields = as_fields(table.locations().names());
+  const std::vector<std::string> entry_fields = as_fields(table.entries().names());
   FarApartCells far;
   file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
   for (std::uint32_t year = 1; year <= years.number.size(); ++year) {
@@ -177,10 +233,9 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
     const std::size_t end = by_year.start[year + 1];
     for (std::size_t k = first; k < end; ++k) {
       const TableObservation& row = rows[by_year.order[k]];
-      const std::uint64_t key = std::uint64_t{row.location} << 32 | row.entry;
-      const auto [found, added] = cell_of.try_emplace(key, static_cast<std::uint32_t>(cells.size()));
+      const auto [found, added] = cell_of.find_or_add(row.location, row.entry);
       if (added) cells.push_back({row.location, row.entry});
-      cell_of_row.push_back(found->second);
+      cell_of_row.push_back(found);
     }
     // A counting sort by cell keeps each cell's rows in table order.
     cell_start.assign(cells.size() + 1, 0);
@@ -193,6 +248,7 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
     for (std::size_t c = cell_start.size() - 1; c > 0; --c) cell_start[c] = cell_start[c - 1];
     cell_start[0] = 0;
     const std::string& year_name = table.years().names()[years.in_order[year - 1]];
+    const std::string year_field = csv_field(year_name) + ",";
     for (std::size_t c = 0; c < cells.size(); ++c) {
       const Cell& cell = cells[c];
       const std::span<const std::uint32_t> cell_rows(grouped.data() + cell_start[c],
@@ -210,12 +266,9 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
       }
       const auto mean = static_cast<float>(sum / static_cast<double>(cell_rows.size()));
       const bool far_apart = static_cast<double>(max) - static_cast<double>(min) > far_range;
-      file.write(csv_field(year_name));
-      file.write(",");
-      file.write(csv_field(table.locations().names()[cell.location]));
-      file.write(",");
-      file.write(csv_field(table.entries().names()[cell.entry]));
-      file.write(",");
+      file.write(year_field);
+      file.write(location_fields[cell.location]);
+      file.write(entry_fields[cell.entry]);
       write_integer(file, cell_rows.size());
       for (float value : {mean, min, max}) {
         file.write(",");

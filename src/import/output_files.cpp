@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "import/import_error.h"
 
@@ -18,10 +20,23 @@ namespace {
 // The buffer starts small and grows to its full size only for a file that
 // needs it, so that small jobs stay cheap.
 constexpr std::size_t kFirstBufferSize = std::size_t{1} << 16;
-constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kBufferSize = std::size_t{4} << 20;
 
 std::string system_error(const std::string& what, const std::string& path) {
   return "cannot " + what + " " + path + ": " + std::strerror(errno);
+}
+
+// Writes all `size` bytes; 0, or the errno of the failure.
+int write_all(int fd, const char* data, std::size_t size) noexcept {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    if (written == 0) return EIO;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -30,10 +45,39 @@ OutputFile::OutputFile(std::string path, std::string temporary_path, int fd)
     : path_(std::move(path)), temporary_path_(std::move(temporary_path)), fd_(fd),
       buffer_(kFirstBufferSize) {}
 
-// The staged file owns the descriptor.
-OutputFile::~OutputFile() = default;
+// The staged file owns the descriptor; a write still going on is waited for.
+OutputFile::~OutputFile() {
+  if (writing_.valid()) writing_.wait();
+}
+
+void OutputFile::wait_for_write() {
+  if (!writing_.valid()) return;
+  const int error = writing_.get();
+  if (error != 0) {
+    errno = error;
+    throw ImportError(system_error("write", path_));
+  }
+}
+
+void OutputFile::keep_in_memory(std::size_t padding) {
+  keep_ = true;
+  start_ = used_ = padding;
+  buffer_.assign(std::max(kBufferSize, 2 * padding), 0);
+}
+
+std::vector<char> OutputFile::take_kept() {
+  buffer_.resize(used_ + start_);
+  std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(used_), buffer_.end(), '\0');
+  used_ = start_;
+  return std::move(buffer_);
+}
 
 void OutputFile::make_room(std::size_t count) {
+  if (keep_) {
+    // Nothing is written out before the file is closed.
+    buffer_.resize(std::max(2 * buffer_.size(), used_ + count + start_));
+    return;
+  }
   if (buffer_.size() < kBufferSize) {
     buffer_.resize(std::max(kBufferSize, used_ + count));
     return;
@@ -43,21 +87,41 @@ void OutputFile::make_room(std::size_t count) {
 }
 
 void OutputFile::write_out() {
-  const char* data = buffer_.data();
-  std::size_t size = used_;
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw ImportError(system_error("write", path_));
-    data += written;
-    size -= static_cast<std::size_t>(written);
+  wait_for_write();
+  const char* data = buffer_.data() + start_;
+  const std::size_t size = used_ - start_;
+  if (size == 0) return;
+  if (keep_ || buffer_.size() < kBufferSize) {
+    // A kept file is written once, at its close; a small one needs no thread.
+    const int error = write_all(fd_, data, size);
+    if (error != 0) {
+      errno = error;
+      throw ImportError(system_error("write", path_));
+    }
+    if (!keep_) used_ = 0;
+    return;
   }
+  std::swap(buffer_, in_flight_);
+  if (buffer_.size() < in_flight_.size()) buffer_.resize(in_flight_.size());
   used_ = 0;
+  try {
+    writing_ = std::async(std::launch::async, [fd = fd_, data = in_flight_.data(), size] {
+      return write_all(fd, data, size);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: written here.
+    const int error = write_all(fd_, in_flight_.data(), size);
+    if (error != 0) {
+      errno = error;
+      throw ImportError(system_error("write", path_));
+    }
+  }
 }
 
 void OutputFile::close() {
   if (fd_ < 0) return;
   write_out();
+  wait_for_write();
   fd_ = -1;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +17,9 @@
 
 namespace locprox {
 
-// A file being written, through a large buffer.
+// A file being written, through a large buffer. A full buffer is written out
+// on a thread of its own while the next one fills, so that the system's copy
+// of the bytes runs beside the formatting of the next.
 class OutputFile {
  public:
   OutputFile(std::string path, std::string temporary_path, int fd);
@@ -36,6 +39,14 @@ class OutputFile {
   }
   void commit(std::size_t count) { used_ += count; }
 
+  // Keeps the whole file in memory as well, with `padding` bytes of no
+  // meaning before and after it (for a reader that looks a little past its
+  // bytes), written out in one call when the file is closed. Before the
+  // first write.
+  void keep_in_memory(std::size_t padding);
+  // After close(): the file's bytes kept by keep_in_memory, with the padding.
+  std::vector<char> take_kept();
+
   // Writes out the buffer and closes the file; throws ImportError on failure.
   void close();
 
@@ -45,12 +56,19 @@ class OutputFile {
  private:
   void make_room(std::size_t count);
   void write_out();
+  // Waits for the buffer being written out; throws ImportError when that
+  // write failed.
+  void wait_for_write();
 
   std::string path_;
   std::string temporary_path_;
   int fd_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  std::size_t start_ = 0;  // the file's bytes in the buffer start here
+  bool keep_ = false;
+  std::vector<char> in_flight_;  // the buffer being written out
+  std::future<int> writing_;     // its write: 0, or the errno of the failure
 };
 
 class OutputFileSet {

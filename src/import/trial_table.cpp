@@ -313,15 +313,14 @@ void TrialTable::check_row_length(const TableRow& row) const {
   throw ImportError(message);
 }
 
-void TrialTable::row(const TableRow& row) {
+RowContents TrialTable::read_row(const TableRow& row) const {
+  RowContents contents;
   bool empty = true;
   for (std::size_t i = 0; i < row.size() && empty; ++i) empty = trimmed(row.field(i)).empty();
   if (empty) {
     // Spreadsheets export rows of empty fields below the data.
-    ++rows_empty_;
-    return;
+    return contents;
   }
-  ++rows_read_;
   check_row_length(row);
   if (row.size() < fields_needed_) {
     const std::size_t column = row.size();
@@ -339,24 +338,22 @@ void TrialTable::row(const TableRow& row) {
                       std::to_string(fields_needed_) + " are needed: " +
                       quoted_for_message(row.joined(reader_.delimiter())));
   }
-  const std::string_view year =
-      columns_.no_year ? kOnlyYearName : trimmed(row.field(columns_.year));
-  const std::string_view location = trimmed(row.field(columns_.location));
-  const std::string_view entry = trimmed(row.field(columns_.entry));
-  if (year.empty()) fail(row, columns_.year, columns_.year_header, "the year is empty");
-  if (location.empty())
+  contents.year = columns_.no_year ? kOnlyYearName : trimmed(row.field(columns_.year));
+  contents.location = trimmed(row.field(columns_.location));
+  contents.entry = trimmed(row.field(columns_.entry));
+  if (contents.year.empty()) fail(row, columns_.year, columns_.year_header, "the year is empty");
+  if (contents.location.empty())
     fail(row, columns_.location, columns_.location_header, "the location is empty");
-  if (entry.empty()) fail(row, columns_.entry, columns_.entry_header, "the entry is empty");
+  if (contents.entry.empty())
+    fail(row, columns_.entry, columns_.entry_header, "the entry is empty");
   // Every name gets its number, even where the row has no value: a season
   // without a harvest stays in the sequence as a year without observations.
-  TableObservation observation{years_.index_of(year), locations_.index_of(location),
-                               entries_.index_of(entry), 0.0f};
   const std::string_view value = trimmed(row.field(columns_.value));
   if (is_missing(value)) {
-    ++rows_missing_;
-    return;
+    contents.kind = RowContents::Kind::kMissing;
+    return contents;
   }
-  if (!parse_table_value(value, reader_.delimiter(), observation.value)) {
+  if (!parse_table_value(value, reader_.delimiter(), contents.value)) {
     const std::string respelled = with_decimal_point(value, reader_.delimiter());
     if (is_number_beyond_range(respelled.empty() ? value : std::string_view(respelled))) {
       fail(row, columns_.value, columns_.value_header,
@@ -364,9 +361,27 @@ void TrialTable::row(const TableRow& row) {
     }
     fail(row, columns_.value, columns_.value_header, quoted_for_message(value) + " is not a number");
   }
-  if (std::fabs(observation.value) > kLargestValue) {
+  if (std::fabs(contents.value) > kLargestValue) {
     fail(row, columns_.value, columns_.value_header,
          quoted_for_message(value) + " is beyond 1.0E+30 in magnitude");
+  }
+  contents.kind = RowContents::Kind::kValue;
+  return contents;
+}
+
+void TrialTable::row(const TableRow& row) {
+  const RowContents contents = read_row(row);
+  if (contents.kind == RowContents::Kind::kEmpty) {
+    ++rows_empty_;
+    return;
+  }
+  ++rows_read_;
+  TableObservation observation{years_.index_of(contents.year),
+                               locations_.index_of(contents.location),
+                               entries_.index_of(contents.entry), contents.value};
+  if (contents.kind == RowContents::Kind::kMissing) {
+    ++rows_missing_;
+    return;
   }
   if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
     fail(row, columns_.value, columns_.value_header, "more than 4294967295 observations");
@@ -375,6 +390,65 @@ void TrialTable::row(const TableRow& row) {
     line_steps_.emplace_back(observations_.size(), row.line());
   last_line_ = row.line();
   observations_.push_back(observation);
+}
+
+void TableChunk::row(const TableRow& row) {
+  const RowContents contents = table_.read_row(row);
+  if (contents.kind == RowContents::Kind::kEmpty) {
+    ++rows_empty_;
+    return;
+  }
+  ++rows_read_;
+  TableObservation observation{years_.index_of(contents.year),
+                               locations_.index_of(contents.location),
+                               entries_.index_of(contents.entry), contents.value};
+  if (contents.kind == RowContents::Kind::kMissing) {
+    ++rows_missing_;
+    return;
+  }
+  if (line_steps_.empty() || row.line() != last_line_ + 1)
+    line_steps_.emplace_back(observations_.size(), row.line());
+  last_line_ = row.line();
+  observations_.push_back(observation);
+}
+
+void TrialTable::append(const TableChunk& chunk, long first_line) {
+  // The chunk's names in the order they first appeared in it: a name new to
+  // the table gets the next number, as it would have row by row.
+  const auto renumber = [](NameIndex& index, const NameIndex& local) {
+    std::vector<std::uint32_t> number(local.size());
+    for (std::size_t i = 0; i < local.size(); ++i) number[i] = index.index_of(local.names()[i]);
+    return number;
+  };
+  const std::vector<std::uint32_t> year = renumber(years_, chunk.years_);
+  const std::vector<std::uint32_t> location = renumber(locations_, chunk.locations_);
+  const std::vector<std::uint32_t> entry = renumber(entries_, chunk.entries_);
+  rows_read_ += chunk.rows_read_;
+  rows_missing_ += chunk.rows_missing_;
+  rows_empty_ += chunk.rows_empty_;
+  const long line_offset = first_line - 1;
+  if (observations_.size() + chunk.observations_.size() > std::numeric_limits<std::uint32_t>::max()) {
+    const std::size_t first_beyond = std::numeric_limits<std::uint32_t>::max() - observations_.size();
+    std::size_t step = 0;
+    while (step + 1 < chunk.line_steps_.size() && chunk.line_steps_[step + 1].first <= first_beyond)
+      ++step;
+    const long line = chunk.line_steps_[step].second +
+                      static_cast<long>(first_beyond - chunk.line_steps_[step].first) + line_offset;
+    throw ImportError(reader_.file_name() + ", line " + std::to_string(line) + ", column " +
+                      std::to_string(columns_.value + 1) + " (" + shown(columns_.value_header) +
+                      "): more than 4294967295 observations");
+  }
+  // The first row continues the lines of the rows before when it is on the
+  // next line; every later step of the chunk is a step of the table too.
+  const std::size_t base = observations_.size();
+  for (std::size_t s = 0; s < chunk.line_steps_.size(); ++s) {
+    const long line = chunk.line_steps_[s].second + line_offset;
+    if (s > 0 || line_steps_.empty() || line != last_line_ + 1)
+      line_steps_.emplace_back(base + chunk.line_steps_[s].first, line);
+  }
+  if (!chunk.observations_.empty()) last_line_ = chunk.last_line_ + line_offset;
+  for (const TableObservation& o : chunk.observations_)
+    observations_.push_back({year[o.year], location[o.location], entry[o.entry], o.value});
 }
 
 long TrialTable::line_of(std::size_t index) const {

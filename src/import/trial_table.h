@@ -101,6 +101,47 @@ std::string_view trimmed(std::string_view field);
 // decimal comma (1,5). Returns false for anything else.
 bool parse_table_value(std::string_view text, char delimiter, float& value);
 
+// What a data row holds, once checked: nothing (every field empty), names
+// without a value, or names and a value (single precision, within range).
+struct RowContents {
+  enum class Kind { kEmpty, kMissing, kValue };
+  Kind kind = Kind::kEmpty;
+  std::string_view year, location, entry;
+  float value = 0.0f;
+};
+
+class TrialTable;
+
+// The rows of one stretch of the table, read on a thread of their own: the
+// names numbered by their first appearance within the stretch, the lines
+// counted from the stretch's first line (1). TrialTable::append numbers them
+// again as if the rows had been read one after the other.
+class TableChunk : public RowHandler {
+ public:
+  explicit TableChunk(const TrialTable& table) : table_(table) {}
+  // Room for `rows` rows with a value, so that they are not copied as they
+  // come, in `storage` (the memory of a chunk already joined, whose pages
+  // are in place) where it is large enough.
+  void reserve(std::size_t rows, std::vector<TableObservation> storage = {}) {
+    observations_ = std::move(storage);
+    observations_.clear();
+    observations_.reserve(rows);
+  }
+  // The rows' memory, for the next chunk, once the chunk is joined.
+  std::vector<TableObservation> release() { return std::move(observations_); }
+  void header(const TableRow& row) override { this->row(row); }
+  void row(const TableRow& row) override;
+
+ private:
+  friend class TrialTable;
+  const TrialTable& table_;
+  NameIndex years_, locations_, entries_;
+  std::vector<TableObservation> observations_;
+  std::vector<std::pair<std::size_t, long>> line_steps_;  // as TrialTable's
+  long last_line_ = 0;
+  std::size_t rows_read_ = 0, rows_missing_ = 0, rows_empty_ = 0;
+};
+
 class TrialTable : public RowHandler {
  public:
   TrialTable(const ImportOptions& options, const TableReader& reader);
@@ -113,6 +154,14 @@ class TrialTable : public RowHandler {
   // are numbered as a read row's are.
   void add_row(std::string_view year, std::string_view location, std::string_view entry,
                const float* value, long line);
+
+  // Checks a data row (after the header) and finds its names and value;
+  // throws ImportError naming the file, the line and the fault. Safe to call
+  // from several threads at once.
+  RowContents read_row(const TableRow& row) const;
+  // The rows of a chunk read after every row so far, whose line 1 is the
+  // table's line `first_line`. Throws ImportError past the most observations.
+  void append(const TableChunk& chunk, long first_line);
 
   const TableColumns& columns() const { return columns_; }
   const NameIndex& years() const { return years_; }

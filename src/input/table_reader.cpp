@@ -245,6 +245,82 @@ void TableReader::parse(std::string_view bytes, RowHandler& handler) {
   }
 }
 
+std::size_t TableReader::header_end(std::string_view table) {
+  std::size_t at = table.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+  while (at < table.size()) {
+    bool blank = true;
+    std::size_t i = at;
+    while (i < table.size() && table[i] != '\r' && table[i] != '\n') {
+      if (table[i] != ' ' && table[i] != '\t') blank = false;
+      ++i;
+    }
+    if (i == table.size()) return std::string_view::npos;
+    std::size_t end = i + 1;
+    const bool lone_cr = table[i] == '\r' && (end == table.size() || table[end] != '\n');
+    if (table[i] == '\r' && !lone_cr) ++end;
+    // After a lone CR the reader waits for the next byte before it takes
+    // the line as whole.
+    if (!blank) return lone_cr ? std::string_view::npos : end;
+    at = end;
+  }
+  return std::string_view::npos;
+}
+
+long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks blanks,
+                                long first_line, RowHandler& handler) {
+  // Without quotes a row is one line: its fields are the line split at the
+  // delimiter, each without the blanks (space, tab) at either end when
+  // blanks are dropped. A line with nothing left (empty, or only blanks
+  // being dropped) is no row. One pass over the bytes, each classed by a
+  // table: fields are short, and a library search per field or line costs
+  // more than the look at each byte.
+  enum : unsigned char { kOther = 0, kDelimiter = 1, kLineEnd = 2 };
+  unsigned char kind[256] = {};
+  kind[static_cast<unsigned char>('\n')] = kLineEnd;
+  kind[static_cast<unsigned char>('\r')] = kLineEnd;
+  kind[static_cast<unsigned char>(delimiter)] = kDelimiter;
+  const bool drop = blanks == Blanks::kDropped;
+  const auto is_blank = [delimiter](char c) { return (c == ' ' || c == '\t') && c != delimiter; };
+  TableRow row;
+  long line = first_line;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at < end) {
+    const char* start = at;
+    if (drop) {
+      while (start < end && is_blank(*start)) ++start;
+    }
+    const char* stop = start;  // the line's end
+    if (start < end && kind[static_cast<unsigned char>(*start)] != kLineEnd) {
+      row.clear();
+      row.line_ = line;
+      const char* field = start;
+      for (;;) {
+        while (stop < end && kind[static_cast<unsigned char>(*stop)] == kOther) ++stop;
+        const char* first = field;
+        const char* last = stop;
+        if (drop) {
+          while (first < last && is_blank(*first)) ++first;
+          while (last > first && is_blank(last[-1])) --last;
+        }
+        row.text_.append(first, static_cast<std::size_t>(last - first));
+        row.ends_.push_back(row.text_.size());
+        if (stop == end || kind[static_cast<unsigned char>(*stop)] == kLineEnd) break;
+        field = ++stop;
+      }
+      handler.row(row);
+    }
+    // The line end: LF, CR LF or a lone CR.
+    if (stop < end) {
+      if (*stop == '\r' && stop + 1 < end && stop[1] == '\n') ++stop;
+      ++stop;
+    }
+    ++line;
+    at = stop;
+  }
+  return line - first_line;
+}
+
 void TableReader::deliver(RowHandler& handler) {
   for (std::size_t i = 0; i < ready_count_; ++i) {
     if (!header_delivered_) {

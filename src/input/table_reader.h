@@ -75,7 +75,25 @@ class TableReader {
   // quoted field left open or a table without a header row.
   void finish(RowHandler& handler);
 
+  // The rows of `text`, a stretch of a table after its header line that
+  // holds no quote character and starts at the start of line `first_line`,
+  // exactly as a reader fed the same bytes after the header would make them
+  // (fields, blanks dropped or kept, blank lines skipped, line numbers); each
+  // to handler.row(). A hand-written short path for the common table, which
+  // parts of one table may take on different threads. Returns the number of
+  // lines `text` holds (a last line without a line end counts).
+  // Where the header line of `table` (the whole table's bytes) ends: just
+  // after its line end, the first line holding anything but blanks after a
+  // byte-order mark. npos when there is no such line or it does not end in
+  // LF or CR LF.
+  // Feeding the bytes up to there delivers the header and nothing else.
+  static std::size_t header_end(std::string_view table);
+
+  static long read_unquoted(std::string_view text, char delimiter, Blanks blanks, long first_line,
+                            RowHandler& handler);
+
   char delimiter() const { return delimiter_; }
+  Blanks blanks() const { return blanks_; }
   bool delimiter_found() const { return delimiter_found_; }
   const std::string& file_name() const { return file_name_; }
   // The number of lines seen so far.

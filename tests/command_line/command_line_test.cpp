@@ -48,13 +48,14 @@ TEST(CommandLine, ImportDefaults) {
   EXPECT_EQ(o.missing, (std::vector<std::string>{"NA", "NaN", ".", "-"}));
   EXPECT_EQ(o.delimiter, 0);
   EXPECT_EQ(o.replicates, Replicates::kMean);
+  EXPECT_EQ(o.threads, 0u);  // every hardware thread
 }
 
 TEST(CommandLine, ImportOptions) {
   const CommandLine line =
       parse({"import", "t.tsv", "--year", "Jahr", "--location=3", "--entry", "geno", "--value",
              "yield", "--job", "out/job", "--title", "A title", "--missing", "-999,n/a",
-             "--delimiter", "tab", "--replicates", "last"});
+             "--delimiter", "tab", "--replicates", "last", "--threads", "5"});
   ASSERT_EQ(line.command, Command::kImport);
   const ImportOptions& o = line.import;
   EXPECT_EQ(o.year_column, "Jahr");
@@ -66,6 +67,7 @@ TEST(CommandLine, ImportOptions) {
   EXPECT_EQ(o.missing, (std::vector<std::string>{"-999", "n/a"}));
   EXPECT_EQ(o.delimiter, '\t');
   EXPECT_EQ(o.replicates, Replicates::kLast);
+  EXPECT_EQ(o.threads, 5u);
 }
 
 TEST(CommandLine, RunOptions) {
@@ -176,6 +178,8 @@ const std::vector<Call> kCalls = {
      "locprox: --max-memory: \"4Q\" is not a size such as 512M or 4G (K, M, G, T: powers of "
      "1024)"},
     {"no threads", {"run", "JOB", "--distance", "centred", "--threads", "0"}, 2, "",
+     "locprox: --threads: Value 0 not in range 1 to 4096"},
+    {"no threads to import with", {"import", "t.csv", "--threads", "0"}, 2, "",
      "locprox: --threads: Value 0 not in range 1 to 4096"},
     {"analyse without a table", {"analyse"}, 2, "", "locprox: TABLE is required"},
     {"an empty job name", {"import", "a.csv", "--job", ""}, 2, "",

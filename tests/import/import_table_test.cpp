@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "format/input_unit.h"
 #include "import/import_error.h"
 #include "import/trial_table.h"
 #include "support/case_names.h"
@@ -236,9 +237,17 @@ class ImportCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ImportCases, WriteTheJobFiles) {
   const Case& c = GetParam();
+  // Read on one thread in one stretch, and cut into stretches of a few
+  // bytes read on several threads: the same files.
+  for (const auto& [threads, chunk_bytes] :
+       {std::pair{1u, std::size_t{0}}, std::pair{2u, std::size_t{5}}, std::pair{7u, std::size_t{1}}}) {
+  SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " + std::to_string(chunk_bytes));
   ScratchDirectory directory;
   directory.write("t.csv", c.table);
-  const ImportResult result = import_table(options_for(directory, c.arguments));
+  ImportOptions options = options_for(directory, c.arguments);
+  options.threads = threads;
+  options.chunk_bytes = chunk_bytes;
+  const ImportResult result = import_table(options);
   EXPECT_EQ(directory.read("t.NAQ"), c.names_file);
   EXPECT_EQ(directory.read("t.SEQ"), c.observations);
   if (!c.names_table.empty()) {
@@ -259,6 +268,7 @@ TEST_P(ImportCases, WriteTheJobFiles) {
   }
   EXPECT_EQ(files, c.replicates_table.empty() ? 4u : 5u);
   EXPECT_TRUE(result.dialogue_shortfall.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportCases, ::testing::ValuesIn(kCases),
@@ -382,12 +392,18 @@ class ImportFaults : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
   const Fault& f = GetParam();
+  for (const auto& [threads, chunk_bytes] :
+       {std::pair{1u, std::size_t{0}}, std::pair{2u, std::size_t{5}}, std::pair{7u, std::size_t{1}}}) {
+  SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " + std::to_string(chunk_bytes));
   ScratchDirectory directory;
   directory.write("t.csv", f.table);
   // Job files of an earlier import stay as they were.
   directory.write("t.NAQ", "old names");
   try {
-    import_table(options_for(directory, f.arguments));
+    ImportOptions options = options_for(directory, f.arguments);
+    options.threads = threads;
+    options.chunk_bytes = chunk_bytes;
+    import_table(options);
     ADD_FAILURE() << "no error";
   } catch (const ImportError& error) {
     const std::string message = error.what();
@@ -405,6 +421,7 @@ TEST_P(ImportFaults, StopWithTheLineAndWriteNothing) {
     ++files;
   }
   EXPECT_EQ(files, 2u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ImportFaults, ::testing::ValuesIn(kFaults),
@@ -431,6 +448,96 @@ TEST(Import, RowsKeptInBlocksComeBackInOrder) {
     }
     EXPECT_EQ(wrong, 0u);
   }
+}
+
+// A table of a few seasons with replicates, missing values, empty rows and
+// long names, imported on 1, 2 and 7 threads in stretches of every size
+// from one line to the whole table: the same job files, byte for byte.
+TEST(Import, SameFilesForAnyNumberOfThreads) {
+  std::string table = "season,site,genotype,rep,yield\n";
+  for (int year = 0; year < 3; ++year) {
+    for (int location = 0; location < 23; ++location) {
+      for (int entry = (year + location) % 5; entry < 60; entry += 2) {
+        for (int rep = 0; rep < 2; ++rep) {
+          const int k = year * 100000 + location * 1000 + entry * 10 + rep;
+          table += std::to_string(2021 - year) + ",Station-" + std::to_string(location) +
+                   ",Genotype-" + std::to_string(entry * 7 % 61) + "," + std::to_string(rep) + ",";
+          table += k % 97 == 0 ? "NA" : std::to_string(k % 1013) + "." + std::to_string(k % 7);
+          table += "\n";
+          if (k % 251 == 0) table += ",,,,\n";
+        }
+      }
+    }
+  }
+  const auto import_with = [&](unsigned threads, std::size_t chunk_bytes) {
+    ScratchDirectory directory;
+    directory.write("t.csv", table);
+    ImportOptions options = options_for(directory, {});
+    options.threads = threads;
+    options.chunk_bytes = chunk_bytes;
+    import_table(options);
+    std::string files;
+    for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv", "t.replicates.csv"})
+      files += std::string(name) + ":\n" + directory.read(name);
+    return files;
+  };
+  const std::string expected = import_with(1, 0);
+  ASSERT_NE(expected.find("t.replicates.csv:\nyear,"), std::string::npos);
+  for (unsigned threads : {1u, 2u, 7u}) {
+    for (std::size_t chunk_bytes : {std::size_t{1}, std::size_t{100}, std::size_t{4096}, std::size_t{0}}) {
+      SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " +
+                   std::to_string(chunk_bytes));
+      EXPECT_EQ(import_with(threads, chunk_bytes), expected);
+    }
+  }
+}
+
+// For a run that follows, the observations file is also kept in memory:
+// the same bytes as the file, with the reader's padding either side.
+TEST(Import, KeptObservationsAreTheFileBytes) {
+  std::string table = "year,location,entry,value\n";
+  for (int i = 0; i < 150000; ++i)
+    table += "20" + std::to_string(10 + i % 3) + ",L" + std::to_string(i % 17) + ",G" +
+             std::to_string(i) + "," + std::to_string(i % 1000) + ".25\n";
+  ScratchDirectory directory;
+  directory.write("t.csv", table);
+  ImportOptions options = options_for(directory, {});
+  options.keep_observations = true;
+  const ImportResult result = import_table(options);
+  const std::string file = directory.read("t.SEQ");
+  ASSERT_GT(file.size(), std::size_t{1} << 20);  // beyond the first buffers
+  ASSERT_EQ(result.observations_bytes.size(), file.size() + 2 * InputUnit::kReadPadding);
+  EXPECT_EQ(std::string(result.observations_bytes.data() + InputUnit::kReadPadding, file.size()),
+            file);
+}
+
+// A job of more locations times entries than the cells' dense table takes:
+// the cells are found through the hash table, with the same means and lists.
+TEST(Import, CellsOfAVeryWideJob) {
+  std::string table = "year,location,entry,value\n";
+  std::string observations, replicates = "year,location,entry,rows,mean,min,max,far_apart,lines\n";
+  const int names = 6000;  // 36 million cells
+  for (int i = 0; i < names; ++i) {
+    table += "2019,L" + std::to_string(i) + ",G" + std::to_string(i) + "," + std::to_string(i) + "\n";
+    if (i < 3) {
+      table += "2019,L" + std::to_string(i) + ",G" + std::to_string(i) + "," +
+               std::to_string(i + 1) + "\n";
+    }
+  }
+  for (int i = 0; i < names; ++i) {
+    observations += "1 " + std::to_string(i + 1) + " " + std::to_string(i + 1) + " " +
+                    (i < 3 ? std::to_string(i) + ".5" : std::to_string(i)) + "\n";
+  }
+  for (int i = 0; i < 3; ++i) {
+    replicates += "2019,L" + std::to_string(i) + ",G" + std::to_string(i) + ",2," +
+                  std::to_string(i) + ".5," + std::to_string(i) + "," + std::to_string(i + 1) +
+                  ",no," + std::to_string(2 + 2 * i) + " " + std::to_string(3 + 2 * i) + "\n";
+  }
+  ScratchDirectory directory;
+  directory.write("t.csv", table);
+  import_table(options_for(directory, {}));
+  EXPECT_EQ(directory.read("t.SEQ"), observations);
+  EXPECT_EQ(directory.read("t.replicates.csv"), replicates);
 }
 
 }  // namespace
