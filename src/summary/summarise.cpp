@@ -37,7 +37,7 @@ std::string file_name(const std::string& path) {
 // the report beside it.
 ProximityHistory read_or_explain(const CommandLine& command) {
   try {
-    return read_proximity_history(command.proximity_file, command.year);
+    return read_proximity_history(command.proximity_file, command.year, command.threads);
   } catch (const RefusedRun& refused) {
     throw explained_refusal(refused, command.proximity_file);
   }
@@ -127,7 +127,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
   }
   std::optional<Stability> stability;
   if (groups) {
-    stability = leave_one_year_out(file, history, *groups);
+    stability = leave_one_year_out(file, history, *groups, command.threads);
     write_file(stability_path, stability_csv(*stability, names));
   }
   // The state summarised covers the sequence's years up to this one.
