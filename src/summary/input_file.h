@@ -89,6 +89,32 @@ class RecordCursor {
 
   // The next record, or false at the end of the bytes.
   bool next(std::string_view& record);
+  // The next record when it is `length` characters long as a writer wrote
+  // it (a line end, LF or CR LF, right after them): cut there without
+  // searching for the line end, else as next() cuts it. The one difference
+  // from next(): a record with a line feed among its first `length`
+  // characters is cut after them, so the caller must refuse any record
+  // holding a line feed (the fields' readers do) and then read the records
+  // again with next().
+  bool next_of_length(std::size_t length, std::string_view& record) {
+    const std::size_t end = next_ + length;
+    if (end < bytes_.size()) {
+      const std::size_t line_end =
+          bytes_[end] == '\n' ? 1
+          : bytes_[end] == '\r' && end + 1 < bytes_.size() && bytes_[end + 1] == '\n' ? 2
+                                                                                       : 0;
+      if (line_end != 0) {
+        record = bytes_.substr(next_, length);
+        // A CR before the LF ends the line, as next() drops it.
+        if (line_end == 1 && !record.empty() && record.back() == '\r') record.remove_suffix(1);
+        last_ = next_;
+        next_ = end + line_end;
+        ++line_;
+        return true;
+      }
+    }
+    return next(record);
+  }
   // The next call of next() returns the record just read again (once).
   void step_back() {
     next_ = last_;

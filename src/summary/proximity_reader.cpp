@@ -150,12 +150,16 @@ std::vector<size_t> record_starts(std::string_view bytes, size_t from,
   return starts;
 }
 
-// What the walk over the records needs to say what it expected.
+// The next record, or the message for a file that ends before it: `what`
+// describes the record expected; it is only called when something is wrong,
+// so the walk builds no text per record. A `length` other than 0 is the
+// record's length as the writer writes it (RecordCursor::next_of_length).
 template <typename Describe>
 requires std::invocable<Describe> std::string_view next_record(RecordCursor& in,
-                                                               const Describe& what) {
+                                                               const Describe& what,
+                                                               size_t length = 0) {
   std::string_view record;
-  if (!in.next(record)) {
+  if (!(length != 0 ? in.next_of_length(length, record) : in.next(record))) {
     if (in.line() == 0) throw InputError(in.path() + ": the file is empty");
     throw in.error("the file ends here, before " + what() + "; it is truncated");
   }
@@ -167,10 +171,15 @@ std::string_view next_record(RecordCursor& in, const std::string& what) {
 }
 
 // Reads one year's group from its year record on: checks every record's
-// shape and, when the group is kept, converts its fields into `group`.
+// shape and, when the group is kept, converts its fields into `group`. With
+// `cut_by_length`, the records of the blocks are cut at the length the
+// writer gives them (RecordCursor::next_of_length): a record with a line
+// feed inside is then refused where a cut at each line feed might read it,
+// so a group refused this way must be read again without.
 class GroupReader {
  public:
-  GroupReader(RecordCursor in, const Dimensions& dims) : in_(in), dims_(dims) {}
+  GroupReader(RecordCursor in, const Dimensions& dims, bool cut_by_length)
+      : in_(in), dims_(dims), cut_by_length_(cut_by_length) {}
 
   // `group` is null when the group is only checked.
   void read(std::int32_t year, YearGroup* group) {
@@ -212,6 +221,8 @@ class GroupReader {
 
   // Asterisk fields among the group's NGPAIR and NYPAIR (kept groups only).
   long unknown_counts() const { return unknown_counts_; }
+  // The byte after the group's last record.
+  size_t end() const { return in_.offset(); }
 
  private:
   void read_proximity_block(std::int32_t year) {
@@ -222,7 +233,7 @@ class GroupReader {
       };
       for (std::int32_t first = 1; first <= j; first += kRealsPerRecord) {
         const int fields = std::min(kRealsPerRecord, j - first + 1);
-        std::string_view record = next_record(in_, what);
+        std::string_view record = next_record(in_, what, written_length(fields * kRealWidth));
         if (!has_fields(record, kRealWidth, fields)) {
           throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                           std::to_string(kRealWidth) + " columns");
@@ -255,7 +266,7 @@ class GroupReader {
       // Value 0 of the row is the location's total, values 1..j the column of the triangle.
       for (std::int32_t first = 0; first <= j; first += kCountsPerRecord) {
         const int fields = std::min(kCountsPerRecord, j - first + 1);
-        std::string_view record = next_record(in_, what);
+        std::string_view record = next_record(in_, what, written_length(fields * kCountWidth));
         if (!has_fields(record, kCountWidth, fields)) {
           throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                           std::to_string(kCountWidth) + " columns");
@@ -289,8 +300,13 @@ class GroupReader {
     }
   }
 
+  size_t written_length(int characters) const {
+    return cut_by_length_ ? static_cast<size_t>(characters) : 0;
+  }
+
   RecordCursor in_;
   const Dimensions& dims_;
+  bool cut_by_length_ = false;
   YearGroup* group_ = nullptr;
   long unknown_counts_ = 0;
 };
@@ -415,50 +431,17 @@ class Walker {
     }
   }
 
-  // `header` stands after the option record.
+  // `header` stands after the option record. The groups are read as the
+  // writer lays them out when that checks out, else record by record.
   void read_groups(const RecordCursor& header) {
     const std::int32_t nya = history_.dims.nya;
     const std::int64_t per_group = records_per_group(history_.dims.maxl);
-    // Where each group starts, and where the records after the last one do.
-    std::vector<std::int64_t> records;
-    for (std::int32_t k = 0; k <= nya; ++k) records.push_back(k * per_group);
-    const std::vector<size_t> starts =
-        record_starts(file_.bytes(), header.offset(), records, pool_);
-    auto cursor_at = [&](std::int32_t k) {
-      return RecordCursor(file_.bytes(), starts[static_cast<size_t>(k)],
-                          header.line() + records[static_cast<size_t>(k)], path_);
-    };
-    // A group that starts beyond the end of the file is not read: the group
-    // before it finds the file truncated.
-    std::int32_t present = 0;
-    while (present < nya && starts[static_cast<size_t>(present)] != std::string_view::npos) {
-      ++present;
+    std::vector<size_t> starts;
+    if (!read_groups_as_written(header, per_group, starts)) {
+      read_groups_record_by_record(header, per_group, starts);
     }
-
-    history_.years.resize(every_year_ ? static_cast<size_t>(present) : 1);
-    std::vector<long> unknown(static_cast<size_t>(present), 0);
-    auto read_group = [&](size_t k) {
-      const bool keep = every_year_ || static_cast<std::int32_t>(k) == chosen_;
-      YearGroup* group = !keep ? nullptr : every_year_ ? &history_.years[k] : &history_.years[0];
-      GroupReader reader(cursor_at(static_cast<std::int32_t>(k)), history_.dims);
-      reader.read(history_.dims.iys + static_cast<std::int32_t>(k), group);
-      unknown[k] = reader.unknown_counts();
-      // Every count of the year known: the history drops the flags, which
-      // would otherwise be an eighth of its memory.
-      if (keep && every_year_ && unknown[k] == 0) {
-        std::vector<std::uint8_t>().swap(group->ngpair_known);
-        std::vector<std::uint8_t>().swap(group->nypair_known);
-      }
-    };
-    pool_.run(static_cast<size_t>(present), read_group);
-    if (present < nya) {
-      // Cannot happen: the last group present runs out of records.
-      throw InputError(path_ + ": the file ends before year " +
-                       std::to_string(history_.dims.iys + present) + "; it is truncated");
-    }
-    for (long u : unknown) history_.unknown_counts += u;
-
-    RecordCursor tail = cursor_at(nya);
+    RecordCursor tail(file_.bytes(), starts[static_cast<size_t>(nya)],
+                      header.line() + nya * per_group, path_);
     std::string_view record;
     while (tail.next(record)) {
       if (!blank(record)) {
@@ -466,6 +449,98 @@ class Walker {
                          std::to_string(nya) + " year(s)");
       }
     }
+  }
+
+  // The way through a file as the writer writes it, without searching for
+  // most line ends: every group then has the bytes of the first, so group k
+  // starts k times that length after the first, and each record of the
+  // blocks is as long as its fields. Each group is read from where it
+  // should start and must end where the next should; if that holds for
+  // every group, each did start there (the first does, and each ends where
+  // the next starts), so the groups, their values and their line numbers are
+  // those of a walk record by record. Anything else (a line longer or
+  // shorter, a fault anywhere) gives false, and `starts` (the groups' first
+  // bytes and the byte after the last group) is then not to be used.
+  bool read_groups_as_written(const RecordCursor& header, std::int64_t per_group,
+                              std::vector<size_t>& starts) {
+    const size_t nya = static_cast<size_t>(history_.dims.nya);
+    RecordCursor first = header;
+    std::string_view record;
+    for (std::int64_t r = 0; r < per_group; ++r) {
+      if (!first.next(record)) return false;
+    }
+    const size_t size = file_.bytes().size();
+    const size_t from = header.offset();
+    const size_t length = first.offset() - from;
+    if (length == 0 || (size - from) / length < nya) return false;
+    starts.resize(nya + 1);
+    for (size_t k = 0; k <= nya; ++k) {
+      starts[k] = from + k * length;
+      if (k > 0 && file_.bytes()[starts[k] - 1] != '\n') return false;
+    }
+    std::vector<std::uint8_t> ended_right(nya, 0);
+    std::vector<long> unknown(nya, 0);
+    history_.years.assign(every_year_ ? nya : 1, YearGroup{});
+    auto read = [&](size_t k) {
+      try {
+        const RecordCursor at(file_.bytes(), starts[k],
+                              header.line() + static_cast<std::int64_t>(k) * per_group, path_);
+        ended_right[k] = read_group(k, at, true, unknown[k]) == starts[k + 1];
+      } catch (const InputError&) {
+        ended_right[k] = 0;  // read again record by record, for the message
+      }
+    };
+    pool_.run(nya, read);
+    if (std::find(ended_right.begin(), ended_right.end(), 0) != ended_right.end()) return false;
+    for (long u : unknown) history_.unknown_counts += u;
+    return true;
+  }
+
+  // The way through any file: where each group starts is found by counting
+  // line feeds (record_starts), then the groups are read, each on its own.
+  void read_groups_record_by_record(const RecordCursor& header, std::int64_t per_group,
+                                    std::vector<size_t>& starts) {
+    const std::int32_t nya = history_.dims.nya;
+    // Where each group starts, and where the records after the last one do.
+    std::vector<std::int64_t> records;
+    for (std::int32_t k = 0; k <= nya; ++k) records.push_back(k * per_group);
+    starts = record_starts(file_.bytes(), header.offset(), records, pool_);
+    // A group that starts beyond the end of the file is not read: the group
+    // before it finds the file truncated.
+    std::int32_t present = 0;
+    while (present < nya && starts[static_cast<size_t>(present)] != std::string_view::npos) {
+      ++present;
+    }
+    history_.years.assign(every_year_ ? static_cast<size_t>(present) : 1, YearGroup{});
+    std::vector<long> unknown(static_cast<size_t>(present), 0);
+    auto read = [&](size_t k) {
+      read_group(k, RecordCursor(file_.bytes(), starts[k], header.line() + records[k], path_),
+                 false, unknown[k]);
+    };
+    pool_.run(static_cast<size_t>(present), read);
+    if (present < nya) {
+      // Cannot happen: the last group present runs out of records.
+      throw InputError(path_ + ": the file ends before year " +
+                       std::to_string(history_.dims.iys + present) + "; it is truncated");
+    }
+    for (long u : unknown) history_.unknown_counts += u;
+  }
+
+  // Reads group k (0-based) from `at` into its place in the history, counts
+  // its asterisk fields into `unknown` and gives the byte after it.
+  size_t read_group(size_t k, const RecordCursor& at, bool cut_by_length, long& unknown) {
+    const bool keep = every_year_ || static_cast<std::int32_t>(k) == chosen_;
+    YearGroup* group = !keep ? nullptr : every_year_ ? &history_.years[k] : &history_.years[0];
+    GroupReader reader(at, history_.dims, cut_by_length);
+    reader.read(history_.dims.iys + static_cast<std::int32_t>(k), group);
+    unknown = reader.unknown_counts();
+    // Every count of the year known: the history drops the flags, which
+    // would otherwise be an eighth of its memory.
+    if (keep && every_year_ && unknown == 0) {
+      std::vector<std::uint8_t>().swap(group->ngpair_known);
+      std::vector<std::uint8_t>().swap(group->nypair_known);
+    }
+    return reader.end();
   }
 
   const std::string& path_;

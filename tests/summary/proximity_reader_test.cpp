@@ -636,6 +636,15 @@ TEST(ProximityHistory, ReportsTheFirstFaultOfTheFileOnAnyNumberOfThreads) {
        "JOB.PRX, line " + std::to_string(first_line_of(5) + 1) +
            ": the file ends here, before the proximity record of location 2 in year 5; it is "
            "truncated"},
+      {"a line feed inside a record of year 6",
+       joined([&] {
+         std::vector<std::string> v = lines;
+         v[first_line_of(6) + 30 - 1].insert(20, "\n");
+         return v;
+       }()),
+       "JOB.PRX, line " + std::to_string(first_line_of(6) + 30) +
+           ": the proximity record of location 20 in year 6 should hold 10 field(s) of 16 "
+           "columns"},
       {"one record short", joined({lines.begin(), lines.end() - 1}),
        "JOB.PRX, line " + std::to_string(lines.size() - 1) +
            ": the file ends here, before the third count block (KI, KII) record of location "
@@ -645,6 +654,48 @@ TEST(ProximityHistory, ReportsTheFirstFaultOfTheFileOnAnyNumberOfThreads) {
     for (unsigned threads : {1u, 2u, 7u}) {
       SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(threads) + " threads");
       EXPECT_EQ(refusal_on(c.text, threads), c.expected);
+    }
+  }
+}
+
+// The reader takes a file as the writer lays it out without searching for
+// each line end, and any other layout record by record: both ways must give
+// the same groups. Line ends of either kind, blanks after the fields (lines
+// of other lengths, so the groups are not all as long as the first) and a
+// last record without a line end change nothing.
+TEST(ProximityHistory, ReadsTheSameGroupsWhateverTheLineEndsAndLengths) {
+  const testing::PrxText prx = many_years(45, 6);
+  const std::vector<std::string> lines = lines_of(prx.text("\n"));
+  const size_t per_group = (lines.size() - 2) / 6;
+  std::vector<std::string> padded = lines;
+  padded[2 + 3 * per_group + 10] += "   ";  // a record of year 4
+  std::vector<std::string> padded_first = lines;
+  padded_first[2 + 5] += " ";  // a record of year 1: every group is shorter than the first
+  std::vector<std::string> mixed = lines;
+  for (size_t k = 0; k < mixed.size(); k += 3) mixed[k] += "\r";
+  const struct {
+    const char* name;
+    std::string text;
+  } layouts[] = {
+      {"CR LF", prx.text("\r\n")},
+      {"no line end after the last record", joined(lines, false)},
+      {"blanks after a record of year 4", joined(padded)},
+      {"blanks after a record of year 1", joined(padded_first)},
+      {"CR LF and LF mixed", joined(mixed)},
+  };
+  Scratch dir;
+  dir.write("JOB.PRX", joined(lines));
+  const ProximityHistory want = read_proximity_history(dir.file("JOB.PRX"), std::nullopt, 1);
+  for (const auto& layout : layouts) {
+    for (unsigned threads : {1u, 7u}) {
+      SCOPED_TRACE(std::string(layout.name) + ", " + std::to_string(threads) + " threads");
+      Scratch other;
+      other.write("JOB.PRX", layout.text);
+      const ProximityHistory got =
+          read_proximity_history(other.file("JOB.PRX"), std::nullopt, threads);
+      EXPECT_EQ(got.unknown_counts, want.unknown_counts);
+      ASSERT_EQ(got.years.size(), want.years.size());
+      for (size_t k = 0; k < want.years.size(); ++k) expect_same_groups(got.years[k], want.years[k]);
     }
   }
 }
