@@ -74,6 +74,8 @@ TEST(ProximityFields, RandomRealFieldsAsTheGeneralReader) {
     field += trial % 2 == 0 ? "E+" : "E-";
     field += static_cast<char>('0' + e / 10);
     field += static_cast<char>('0' + e % 10);
+    // Now and then any byte among the digits.
+    if (trial % 5 == 0) field[4 + static_cast<size_t>(digit(random)) % 8] = static_cast<char>(random());
     expect_same_real(field);
   }
 }
@@ -82,7 +84,9 @@ TEST(ProximityFields, CountFieldsAsTheGeneralReader) {
   const char* const fields[] = {" 12345", "     0", "    -0", "-12345", "999999", "     7",
                                 "******", " *****", "  12 3", "      ", "    1 ", "   +12",
                                 "  -   ", "   1-2", "  x123", "1234567890", "123456789",
-                                "-123456789", "-", "", "  0012", "**1234"};
+                                "-123456789", "-", "", "  0012", "**1234", "000000",
+                                " 1 234", "1     ", "12345 ", "  \n123", "\x8a" "12345",
+                                "\xba" "\xba" "1234", " \x89" "12", "\t12345"};
   for (const char* field : fields) expect_same_count(field);
   // Random fields of the characters a count record may hold, and a few others.
   std::mt19937_64 random(7);
@@ -90,7 +94,8 @@ TEST(ProximityFields, CountFieldsAsTheGeneralReader) {
   std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
   std::uniform_int_distribution<int> width(1, 12);
   for (int trial = 0; trial < 200000; ++trial) {
-    std::string field(static_cast<size_t>(width(random)), ' ');
+    // Half of them six columns wide, the width of the file's counts.
+    std::string field(trial % 4 < 2 ? size_t{6} : static_cast<size_t>(width(random)), ' ');
     // Most fields right-aligned digits, as written; the rest anything.
     if (trial % 2 == 0) {
       const size_t digits = 1 + pick(random) % field.size();
