@@ -212,8 +212,7 @@ class GroupReader {
       group_->prox.reserve(ntm);
       group_->ngpair.reserve(ntm);
       group_->nypair.reserve(ntm);
-      group_->ngpair_known.assign(ntm, 1);
-      group_->nypair_known.assign(ntm, 1);
+      // The known flags are made at the first asterisk field, if any.
     }
     read_proximity_block(year);
     for (int block = 0; block < 3; ++block) read_count_block(year, block);
@@ -292,6 +291,7 @@ class GroupReader {
           counts.push_back(value->known ? value->value : 0);  // at packed_index(i, j)
           if (!value->known) {
             auto& known = block == 0 ? group_->ngpair_known : group_->nypair_known;
+            if (known.empty()) known.assign(static_cast<size_t>(dims_.ntm), 1);
             known[packed_index(i, j)] = 0;
             ++unknown_counts_;
           }
@@ -534,11 +534,13 @@ class Walker {
     GroupReader reader(at, history_.dims, cut_by_length);
     reader.read(history_.dims.iys + static_cast<std::int32_t>(k), group);
     unknown = reader.unknown_counts();
-    // Every count of the year known: the history drops the flags, which
-    // would otherwise be an eighth of its memory.
-    if (keep && every_year_ && unknown == 0) {
-      std::vector<std::uint8_t>().swap(group->ngpair_known);
-      std::vector<std::uint8_t>().swap(group->nypair_known);
+    // The history keeps the flags of a year only when one of its counts is
+    // unknown (they would otherwise be an eighth of its memory); the one
+    // year read alone always has both.
+    if (keep && (!every_year_ || unknown != 0)) {
+      const size_t ntm = static_cast<size_t>(history_.dims.ntm);
+      if (group->ngpair_known.empty()) group->ngpair_known.assign(ntm, 1);
+      if (group->nypair_known.empty()) group->nypair_known.assign(ntm, 1);
     }
     return reader.end();
   }
