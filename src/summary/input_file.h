@@ -4,6 +4,10 @@
 // with a RunError that names "unit N (FILE)"; the summary has no units, so
 // its messages name the file alone, "FILE, line N: problem", as InputErrors
 // (exit status 2).
+//
+// The proximity file, the largest input by far, is held whole in memory
+// instead (WholeFile) and cut into records by the same rules (RecordCursor),
+// so that its year groups can be read at once on several threads.
 #pragma once
 
 #include <cstddef>

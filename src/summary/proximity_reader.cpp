@@ -466,8 +466,12 @@ class Walker {
     const size_t nya = static_cast<size_t>(history_.dims.nya);
     RecordCursor first = header;
     std::string_view record;
-    for (std::int64_t r = 0; r < per_group; ++r) {
-      if (!first.next(record)) return false;
+    try {
+      for (std::int64_t r = 0; r < per_group; ++r) {
+        if (!first.next(record)) return false;
+      }
+    } catch (const InputError&) {
+      return false;  // a record too long: the walk record by record says where
     }
     const size_t size = file_.bytes().size();
     const size_t from = header.offset();
