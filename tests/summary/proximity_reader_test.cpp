@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "format/field_reader.h"
@@ -697,6 +698,56 @@ TEST(ProximityHistory, ReadsTheSameGroupsWhateverTheLineEndsAndLengths) {
       ASSERT_EQ(got.years.size(), want.years.size());
       for (size_t k = 0; k < want.years.size(); ++k) expect_same_groups(got.years[k], want.years[k]);
     }
+  }
+}
+
+// Damage anywhere in a file of many groups: one thread and seven read the
+// same groups or give the same message.
+TEST(ProximityHistory, DamagedFilesReadTheSameOnOneThreadAndOnSeven) {
+  const std::string original = many_years(40, 8).text("\n");
+  std::uint32_t seed = 77;
+  auto next = [&seed](std::uint32_t bound) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % bound;
+  };
+  const char replacements[] = {'*', ' ', '\n', '\r', '0', '9', '-', 'E', '+', '.', 'x'};
+  for (int trial = 0; trial < 60; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    std::string text = original;
+    for (std::uint32_t e = 0, edits = 1 + next(3); e < edits; ++e) {
+      const size_t at = next(static_cast<std::uint32_t>(text.size()));
+      switch (next(3)) {
+        case 0:
+          text[at] = replacements[next(sizeof replacements)];
+          break;
+        case 1:
+          text.erase(at, 1 + next(20));
+          break;
+        default:
+          text.insert(at, 1, replacements[next(sizeof replacements)]);
+      }
+    }
+    Scratch dir;
+    dir.write("JOB.PRX", text);
+    auto read = [&](unsigned threads) -> std::variant<ProximityHistory, std::string> {
+      try {
+        return read_proximity_history(dir.file("JOB.PRX"), std::nullopt, threads);
+      } catch (const InputError& e) {
+        return std::string(e.what());
+      }
+    };
+    const auto one = read(1);
+    const auto seven = read(7);
+    ASSERT_EQ(one.index(), seven.index());
+    if (one.index() == 1) {
+      EXPECT_EQ(std::get<1>(one), std::get<1>(seven));
+      continue;
+    }
+    const ProximityHistory& a = std::get<0>(one);
+    const ProximityHistory& b = std::get<0>(seven);
+    EXPECT_EQ(a.unknown_counts, b.unknown_counts);
+    ASSERT_EQ(a.years.size(), b.years.size());
+    for (size_t k = 0; k < a.years.size(); ++k) expect_same_groups(b.years[k], a.years[k]);
   }
 }
 
