@@ -5,6 +5,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "job/worker_pool.h"
@@ -117,11 +118,15 @@ int summarise(const CommandLine& command, std::FILE* out) {
   const unsigned threads = command.threads == 0 ? default_thread_count() : command.threads;
   std::future<Stability> leave_one_year_out_runs;
   if (groups) {
-    leave_one_year_out_runs = std::async(
-        threads > 1 ? std::launch::async : std::launch::deferred,
-        [&file, &history, &groups, threads] {
-          return leave_one_year_out(file, history, *groups, std::max(1u, threads - 1));
-        });
+    auto runs = [&file, &history, &groups, threads] {
+      return leave_one_year_out(file, history, *groups, std::max(1u, threads - 1));
+    };
+    try {
+      leave_one_year_out_runs =
+          std::async(threads > 1 ? std::launch::async : std::launch::deferred, runs);
+    } catch (const std::system_error&) {
+      leave_one_year_out_runs = std::async(std::launch::deferred, runs);  // no thread to be had
+    }
   }
   const std::vector<YearlyValue> yearly = yearly_values(history, command.keep_z);
   const std::vector<PairTrust> trust = pair_trust(file, averages, yearly, command.keep_z);
