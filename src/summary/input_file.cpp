@@ -63,11 +63,12 @@ WholeFile::WholeFile(const std::string& path) {
     ::close(fd);
     throw InputError(path + ": cannot be opened: it is a directory");
   }
-  // A regular file is mapped whole, its pages entered at once: no copy and
-  // no fault per page while the groups are parsed.
+  // A regular file is mapped whole: no copy. Its pages are mapped as they
+  // are first read (several at a time) and let go by done_with, so the
+  // process holds only the part being read.
   if (S_ISREG(status.st_mode) && status.st_size > 0) {
     const std::size_t size = static_cast<std::size_t>(status.st_size);
-    void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (at != MAP_FAILED) {
       mapped_ = at;
       mapped_size_ = size;
@@ -98,6 +99,16 @@ WholeFile::WholeFile(const std::string& path) {
   ::close(fd);
   read_.resize(filled);
   bytes_ = read_;
+}
+
+void WholeFile::done_with(std::size_t from, std::size_t to) const {
+  if (mapped_ == nullptr || to > mapped_size_) return;
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t first = (from + page - 1) / page * page;
+  const std::size_t last = to / page * page;
+  if (first >= last) return;
+  // A hint: refused, the pages simply stay.
+  ::madvise(static_cast<char*>(mapped_) + first, last - first, MADV_DONTNEED);
 }
 
 WholeFile::~WholeFile() {

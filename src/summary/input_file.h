@@ -74,6 +74,11 @@ class WholeFile {
 
   std::string_view bytes() const { return bytes_; }
 
+  // Tells the system that bytes [from, to) will not be read again for a
+  // while: the pages of a mapped file wholly inside leave the process's
+  // memory (they stay in the page cache; read again, they come back).
+  void done_with(std::size_t from, std::size_t to) const;
+
  private:
   void* mapped_ = nullptr;
   std::size_t mapped_size_ = 0;

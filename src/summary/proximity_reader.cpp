@@ -490,6 +490,7 @@ class Walker {
         const RecordCursor at(file_.bytes(), starts[k],
                               header.line() + static_cast<std::int64_t>(k) * per_group, path_);
         ended_right[k] = read_group(k, at, true, unknown[k]) == starts[k + 1];
+        file_.done_with(starts[k], starts[k + 1]);
       } catch (const InputError&) {
         ended_right[k] = 0;  // read again record by record, for the message
       }
@@ -518,8 +519,10 @@ class Walker {
     history_.years.assign(every_year_ ? static_cast<size_t>(present) : 1, YearGroup{});
     std::vector<long> unknown(static_cast<size_t>(present), 0);
     auto read = [&](size_t k) {
-      read_group(k, RecordCursor(file_.bytes(), starts[k], header.line() + records[k], path_),
-                 false, unknown[k]);
+      const size_t end =
+          read_group(k, RecordCursor(file_.bytes(), starts[k], header.line() + records[k], path_),
+                     false, unknown[k]);
+      file_.done_with(starts[k], end);
     };
     pool_.run(static_cast<size_t>(present), read);
     if (present < nya) {
