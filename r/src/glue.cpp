@@ -369,6 +369,7 @@ Rcpp::List analyse_columns(Rcpp::CharacterVector years, Rcpp::CharacterVector lo
     // 3. The summary of the last year's group.
     summary::CommandLine command;
     command.proximity_file = job + ".PRX";
+    command.threads = 1;  // one thread, as the run above
     if (groups > 0) command.groups = groups;
     try {
       Rcpp::List result = summarised(command);
@@ -393,6 +394,7 @@ Rcpp::List read_prox(std::string path, int year, int groups, std::string out_ste
   return or_r_error([&]() -> Rcpp::List {
     summary::CommandLine command;
     command.proximity_file = path;
+    command.threads = 1;  // one thread, as analyse() runs
     if (year != NA_INTEGER) command.year = year;
     if (groups > 0) command.groups = groups;
     command.out = out_stem;

@@ -89,6 +89,7 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
   summary::CommandLine summary;
   summary.proximity_file = run.stem + ".PRX";
   summary.groups = options.groups;
+  summary.threads = options.run.threads;
   // The summary reads the files in the making and leaves its own there.
   StagedFiles summary_outputs;
   summary::DeferredOutputs deferred(summary_outputs, &outputs);

@@ -94,6 +94,9 @@ Options:
                     95 % interval is wider than W (default 0.5)
   --out STEM        write the files under STEM in place of JOB
   --no-html         do not write JOB.html
+  --threads N       threads for reading the file's year groups and for the
+                    leave-one-year-out clusterings (default: every hardware
+                    thread); the outputs are the same for every N
   -h, --help        this text
 
 A count too wide for its six columns (written as asterisks) leaves its field
@@ -115,7 +118,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: locprox-summary JOB.PRX [--names FILE] [--year N] [--z] [--groups K]\n"
     "                               [--min-common N] [--max-interval W] [--out STEM]\n"
-    "                               [--no-html]\n";
+    "                               [--no-html] [--threads N]\n";
 
 std::int64_t integer_value(const std::string& option, const std::string& text, std::int64_t low,
                            std::int64_t high) {
@@ -142,7 +145,7 @@ bool ends_with_extension(const std::string& path, std::string& extension) {
 // the option and the text it was given.
 struct OptionTexts {
   std::vector<std::string> files;
-  std::string year, groups, min_common, max_interval;
+  std::string year, groups, min_common, max_interval, threads;
 };
 
 // Completes `line` from the texts; throws InputError with the complaint.
@@ -175,6 +178,9 @@ void finish_options(const CLI::App& app, const OptionTexts& texts, CommandLine& 
     }
     line.max_interval = value;
   }
+  if (app.count("--threads") > 0) {
+    line.threads = static_cast<unsigned>(integer_value("--threads", texts.threads, 1, 4096));
+  }
   if (line.out && line.out->empty()) throw InputError("--out needs a non-empty stem");
 }
 
@@ -200,6 +206,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, std::FIL
   app.add_option("--min-common", texts.min_common)->type_name("N");
   app.add_option("--max-interval", texts.max_interval)->type_name("W");
   app.add_option("--out", line.out)->type_name("STEM");
+  app.add_option("--threads", texts.threads)->type_name("N");
   bool no_html = false;
   app.add_flag("--no-html", no_html)->disable_flag_override();
   try {

@@ -21,6 +21,7 @@ struct CommandLine {
   double max_interval = 0.5;           // --max-interval W
   std::optional<std::string> out;      // --out STEM
   bool html = true;                    // false with --no-html
+  unsigned threads = 0;                // --threads N; 0: every hardware thread
 };
 
 struct ParsedCommandLine {

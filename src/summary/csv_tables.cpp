@@ -29,9 +29,17 @@ std::string csv_field(const std::string& text) {
 
 namespace {
 
+// Every name as a CSV field, quoted once rather than on every row.
+std::vector<std::string> csv_fields(const std::vector<std::string>& names) {
+  std::vector<std::string> fields;
+  fields.reserve(names.size());
+  for (const std::string& name : names) fields.push_back(csv_field(name));
+  return fields;
+}
+
 void append_optional(std::string& out, const std::optional<double>& value) {
   out += ',';
-  if (value) out += average_text(*value);
+  if (value) append_average(out, *value);
 }
 
 void append_trust(std::string& out, const PairTrust& t) {
@@ -39,7 +47,7 @@ void append_trust(std::string& out, const PairTrust& t) {
   append_optional(out, t.ci_high);
   append_optional(out, t.q);
   out += ',';
-  if (t.df) out += std::to_string(*t.df);
+  if (t.df) append_integer(out, *t.df);
   append_optional(out, t.p);
   append_optional(out, t.sd_years);
 }
@@ -54,27 +62,28 @@ std::string pairs_csv(const ProximityFile& file, const Averages& averages,
       "location_i,name_i,location_j,name_j,average,sum,entries_in_common,years_compared,"
       "ci_low,ci_high,heterogeneity_q,heterogeneity_df,heterogeneity_p,sd_years";
   out += kLineEnd;
-  out.reserve(out.size() + static_cast<size_t>(file.dims.ntm) * 48);
+  out.reserve(out.size() + static_cast<size_t>(file.dims.ntm) * 64);
+  const std::vector<std::string> fields = csv_fields(names);
   for (std::int32_t i = 1; i <= maxl; ++i) {
     std::string left = std::to_string(i);
     left += ',';
-    left += csv_field(names[i - 1]);
+    left += fields[i - 1];
     left += ',';
     for (std::int32_t j = i; j <= maxl; ++j) {
       if (i == j && file.options.distance()) continue;  // no distance of a location to itself
       const size_t p = packed_index(i, j);
       out += left;
-      out += std::to_string(j);
+      append_integer(out, j);
       out += ',';
-      out += csv_field(names[j - 1]);
+      out += fields[j - 1];
       out += ',';
-      if (averages.state[p] == PairState::compared) out += average_text(averages.value[p]);
+      if (averages.state[p] == PairState::compared) append_average(out, averages.value[p]);
       out += ',';
-      out += number_text(group.prox[p]);
+      append_number(out, group.prox[p]);
       out += ',';
-      if (averages.common_known[p]) out += std::to_string(averages.common[p]);
+      if (averages.common_known[p]) append_integer(out, averages.common[p]);
       out += ',';
-      if (group.nypair_known[p]) out += std::to_string(group.nypair[p]);
+      if (group.nypair_known[p]) append_integer(out, group.nypair[p]);
       append_trust(out, trust.empty() ? PairTrust{} : trust[p]);
       out += kLineEnd;
     }
@@ -87,23 +96,25 @@ std::string years_csv(const ProximityHistory& history, const std::vector<YearlyV
                       const std::vector<std::string>& year_names) {
   std::string out = "year,year_number,location_i,name_i,location_j,name_j,value,entries_in_common";
   out += kLineEnd;
-  out.reserve(out.size() + values.size() * 48);
+  out.reserve(out.size() + values.size() * 64);
+  const std::vector<std::string> fields = csv_fields(names);
+  const std::vector<std::string> year_fields = csv_fields(year_names);
   for (const YearlyValue& v : values) {
-    out += csv_field(year_names[v.year_index]);
+    out += year_fields[v.year_index];
     out += ',';
-    out += std::to_string(history.years[v.year_index].year);
+    append_integer(out, history.years[v.year_index].year);
     out += ',';
-    out += std::to_string(v.i);
+    append_integer(out, v.i);
     out += ',';
-    out += csv_field(names[static_cast<size_t>(v.i - 1)]);
+    out += fields[static_cast<size_t>(v.i - 1)];
     out += ',';
-    out += std::to_string(v.j);
+    append_integer(out, v.j);
     out += ',';
-    out += csv_field(names[static_cast<size_t>(v.j - 1)]);
+    out += fields[static_cast<size_t>(v.j - 1)];
     out += ',';
-    out += average_text(v.value);
+    append_average(out, v.value);
     out += ',';
-    out += std::to_string(v.entries_in_common);
+    append_integer(out, v.entries_in_common);
     out += kLineEnd;
   }
   return out;
@@ -143,11 +154,21 @@ std::string stability_csv(const Stability& stability, const std::vector<std::str
   out += kLineEnd;
   const std::int32_t n = static_cast<std::int32_t>(stability.full_group.size());
   const std::string runs = std::to_string(stability.runs.size());
+  out.reserve(out.size() + stability.together.size() * 40);
+  const std::vector<std::string> fields = csv_fields(names);
   for (std::int32_t i = 1; i <= n; ++i) {
     for (std::int32_t j = i + 1; j <= n; ++j) {
-      out += std::to_string(i) + ',' + csv_field(names[static_cast<size_t>(i - 1)]) + ',' +
-             std::to_string(j) + ',' + csv_field(names[static_cast<size_t>(j - 1)]) + ',' +
-             std::to_string(stability.together[packed_index(i, j)]) + ',' + runs;
+      append_integer(out, i);
+      out += ',';
+      out += fields[static_cast<size_t>(i - 1)];
+      out += ',';
+      append_integer(out, j);
+      out += ',';
+      out += fields[static_cast<size_t>(j - 1)];
+      out += ',';
+      append_integer(out, stability.together[packed_index(i, j)]);
+      out += ',';
+      out += runs;
       out += kLineEnd;
     }
   }
@@ -157,17 +178,18 @@ std::string stability_csv(const Stability& stability, const std::vector<std::str
 std::string matrix_csv(const Averages& averages, const std::vector<std::string>& names) {
   const std::int32_t maxl = averages.locations;
   std::string out;
+  const std::vector<std::string> fields = csv_fields(names);
   for (std::int32_t j = 1; j <= maxl; ++j) {
     out += ',';
-    out += csv_field(names[j - 1]);
+    out += fields[j - 1];
   }
   out += kLineEnd;
   for (std::int32_t i = 1; i <= maxl; ++i) {
-    out += csv_field(names[i - 1]);
+    out += fields[i - 1];
     for (std::int32_t j = 1; j <= maxl; ++j) {
       const size_t p = i <= j ? packed_index(i, j) : packed_index(j, i);
       out += ',';
-      if (averages.state[p] == PairState::compared) out += average_text(averages.value[p]);
+      if (averages.state[p] == PairState::compared) append_average(out, averages.value[p]);
     }
     out += kLineEnd;
   }

@@ -1,6 +1,7 @@
 // Numbers as the CSV files give them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace locprox::summary {
@@ -16,5 +17,11 @@ std::string number_text(double value);
 // differ from one machine to the next where this one does not.
 inline constexpr int kAverageDigits = 9;
 std::string average_text(double value);
+
+// The same texts appended to `out`, with no string of their own: the large
+// tables are made of these.
+void append_number(std::string& out, double value);
+void append_average(std::string& out, double value);
+void append_integer(std::string& out, std::int64_t value);
 
 }  // namespace locprox::summary

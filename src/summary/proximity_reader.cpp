@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <concepts>
+#include <cstring>
 #include <string_view>
 
 #include "format/field_reader.h"
 #include "format/layout.h"
-#include "format/units.h"
+#include "job/worker_pool.h"
 #include "summary/errors.h"
 #include "summary/input_file.h"
+#include "summary/proximity_fields.h"
 
 namespace locprox::summary {
 
@@ -73,165 +75,117 @@ std::string_view columns(std::string_view record, int column, int width) {
   return record.substr(from, static_cast<size_t>(width));
 }
 
-class Walker {
- public:
-  // Keeps the group of `year` (the last when empty), or every group when
-  // `every_year` is set.
-  Walker(const std::string& path, std::optional<std::int32_t> year, bool every_year)
-      : in_(kProximityUnit, path, InputUnit::kLargeBlock), year_(year), every_year_(every_year) {}
+// How many records one year's group holds: the year record, MAXL columns
+// of the proximity triangle (a record per ten values) and three count blocks
+// (a record per thirty values, each column led by its total).
+std::int64_t records_per_group(std::int32_t maxl) {
+  std::int64_t records = 1;
+  for (std::int32_t j = 1; j <= maxl; ++j) {
+    records += (j + kRealsPerRecord - 1) / kRealsPerRecord;
+    records += 3 * ((j + 1 + kCountsPerRecord - 1) / kCountsPerRecord);
+  }
+  return records;
+}
 
-  ProximityHistory walk() {
-    return in_.reading([this] {
-      read_dimensions();
-      read_options();
-      for (std::int32_t k = 0; k < history_.dims.nya; ++k) read_group(k);
-      std::string_view record;
-      while (in_.unit().next_record(record)) {
-        if (!blank(record)) {
-          throw in_.error("a record after the last year group; the dimension record announces " +
-                          std::to_string(history_.dims.nya) + " year(s)");
-        }
-      }
-      return std::move(history_);
+// Where records start, found without reading them: for each count in
+// `records` (ascending), the byte after that many records from `from` on;
+// std::string_view::npos when the bytes hold fewer. The bytes are cut into
+// chunks that the pool's threads scan for line feeds twice: once to count
+// them, once (knowing how many come before each chunk) to note the offsets
+// asked for.
+std::vector<size_t> record_starts(std::string_view bytes, size_t from,
+                                  const std::vector<std::int64_t>& records, WorkerPool& pool) {
+  constexpr size_t kSmallestChunk = size_t{1} << 16;
+  const size_t length = bytes.size() - from;
+  const size_t chunks =
+      std::max<size_t>(1, std::min<size_t>(size_t{4} * pool.threads(), length / kSmallestChunk));
+  const size_t chunk_length = length / chunks + 1;
+  auto chunk_range = [&](size_t c) {
+    const size_t begin = from + std::min(length, c * chunk_length);
+    const size_t end = from + std::min(length, (c + 1) * chunk_length);
+    return std::pair{begin, end};
+  };
+  // Calls seen(offset after the line feed) for each line feed of chunk c.
+  auto for_each_line_feed = [&](size_t c, auto&& seen) {
+    auto [at, end] = chunk_range(c);
+    while (at < end) {
+      const void* found = std::memchr(bytes.data() + at, '\n', end - at);
+      if (found == nullptr) break;
+      at = static_cast<size_t>(static_cast<const char*>(found) - bytes.data()) + 1;
+      if (!seen(at)) break;
+    }
+  };
+
+  std::vector<std::int64_t> line_feeds(chunks, 0);
+  auto count = [&](size_t c) {
+    for_each_line_feed(c, [&](size_t) {
+      ++line_feeds[c];
+      return true;
     });
-  }
+  };
+  pool.run(chunks, count);
+  std::vector<std::int64_t> before(chunks + 1, 0);
+  for (size_t c = 0; c < chunks; ++c) before[c + 1] = before[c] + line_feeds[c];
 
- private:
-  // `what` describes the record expected, for the message; it is only
-  // called when something is wrong, so the walk builds no text per record.
-  template <typename Describe>
-  requires std::invocable<Describe> std::string_view next(const Describe& what) {
-    std::string_view record;
-    if (!in_.unit().next_record(record)) {
-      if (in_.line() == 0) throw InputError(in_.path() + ": the file is empty");
-      throw in_.error("the file ends here, before " + what() + "; it is truncated");
-    }
-    return record;
+  std::vector<size_t> starts(records.size(), std::string_view::npos);
+  auto note = [&](size_t c) {
+    // The counts that end in this chunk: after its first line feed, up to its last.
+    size_t r = static_cast<size_t>(
+        std::upper_bound(records.begin(), records.end(), before[c]) - records.begin());
+    std::int64_t seen = before[c];
+    for_each_line_feed(c, [&](size_t after) {
+      ++seen;
+      while (r < records.size() && records[r] == seen) starts[r++] = after;
+      return r < records.size() && records[r] <= before[c + 1];
+    });
+  };
+  pool.run(chunks, note);
+  // No record: the start itself. The last record has no line feed: its end.
+  const std::int64_t total = before[chunks];
+  const bool open_end = length > 0 && bytes.back() != '\n';
+  for (size_t r = 0; r < records.size(); ++r) {
+    if (records[r] == 0) starts[r] = from;
+    if (open_end && records[r] == total + 1) starts[r] = bytes.size();
   }
+  return starts;
+}
 
-  std::string_view next(const std::string& what) {
-    return next([&what] { return what; });
+// The next record, or the message for a file that ends before it: `what`
+// describes the record expected; it is only called when something is wrong,
+// so the walk builds no text per record. A `length` other than 0 is the
+// record's length as the writer writes it (RecordCursor::next_of_length).
+template <typename Describe>
+requires std::invocable<Describe> std::string_view next_record(RecordCursor& in,
+                                                               const Describe& what,
+                                                               size_t length = 0) {
+  std::string_view record;
+  if (!(length != 0 ? in.next_of_length(length, record) : in.next(record))) {
+    if (in.line() == 0) throw InputError(in.path() + ": the file is empty");
+    throw in.error("the file ends here, before " + what() + "; it is truncated");
   }
+  return record;
+}
 
-  // True when no record follows the one just read.
-  bool at_end() {
-    std::string_view record;
-    if (!in_.unit().next_record(record)) return true;
-    in_.unit().step_back();
-    return false;
-  }
+std::string_view next_record(RecordCursor& in, const std::string& what) {
+  return next_record(in, [&what] { return what; });
+}
 
-  template <typename Describe>
-  CountField count_at(std::string_view record, int field, const Describe& what) {
-    std::string_view text = record.substr(static_cast<size_t>(field) * kCountWidth, kCountWidth);
-    auto value = parse_count_field(text);
-    if (!value) {
-      throw in_.error("bad field " + quoted(text) + " in columns " +
-                      std::to_string(field * kCountWidth + 1) + "-" +
-                      std::to_string((field + 1) * kCountWidth) + " of " + what());
-    }
-    return *value;
-  }
+// Reads one year's group from its year record on: checks every record's
+// shape and, when the group is kept, converts its fields into `group`. With
+// `cut_by_length`, the records of the blocks are cut at the length the
+// writer gives them (RecordCursor::next_of_length): a record with a line
+// feed inside is then refused where a cut at each line feed might read it,
+// so a group refused this way must be read again without.
+class GroupReader {
+ public:
+  GroupReader(RecordCursor in, const Dimensions& dims, bool cut_by_length)
+      : in_(in), dims_(dims), cut_by_length_(cut_by_length) {}
 
-  void read_dimensions() {
-    const std::string what = "the dimension record (MAXY, MAXL, MAXG, IYS, IYF, NYA, NTM)";
-    std::string_view record = next(what);
-    if (!has_fields(record, kDimensionWidth, kDimensionValues)) {
-      throw in_.error(what + " should hold seven fields of " + std::to_string(kDimensionWidth) +
-                      " columns, " + std::to_string(kDimensionValues * kDimensionWidth) +
-                      " characters");
-    }
-    std::int32_t v[kDimensionValues];
-    bool known[kDimensionValues];
-    for (int f = 0; f < kDimensionValues; ++f) {
-      const Field& field = kDimensionFields[static_cast<size_t>(f)];
-      std::string_view text = columns(record, field.column, field.width);
-      auto value = parse_count_field(text);
-      if (!value) throw in_.error("bad field " + quoted(text) + " in " + what);
-      v[f] = value->value;
-      known[f] = value->known;
-    }
-    // A run refused at its problem size writes this record alone, whatever
-    // the sizes were; the checks below are for a run that went on.
-    dimension_record_ = std::string(record);
-    if (at_end()) {
-      throw RefusedRun(in_.path() +
-                           " holds only the dimension record: the run that wrote it was refused "
-                           "before its analysis (a problem size it does not take, or work arrays "
-                           "too small for it); there is nothing to summarise",
-                       dimension_record_, false);
-    }
-    Dimensions& d = history_.dims;
-    d.maxy = known[0] ? v[0] : -1;
-    d.maxl = v[1];
-    d.maxg = known[2] ? v[2] : -1;
-    d.iys = v[3];
-    d.iyf = v[4];
-    d.nya = v[5];
-    if (!known[1] || !known[3] || !known[4] || !known[5]) {
-      throw in_.error("MAXL, IYS, IYF and NYA of the dimension record must be numbers");
-    }
-    if (d.maxl < 1) {
-      throw in_.error("the dimension record gives no location (MAXL " + std::to_string(d.maxl) +
-                      ")");
-    }
-    if (d.maxl > kMaxLocations) {
-      throw in_.error("MAXL " + std::to_string(d.maxl) +
-                      " is more locations than this reader takes (" +
-                      std::to_string(kMaxLocations) + ")");
-    }
-    d.ntm = static_cast<std::int64_t>(packed_size(d.maxl));
-    // NTM is implied by MAXL; it only needs to agree (or to be too wide for I6).
-    if ((known[6] && v[6] != d.ntm) || (!known[6] && d.ntm < 1000000)) {
-      throw in_.error("NTM does not equal MAXL(MAXL+1)/2 = " + std::to_string(d.ntm));
-    }
-    if (std::int64_t{d.iyf} - d.iys + 1 != d.nya) {
-      throw in_.error("NYA does not equal IYF - IYS + 1");
-    }
-    if (d.nya < 1) {
-      throw in_.error("the run that wrote this file analysed no year (NYA " +
-                      std::to_string(d.nya) + "); there is nothing to summarise");
-    }
-    if (year_ && (*year_ < d.iys || *year_ > d.iyf)) {
-      throw InputError("--year " + std::to_string(*year_) + ": " + in_.path() + " holds years " +
-                       std::to_string(d.iys) + " to " + std::to_string(d.iyf));
-    }
-    chosen_ = year_ ? *year_ - d.iys : d.nya - 1;
-  }
-
-  void read_options() {
-    std::string_view record = next("the option record (WEIGHT, PRXTYP, SEDTYP, CORTYP)");
-    std::string padded(record);
-    // An editor may have dropped a trailing blank answer; the columns are fixed.
-    if (padded.size() < kOptionLength) padded.resize(kOptionLength, ' ');
-    bool ok = blank(std::string_view(padded).substr(kOptionLength));
-    int from = 0;
-    for (const Field& field : kOptionFields) {
-      ok = ok && blank(std::string_view(padded).substr(static_cast<size_t>(from),
-                                                       static_cast<size_t>(field.column - from)));
-      from = field.column + field.width;
-    }
-    if (!ok) {
-      throw in_.error(
-          "the option record should hold four one-character options, in columns 6, 12, "
-          "18 and 24, each after five blanks");
-    }
-    auto answer = [&](int k) { return padded[static_cast<size_t>(kOptionFields[k].column)]; };
-    history_.options = Measure{answer(0), answer(1), answer(2), answer(3)};
-    if (at_end()) {
-      throw RefusedRun(in_.path() +
-                           " holds only the dimension and option records: the run that wrote it "
-                           "was refused before its first year (names-file counts that disagree "
-                           "with the problem size); there is nothing to summarise",
-                       dimension_record_, true);
-    }
-  }
-
-  void read_group(std::int32_t k) {
-    const std::int32_t year = history_.dims.iys + k;
-    const bool keep = every_year_ || k == chosen_;
+  // `group` is null when the group is only checked.
+  void read(std::int32_t year, YearGroup* group) {
+    group_ = group;
     const std::string of_year = " of year " + std::to_string(year);
-    std::string_view record = next("the year record" + of_year);
+    std::string_view record = next_record(in_, "the year record" + of_year);
     const size_t name_end = static_cast<size_t>(kYearName.column + kYearName.width);
     auto value = record.size() >= static_cast<size_t>(kYearNumber.width)
                      ? parse_count_field(columns(record, kYearNumber.column, kYearNumber.width))
@@ -248,69 +202,62 @@ class Walker {
       throw in_.error("the year record gives year " + std::to_string(value->value) +
                       " where year " + std::to_string(year) + " is expected");
     }
-    if (keep) {
-      YearGroup& group = history_.years.emplace_back();
-      group.year = year;
-      group.year_name = std::string(columns(record, kYearName.column, kYearName.width));
-      group.year_name.resize(static_cast<size_t>(kYearName.width), ' ');
+    if (group_ != nullptr) {
+      group_->year = year;
+      group_->year_name = std::string(columns(record, kYearName.column, kYearName.width));
+      group_->year_name.resize(static_cast<size_t>(kYearName.width), ' ');
       // The records hold the packed triangles in their own order, so the
       // values are appended as they come, with no clearing beforehand.
-      const size_t ntm = static_cast<size_t>(history_.dims.ntm);
-      group.prox.reserve(ntm);
-      group.ngpair.reserve(ntm);
-      group.nypair.reserve(ntm);
-      group.ngpair_known.assign(ntm, 1);
-      group.nypair_known.assign(ntm, 1);
+      const size_t ntm = static_cast<size_t>(dims_.ntm);
+      group_->prox.reserve(ntm);
+      group_->ngpair.reserve(ntm);
+      group_->nypair.reserve(ntm);
+      // The known flags are made at the first asterisk field, if any.
     }
-    read_proximity_block(year, keep);
-    const long unknown_before = history_.unknown_counts;
-    for (int block = 0; block < 3; ++block) read_count_block(year, block, keep);
-    // Every count of the year known: the history drops the flags, which
-    // would otherwise be an eighth of its memory.
-    if (keep && every_year_ && history_.unknown_counts == unknown_before) {
-      YearGroup& group = history_.years.back();
-      std::vector<std::uint8_t>().swap(group.ngpair_known);
-      std::vector<std::uint8_t>().swap(group.nypair_known);
-    }
+    read_proximity_block(year);
+    for (int block = 0; block < 3; ++block) read_count_block(year, block);
   }
 
-  void read_proximity_block(std::int32_t year, bool keep) {
-    const std::int32_t maxl = history_.dims.maxl;
-    for (std::int32_t j = 1; j <= maxl; ++j) {
+  // Asterisk fields among the group's NGPAIR and NYPAIR (kept groups only).
+  long unknown_counts() const { return unknown_counts_; }
+  // The byte after the group's last record.
+  size_t end() const { return in_.offset(); }
+
+ private:
+  void read_proximity_block(std::int32_t year) {
+    for (std::int32_t j = 1; j <= dims_.maxl; ++j) {
       auto what = [j, year] {
         return "the proximity record of location " + std::to_string(j) + " in year " +
                std::to_string(year);
       };
       for (std::int32_t first = 1; first <= j; first += kRealsPerRecord) {
         const int fields = std::min(kRealsPerRecord, j - first + 1);
-        std::string_view record = next(what);
+        std::string_view record = next_record(in_, what, written_length(fields * kRealWidth));
         if (!has_fields(record, kRealWidth, fields)) {
           throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                           std::to_string(kRealWidth) + " columns");
         }
-        if (!keep) {
+        if (group_ == nullptr) {
           if (!is_real_text(record))
             throw in_.error("a character that cannot be part of a number in " + what());
           continue;
         }
         for (int f = 0; f < fields; ++f) {
           std::string_view text = record.substr(static_cast<size_t>(f) * kRealWidth, kRealWidth);
-          auto value = parse_real_field(text);
+          auto value = real_field_value(text);
           if (!value) {
             throw in_.error("bad field " + quoted(text) + " in columns " +
                             std::to_string(f * kRealWidth + 1) + "-" +
                             std::to_string((f + 1) * kRealWidth) + " of " + what());
           }
-          history_.years.back().prox.push_back(*value);  // at packed_index(first + f, j)
+          group_->prox.push_back(*value);  // at packed_index(first + f, j)
         }
       }
     }
   }
 
-  void read_count_block(std::int32_t year, int block, bool keep) {
-    const std::int32_t maxl = history_.dims.maxl;
-    YearGroup* group = keep ? &history_.years.back() : nullptr;
-    for (std::int32_t j = 1; j <= maxl; ++j) {
+  void read_count_block(std::int32_t year, int block) {
+    for (std::int32_t j = 1; j <= dims_.maxl; ++j) {
       auto what = [block, j, year] {
         return std::string("the ") + kCountBlockNames[block] + " record of location " +
                std::to_string(j) + " in year " + std::to_string(year);
@@ -318,46 +265,308 @@ class Walker {
       // Value 0 of the row is the location's total, values 1..j the column of the triangle.
       for (std::int32_t first = 0; first <= j; first += kCountsPerRecord) {
         const int fields = std::min(kCountsPerRecord, j - first + 1);
-        std::string_view record = next(what);
+        std::string_view record = next_record(in_, what, written_length(fields * kCountWidth));
         if (!has_fields(record, kCountWidth, fields)) {
           throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
                           std::to_string(kCountWidth) + " columns");
         }
-        if (!keep) {
+        if (group_ == nullptr) {
           if (!is_count_text(record))
             throw in_.error("a character that cannot be part of a count in " + what());
           continue;
         }
         for (int f = 0; f < fields; ++f) {
-          CountField value = count_at(record, f, what);
+          std::string_view text =
+              record.substr(static_cast<size_t>(f) * kCountWidth, kCountWidth);
+          auto value = count_field_value(text);
+          if (!value) {
+            throw in_.error("bad field " + quoted(text) + " in columns " +
+                            std::to_string(f * kCountWidth + 1) + "-" +
+                            std::to_string((f + 1) * kCountWidth) + " of " + what());
+          }
           std::int32_t i = first + f;
           if (i == 0 || block == 2) continue;  // totals and KII are not summarised
-          if (value.known && value.value < 0) throw in_.error("a negative count in " + what());
-          size_t p = packed_index(i, j);
-          auto& counts = block == 0 ? group->ngpair : group->nypair;
-          auto& known = block == 0 ? group->ngpair_known : group->nypair_known;
-          counts.push_back(value.known ? value.value : 0);  // at p
-          if (!value.known) {
-            known[p] = 0;
-            ++history_.unknown_counts;
+          if (value->known && value->value < 0) throw in_.error("a negative count in " + what());
+          auto& counts = block == 0 ? group_->ngpair : group_->nypair;
+          counts.push_back(value->known ? value->value : 0);  // at packed_index(i, j)
+          if (!value->known) {
+            auto& known = block == 0 ? group_->ngpair_known : group_->nypair_known;
+            if (known.empty()) known.assign(static_cast<size_t>(dims_.ntm), 1);
+            known[packed_index(i, j)] = 0;
+            ++unknown_counts_;
           }
         }
       }
     }
   }
 
-  InputFile in_;
+  size_t written_length(int characters) const {
+    return cut_by_length_ ? static_cast<size_t>(characters) : 0;
+  }
+
+  RecordCursor in_;
+  const Dimensions& dims_;
+  bool cut_by_length_ = false;
+  YearGroup* group_ = nullptr;
+  long unknown_counts_ = 0;
+};
+
+// The walk over the whole file: the dimension and option records in turn,
+// then the year groups, each on its own and on the pool's threads (every
+// group has the number of records the dimension record implies, so where
+// each starts is known before any is read), then whatever follows the last.
+// A fault is reported as a walk record by record would meet it first: the
+// header's, else the first faulty group's (groups are independent, and the
+// pool rethrows the failure of the lowest group), else the tail's.
+class Walker {
+ public:
+  // Keeps the group of `year` (the last when empty), or every group when
+  // `every_year` is set.
+  Walker(const std::string& path, std::optional<std::int32_t> year, bool every_year,
+         unsigned threads)
+      : path_(path), file_(path), year_(year),
+        every_year_(every_year),
+        pool_(threads == 0 ? default_thread_count() : threads) {}
+
+  ProximityHistory walk() {
+    RecordCursor header(file_.bytes(), 0, 0, path_);
+    read_dimensions(header);
+    read_options(header);
+    read_groups(header);
+    return std::move(history_);
+  }
+
+ private:
+  void read_dimensions(RecordCursor& in) {
+    const std::string what = "the dimension record (MAXY, MAXL, MAXG, IYS, IYF, NYA, NTM)";
+    std::string_view record = next_record(in, what);
+    if (!has_fields(record, kDimensionWidth, kDimensionValues)) {
+      throw in.error(what + " should hold seven fields of " + std::to_string(kDimensionWidth) +
+                     " columns, " + std::to_string(kDimensionValues * kDimensionWidth) +
+                     " characters");
+    }
+    std::int32_t v[kDimensionValues];
+    bool known[kDimensionValues];
+    for (int f = 0; f < kDimensionValues; ++f) {
+      const Field& field = kDimensionFields[static_cast<size_t>(f)];
+      std::string_view text = columns(record, field.column, field.width);
+      auto value = parse_count_field(text);
+      if (!value) throw in.error("bad field " + quoted(text) + " in " + what);
+      v[f] = value->value;
+      known[f] = value->known;
+    }
+    // A run refused at its problem size writes this record alone, whatever
+    // the sizes were; the checks below are for a run that went on.
+    dimension_record_ = std::string(record);
+    if (in.at_end()) {
+      throw RefusedRun(path_ +
+                           " holds only the dimension record: the run that wrote it was refused "
+                           "before its analysis (a problem size it does not take, or work arrays "
+                           "too small for it); there is nothing to summarise",
+                       dimension_record_, false);
+    }
+    Dimensions& d = history_.dims;
+    d.maxy = known[0] ? v[0] : -1;
+    d.maxl = v[1];
+    d.maxg = known[2] ? v[2] : -1;
+    d.iys = v[3];
+    d.iyf = v[4];
+    d.nya = v[5];
+    if (!known[1] || !known[3] || !known[4] || !known[5]) {
+      throw in.error("MAXL, IYS, IYF and NYA of the dimension record must be numbers");
+    }
+    if (d.maxl < 1) {
+      throw in.error("the dimension record gives no location (MAXL " + std::to_string(d.maxl) +
+                     ")");
+    }
+    if (d.maxl > kMaxLocations) {
+      throw in.error("MAXL " + std::to_string(d.maxl) +
+                     " is more locations than this reader takes (" +
+                     std::to_string(kMaxLocations) + ")");
+    }
+    d.ntm = static_cast<std::int64_t>(packed_size(d.maxl));
+    // NTM is implied by MAXL; it only needs to agree (or to be too wide for I6).
+    if ((known[6] && v[6] != d.ntm) || (!known[6] && d.ntm < 1000000)) {
+      throw in.error("NTM does not equal MAXL(MAXL+1)/2 = " + std::to_string(d.ntm));
+    }
+    if (std::int64_t{d.iyf} - d.iys + 1 != d.nya) {
+      throw in.error("NYA does not equal IYF - IYS + 1");
+    }
+    if (d.nya < 1) {
+      throw in.error("the run that wrote this file analysed no year (NYA " +
+                     std::to_string(d.nya) + "); there is nothing to summarise");
+    }
+    if (year_ && (*year_ < d.iys || *year_ > d.iyf)) {
+      throw InputError("--year " + std::to_string(*year_) + ": " + path_ + " holds years " +
+                       std::to_string(d.iys) + " to " + std::to_string(d.iyf));
+    }
+    chosen_ = year_ ? *year_ - d.iys : d.nya - 1;
+  }
+
+  void read_options(RecordCursor& in) {
+    std::string_view record = next_record(in, "the option record (WEIGHT, PRXTYP, SEDTYP, CORTYP)");
+    std::string padded(record);
+    // An editor may have dropped a trailing blank answer; the columns are fixed.
+    if (padded.size() < kOptionLength) padded.resize(kOptionLength, ' ');
+    bool ok = blank(std::string_view(padded).substr(kOptionLength));
+    int from = 0;
+    for (const Field& field : kOptionFields) {
+      ok = ok && blank(std::string_view(padded).substr(static_cast<size_t>(from),
+                                                       static_cast<size_t>(field.column - from)));
+      from = field.column + field.width;
+    }
+    if (!ok) {
+      throw in.error(
+          "the option record should hold four one-character options, in columns 6, 12, "
+          "18 and 24, each after five blanks");
+    }
+    auto answer = [&](int k) { return padded[static_cast<size_t>(kOptionFields[k].column)]; };
+    history_.options = Measure{answer(0), answer(1), answer(2), answer(3)};
+    if (in.at_end()) {
+      throw RefusedRun(path_ +
+                           " holds only the dimension and option records: the run that wrote it "
+                           "was refused before its first year (names-file counts that disagree "
+                           "with the problem size); there is nothing to summarise",
+                       dimension_record_, true);
+    }
+  }
+
+  // `header` stands after the option record. The groups are read as the
+  // writer lays them out when that checks out, else record by record.
+  void read_groups(const RecordCursor& header) {
+    const std::int32_t nya = history_.dims.nya;
+    const std::int64_t per_group = records_per_group(history_.dims.maxl);
+    std::vector<size_t> starts;
+    if (!read_groups_as_written(header, per_group, starts)) {
+      read_groups_record_by_record(header, per_group, starts);
+    }
+    RecordCursor tail(file_.bytes(), starts[static_cast<size_t>(nya)],
+                      header.line() + nya * per_group, path_);
+    std::string_view record;
+    while (tail.next(record)) {
+      if (!blank(record)) {
+        throw tail.error("a record after the last year group; the dimension record announces " +
+                         std::to_string(nya) + " year(s)");
+      }
+    }
+  }
+
+  // The way through a file as the writer writes it, without searching for
+  // most line ends: every group then has the bytes of the first, so group k
+  // starts k times that length after the first, and each record of the
+  // blocks is as long as its fields. Each group is read from where it
+  // should start and must end where the next should; if that holds for
+  // every group, each did start there (the first does, and each ends where
+  // the next starts), so the groups, their values and their line numbers are
+  // those of a walk record by record. Anything else (a line longer or
+  // shorter, a fault anywhere) gives false, and `starts` (the groups' first
+  // bytes and the byte after the last group) is then not to be used.
+  bool read_groups_as_written(const RecordCursor& header, std::int64_t per_group,
+                              std::vector<size_t>& starts) {
+    const size_t nya = static_cast<size_t>(history_.dims.nya);
+    RecordCursor first = header;
+    std::string_view record;
+    try {
+      for (std::int64_t r = 0; r < per_group; ++r) {
+        if (!first.next(record)) return false;
+      }
+    } catch (const InputError&) {
+      return false;  // a record too long: the walk record by record says where
+    }
+    const size_t size = file_.bytes().size();
+    const size_t from = header.offset();
+    const size_t length = first.offset() - from;
+    if (length == 0 || (size - from) / length < nya) return false;
+    starts.resize(nya + 1);
+    for (size_t k = 0; k <= nya; ++k) {
+      starts[k] = from + k * length;
+      if (k > 0 && file_.bytes()[starts[k] - 1] != '\n') return false;
+    }
+    std::vector<std::uint8_t> ended_right(nya, 0);
+    std::vector<long> unknown(nya, 0);
+    history_.years.assign(every_year_ ? nya : 1, YearGroup{});
+    auto read = [&](size_t k) {
+      try {
+        const RecordCursor at(file_.bytes(), starts[k],
+                              header.line() + static_cast<std::int64_t>(k) * per_group, path_);
+        ended_right[k] = read_group(k, at, true, unknown[k]) == starts[k + 1];
+        file_.done_with(starts[k], starts[k + 1]);
+      } catch (const InputError&) {
+        ended_right[k] = 0;  // read again record by record, for the message
+      }
+    };
+    pool_.run(nya, read);
+    if (std::find(ended_right.begin(), ended_right.end(), 0) != ended_right.end()) return false;
+    for (long u : unknown) history_.unknown_counts += u;
+    return true;
+  }
+
+  // The way through any file: where each group starts is found by counting
+  // line feeds (record_starts), then the groups are read, each on its own.
+  void read_groups_record_by_record(const RecordCursor& header, std::int64_t per_group,
+                                    std::vector<size_t>& starts) {
+    const std::int32_t nya = history_.dims.nya;
+    // Where each group starts, and where the records after the last one do.
+    std::vector<std::int64_t> records;
+    for (std::int32_t k = 0; k <= nya; ++k) records.push_back(k * per_group);
+    starts = record_starts(file_.bytes(), header.offset(), records, pool_);
+    // A group that starts beyond the end of the file is not read: the group
+    // before it finds the file truncated.
+    std::int32_t present = 0;
+    while (present < nya && starts[static_cast<size_t>(present)] != std::string_view::npos) {
+      ++present;
+    }
+    history_.years.assign(every_year_ ? static_cast<size_t>(present) : 1, YearGroup{});
+    std::vector<long> unknown(static_cast<size_t>(present), 0);
+    auto read = [&](size_t k) {
+      const size_t end =
+          read_group(k, RecordCursor(file_.bytes(), starts[k], header.line() + records[k], path_),
+                     false, unknown[k]);
+      file_.done_with(starts[k], end);
+    };
+    pool_.run(static_cast<size_t>(present), read);
+    if (present < nya) {
+      // Cannot happen: the last group present runs out of records.
+      throw InputError(path_ + ": the file ends before year " +
+                       std::to_string(history_.dims.iys + present) + "; it is truncated");
+    }
+    for (long u : unknown) history_.unknown_counts += u;
+  }
+
+  // Reads group k (0-based) from `at` into its place in the history, counts
+  // its asterisk fields into `unknown` and gives the byte after it.
+  size_t read_group(size_t k, const RecordCursor& at, bool cut_by_length, long& unknown) {
+    const bool keep = every_year_ || static_cast<std::int32_t>(k) == chosen_;
+    YearGroup* group = !keep ? nullptr : every_year_ ? &history_.years[k] : &history_.years[0];
+    GroupReader reader(at, history_.dims, cut_by_length);
+    reader.read(history_.dims.iys + static_cast<std::int32_t>(k), group);
+    unknown = reader.unknown_counts();
+    // The history keeps the flags of a year only when one of its counts is
+    // unknown (they would otherwise be an eighth of its memory); the one
+    // year read alone always has both.
+    if (keep && (!every_year_ || unknown != 0)) {
+      const size_t ntm = static_cast<size_t>(history_.dims.ntm);
+      if (group->ngpair_known.empty()) group->ngpair_known.assign(ntm, 1);
+      if (group->nypair_known.empty()) group->nypair_known.assign(ntm, 1);
+    }
+    return reader.end();
+  }
+
+  const std::string& path_;
+  WholeFile file_;
   std::string dimension_record_;
   std::optional<std::int32_t> year_;
   bool every_year_ = false;
   std::int32_t chosen_ = 0;
+  WorkerPool pool_;
   ProximityHistory history_;
 };
 
 }  // namespace
 
-ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year) {
-  ProximityHistory history = Walker(path, year, false).walk();
+ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year,
+                                  unsigned threads) {
+  ProximityHistory history = Walker(path, year, false, threads).walk();
   ProximityFile file;
   file.dims = history.dims;
   file.options = history.options;
@@ -367,8 +576,8 @@ ProximityFile read_proximity_file(const std::string& path, std::optional<std::in
 }
 
 ProximityHistory read_proximity_history(const std::string& path,
-                                        std::optional<std::int32_t> year) {
-  return Walker(path, year, true).walk();
+                                        std::optional<std::int32_t> year, unsigned threads) {
+  return Walker(path, year, true, threads).walk();
 }
 
 ProximityFile proximity_file_of(const ProximityHistory& history,

@@ -76,14 +76,19 @@ constexpr std::int32_t kMaxLocations = 5000;
 // ends right after the dimension record or the option record (what a refused
 // run leaves), and InputError naming the file and line for any record that
 // does not have the shape the dimension record calls for, for a file that
-// ends anywhere else, and for a year outside the file's sequence.
-ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year);
+// ends anywhere else, and for a year outside the file's sequence. When
+// several records are faulty, the first in the file is reported. The year
+// groups are read on `threads` threads (0: every hardware thread); the
+// result is the same for any number.
+ProximityFile read_proximity_file(const std::string& path, std::optional<std::int32_t> year,
+                                  unsigned threads = 1);
 
 // Reads the whole file at `path` and keeps every year's group. Same checks,
 // messages and RefusedRun as read_proximity_file, `year` (when given) checked
-// as there.
+// as there, `threads` as there.
 ProximityHistory read_proximity_history(const std::string& path,
-                                        std::optional<std::int32_t> year = std::nullopt);
+                                        std::optional<std::int32_t> year = std::nullopt,
+                                        unsigned threads = 1);
 
 // The group of year number `year` (the last when empty) out of a history, as
 // read_proximity_file gives it: both known-flag vectors present, and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "job/worker_pool.h"
 #include "summary/averages.h"
 #include "summary/clustering.h"
 
@@ -88,7 +89,7 @@ double adjusted_rand_index(const std::vector<std::int32_t>& a, const std::vector
 }
 
 Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& history,
-                             std::int32_t groups) {
+                             std::int32_t groups, unsigned threads) {
   const std::int32_t n = file.dims.maxl;
   Stability out;
   out.groups = groups;
@@ -102,8 +103,16 @@ Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& 
   }
   out.years_compared = static_cast<std::int64_t>(years.size());
   if (years.size() < 2) return out;
-  for (size_t k : years) {
-    const std::vector<std::int32_t> run = grouping(without_year(file, history, k), groups);
+  // Every run's grouping, each on its own (in parallel), then the tallies
+  // in the order of the years.
+  std::vector<std::vector<std::int32_t>> runs(years.size());
+  auto cluster_run = [&](size_t r) {
+    runs[r] = grouping(without_year(file, history, years[r]), groups);
+  };
+  WorkerPool(threads == 0 ? default_thread_count() : threads).run(years.size(), cluster_run);
+  for (size_t r = 0; r < years.size(); ++r) {
+    const size_t k = years[r];
+    const std::vector<std::int32_t>& run = runs[r];
     out.runs.push_back(k);
     out.adjusted_rand.push_back(adjusted_rand_index(out.full_group, run));
     for (std::int32_t j = 2; j <= n; ++j) {

@@ -38,9 +38,11 @@ struct Stability {
 };
 
 // `file` is the summarised year's group; `history.years` run from the first
-// year to it. `keep_z` and the clustering follow the summary's own run.
+// year to it. `keep_z` and the clustering follow the summary's own run. The
+// runs are clustered on `threads` threads (0: every hardware thread), each
+// on its own; the result is the same for any number.
 Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& history,
-                             std::int32_t groups);
+                             std::int32_t groups, unsigned threads = 1);
 
 // The adjusted Rand index of two groupings of the same locations (group
 // numbers from 1); 1 when both put every location alone or all together.

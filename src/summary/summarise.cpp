@@ -1,10 +1,14 @@
 #include "summary/summarise.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "job/worker_pool.h"
 #include "summary/averages.h"
 #include "summary/clustering.h"
 #include "summary/csv_tables.h"
@@ -37,7 +41,7 @@ std::string file_name(const std::string& path) {
 // the report beside it.
 ProximityHistory read_or_explain(const CommandLine& command) {
   try {
-    return read_proximity_history(command.proximity_file, command.year);
+    return read_proximity_history(command.proximity_file, command.year, command.threads);
   } catch (const RefusedRun& refused) {
     throw explained_refusal(refused, command.proximity_file);
   }
@@ -100,6 +104,30 @@ int summarise(const CommandLine& command, std::FILE* out) {
     year_names.push_back(y >= 1 && y <= shown.years.size() ? shown.years[y - 1]
                                                            : display_name(g.year_name));
   }
+  // The groups asked for, else the number the tree's heights suggest.
+  std::optional<std::int32_t> groups = command.groups;
+  std::string groups_reason;
+  if (!groups) {
+    if (const std::optional<GroupChoice> choice = choose_groups(tree)) {
+      groups = choice->groups;
+      groups_reason = group_choice_text(*choice);
+    }
+  }
+  // The leave-one-year-out runs go on beside the tables and the page, on
+  // all but one of the threads (on this thread, later, with one thread).
+  const unsigned threads = command.threads == 0 ? default_thread_count() : command.threads;
+  std::future<Stability> leave_one_year_out_runs;
+  if (groups) {
+    auto runs = [&file, &history, &groups, threads] {
+      return leave_one_year_out(file, history, *groups, std::max(1u, threads - 1));
+    };
+    try {
+      leave_one_year_out_runs =
+          std::async(threads > 1 ? std::launch::async : std::launch::deferred, runs);
+    } catch (const std::system_error&) {
+      leave_one_year_out_runs = std::async(std::launch::deferred, runs);  // no thread to be had
+    }
+  }
   const std::vector<YearlyValue> yearly = yearly_values(history, command.keep_z);
   const std::vector<PairTrust> trust = pair_trust(file, averages, yearly, command.keep_z);
 
@@ -116,20 +144,6 @@ int summarise(const CommandLine& command, std::FILE* out) {
   const std::string stability_path = stem + ".stability.csv";
   write_file(years_path, years_csv(history, yearly, names, year_names));
   write_file(groups_path, groups_csv(tree, names));
-  // The groups asked for, else the number the tree's heights suggest.
-  std::optional<std::int32_t> groups = command.groups;
-  std::string groups_reason;
-  if (!groups) {
-    if (const std::optional<GroupChoice> choice = choose_groups(tree)) {
-      groups = choice->groups;
-      groups_reason = group_choice_text(*choice);
-    }
-  }
-  std::optional<Stability> stability;
-  if (groups) {
-    stability = leave_one_year_out(file, history, *groups);
-    write_file(stability_path, stability_csv(*stability, names));
-  }
   // The state summarised covers the sequence's years up to this one.
   const std::string first_year_name = year_names.empty() ? year_name : year_names.front();
 
@@ -164,6 +178,11 @@ int summarise(const CommandLine& command, std::FILE* out) {
   if (command.html) {
     write_file(stem + ".html", summary_page(command, shown, history, year_names, stem, trust,
                                             groups, pictured.few_common, text.pale_rule));
+  }
+  std::optional<Stability> stability;
+  if (groups) {
+    stability = leave_one_year_out_runs.get();
+    write_file(stability_path, stability_csv(*stability, names));
   }
 
   ReportFacts facts;

@@ -11,6 +11,7 @@
 
 #include "summary/command_line.h"
 #include "summary/example_files.h"
+#include "summary/prx_text.h"
 #include "summary/scratch.h"
 #include "support/case_names.h"
 
@@ -54,6 +55,8 @@ TEST(Program, RefusesBadOptionsWithStatus2) {
       {{"JOB.PRX", "--max-interval", "wide"},
        "--max-interval needs a positive number, not \"wide\""},
       {{"A.PRX", "B.PRX"}, "one proximity file only"},
+      {{"JOB.PRX", "--threads", "0"}, "--threads 0 is out of range (1 to 4096)"},
+      {{"JOB.PRX", "--threads", "all"}, "--threads needs a whole number, not \"all\""},
   };
   Scratch dir;
   for (const auto& [arguments, message] : cases) {
@@ -514,6 +517,63 @@ TEST_P(NothingToGroupFiles, SayNoPairComparedAndWriteNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Program, NothingToGroupFiles, ::testing::ValuesIn(kNothingToGroup),
                          locprox::testing::NameOfCase());
+
+// The year groups are read, and the leave-one-year-out runs clustered, on
+// the threads asked for: every file and message the same on any number.
+TEST(Program, WritesTheSameOnAnyNumberOfThreads) {
+  // 40 locations over 8 years, a squared Euclidean run with sums that grow
+  // year by year, so that every year is compared and the groups are chosen.
+  testing::PrxText prx;
+  prx.maxy = 8;
+  prx.maxl = 40;
+  prx.iyf = 8;
+  prx.weight = 'U';
+  prx.prxtyp = 'S';
+  prx.sedtyp = 'C';
+  prx.cortyp = '\0';
+  const size_t ntm = 40 * 41 / 2;
+  std::vector<double> prox(ntm, 0.0);
+  std::vector<std::int64_t> ngpair(ntm, 0), nypair(ntm, 0);
+  std::uint64_t seed = 5;
+  auto next = [&seed](std::uint64_t bound) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return (seed >> 33) % bound;
+  };
+  for (std::int32_t y = 1; y <= 8; ++y) {
+    for (size_t p = 0; p < ntm; ++p) {
+      if (next(4) == 0) continue;
+      prox[p] += 0.01 * static_cast<double>(1 + next(1000));
+      ngpair[p] += static_cast<std::int64_t>(5 + next(30));
+      nypair[p] += 1;
+    }
+    testing::PrxGroup group;
+    group.year = y;
+    group.name = "Y" + std::to_string(y);
+    group.prox = prox;
+    group.ngpair = ngpair;
+    group.nypair = nypair;
+    prx.groups.push_back(group);
+  }
+  const std::string text = prx.text();
+  const char* const outputs[] = {"JOB.pairs.csv", "JOB.matrix.csv", "JOB.tree.csv",
+                                 "JOB.years.csv", "JOB.groups.csv", "JOB.stability.csv",
+                                 "JOB.svg",       "JOB.html"};
+  Scratch one;
+  one.write("JOB.PRX", text);
+  const ProgramRun first = summary(one, {"JOB.PRX", "--threads", "1"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  ASSERT_TRUE(contains(first.out, "JOB.stability.csv")) << first.out;
+  for (const char* threads : {"2", "7"}) {
+    SCOPED_TRACE(std::string(threads) + " threads");
+    Scratch dir;
+    dir.write("JOB.PRX", text);
+    const ProgramRun run = summary(dir, {"JOB.PRX", "--threads", threads});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, first.out);
+    EXPECT_EQ(run.err, first.err);
+    for (const char* file : outputs) EXPECT_EQ(dir.read(file), one.read(file)) << file;
+  }
+}
 
 }  // namespace
 }  // namespace locprox::summary

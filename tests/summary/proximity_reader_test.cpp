@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "format/field_reader.h"
 #include "summary/errors.h"
 #include "summary/example_files.h"
 #include "summary/prx_text.h"
@@ -459,6 +464,290 @@ TEST(ProximityFile, DamagedFilesAreReadOrRefusedNeverMisread) {
     } catch (const InputError& e) {
       EXPECT_NE(std::string(e.what()).find("JOB.PRX"), std::string::npos);
     }
+  }
+}
+
+// A file of many years and locations: about 3 MB, so that the reader cuts
+// it into many chunks when it looks for the groups, with counts written as
+// asterisks in some years.
+testing::PrxText many_years(std::int32_t maxl, std::int32_t years) {
+  testing::PrxText prx;
+  prx.maxy = years;
+  prx.maxl = maxl;
+  prx.iyf = years;
+  prx.weight = 'W';
+  prx.prxtyp = 'S';
+  prx.sedtyp = 'C';
+  prx.cortyp = '\0';
+  const size_t ntm = static_cast<size_t>(maxl) * static_cast<size_t>(maxl + 1) / 2;
+  std::mt19937_64 random(11);
+  std::normal_distribution<double> normal(0.0, 3.0);
+  std::vector<double> prox(ntm, 0.0);
+  std::vector<std::int64_t> ngpair(ntm, 0), nypair(ntm, 0);
+  for (std::int32_t y = 1; y <= years; ++y) {
+    for (size_t p = 0; p < ntm; ++p) {
+      if (random() % 3 == 0) continue;
+      prox[p] += normal(random) * normal(random);
+      ngpair[p] += static_cast<std::int64_t>(1 + random() % 40);
+      nypair[p] += 1;
+    }
+    testing::PrxGroup group;
+    group.year = y;
+    char name[16];
+    std::snprintf(name, sizeof name, "Y%d", 1990 + y);
+    group.name = name;
+    group.prox = prox;
+    group.ngpair = ngpair;
+    group.nypair = nypair;
+    // Too wide for six columns: written as asterisks.
+    if (y % 4 == 3) group.ngpair[static_cast<size_t>(y) * 7] = 12345678;
+    prx.groups.push_back(group);
+  }
+  return prx;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines, bool last_line_feed = true) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  if (!last_line_feed && !text.empty()) text.pop_back();
+  return text;
+}
+
+// The message reading every year of `text` on `threads` threads raises, from
+// the file's name on; empty if none.
+std::string refusal_on(const std::string& text, unsigned threads) {
+  Scratch dir;
+  dir.write("JOB.PRX", text);
+  try {
+    read_proximity_history(dir.file("JOB.PRX"), std::nullopt, threads);
+  } catch (const InputError& e) {
+    const std::string message = e.what();
+    return message.substr(message.find("JOB.PRX"));
+  }
+  return {};
+}
+
+void expect_same_groups(const YearGroup& got, const YearGroup& want) {
+  EXPECT_EQ(got.year, want.year);
+  EXPECT_EQ(got.year_name, want.year_name);
+  ASSERT_EQ(got.prox.size(), want.prox.size());
+  for (size_t p = 0; p < got.prox.size(); ++p) {
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(got.prox[p]), std::bit_cast<std::uint64_t>(want.prox[p]))
+        << "pair " << p;
+  }
+  EXPECT_EQ(got.ngpair, want.ngpair);
+  EXPECT_EQ(got.nypair, want.nypair);
+  EXPECT_EQ(got.ngpair_known, want.ngpair_known);
+  EXPECT_EQ(got.nypair_known, want.nypair_known);
+}
+
+// The groups are found and parsed on several threads: every value as
+// written, the same on any number of threads, and the one-year reader's
+// group the history's.
+TEST(ProximityHistory, ReadsEveryGroupAsWrittenOnAnyNumberOfThreads) {
+  const testing::PrxText prx = many_years(120, 12);
+  Scratch dir;
+  dir.write("JOB.PRX", prx.text("\n"));
+  const ProximityHistory one = read_proximity_history(dir.file("JOB.PRX"), std::nullopt, 1);
+  ASSERT_EQ(one.years.size(), 12u);
+  EXPECT_EQ(one.unknown_counts, 3);  // years 3, 7 and 11
+  for (size_t k = 0; k < one.years.size(); ++k) {
+    SCOPED_TRACE("year " + std::to_string(k + 1));
+    const YearGroup& got = one.years[k];
+    const testing::PrxGroup& written = prx.groups[k];
+    std::string name(8 - written.name.size(), ' ');  // right-aligned in 8 columns
+    name += written.name;
+    EXPECT_EQ(got.year_name, name);
+    for (size_t p = 0; p < got.prox.size(); ++p) {
+      ASSERT_EQ(got.prox[p], *parse_real_field(testing::real_field(written.prox[p])));
+      const bool wide = written.ngpair[p] > 999999;
+      ASSERT_EQ(got.ngpair[p], wide ? 0 : written.ngpair[p]);
+      ASSERT_EQ(got.ngpair_is_known(p), !wide);
+      ASSERT_EQ(got.nypair[p], written.nypair[p]);
+    }
+  }
+  for (unsigned threads : {2u, 7u, 0u}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    const ProximityHistory many =
+        read_proximity_history(dir.file("JOB.PRX"), std::nullopt, threads);
+    EXPECT_EQ(many.unknown_counts, one.unknown_counts);
+    ASSERT_EQ(many.years.size(), one.years.size());
+    for (size_t k = 0; k < one.years.size(); ++k) expect_same_groups(many.years[k], one.years[k]);
+    const ProximityFile year7 = read_proximity_file(dir.file("JOB.PRX"), 7, threads);
+    expect_same_groups(year7.group, proximity_file_of(one, 7).group);
+    EXPECT_EQ(year7.unknown_counts, 1);
+  }
+}
+
+// Faults in several groups: the first in the file is reported, with its
+// line, whatever the number of threads; a file cut anywhere says where it
+// ends, the same on any number of threads.
+TEST(ProximityHistory, ReportsTheFirstFaultOfTheFileOnAnyNumberOfThreads) {
+  const std::vector<std::string> lines = lines_of(many_years(120, 12).text("\n"));
+  const size_t per_group = (lines.size() - 2) / 12;
+  auto first_line_of = [&](size_t year) { return 2 + (year - 1) * per_group + 1; };  // 1-based
+  // Line numbers in the groups of years 4 and 9: the fourth proximity
+  // record (location 4) and the first count record of location 1 (after the 780
+  // proximity records of 120 locations).
+  const size_t in_year4 = first_line_of(4) + 4;
+  const size_t in_year9 = first_line_of(9) + 781;
+  std::vector<std::string> damaged = lines;
+  damaged[in_year9 - 1] = "     1    -1";
+  damaged[in_year4 - 1].replace(16, 16, "  0.1234567xE+02");
+  damaged.push_back("  stray record");
+  const struct {
+    const char* name;
+    std::string text;
+    std::string expected;
+  } cases[] = {
+      {"faults in years 4 and 9 and after the last group", joined(damaged),
+       "JOB.PRX, line " + std::to_string(in_year4) +
+           ": bad field \"  0.1234567xE+02\" in columns 17-32 of the proximity record of "
+           "location 4 in year 4"},
+      {"faults in year 9 and after the last group",
+       joined([&] {
+         std::vector<std::string> v = damaged;
+         v[in_year4 - 1] = lines[in_year4 - 1];
+         return v;
+       }()),
+       "JOB.PRX, line " + std::to_string(in_year9) +
+           ": a negative count in the first count block (NGLOC, NGPAIR) record of location 1 "
+           "in year 9"},
+      {"cut before the year record of year 8",
+       joined({lines.begin(), lines.begin() + static_cast<long>(first_line_of(8) - 1)}),
+       "JOB.PRX, line " + std::to_string(first_line_of(8) - 1) +
+           ": the file ends here, before the year record of year 8; it is truncated"},
+      {"cut before year 8, no last line feed",
+       joined({lines.begin(), lines.begin() + static_cast<long>(first_line_of(8) - 1)}, false),
+       "JOB.PRX, line " + std::to_string(first_line_of(8) - 1) +
+           ": the file ends here, before the year record of year 8; it is truncated"},
+      {"cut in the middle of year 5",
+       joined({lines.begin(), lines.begin() + static_cast<long>(first_line_of(5) + 1)}),
+       "JOB.PRX, line " + std::to_string(first_line_of(5) + 1) +
+           ": the file ends here, before the proximity record of location 2 in year 5; it is "
+           "truncated"},
+      {"a line feed inside a record of year 6",
+       joined([&] {
+         std::vector<std::string> v = lines;
+         v[first_line_of(6) + 30 - 1].insert(20, "\n");
+         return v;
+       }()),
+       "JOB.PRX, line " + std::to_string(first_line_of(6) + 30) +
+           ": the proximity record of location 20 in year 6 should hold 10 field(s) of 16 "
+           "columns"},
+      {"one record short", joined({lines.begin(), lines.end() - 1}),
+       "JOB.PRX, line " + std::to_string(lines.size() - 1) +
+           ": the file ends here, before the third count block (KI, KII) record of location "
+           "120 in year 12; it is truncated"},
+  };
+  for (const auto& c : cases) {
+    for (unsigned threads : {1u, 2u, 7u}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(threads) + " threads");
+      EXPECT_EQ(refusal_on(c.text, threads), c.expected);
+    }
+  }
+}
+
+// The reader takes a file as the writer lays it out without searching for
+// each line end, and any other layout record by record: both ways must give
+// the same groups. Line ends of either kind, blanks after the fields (lines
+// of other lengths, so the groups are not all as long as the first) and a
+// last record without a line end change nothing.
+TEST(ProximityHistory, ReadsTheSameGroupsWhateverTheLineEndsAndLengths) {
+  const testing::PrxText prx = many_years(45, 6);
+  const std::vector<std::string> lines = lines_of(prx.text("\n"));
+  const size_t per_group = (lines.size() - 2) / 6;
+  std::vector<std::string> padded = lines;
+  padded[2 + 3 * per_group + 10] += "   ";  // a record of year 4
+  std::vector<std::string> padded_first = lines;
+  padded_first[2 + 5] += " ";  // a record of year 1: every group is shorter than the first
+  std::vector<std::string> mixed = lines;
+  for (size_t k = 0; k < mixed.size(); k += 3) mixed[k] += "\r";
+  const struct {
+    const char* name;
+    std::string text;
+  } layouts[] = {
+      {"CR LF", prx.text("\r\n")},
+      {"no line end after the last record", joined(lines, false)},
+      {"blanks after a record of year 4", joined(padded)},
+      {"blanks after a record of year 1", joined(padded_first)},
+      {"CR LF and LF mixed", joined(mixed)},
+  };
+  Scratch dir;
+  dir.write("JOB.PRX", joined(lines));
+  const ProximityHistory want = read_proximity_history(dir.file("JOB.PRX"), std::nullopt, 1);
+  for (const auto& layout : layouts) {
+    for (unsigned threads : {1u, 7u}) {
+      SCOPED_TRACE(std::string(layout.name) + ", " + std::to_string(threads) + " threads");
+      Scratch other;
+      other.write("JOB.PRX", layout.text);
+      const ProximityHistory got =
+          read_proximity_history(other.file("JOB.PRX"), std::nullopt, threads);
+      EXPECT_EQ(got.unknown_counts, want.unknown_counts);
+      ASSERT_EQ(got.years.size(), want.years.size());
+      for (size_t k = 0; k < want.years.size(); ++k) expect_same_groups(got.years[k], want.years[k]);
+    }
+  }
+}
+
+// Damage anywhere in a file of many groups: one thread and seven read the
+// same groups or give the same message.
+TEST(ProximityHistory, DamagedFilesReadTheSameOnOneThreadAndOnSeven) {
+  const std::string original = many_years(40, 8).text("\n");
+  std::uint32_t seed = 77;
+  auto next = [&seed](std::uint32_t bound) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % bound;
+  };
+  const char replacements[] = {'*', ' ', '\n', '\r', '0', '9', '-', 'E', '+', '.', 'x'};
+  for (int trial = 0; trial < 60; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    std::string text = original;
+    for (std::uint32_t e = 0, edits = 1 + next(3); e < edits; ++e) {
+      const size_t at = next(static_cast<std::uint32_t>(text.size()));
+      switch (next(3)) {
+        case 0:
+          text[at] = replacements[next(sizeof replacements)];
+          break;
+        case 1:
+          text.erase(at, 1 + next(20));
+          break;
+        default:
+          text.insert(at, 1, replacements[next(sizeof replacements)]);
+      }
+    }
+    Scratch dir;
+    dir.write("JOB.PRX", text);
+    auto read = [&](unsigned threads) -> std::variant<ProximityHistory, std::string> {
+      try {
+        return read_proximity_history(dir.file("JOB.PRX"), std::nullopt, threads);
+      } catch (const InputError& e) {
+        return std::string(e.what());
+      }
+    };
+    const auto one = read(1);
+    const auto seven = read(7);
+    ASSERT_EQ(one.index(), seven.index());
+    if (one.index() == 1) {
+      EXPECT_EQ(std::get<1>(one), std::get<1>(seven));
+      continue;
+    }
+    const ProximityHistory& a = std::get<0>(one);
+    const ProximityHistory& b = std::get<0>(seven);
+    EXPECT_EQ(a.unknown_counts, b.unknown_counts);
+    ASSERT_EQ(a.years.size(), b.years.size());
+    for (size_t k = 0; k < a.years.size(); ++k) expect_same_groups(b.years[k], a.years[k]);
   }
 }
 
