@@ -16,5 +16,5 @@ trap 'rm -rf "$work"' EXIT
   --value yield --title "Winter wheat variety trials 2018-2023 (t/ha)" --out "$work" >/dev/null
 chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-extensions \
   --user-data-dir="$work/profile" --hide-scrollbars --window-size=1280,1000 \
-  --screenshot="$png" "file://$work/variety_trial.html#groups=3" >/dev/null 2>&1
+  --screenshot="$png" "file://$work/variety_trial.html" >/dev/null 2>&1
 echo "wrote $png"

@@ -11,6 +11,7 @@
 #include "summary/number_text.h"
 #include "summary/page/page_files.h"
 #include "summary/summary_report.h"
+#include "summary/trust_report.h"
 
 namespace locprox::summary {
 
@@ -84,13 +85,29 @@ void add_key(std::string& out, const char* key) {
 }
 
 // A packed triangle of texts as one comma-separated string: far smaller than
-// a JSON array of strings, and the page splits it once.
+// a JSON array of strings, and the page splits it once. A run of three or
+// more equal texts is written once, as TEXT*COUNT (no text holds a '*'):
+// years compared, degrees of freedom and pale flags are mostly runs, and at
+// 600 locations each would otherwise take 360 kB.
 template <typename TextOf>
 void add_packed(std::string& out, size_t count, TextOf text_of) {
   out += '"';
-  for (size_t p = 0; p < count; ++p) {
-    if (p > 0) out += ',';
-    out += text_of(p);
+  size_t written = 0;
+  for (size_t p = 0; p < count;) {
+    const std::string text = text_of(p);
+    size_t end = p + 1;
+    while (end < count && text_of(end) == text) ++end;
+    const size_t run = end - p;
+    if (written++ > 0) out += ',';
+    out += text;
+    if (run >= 3) {
+      out += '*';
+      out += std::to_string(run);
+    } else if (run == 2) {
+      out += ',';
+      out += text;
+    }
+    p = end;
   }
   out += '"';
 }
@@ -203,6 +220,65 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
       add_packed(out, ntm, [&](size_t p) { return (*texts)[p]; });
     }
   }
+  if (last && facts.stability && facts.stability->together.size() == ntm) {
+    // Per pair of two locations: in how many leave-one-year-out runs they
+    // were in one group, as stability.csv writes it; empty on the diagonal.
+    out += ',';
+    add_key(out, "together");
+    const Stability& stability = *facts.stability;
+    const std::int32_t maxl = file.dims.maxl;
+    std::vector<std::string> together(ntm);
+    for (std::int32_t j = 2; j <= maxl; ++j) {
+      for (std::int32_t i = 1; i < j; ++i) {
+        together[packed_index(i, j)] = std::to_string(stability.together[packed_index(i, j)]);
+      }
+    }
+    add_packed(out, ntm, [&](size_t p) { return together[p]; });
+  }
+  out += '}';
+}
+
+// The leave-one-year-out account of the state summarised: the runs, how
+// often each group stayed whole and each location stayed in its group, and
+// the year whose removal changes the grouping most, as the summary prints it.
+void add_stability(std::string& out, const Stability& stability,
+                   const ProximityHistory& history, const HtmlFacts& facts) {
+  const auto add_numbers = [&](const std::vector<std::int32_t>& numbers) {
+    out += '[';
+    for (size_t k = 0; k < numbers.size(); ++k) {
+      if (k > 0) out += ',';
+      out += std::to_string(numbers[k]);
+    }
+    out += ']';
+  };
+  out += '{';
+  add_key(out, "groups");
+  out += std::to_string(stability.groups) + ',';
+  add_key(out, "runs");
+  out += std::to_string(stability.runs.size()) + ',';
+  add_key(out, "years_compared");
+  out += std::to_string(stability.years_compared) + ',';
+  add_key(out, "full_group");
+  add_numbers(stability.full_group);
+  out += ',';
+  add_key(out, "stayed_whole");
+  add_numbers(stability.stayed_whole);
+  out += ',';
+  add_key(out, "stayed_home");
+  add_numbers(stability.stayed_home);
+  out += ',';
+  add_key(out, "most_changing");
+  const std::optional<size_t> worst = most_changing_run(stability);
+  if (worst && stability.runs[*worst] < history.years.size()) {
+    const size_t year = stability.runs[*worst];
+    out += "{\"year\":" + std::to_string(history.years[year].year) + ",\"name\":";
+    add_json_text(out, facts.year_names[year]);
+    out += ",\"adjusted_rand\":";
+    add_json_text(out, adjusted_rand_text(stability.adjusted_rand[*worst]));
+    out += '}';
+  } else {
+    out += "null";
+  }
   out += '}';
 }
 
@@ -297,6 +373,11 @@ std::string report_json(const ProximityHistory& history, const HtmlFacts& facts)
     add_key(out, "groups");
     out += std::to_string(*facts.groups) + ',';
   }
+  if (facts.stability && facts.stability->full_group.size() == static_cast<size_t>(maxl)) {
+    add_key(out, "stability");
+    add_stability(out, *facts.stability, history, facts);
+    out += ',';
+  }
   add_key(out, "budget");
   out += std::to_string(facts.budget) + ',';
   add_key(out, "states");
@@ -341,7 +422,8 @@ std::string summary_page(const CommandLine& command, const ShownNames& shown,
                          const ProximityHistory& history,
                          const std::vector<std::string>& year_names, const std::string& stem,
                          const std::vector<PairTrust>& trust, std::optional<std::int32_t> groups,
-                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule) {
+                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule,
+                         const Stability* stability) {
   const std::string base = std::filesystem::path(stem).filename().string();
   HtmlFacts facts;
   facts.title = shown.title.empty() ? base : shown.title;
@@ -354,6 +436,7 @@ std::string summary_page(const CommandLine& command, const ShownNames& shown,
   facts.min_common = command.min_common;
   facts.keep_z = command.keep_z;
   facts.groups = groups;
+  facts.stability = stability;
   facts.trust = trust_texts(trust);
   if (!pale_rule.empty()) {
     facts.pale = pale;

@@ -23,6 +23,7 @@
 #include "summary/pair_trust.h"
 #include "summary/proximity_reader.h"
 #include "summary/shown_names.h"
+#include "summary/stability.h"
 
 namespace locprox::summary {
 
@@ -63,6 +64,9 @@ struct HtmlFacts {
   // another); without it, two.
   std::optional<std::int32_t> groups;
   std::int64_t budget = kPairYearBudget;
+  // The leave-one-year-out figures of the state summarised, when the summary
+  // grouped it (not owned; its group numbers are the summary's).
+  const Stability* stability = nullptr;
 };
 
 // The indices into history.years of the states embedded: the latest that fit
@@ -81,12 +85,14 @@ std::string html_report(const ProximityHistory& history, const HtmlFacts& facts)
 // `year_names[k]` names history.years[k].
 // `trust`: the pairs' trust figures of the state summarised; `groups`: the
 // number of groups the summary printed, if any (its stability file is then
-// beside the page); `pale`, `pale_rule`: as HtmlFacts.
+// beside the page), and `stability` its leave-one-year-out figures (or null);
+// `pale`, `pale_rule`: as HtmlFacts.
 std::string summary_page(const CommandLine& command, const ShownNames& shown,
                          const ProximityHistory& history,
                          const std::vector<std::string>& year_names, const std::string& stem,
                          const std::vector<PairTrust>& trust, std::optional<std::int32_t> groups,
-                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule);
+                         const std::vector<std::uint8_t>& pale, const std::string& pale_rule,
+                         const Stability* stability = nullptr);
 
 // The trust figures as text, as pairs.csv writes them.
 TrustTexts trust_texts(const std::vector<PairTrust>& trust);

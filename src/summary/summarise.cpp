@@ -177,7 +177,8 @@ int summarise(const CommandLine& command, std::FILE* out) {
   write_file(svg_path, heatmap_svg(pictured, tree, names, text));
   if (command.html) {
     write_file(stem + ".html", summary_page(command, shown, history, year_names, stem, trust,
-                                            groups, pictured.few_common, text.pale_rule));
+                                            groups, pictured.few_common, text.pale_rule,
+                                            stability ? &*stability : nullptr));
   }
   std::optional<Stability> stability;
   if (groups) {

@@ -75,17 +75,24 @@ std::string stability_text(const Stability& stability, const std::vector<std::st
   text += "  " + std::to_string(always) + " of " + std::to_string(stability.stayed_home.size()) +
           " locations in their group in every run" + (moved.empty() ? "\n" : "; the others:\n");
   text += moved;
-  const auto worst =
-      std::min_element(stability.adjusted_rand.begin(), stability.adjusted_rand.end());
-  const size_t k = stability.runs[static_cast<size_t>(worst - stability.adjusted_rand.begin())];
-  if (*worst < 1.0) {
-    text += "  the year whose removal changes the groups most: " + year_names[k] +
-            " (adjusted Rand index " + fixed(*worst, 3) + " against all years)\n";
+  if (const std::optional<size_t> worst = most_changing_run(stability)) {
+    text += "  the year whose removal changes the groups most: " +
+            year_names[stability.runs[*worst]] + " (adjusted Rand index " +
+            adjusted_rand_text(stability.adjusted_rand[*worst]) + " against all years)\n";
   } else {
     text += "  no single year's removal changes the groups\n";
   }
   return text;
 }
+
+std::optional<size_t> most_changing_run(const Stability& stability) {
+  const auto worst =
+      std::min_element(stability.adjusted_rand.begin(), stability.adjusted_rand.end());
+  if (worst == stability.adjusted_rand.end() || !(*worst < 1.0)) return std::nullopt;
+  return static_cast<size_t>(worst - stability.adjusted_rand.begin());
+}
+
+std::string adjusted_rand_text(double index) { return fixed(index, 3); }
 
 std::string pairs_to_act_on_text(const Averages& averages, const std::vector<PairTrust>& trust,
                                  const std::vector<std::string>& names, bool keep_z,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ std::string group_choice_text(const GroupChoice& choice);
 std::string stability_text(const Stability& stability, const std::vector<std::string>& names,
                            const std::vector<std::string>& year_names,
                            const std::string& stability_path);
+
+// The run (an index into stability.runs) whose grouping differs most from
+// the full data's: the lowest adjusted Rand index, of equal ones the first;
+// none when there is no run or every run groups as the full data does.
+std::optional<size_t> most_changing_run(const Stability& stability);
+
+// An adjusted Rand index as the account prints it (three decimals).
+std::string adjusted_rand_text(double index);
 
 // The most alike pairs by the lower end of their interval and the pairs
 // whose years disagree (p < 0.01), `shown` lines each at most; empty when the

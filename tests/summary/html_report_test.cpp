@@ -118,14 +118,14 @@ TEST(ReportJson, HoldsEachYearsAveragesCountsAndClusteringAsTheCsvFilesWriteThem
   EXPECT_TRUE(contains(json, "\"states\":[{\"year\":1,\"name\":\"1995\",")) << json;
   // Year 1: (1,3) not yet compared.
   EXPECT_TRUE(contains(json, "\"values\":\"1,0.6,1,,-0.5,1\",\"common\":\"5,4,6,0,3,4\","
-                             "\"years\":\"1,1,1,0,1,1\"")) << json;
+                             "\"years\":\"1*3,0,1,1\"")) << json;  // a run of three written once
   // Year 2: the state summarised. 1 - r: (1,3) 0.4 joins first, then 2 at
   // the mean of 0.5 and 1.5.
   EXPECT_TRUE(contains(json, "{\"year\":2,\"name\":\"1996\",\"scale\":[-0.5,0.6],"
                              "\"counts\":{\"pairs\":3,\"compared\":3,\"never_compared\":0,"
                              "\"unknown\":0,\"few_common\":3},")) << json;
   EXPECT_TRUE(contains(json, "\"values\":\"1,0.5,1,0.6,-0.5,1\",\"common\":\"9,8,11,2,3,8\","
-                             "\"years\":\"2,2,2,1,1,2\",\"merges\":[[0,2,\"0.4\"],[3,1,\"1\"]],"
+                             "\"years\":\"2*3,1,1,2\",\"merges\":[[0,2,\"0.4\"],[3,1,\"1\"]],"
                              "\"order\":[0,2,1]}]")) << json;
   EXPECT_TRUE(contains(json, "\"years_left_out\":[]")) << json;
   EXPECT_TRUE(contains(json, "\"locations\":[\"North\",\"S\",\"East\"]")) << json;
@@ -155,6 +155,34 @@ TEST(ReportJson, ShowsThePairsTrustStatisticsWhereGiven) {
       << json;
   EXPECT_EQ(count(json, "ci_low"), 1u) << "only the state summarised carries them";
   EXPECT_FALSE(contains(json, "heterogeneity_p")) << json;
+}
+
+// Leave-one-year-out over the example's two years, made up: 2 groups, the
+// run without year 2 changed them (adjusted Rand index 0.25), so the page
+// names 1996; each pair's runs together ride with the state summarised.
+TEST(ReportJson, HoldsTheLeaveOneYearOutFiguresOfTheStateSummarised) {
+  Stability stability;
+  stability.groups = 2;
+  stability.full_group = {1, 2, 1};
+  stability.years_compared = 2;
+  stability.runs = {0, 1};
+  stability.together = {0, 0, 0, 2, 1, 0};  // (1,2) 0, (1,3) 2, (2,3) 1
+  stability.stayed_whole = {2, 1};
+  stability.stayed_home = {2, 1, 2};
+  stability.adjusted_rand = {1.0, 0.25};
+  HtmlFacts facts = example_facts({"North", "S", "East"});
+  facts.stability = &stability;
+  std::string json = report_json(example_history(), facts);
+  EXPECT_TRUE(contains(json, "\"stability\":{\"groups\":2,\"runs\":2,\"years_compared\":2,"
+                             "\"full_group\":[1,2,1],\"stayed_whole\":[2,1],"
+                             "\"stayed_home\":[2,1,2],\"most_changing\":{\"year\":2,"
+                             "\"name\":\"1996\",\"adjusted_rand\":\"0.250\"}}")) << json;
+  EXPECT_TRUE(contains(json, "\"together\":\",0,,2,1,\"}]")) << json;
+  EXPECT_EQ(count(json, "\"together\""), 1u) << "only the state summarised carries them";
+
+  stability.adjusted_rand = {1.0, 1.0};  // no year's removal changes the groups
+  json = report_json(example_history(), facts);
+  EXPECT_TRUE(contains(json, "\"most_changing\":null}")) << json;
 }
 
 TEST(HtmlReport, IsOnePageWithItsStyleScriptAndDataInside) {

@@ -11,6 +11,9 @@
     '#CC79A7', '#000000'];
   var TABLE_ROWS = 500;  // rows of the pairs table shown at once
   var LEVELS = 100;      // steps of the colour scale, as in the picture
+  // Above this many locations the map's colours go on a canvas (see drawMap):
+  // an SVG of more cells takes seconds to build and lay out.
+  var LARGE_MAP = 100;
 
   var data = JSON.parse(document.getElementById('report-data').textContent);
   var names = data.locations;
@@ -39,19 +42,37 @@
 
   function state() { return data.states[view.state]; }
 
+  // A packed triangle of texts as the summary writes it: comma-separated,
+  // a run of equal texts written once as TEXT*COUNT.
+  function split(packedTexts) {
+    var parts = packedTexts.split(',');
+    if (packedTexts.indexOf('*') < 0) return parts;
+    var texts = [];
+    parts.forEach(function (part) {
+      var star = part.indexOf('*');
+      if (star < 0) {
+        texts.push(part);
+        return;
+      }
+      var text = part.slice(0, star);
+      for (var n = Number(part.slice(star + 1)); n > 0; --n) texts.push(text);
+    });
+    return texts;
+  }
+
   // A state's per-pair texts, split once.
   function texts(index) {
     if (!unpacked[index]) {
       var s = data.states[index];
       unpacked[index] = {
-        values: s.values.split(','),
-        common: s.common.split(','),
-        years: s.years.split(','),
-        pale: s.pale !== undefined ? s.pale.split(',') : null
+        values: split(s.values),
+        common: split(s.common),
+        years: split(s.years),
+        pale: s.pale !== undefined ? split(s.pale) : null
       };
       ['ci_low', 'ci_high', 'heterogeneity_q', 'heterogeneity_df', 'heterogeneity_p', 'sd_years',
-        'stability'].forEach(function (key) {
-        if (s[key] !== undefined) unpacked[index][key] = s[key].split(',');
+        'together'].forEach(function (key) {
+        if (s[key] !== undefined) unpacked[index][key] = split(s[key]);
       });
     }
     return unpacked[index];
@@ -156,45 +177,73 @@
     return g;
   }
 
+  // The cells of row r, as [i, j, p, value shown, colour] for each column.
+  function rowCells(s, t, r, scale) {
+    var i = s.order[r] + 1;
+    var cells = [];
+    for (var c = 0; c < L; ++c) {
+      var j = s.order[c] + 1;
+      var p = packed(i, j);
+      var value = t.values[p];
+      var shown = value === '' || value === '?' || value === '-' ? '' : value;
+      cells.push([i, j, p, shown, cellColour(i, j, value, t.common[p], scale)]);
+    }
+    return cells;
+  }
+
   function drawMap() {
     var s = state();
-    var t = texts(view.state);
     var g = geometry();
-    var order = s.order;
-    var group = cutGroups(s, view.groups);
+    var large = L > LARGE_MAP;
     var out = [];
+    if (large) {
+      // A large map: the colours on a canvas under the picture, the cells a
+      // layer of unstyled elements over it (see drawLargeCells).
+      out.push('<div class="large-map" style="width:' + g.width + 'px;height:' + g.height + 'px">');
+      out.push('<canvas id="map-canvas" style="left:' + g.mapX + 'px;top:' + g.mapY + 'px;width:' +
+        g.side + 'px;height:' + g.side + 'px"></canvas>');
+    }
     out.push('<svg xmlns="' + SVG + '" width="' + g.width + '" height="' + g.height +
       '" viewBox="0 0 ' + g.width + ' ' + g.height + '" role="group" aria-label="' +
       escapeXml('Heatmap of ' + data.value_label + ' after year ' + yearText(s) +
         ', in the clustering\'s order, with the dendrogram') + '">');
-    // Cells: row r and column c of the drawing order; one element each, a
-    // row of them in a group that places it, their size set once by the
-    // style below: 600 locations make 360,000 of them.
+    if (!large) out.push(svgCells(s, g));
+    out.push(pictureAround(s, g));
+    out.push('</svg>');
+    if (large) {
+      out.push('<div id="cells" class="cell-layer" style="left:' + g.mapX + 'px;top:' +
+        g.mapY + 'px;width:' + g.side + 'px;height:' + g.side + 'px">' + layerCells(s) + '</div>');
+      out.push('</div>');
+    }
+    byId('map').innerHTML = out.join('');
+    view.cell = null;
+    view.row = null;
+    view.geometry = g;
+    if (large) paintCanvas(s, g);
+  }
+
+  // A small map: every cell a rect of the picture, with its colour, the dot
+  // of a pale pair and, up to 20 locations, its value.
+  function svgCells(s, g) {
+    var t = texts(view.state);
+    var out = [];
     out.push('<style>#cells rect{width:' + g.cell + 'px;height:' + g.cell + 'px}</style>');
     out.push('<g id="cells">');
     var dots = [];
     var showValues = L <= 20;
     var valueTexts = [];
     for (var r = 0; r < L; ++r) {
-      var i = order[r] + 1;
       var y = g.mapY + r * g.cell;
       out.push('<g transform="translate(0 ' + y + ')">');
-      for (var c = 0; c < L; ++c) {
-        var j = order[c] + 1;
-        var p = packed(i, j);
-        var value = t.values[p];
-        var shown = value === '' || value === '?' || value === '-' ? '' : value;
+      rowCells(s, t, r, s.scale).forEach(function (cell, c) {
+        var i = cell[0], j = cell[1], p = cell[2], shown = cell[3], colour = cell[4];
         var x = g.mapX + c * g.cell;
-        var colour = cellColour(i, j, value, t.common[p], s.scale);
         out.push('<rect class="cell" x="' + x + '" fill="' + colour + '" data-i="' + i +
           '" data-j="' + j + '" data-value="' + shown + '"' +
           (r === 0 && c === 0 ? ' tabindex="0"' : '') + '/>');
         if (shown !== '' && i !== j && isPale(p, t.common[p]) && g.cell >= 6) {
-          // In the cell's corner where the cell shows its value, else in its centre.
-          var d = Math.max(2, Math.round(g.cell / 6));
-          var inset = showValues ? 2 : (g.cell - d) / 2;
-          dots.push('<rect x="' + (x + inset) + '" y="' + (y + inset) +
-            '" width="' + d + '" height="' + d + '" fill="' + data.colours.marker + '"/>');
+          dots.push('<rect x="' + (x + dotInset(g, showValues)) + '" y="' + (y + dotInset(g, showValues)) +
+            '" width="' + dotSize(g) + '" height="' + dotSize(g) + '" fill="' + data.colours.marker + '"/>');
         }
         if (showValues && shown !== '') {
           var rgb = parseInt(colour.slice(1), 16);
@@ -203,10 +252,94 @@
             '" text-anchor="middle" fill="' + (lum < 128 ? '#fff' : '#111') + '">' +
             shortValue(shown) + '</text>');
         }
-      }
+      });
       out.push('</g>');
     }
     out.push('</g><g pointer-events="none">' + dots.join('') + valueTexts.join('') + '</g>');
+    return out.join('');
+  }
+
+  // The dot of a pale pair: in the cell's corner where the cell shows its
+  // value, else in its centre.
+  function dotSize(g) { return Math.max(2, Math.round(g.cell / 6)); }
+  function dotInset(g, showValues) { return showValues ? 2 : (g.cell - dotSize(g)) / 2; }
+
+  // A large map's cells: rows of elements that carry the pair and its value
+  // but are not drawn (the canvas shows them), built as one string. Only the
+  // cell that holds the keyboard focus is laid out (see the style sheet).
+  function layerCells(s) {
+    var t = texts(view.state);
+    var out = [];
+    for (var r = 0; r < L; ++r) {
+      var i = s.order[r] + 1;
+      var row = r === 0 ? '<div class="current">' : '<div>';
+      for (var c = 0; c < L; ++c) {
+        var j = s.order[c] + 1;
+        var value = t.values[packed(i, j)];
+        row += '<span class="cell" data-i="' + i + '" data-j="' + j + '" data-value="' +
+          (value === '?' || value === '-' ? '' : value) + '"' +
+          (r === 0 && c === 0 ? ' tabindex="0" style="' + cellPlace(0, 0) + '"' : '') + '></span>';
+      }
+      out.push(row + '</div>');
+    }
+    return out.join('');
+  }
+
+  // Where a large map's focusable cell is laid out, over its colour.
+  function cellPlace(r, c) {
+    var size = geometry().cell;
+    return 'left:' + c * size + 'px;top:' + r * size + 'px;width:' + size + 'px;height:' + size + 'px';
+  }
+
+  // A large map's colours: one pixel a cell into an image, drawn scaled up
+  // without smoothing, then the dots of pale pairs where the cells are big
+  // enough to show them.
+  function paintCanvas(s, g) {
+    var canvas = byId('map-canvas');
+    var ratio = Math.max(1, Math.min(4, window.devicePixelRatio || 1));
+    canvas.width = Math.round(g.side * ratio);
+    canvas.height = Math.round(g.side * ratio);
+    var image = document.createElement('canvas');
+    image.width = L;
+    image.height = L;
+    var pixels = image.getContext('2d').createImageData(L, L);
+    var bytes = pixels.data;
+    var rgbOf = {};
+    var t = texts(view.state);
+    var dots = [];
+    for (var r = 0; r < L; ++r) {
+      rowCells(s, t, r, s.scale).forEach(function (cell, c) {
+        var colour = cell[4];
+        var rgb = rgbOf[colour];
+        if (rgb === undefined) rgb = rgbOf[colour] = parseInt(colour.slice(1), 16);
+        var at = (r * L + c) * 4;
+        bytes[at] = rgb >> 16;
+        bytes[at + 1] = (rgb >> 8) & 255;
+        bytes[at + 2] = rgb & 255;
+        bytes[at + 3] = 255;
+        if (cell[3] !== '' && cell[0] !== cell[1] && g.cell >= 6 && isPale(cell[2], t.common[cell[2]])) {
+          dots.push([r, c]);
+        }
+      });
+    }
+    image.getContext('2d').putImageData(pixels, 0, 0);
+    var context = canvas.getContext('2d');
+    context.imageSmoothingEnabled = false;
+    context.drawImage(image, 0, 0, canvas.width, canvas.height);
+    context.fillStyle = data.colours.marker;
+    var d = dotSize(g);
+    var inset = dotInset(g, false);
+    dots.forEach(function (at) {
+      context.fillRect((at[1] * g.cell + inset) * ratio, (at[0] * g.cell + inset) * ratio, d * ratio, d * ratio);
+    });
+  }
+
+  // Everything but the cells: the outline, the group bands and frames, the
+  // dendrogram, the names and the focus ring.
+  function pictureAround(s, g) {
+    var order = s.order;
+    var group = cutGroups(s, view.groups);
+    var out = [];
     out.push('<rect x="' + g.mapX + '" y="' + g.mapY + '" width="' + g.side + '" height="' + g.side +
       '" fill="none" stroke="#444" pointer-events="none"/>');
     // The groups: a band beside the rows and a frame round each group's block.
@@ -239,10 +372,7 @@
       }
     }
     out.push('<rect id="focus-ring" class="focus-ring" x="0" y="0" width="0" height="0"/>');
-    out.push('</svg>');
-    byId('map').innerHTML = out.join('');
-    view.cell = null;
-    view.geometry = g;
+    return out.join('');
   }
 
   function dendrogram(s, g) {
@@ -357,8 +487,11 @@
     }
     var spread = trustText(s, 'sd_years', p);
     if (spread !== '') rows.push(['Spread over the years', spread]);
-    var stability = trustText(s, 'stability', p);
-    if (stability !== '') rows.push(['Leave-one-year-out', stability]);
+    var together = trustText(s, 'together', p);
+    if (together !== '' && data.stability) {
+      rows.push(['Leave-one-year-out', 'in one group in ' + together + ' of ' + data.stability.runs +
+        ' runs (' + data.stability.groups + ' groups, each run without one year)']);
+    }
     rows.push(['State', 'after year ' + yearText(s)]);
     var list = document.createElement('dl');
     rows.forEach(function (row) {
@@ -398,6 +531,15 @@
     var first = cellAt(0, 0);
     if (first !== cell) first.setAttribute('tabindex', '-1');
     cell.setAttribute('tabindex', '0');
+    if (L > LARGE_MAP) {
+      // Only the focused cell of a large map is laid out, in its row.
+      var row = cell.parentNode;
+      byId('cells').querySelectorAll('.current').forEach(function (other) {
+        if (other !== row) other.classList.remove('current');
+      });
+      row.classList.add('current');
+      cell.setAttribute('style', cellPlace(r, c));
+    }
     view.cell = cell;
     var i = Number(cell.getAttribute('data-i'));
     var j = Number(cell.getAttribute('data-j'));
@@ -411,6 +553,15 @@
     ring.setAttribute('height', String(g.cell));
     if (moveFocus) cell.focus();
     showPair(i, j);
+  }
+
+  // The row and column under the pointer on a large map's layer, or null.
+  function layerPlace(event) {
+    var box = byId('cells').getBoundingClientRect();
+    var size = view.geometry.cell;
+    var r = Math.floor((event.clientY - box.top) / size);
+    var c = Math.floor((event.clientX - box.left) / size);
+    return r >= 0 && r < L && c >= 0 && c < L ? [r, c] : null;
   }
 
   function wireMap() {
@@ -435,7 +586,21 @@
       if (cell.classList && cell.classList.contains('cell')) {
         var at = placeOf(cell);
         focusCell(at[0], at[1], true);
+      } else if (cell.id === 'cells') {
+        var place = layerPlace(event);
+        if (place) focusCell(place[0], place[1], true);
       }
+    });
+    // A large map's cells are not drawn: the pointer's place over the layer
+    // says which cell it is on.
+    map.addEventListener('mousemove', function (event) {
+      var layer = byId('cells');
+      if (L <= LARGE_MAP || !layer || !layer.contains(event.target)) return;
+      var place = layerPlace(event);
+      if (!place || (view.hover && view.hover[0] === place[0] && view.hover[1] === place[1])) return;
+      view.hover = place;
+      var cell = cellAt(place[0], place[1]);
+      showPair(Number(cell.getAttribute('data-i')), Number(cell.getAttribute('data-j')));
     });
     map.addEventListener('keydown', function (event) {
       var cell = view.cell || document.activeElement;
@@ -466,6 +631,7 @@
       ' (average linkage on ' + data.distance_label + ', after year ' + yearText(s) + ')';
     var list = byId('groups');
     list.textContent = '';
+    var stable = stabilityShown();
     members.forEach(function (locations, k) {
       var item = document.createElement('li');
       item.setAttribute('data-group', String(k + 1));
@@ -482,8 +648,62 @@
         member.textContent = label(location);
         item.appendChild(member);
       });
+      if (stable) {
+        // How often the group stayed whole, and who left it in some runs.
+        var note = document.createElement('span');
+        note.className = 'stability';
+        var runs = ' of ' + stable.runs;
+        var moved = locations.filter(function (location) {
+          return stable.stayed_home[location - 1] !== stable.runs;
+        }).map(function (location) {
+          return label(location) + ' in ' + stable.stayed_home[location - 1] + runs;
+        });
+        // The summary numbers its groups as the page does; its own number is
+        // taken from a member all the same.
+        var whole = stable.stayed_whole[stable.full_group[locations[0] - 1] - 1];
+        note.textContent = 'stayed whole in ' + whole + runs + ' runs' +
+          (moved.length ? '; in the group: ' + moved.join(', ') : '');
+        item.appendChild(note);
+      }
       list.appendChild(item);
     });
+    drawStabilityNote(stable);
+  }
+
+  // The leave-one-year-out figures belong to the state summarised cut into
+  // the summary's number of groups: null for any other state or number.
+  function stabilityShown() {
+    var stable = data.stability;
+    if (!stable || stable.runs === 0 || view.state !== data.states.length - 1 ||
+        view.groups !== stable.groups) {
+      return null;
+    }
+    return stable;
+  }
+
+  function drawStabilityNote(stable) {
+    var box = byId('stability-note');
+    var all = data.stability;
+    if (!all) {
+      box.textContent = '';
+      return;
+    }
+    var last = data.states[data.states.length - 1];
+    var text;
+    if (all.runs === 0) {
+      text = 'Leave-one-year-out: needs two or more years compared; ' + all.years_compared + ' here.';
+    } else if (!stable) {
+      text = 'Leave-one-year-out: the figures are for ' + all.groups + ' groups after year ' +
+        yearText(last) + ' (the year summarised); choose those to see them.';
+    } else {
+      text = 'Leave-one-year-out: ' + all.runs + ' runs, each without one of the years compared, ' +
+        'clustered as all years are and cut into ' + all.groups + ' groups; beside each group, in how many ' +
+        'runs it stayed whole and the members that were not always in it. ' +
+        (all.most_changing ? 'The year whose removal changes the groups most: ' +
+          yearText(all.most_changing) + ' (adjusted Rand index ' + all.most_changing.adjusted_rand +
+          ' against all years).' : 'No single year\u2019s removal changes the groups.');
+    }
+    box.textContent = text;
   }
 
   // ---- The table of pairs -----------------------------------------------
@@ -504,6 +724,10 @@
     if (s.ci_low) columns.push({ key: 'ci_low', title: 'interval low', number: true });
     if (s.ci_high) columns.push({ key: 'ci_high', title: 'interval high', number: true });
     if (s.heterogeneity_p) columns.push({ key: 'heterogeneity_p', title: 'heterogeneity p', number: true });
+    if (s.together && data.stability) {
+      columns.push({ key: 'together', title: 'in one group, of ' + data.stability.runs +
+        ' runs leaving one year out', number: true });
+    }
     return columns;
   }
 
@@ -526,7 +750,8 @@
           average: value === '?' || value === '-' ? '' : value,
           common: t.common[p], years: t.years[p],
           ci_low: trustText(s, 'ci_low', p), ci_high: trustText(s, 'ci_high', p),
-          heterogeneity_p: trustText(s, 'heterogeneity_p', p)
+          heterogeneity_p: trustText(s, 'heterogeneity_p', p),
+          together: trustText(s, 'together', p)
         });
       }
     }
