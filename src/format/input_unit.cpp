@@ -48,8 +48,13 @@ void InputUnit::adopt(int fd) {
 }
 
 void InputUnit::adopt_bytes(std::vector<char> bytes) {
-  buffer_ = std::move(bytes);
-  if (buffer_.size() < 2 * kReadPadding) buffer_.assign(2 * kReadPadding, '\0');
+  // The unit's buffer comes zeroed from the system in large pages; the
+  // bytes are copied in once (a few milliseconds for a large job), and the
+  // vector let go.
+  if (bytes.size() < 2 * kReadPadding) bytes.assign(2 * kReadPadding, '\0');
+  buffer_.resize(bytes.size());
+  std::memcpy(buffer_.data(), bytes.data(), bytes.size());
+  std::vector<char>().swap(bytes);
   next_ = 0;
   filled_ = buffer_.size() - 2 * kReadPadding;
   const void* line_feed = ::memrchr(this->bytes(), '\n', filled_);

@@ -113,7 +113,7 @@ int summarise(const CommandLine& command, std::FILE* out) {
       groups_reason = group_choice_text(*choice);
     }
   }
-  // The leave-one-year-out runs go on beside the tables and the page, on
+  // The leave-one-year-out runs go on beside the tables and the picture, on
   // all but one of the threads (on this thread, later, with one thread).
   const unsigned threads = command.threads == 0 ? default_thread_count() : command.threads;
   std::future<Stability> leave_one_year_out_runs;
@@ -175,15 +175,16 @@ int summarise(const CommandLine& command, std::FILE* out) {
     text.pale_rule = "95 % interval wider than " + average_text(command.max_interval);
   }
   write_file(svg_path, heatmap_svg(pictured, tree, names, text));
-  if (command.html) {
-    write_file(stem + ".html", summary_page(command, shown, history, year_names, stem, trust,
-                                            groups, pictured.few_common, text.pale_rule,
-                                            stability ? &*stability : nullptr));
-  }
+  // The page shows the leave-one-year-out figures, so it waits for them.
   std::optional<Stability> stability;
   if (groups) {
     stability = leave_one_year_out_runs.get();
     write_file(stability_path, stability_csv(*stability, names));
+  }
+  if (command.html) {
+    write_file(stem + ".html", summary_page(command, shown, history, year_names, stem, trust,
+                                            groups, pictured.few_common, text.pale_rule,
+                                            stability ? &*stability : nullptr));
   }
 
   ReportFacts facts;
