@@ -319,6 +319,8 @@ int run_staged_steps(const RunOptions& o, const JobSources& sources, StagedFiles
     try {
       report.adopt(outputs.add(report.name()).fd());
       proximity.adopt(outputs.add(proximity.name()).fd());
+      report.write_back_as_written();
+      proximity.write_back_as_written();
     } catch (const std::system_error& error) {
       report.fail("cannot create or replace the file: " + error.code().message());
     }

@@ -129,6 +129,14 @@ void OutputUnit::write_out(const char* data, std::size_t size) {
     }
     data += written;
     size -= static_cast<std::size_t>(written);
+    written_ += static_cast<std::uint64_t>(written);
+  }
+  constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
+  if (write_back_ && written_ - written_back_ >= kWriteBackStep) {
+    // Only a request: where the file system cannot take it, nothing changes.
+    ::sync_file_range(fd_, static_cast<off_t>(written_back_),
+                      static_cast<off_t>(written_ - written_back_), SYNC_FILE_RANGE_WRITE);
+    written_back_ = written_;
   }
 }
 

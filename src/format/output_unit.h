@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,11 @@ class OutputUnit {
   void replace();
   // Writes to an already open descriptor that the unit does not close.
   void adopt(int fd);
+  // For a file that will be flushed to disk when complete (a staged
+  // output): every few megabytes written, the system is asked to start
+  // writing them to disk, so that the final flush waits only for the last
+  // of them instead of the whole file. The bytes are the same.
+  void write_back_as_written() { write_back_ = true; }
 
   // A unit that keeps its records, in the layout of `style`, in memory.
   struct InMemory {};
@@ -113,6 +119,9 @@ class OutputUnit {
   const char* buffer_data() const { return in_memory_ ? text_.data() : file_buffer_.data(); }
   std::size_t buffer_size() const { return in_memory_ ? text_.size() : file_buffer_.size(); }
   std::size_t used_ = 0;
+  bool write_back_ = false;
+  std::uint64_t written_ = 0;       // bytes written to fd_ by this unit
+  std::uint64_t written_back_ = 0;  // of which the system was asked to write back
 };
 
 }  // namespace locprox
