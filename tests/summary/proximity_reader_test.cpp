@@ -429,6 +429,30 @@ TEST(ProximityFile, RefusesARecordLongerThan64MiB) {
   EXPECT_NE(message.find("record longer than 64 MiB"), std::string::npos) << message;
 }
 
+// `text` with one to three random edits, each a byte replaced by one of
+// `replacements`, a run of up to 20 bytes erased, or one of `replacements`
+// inserted; `next(bound)` draws a number below bound.
+template <typename Next>
+std::string damaged(std::string text, Next& next, std::string_view replacements) {
+  const auto replacement = [&] {
+    return replacements[next(static_cast<std::uint32_t>(replacements.size()))];
+  };
+  for (std::uint32_t e = 0, edits = 1 + next(3); e < edits; ++e) {
+    const size_t at = next(static_cast<std::uint32_t>(text.size()));
+    switch (next(3)) {
+      case 0:
+        text[at] = replacement();
+        break;
+      case 1:
+        text.erase(at, 1 + next(20));
+        break;
+      default:
+        text.insert(at, 1, replacement());
+    }
+  }
+  return text;
+}
+
 // Whatever a damaged file holds, the reader either reads it or refuses it
 // with a message; it never crashes, reads out of bounds or hangs (run under
 // the sanitizers to see the difference).
@@ -439,23 +463,9 @@ TEST(ProximityFile, DamagedFilesAreReadOrRefusedNeverMisread) {
     seed = seed * 1664525u + 1013904223u;
     return (seed >> 8) % bound;
   };
-  const char replacements[] = {'*', ' ', '\n', '\r', '0', '9', '-', 'E', '+', '.', 'x', '\0'};
+  const std::string_view replacements("* \n\r09-E+.x\0", 12);
   for (int trial = 0; trial < 400; ++trial) {
-    std::string text = original;
-    const std::uint32_t edits = 1 + next(3);
-    for (std::uint32_t e = 0; e < edits; ++e) {
-      const size_t at = next(static_cast<std::uint32_t>(text.size()));
-      switch (next(3)) {
-        case 0:
-          text[at] = replacements[next(sizeof replacements)];
-          break;
-        case 1:
-          text.erase(at, 1 + next(20));
-          break;
-        default:
-          text.insert(at, 1, replacements[next(sizeof replacements)]);
-      }
-    }
+    const std::string text = damaged(original, next, replacements);
     Scratch dir;
     dir.write("JOB.PRX", text);
     try {
@@ -710,23 +720,10 @@ TEST(ProximityHistory, DamagedFilesReadTheSameOnOneThreadAndOnSeven) {
     seed = seed * 1664525u + 1013904223u;
     return (seed >> 8) % bound;
   };
-  const char replacements[] = {'*', ' ', '\n', '\r', '0', '9', '-', 'E', '+', '.', 'x'};
+  const std::string_view replacements("* \n\r09-E+.x");
   for (int trial = 0; trial < 60; ++trial) {
     SCOPED_TRACE("trial " + std::to_string(trial));
-    std::string text = original;
-    for (std::uint32_t e = 0, edits = 1 + next(3); e < edits; ++e) {
-      const size_t at = next(static_cast<std::uint32_t>(text.size()));
-      switch (next(3)) {
-        case 0:
-          text[at] = replacements[next(sizeof replacements)];
-          break;
-        case 1:
-          text.erase(at, 1 + next(20));
-          break;
-        default:
-          text.insert(at, 1, replacements[next(sizeof replacements)]);
-      }
-    }
+    const std::string text = damaged(original, next, replacements);
     Scratch dir;
     dir.write("JOB.PRX", text);
     auto read = [&](unsigned threads) -> std::variant<ProximityHistory, std::string> {
