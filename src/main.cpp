@@ -5,11 +5,16 @@
 #include "command_line/analyse_command.h"
 #include "command_line/run_command.h"
 #include "import/import_table.h"
+#include "format/huge_pages.h"
 #include "format/staged_file.h"
 #include "job/console_dialogue.h"
 
 int main(int argc, char** argv) {
   const locprox::CommandLine line = locprox::parse_command_line(argc, argv, stdout, stderr);
+  // The import and the summary hold large tables: their memory in huge pages.
+  if (line.command == locprox::Command::kImport || line.command == locprox::Command::kAnalyse) {
+    locprox::restart_with_huge_pages(argv);
+  }
   // The commands write under temporary names, removed when a signal stops
   // them; the dialogue writes its files in place, as it always has.
   if (line.command != locprox::Command::kDialogue) locprox::remove_temporaries_on_signals();

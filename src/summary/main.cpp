@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "format/huge_pages.h"
 #include "format/job_lock.h"
 #include "format/staged_file.h"
 #include "summary/command_line.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   using namespace locprox::summary;
   const ParsedCommandLine parsed = parse_command_line(argc, argv, stdout, stderr);
   if (!parsed.command) return parsed.exit_status;
+  // The history of a large job is held whole: its memory in huge pages.
+  locprox::restart_with_huge_pages(argv);
   const CommandLine& command = *parsed.command;
   // One writer of a job's files in a folder at a time.
   const std::string stem = command.out.value_or(job_stem(command.proximity_file));

@@ -1,0 +1,60 @@
+#include "format/huge_pages.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace locprox {
+namespace {
+
+constexpr std::string_view kTunable = "glibc.malloc.hugetlb";
+
+// The word in brackets of "always [madvise] never", or "" when unreadable.
+std::string huge_page_mode() {
+  std::FILE* file = std::fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r");
+  if (file == nullptr) return "";
+  char line[128] = {};
+  const bool read = std::fgets(line, sizeof line, file) != nullptr;
+  std::fclose(file);
+  if (!read) return "";
+  const char* open = std::strchr(line, '[');
+  const char* close = open ? std::strchr(open, ']') : nullptr;
+  return close ? std::string(open + 1, close) : "";
+}
+
+}  // namespace
+
+std::optional<std::string> huge_page_tunables(const char* tunables, const char* preload,
+                                              std::string_view huge_page_mode) {
+  if (huge_page_mode != "madvise") return std::nullopt;
+  if (tunables != nullptr && std::string_view(tunables).find(kTunable) != std::string_view::npos)
+    return std::nullopt;
+  if (preload != nullptr && std::string_view(preload).find("vgpreload") != std::string_view::npos)
+    return std::nullopt;
+  std::string value = tunables != nullptr && *tunables != '\0' ? std::string(tunables) + ":" : "";
+  return value + std::string(kTunable) + "=1";
+}
+
+void restart_with_huge_pages(char** argv) {
+#ifdef __GLIBC__
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  const std::optional<std::string> value =
+      huge_page_tunables(tunables, std::getenv("LD_PRELOAD"), huge_page_mode());
+  if (!value) return;
+  const std::string before = tunables != nullptr ? tunables : "";
+  if (::setenv("GLIBC_TUNABLES", value->c_str(), 1) != 0) return;
+  ::execv("/proc/self/exe", argv);
+  // Not restarted (no /proc, say): on as before, the environment as it was.
+  if (tunables != nullptr) {
+    ::setenv("GLIBC_TUNABLES", before.c_str(), 1);
+  } else {
+    ::unsetenv("GLIBC_TUNABLES");
+  }
+#else
+  (void)argv;
+#endif
+}
+
+}  // namespace locprox

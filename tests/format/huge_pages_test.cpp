@@ -1,0 +1,46 @@
+// When the import and the summary start again with glibc's malloc asking
+// for huge pages: once, never under valgrind, never against the user's own
+// setting, and keeping the user's other tunables.
+#include "format/huge_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace locprox {
+namespace {
+
+TEST(HugePageTunables, RestartsOnlyWhenItHelpsAndNeverTwice) {
+  struct Case {
+    const char* tunables;
+    const char* preload;
+    const char* mode;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "madvise", "glibc.malloc.hugetlb=1"},
+      {"", nullptr, "madvise", "glibc.malloc.hugetlb=1"},
+      // The user's own tunables are kept, the new one added after them.
+      {"glibc.malloc.arena_max=2", nullptr, "madvise",
+       "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+      // Already restarted, or the user chose: left as it is.
+      {"glibc.malloc.hugetlb=1", nullptr, "madvise", std::nullopt},
+      {"glibc.malloc.arena_max=2:glibc.malloc.hugetlb=0", nullptr, "madvise", std::nullopt},
+      // Under valgrind the new start would escape the checks.
+      {nullptr, "/usr/libexec/valgrind/vgpreload_core-amd64-linux.so", "madvise", std::nullopt},
+      {nullptr, "/usr/lib/libfaketime.so", "madvise", "glibc.malloc.hugetlb=1"},
+      // Huge pages given anyway, never given, or unknown: no restart.
+      {nullptr, nullptr, "always", std::nullopt},
+      {nullptr, nullptr, "never", std::nullopt},
+      {nullptr, nullptr, "", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("tunables ") + (c.tunables ? c.tunables : "(unset)") + ", preload " +
+                 (c.preload ? c.preload : "(unset)") + ", mode " + c.mode);
+    EXPECT_EQ(huge_page_tunables(c.tunables, c.preload, c.mode), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace locprox
