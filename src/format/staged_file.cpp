@@ -148,6 +148,10 @@ StagedFile::~StagedFile() {
   if (!published_) discard();
 }
 
+void StagedFile::start_writeback() const noexcept {
+  if (fd_ >= 0) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 int StagedFile::finish() noexcept {
   if (fd_ < 0) return 0;
   int error = 0;

@@ -27,6 +27,8 @@ void write_file(const std::string& path, std::string_view contents) {
     if (const int error = write_all(file.fd(), contents); error != 0) {
       throw OutputError(path + ": write failed: " + std::strerror(error));
     }
+    // Written to disk while the rest of the summary is made, not all at the end.
+    file.start_writeback();
   } catch (const std::system_error& error) {
     throw OutputError(error.what());
   }
