@@ -175,8 +175,9 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
   OutputFile& observations_file = files.create(result.observations_file);
   if (options.keep_observations) observations_file.keep_in_memory(InputUnit::kReadPadding);
   std::vector<double> merged_ranges;
+  const unsigned threads = table_threads(options.threads);
   result.observations = write_observations_file(observations_file, table, years,
-                                                options.replicates, &merged_ranges);
+                                                options.replicates, &merged_ranges, threads);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
   const std::string replicates_file = result.stem + ".replicates.csv";
@@ -185,7 +186,7 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
     const double far_range = far_apart_range(merged_ranges);
     result.median_range = static_cast<float>(far_range / static_cast<double>(kFarApart));
     const FarApartCells far =
-        write_replicates_table(files.create(replicates_file), table, years, far_range);
+        write_replicates_table(files.create(replicates_file), table, years, far_range, threads);
     result.far_apart = far.count;
     result.first_far_apart = far.first;
   }

@@ -47,9 +47,12 @@ struct ObservationCounts {
 // the value (or mean) computed here. Under Replicates::kMean the range
 // (largest value less the smallest) of every merged cell goes to
 // `merged_ranges`, when given, in the order of the cells in the file.
+// With `threads` of 2 or more, a large table's later years are formatted on
+// a second thread (the same bytes).
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
                                           const YearNumbering& years, Replicates replicates,
-                                          std::vector<double>* merged_ranges = nullptr);
+                                          std::vector<double>* merged_ranges = nullptr,
+                                          unsigned threads = 1);
 
 // What STEM.replicates.csv says of the merged cells whose rows lie far
 // apart.
@@ -64,9 +67,10 @@ struct FarApartCells {
 // and largest value as the run reads them; far_apart "yes" when the range
 // is more than `far_range`; the table lines of its rows, blank-separated).
 // The cells are formed again a year at a time, so that nothing is kept of
-// them for the whole table.
+// them for the whole table. `threads` as for write_observations_file.
 FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
-                                     const YearNumbering& years, double far_range);
+                                     const YearNumbering& years, double far_range,
+                                     unsigned threads = 1);
 
 // One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

@@ -492,6 +492,67 @@ TEST(Import, SameFilesForAnyNumberOfThreads) {
   }
 }
 
+// A table large enough for the job files to be formatted in two halves of
+// its years, one per thread: the same files and the same account as on one
+// thread, whether the far-apart cells are in the later half only (the
+// first one named must then come from there) or in both, under either way
+// of keeping replicates.
+TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
+  struct Case {
+    const char* name;
+    int first_far_year;  // from this year (0-based) on, some cells lie far apart
+    const char* replicates;
+  };
+  const Case cases[] = {{"far apart late, mean", 5, "mean"},
+                        {"far apart throughout, mean", 0, "mean"},
+                        {"far apart late, last", 5, "last"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string table = "year,location,entry,value\n";
+    for (int year = 0; year < 6; ++year) {
+      for (int location = 0; location < 40; ++location) {
+        for (int entry = 0; entry < 200; ++entry) {
+          const int k = (year * 40 + location) * 200 + entry;
+          for (int rep = 0; rep < 2; ++rep) {
+            const bool far = year >= c.first_far_year && k % 1009 == 0 && rep == 1;
+            // Replicates half a unit apart, or thousands.
+            table += std::to_string(2000 + year) + ",L" + std::to_string(location) + ",E" +
+                     std::to_string(entry) + "," +
+                     std::to_string(far ? 5000 + k % 7 : 10 + k % 13) + (rep ? ".5" : ".0") +
+                     "\n";
+          }
+        }
+      }
+    }
+    const auto import_with = [&](unsigned threads, ImportResult& result) {
+      ScratchDirectory directory;
+      directory.write("t.csv", table);
+      ImportOptions options = options_for(directory, {"--replicates", c.replicates});
+      options.threads = threads;
+      result = import_table(options);
+      std::string files;
+      for (const char* name : {"t.SEQ", "t.replicates.csv"})
+        files += std::string(name) + ":\n" + directory.read(name);
+      return files;
+    };
+    ImportResult one, two;
+    const std::string expected = import_with(1, one);
+    EXPECT_EQ(import_with(2, two), expected);
+    EXPECT_EQ(two.observations.written, one.observations.written);
+    EXPECT_EQ(two.observations.cells, one.observations.cells);
+    EXPECT_EQ(two.observations.replicated, one.observations.replicated);
+    EXPECT_EQ(two.observations.replicate_rows, one.observations.replicate_rows);
+    EXPECT_EQ(two.far_apart, one.far_apart);
+    EXPECT_EQ(two.first_far_apart, one.first_far_apart);
+    if (std::string(c.replicates) == "mean") {
+      EXPECT_GT(one.far_apart, 0u);
+      EXPECT_NE(one.first_far_apart.find("\"" + std::to_string(2000 + c.first_far_year) + "\""),
+                std::string::npos)
+          << one.first_far_apart;
+    }
+  }
+}
+
 // For a run that follows, the observations file is also kept in memory:
 // the same bytes as the file, with the reader's padding either side.
 TEST(Import, KeptObservationsAreTheFileBytes) {
