@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/job_lock.h"
+#include "format/zeroed_block.h"
 
 #include <cstdint>
 #include <optional>
@@ -41,7 +42,7 @@ struct JobSources {
   std::string names, observations, names_table;
   // When given, the observations file's bytes in memory (as
   // InputUnit::adopt_bytes takes them), read instead of `observations`.
-  std::vector<char>* observations_bytes = nullptr;
+  ByteBuffer* observations_bytes = nullptr;
 };
 JobSources job_sources(const std::string& stem);
 

@@ -47,14 +47,12 @@ void InputUnit::adopt(int fd) {
   owns_fd_ = false;
 }
 
-void InputUnit::adopt_bytes(std::vector<char> bytes) {
-  // The unit's buffer comes zeroed from the system in large pages; the
-  // bytes are copied in once (a few milliseconds for a large job), and the
-  // vector let go.
-  if (bytes.size() < 2 * kReadPadding) bytes.assign(2 * kReadPadding, '\0');
-  buffer_.resize(bytes.size());
-  std::memcpy(buffer_.data(), bytes.data(), bytes.size());
-  std::vector<char>().swap(bytes);
+void InputUnit::adopt_bytes(ByteBuffer bytes) {
+  if (bytes.size() < 2 * kReadPadding) {
+    bytes = ByteBuffer(2 * kReadPadding);
+    std::memset(bytes.data(), 0, bytes.size());
+  }
+  buffer_ = std::move(bytes);
   next_ = 0;
   filled_ = buffer_.size() - 2 * kReadPadding;
   const void* line_feed = ::memrchr(this->bytes(), '\n', filled_);

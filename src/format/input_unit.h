@@ -42,8 +42,8 @@ class InputUnit {
   // Reads from an already open descriptor that the unit does not close.
   void adopt(int fd);
   // Reads the file's bytes from memory: `bytes` holds kReadPadding bytes,
-  // the file's bytes, kReadPadding bytes.
-  void adopt_bytes(std::vector<char> bytes);
+  // the file's bytes, kReadPadding bytes. The buffer becomes the unit's own.
+  void adopt_bytes(ByteBuffer bytes);
   void close() noexcept;
 
   // The next record, or false at the end of the file. The view stays valid

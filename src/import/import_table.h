@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "format/zeroed_block.h"
 #include "import/import_options.h"
 #include "import/job_writer.h"
 #include "import/trial_table.h"
@@ -49,7 +50,7 @@ struct ImportResult {
   // With ImportOptions::keep_observations: the bytes of STEM.SEQ, with
   // InputUnit::kReadPadding bytes before and after them, for the run to read
   // instead of the file.
-  std::vector<char> observations_bytes;
+  ByteBuffer observations_bytes;
 
   // Empty when the console dialogue's fixed work arrays hold the job; else
   // what they lack, e.g. "MZ needs 1234567 elements, it has 720000".

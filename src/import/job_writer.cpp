@@ -332,7 +332,7 @@ void write_in_two_halves(OutputFile& file, std::uint32_t split, std::uint32_t en
     throw;
   }
   second.get();
-  const std::vector<char> text = later.take_kept();
+  const ByteBuffer text = later.take_kept();
   // In pieces, so that the file's buffer stays at its size.
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   for (std::size_t at = 0; at < text.size(); at += kPiece) {

@@ -66,12 +66,12 @@ void OutputFile::wait_for_write() {
 void OutputFile::keep_in_memory(std::size_t padding) {
   keep_ = true;
   start_ = used_ = padding;
-  buffer_.assign(std::max(kBufferSize, 2 * padding), 0);
+  buffer_.resize(std::max(kBufferSize, 2 * padding));
 }
 
-std::vector<char> OutputFile::take_kept() {
+ByteBuffer OutputFile::take_kept() {
   buffer_.resize(used_ + start_);
-  std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(used_), buffer_.end(), '\0');
+  std::fill(buffer_.data() + used_, buffer_.data() + used_ + start_, '\0');
   used_ = start_;
   return std::move(buffer_);
 }

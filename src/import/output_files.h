@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "format/staged_file.h"
+#include "format/zeroed_block.h"
 
 namespace locprox {
 
@@ -44,8 +45,9 @@ class OutputFile {
   // bytes), written out in one call when the file is closed. Before the
   // first write.
   void keep_in_memory(std::size_t padding);
-  // After close(): the file's bytes kept by keep_in_memory, with the padding.
-  std::vector<char> take_kept();
+  // After close(): the file's bytes kept by keep_in_memory, with the padding
+  // (the padding after them zeroed).
+  ByteBuffer take_kept();
 
   // Writes out the buffer and closes the file; throws ImportError on failure.
   void close();
@@ -63,11 +65,12 @@ class OutputFile {
   std::string path_;
   std::string temporary_path_;
   int fd_;
-  std::vector<char> buffer_;
+  // Buffers that are not cleared and take huge pages (format/zeroed_block.h).
+  ByteBuffer buffer_;
   std::size_t used_ = 0;
   std::size_t start_ = 0;  // the file's bytes in the buffer start here
   bool keep_ = false;
-  std::vector<char> in_flight_;  // the buffer being written out
+  ByteBuffer in_flight_;         // the buffer being written out
   std::future<int> writing_;     // its write: 0, or the errno of the failure
 };
 
