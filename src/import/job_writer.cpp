@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <string_view>
 #include <system_error>
 #include <memory>
@@ -96,80 +100,166 @@ RowsByYear rows_by_year(const ObservationRows& rows, const YearNumbering& years)
 }
 
 // The cells (location, entry) of one year, numbered by their first
-// appearance. Over a table of every location and entry where that is not
-// too large (its pages come zeroed from the system and only those a year
-// touches are ever used; each year's cells are cleared one by one), else
-// through a hash table.
+// appearance. The year's locations and entries are numbered first (in
+// arrays over all of them, marked by the year they were last seen in), and
+// a cell is found in a table of the year's locations by the year's entries:
+// a few hundred KiB for a year of hundreds of locations and entries, reused
+// from year to year, where a table of every location and entry of the
+// whole table took tens of MiB of fresh memory. A year too large for that
+// table goes through a hash table.
 class YearCells {
  public:
-  YearCells(std::size_t locations, std::size_t entries) : entries_(entries) {
-    if (locations > 0 && entries <= kMostSlots / locations) {
-      dense_.reset(static_cast<std::uint32_t*>(std::calloc(locations * entries, sizeof(std::uint32_t))));
+  YearCells(std::size_t locations, std::size_t entries)
+      : location_seen_(locations, 0), entry_seen_(entries, 0),
+        location_number_(locations), entry_number_(entries) {}
+
+  // Starts the year whose rows are rows[order[k]] for k in [first, end).
+  void start_year(const ObservationRows& rows, const std::vector<std::uint32_t>& order,
+                  std::size_t first, std::size_t end) {
+    ++year_;
+    std::uint32_t locations = 0, entries = 0;
+    for (std::size_t k = first; k < end; ++k) {
+      const TableObservation& row = rows[order[k]];
+      if (location_seen_[row.location] != year_) {
+        location_seen_[row.location] = year_;
+        location_number_[row.location] = locations++;
+      }
+      if (entry_seen_[row.entry] != year_) {
+        entry_seen_[row.entry] = year_;
+        entry_number_[row.entry] = entries++;
+      }
+    }
+    entries_ = entries;
+    count_ = 0;
+    sparse_.clear();
+    dense_.clear();
+    if (locations == 0 || entries <= kMostSlots / locations) {
+      dense_.assign(std::size_t{locations} * entries, 0);
     }
   }
   // The cell's number, and whether it is new this year.
   std::pair<std::uint32_t, bool> find_or_add(std::uint32_t location, std::uint32_t entry) {
-    if (dense_) {
-      const std::size_t slot = std::size_t{location} * entries_ + entry;
-      std::uint32_t& number = dense_[slot];  // the cell's number + 1, or 0
+    const std::uint32_t l = location_number_[location], e = entry_number_[entry];
+    if (!dense_.empty()) {
+      std::uint32_t& number = dense_[std::size_t{l} * entries_ + e];  // the cell's number + 1, or 0
       if (number != 0) return {number - 1, false};
-      number = static_cast<std::uint32_t>(slots_.size()) + 1;
-      slots_.push_back(slot);
+      number = ++count_;
       return {number - 1, true};
     }
-    const std::uint64_t key = std::uint64_t{location} << 32 | entry;
-    const auto [found, added] = sparse_.try_emplace(key, static_cast<std::uint32_t>(count_));
+    const std::uint64_t key = std::uint64_t{l} << 32 | e;
+    const auto [found, added] = sparse_.try_emplace(key, count_);
     if (added) ++count_;
     return {found->second, added};
   }
-  void clear() {
-    for (std::size_t slot : slots_) dense_[slot] = 0;
-    slots_.clear();
-    sparse_.clear();
-    count_ = 0;
-  }
 
  private:
-  static constexpr std::size_t kMostSlots = std::size_t{1} << 25;  // 128 MiB of address space
-  struct Free {
-    void operator()(std::uint32_t* p) const { std::free(p); }
-  };
-  std::size_t entries_;
-  std::unique_ptr<std::uint32_t[], Free> dense_;
-  std::vector<std::size_t> slots_;
+  static constexpr std::size_t kMostSlots = std::size_t{1} << 24;  // 64 MiB
+  // By location and by entry: the year they were last seen in (years
+  // counted by this object from 1), and their number in that year.
+  std::vector<std::uint32_t> location_seen_, entry_seen_;
+  std::vector<std::uint32_t> location_number_, entry_number_;
+  std::uint32_t year_ = 0;
+  std::uint32_t entries_ = 0;
+  std::uint32_t count_ = 0;
+  std::vector<std::uint32_t> dense_;  // the cell's number + 1, or 0
   std::unordered_map<std::uint64_t, std::uint32_t> sparse_;
-  std::size_t count_ = 0;
 };
 
-
-// The observations of the years [first, end) (year numbers), as
-// write_observations_file writes them.
-ObservationCounts write_observation_years(OutputFile& file, const TrialTable& table,
-                                          const RowsByYear& by_year, std::uint32_t first,
-                                          std::uint32_t end, Replicates replicates,
-                                          std::vector<double>* merged_ranges) {
-  const ObservationRows& rows = table.observations();
-  const std::vector<std::size_t>& start = by_year.start;
-  const std::vector<std::uint32_t>& order = by_year.order;
-
-  struct Cell {
-    std::uint32_t location;
-    std::uint32_t entry;
-    double sum;
-    std::uint32_t rows;
-    float min, max;
+// Years formatted on several threads, each year into a buffer of the
+// thread's own (reused from year to year), and added to `file` in year
+// order: the bytes one thread would write, with no more memory than a year
+// per thread. Each thread takes the next year not yet taken; `writers[t]`
+// formats for thread t: format(OutputFile& text, year) puts the year into
+// `text`, and joined(year) is called for each year in year order once its
+// text is in the file (under the same lock), to gather what the year found.
+// With one writer, or one year, everything is done here, straight into
+// `file`. The first failure (in the order it happened) is thrown once every
+// thread has stopped.
+template <class Writer>
+void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Writer>& writers) {
+  if (writers.size() <= 1 || years <= 1) {
+    for (std::uint32_t year = 1; year <= years; ++year) {
+      writers.front().format(file, year);
+      writers.front().joined(year);
+    }
+    return;
+  }
+  std::mutex mutex;
+  std::condition_variable turn;
+  std::uint32_t next_taken = 1, next_joined = 1;
+  std::exception_ptr failure;
+  const auto work = [&](Writer& writer) {
+    OutputFile text("", "", -1);
+    text.keep_in_memory(0);
+    for (;;) {
+      std::uint32_t year = 0;
+      {
+        std::lock_guard lock(mutex);
+        if (failure || next_taken > years) return;
+        year = next_taken++;
+      }
+      try {
+        text.clear_kept();
+        writer.format(text, year);
+        std::unique_lock lock(mutex);
+        turn.wait(lock, [&] { return next_joined == year || failure; });
+        if (failure) return;
+        // In pieces, so that the file's buffer stays at its size.
+        constexpr std::size_t kPiece = std::size_t{1} << 20;
+        const std::string_view bytes = text.kept();
+        for (std::size_t at = 0; at < bytes.size(); at += kPiece) file.write(bytes.substr(at, kPiece));
+        writer.joined(year);
+        ++next_joined;
+      } catch (...) {
+        std::lock_guard lock(mutex);
+        if (!failure) failure = std::current_exception();
+      }
+      turn.notify_all();
+    }
   };
-  std::vector<Cell> cells;
-  YearCells cell_of(table.locations().size(), table.entries().size());
-  ObservationCounts counts;
-  for (std::uint32_t year = first; year < end; ++year) {
-    cells.clear();
-    cell_of.clear();
-    for (std::size_t k = start[year]; k < start[year + 1]; ++k) {
-      const TableObservation& row = rows[order[k]];
-      const auto [found, added] = cell_of.find_or_add(row.location, row.entry);
-      if (added) cells.push_back({row.location, row.entry, 0.0, 0, row.value, row.value});
-      Cell& cell = cells[found];
+  std::vector<std::thread> threads;
+  for (std::size_t t = 1; t < writers.size(); ++t) {
+    try {
+      threads.emplace_back(work, std::ref(writers[t]));
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: those made (and this one) do the work
+    }
+  }
+  work(writers.front());
+  for (std::thread& thread : threads) thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// Below this many rows more threads cost more than they save.
+constexpr std::size_t kRowsWorthThreads = std::size_t{1} << 16;
+
+unsigned writing_threads(const RowsByYear& by_year, unsigned threads) {
+  return by_year.start.back() < kRowsWorthThreads ? 1 : std::max(1u, threads);
+}
+
+// One year of the observations file: its cells in the order of their first
+// row, each written as the mean of its rows (or every row, under
+// Replicates::kLast).
+class ObservationYearWriter {
+ public:
+  ObservationYearWriter(const TrialTable& table, const RowsByYear& by_year, Replicates replicates,
+                        std::vector<double>* merged_ranges, ObservationCounts& counts)
+      : table_(&table), by_year_(&by_year), replicates_(replicates),
+        merged_ranges_(merged_ranges), counts_(&counts),
+        cell_of_(table.locations().size(), table.entries().size()) {}
+
+  void format(OutputFile& file, std::uint32_t year) {
+    const ObservationRows& rows = table_->observations();
+    const std::size_t first = by_year_->start[year], end = by_year_->start[year + 1];
+    cells_.clear();
+    ranges_.clear();
+    year_counts_ = ObservationCounts{};
+    cell_of_.start_year(rows, by_year_->order, first, end);
+    for (std::size_t k = first; k < end; ++k) {
+      const TableObservation& row = rows[by_year_->order[k]];
+      const auto [found, added] = cell_of_.find_or_add(row.location, row.entry);
+      if (added) cells_.push_back({row.location, row.entry, 0.0, 0, row.value, row.value});
+      Cell& cell = cells_[found];
       cell.min = std::min(cell.min, row.value);
       cell.max = std::max(cell.max, row.value);
       // The sum starts from the first value, not from +0.0, so that a cell
@@ -177,79 +267,102 @@ ObservationCounts write_observation_years(OutputFile& file, const TrialTable& ta
       cell.sum = cell.rows == 0 ? static_cast<double>(row.value)
                                 : cell.sum + static_cast<double>(row.value);
       ++cell.rows;
-      if (replicates == Replicates::kLast) {
+      if (replicates_ == Replicates::kLast) {
         write_observation(file, year, row.location, row.entry, row.value);
-        ++counts.written;
+        ++year_counts_.written;
       }
     }
-    for (const Cell& cell : cells) {
+    for (const Cell& cell : cells_) {
       if (cell.rows > 1) {
-        ++counts.replicated;
-        counts.replicate_rows += cell.rows;
+        ++year_counts_.replicated;
+        year_counts_.replicate_rows += cell.rows;
       }
-      if (replicates == Replicates::kMean) {
+      if (replicates_ == Replicates::kMean) {
         const double mean = cell.sum / static_cast<double>(cell.rows);
         write_observation(file, year, cell.location, cell.entry, static_cast<float>(mean));
-        ++counts.written;
-        if (cell.rows > 1 && merged_ranges != nullptr) {
-          merged_ranges->push_back(static_cast<double>(cell.max) - static_cast<double>(cell.min));
+        ++year_counts_.written;
+        if (cell.rows > 1) {
+          ranges_.push_back(static_cast<double>(cell.max) - static_cast<double>(cell.min));
         }
       }
     }
-    counts.cells += cells.size();
+    year_counts_.cells = cells_.size();
   }
-  return counts;
-}
 
-// The merged cells of the years [first_year, end_year) (year numbers), as
-// write_replicates_table writes them; the names as CSV fields, made once.
-FarApartCells write_replicate_years(OutputFile& file, const TrialTable& table,
-                                    const YearNumbering& years, const RowsByYear& by_year,
-                                    std::uint32_t first_year, std::uint32_t end_year,
-                                    double far_range,
-                                    const std::vector<std::string>& location_fields,
-                                    const std::vector<std::string>& entry_fields) {
-  const ObservationRows& rows = table.observations();
-  // One year's cells, as write_observations_file forms them, and their rows
-  // (indices into the table's observations, table order within a cell) in
-  // one array, grouped by cell: no memory of a cell's own.
+  void joined(std::uint32_t) {
+    counts_->written += year_counts_.written;
+    counts_->cells += year_counts_.cells;
+    counts_->replicated += year_counts_.replicated;
+    counts_->replicate_rows += year_counts_.replicate_rows;
+    if (merged_ranges_ != nullptr) {
+      merged_ranges_->insert(merged_ranges_->end(), ranges_.begin(), ranges_.end());
+    }
+  }
+
+ private:
   struct Cell {
-    std::uint32_t location, entry;
+    std::uint32_t location;
+    std::uint32_t entry;
+    double sum;
+    std::uint32_t rows;
+    float min, max;
   };
-  std::vector<Cell> cells;
-  YearCells cell_of(table.locations().size(), table.entries().size());
-  std::vector<std::uint32_t> cell_of_row;  // the cell of each of the year's rows
-  std::vector<std::size_t> cell_start;     // cell c's rows: grouped[cell_start[c] .. [c + 1])
-  std::vector<std::uint32_t> grouped;
-  FarApartCells far;
-  for (std::uint32_t year = first_year; year < end_year; ++year) {
-    cells.clear();
-    cell_of.clear();
-    cell_of_row.clear();
-    const std::size_t first = by_year.start[year];
-    const std::size_t end = by_year.start[year + 1];
+  const TrialTable* table_;
+  const RowsByYear* by_year_;
+  Replicates replicates_;
+  std::vector<double>* merged_ranges_;
+  ObservationCounts* counts_;
+  YearCells cell_of_;
+  std::vector<Cell> cells_;
+  std::vector<double> ranges_;
+  ObservationCounts year_counts_;
+};
+
+// One year of STEM.replicates.csv: the year's cells formed as the
+// observations file forms them, and their rows (indices into the table's
+// observations, table order within a cell) in one array, grouped by cell:
+// no memory of a cell's own.
+class ReplicateYearWriter {
+ public:
+  ReplicateYearWriter(const TrialTable& table, const YearNumbering& years,
+                      const RowsByYear& by_year, double far_range,
+                      const std::vector<std::string>& location_fields,
+                      const std::vector<std::string>& entry_fields, FarApartCells& far)
+      : table_(&table), years_(&years), by_year_(&by_year), far_range_(far_range),
+        location_fields_(&location_fields), entry_fields_(&entry_fields), far_(&far),
+        cell_of_(table.locations().size(), table.entries().size()) {}
+
+  void format(OutputFile& file, std::uint32_t year) {
+    const TrialTable& table = *table_;
+    const ObservationRows& rows = table.observations();
+    const std::vector<std::uint32_t>& order = by_year_->order;
+    const std::size_t first = by_year_->start[year], end = by_year_->start[year + 1];
+    cells_.clear();
+    cell_of_row_.clear();
+    year_far_ = FarApartCells{};
+    cell_of_.start_year(rows, order, first, end);
     for (std::size_t k = first; k < end; ++k) {
-      const TableObservation& row = rows[by_year.order[k]];
-      const auto [found, added] = cell_of.find_or_add(row.location, row.entry);
-      if (added) cells.push_back({row.location, row.entry});
-      cell_of_row.push_back(found);
+      const TableObservation& row = rows[order[k]];
+      const auto [found, added] = cell_of_.find_or_add(row.location, row.entry);
+      if (added) cells_.push_back({row.location, row.entry});
+      cell_of_row_.push_back(found);
     }
     // A counting sort by cell keeps each cell's rows in table order.
-    cell_start.assign(cells.size() + 1, 0);
-    for (std::uint32_t c : cell_of_row) ++cell_start[c + 1];
-    for (std::size_t c = 1; c < cell_start.size(); ++c) cell_start[c] += cell_start[c - 1];
-    grouped.resize(cell_of_row.size());
+    cell_start_.assign(cells_.size() + 1, 0);
+    for (std::uint32_t c : cell_of_row_) ++cell_start_[c + 1];
+    for (std::size_t c = 1; c < cell_start_.size(); ++c) cell_start_[c] += cell_start_[c - 1];
+    grouped_.resize(cell_of_row_.size());
     for (std::size_t k = first; k < end; ++k)
-      grouped[cell_start[cell_of_row[k - first]]++] = by_year.order[k];
+      grouped_[cell_start_[cell_of_row_[k - first]]++] = order[k];
     // (each start has moved on to the next cell's: shift them back)
-    for (std::size_t c = cell_start.size() - 1; c > 0; --c) cell_start[c] = cell_start[c - 1];
-    cell_start[0] = 0;
-    const std::string& year_name = table.years().names()[years.in_order[year - 1]];
+    for (std::size_t c = cell_start_.size() - 1; c > 0; --c) cell_start_[c] = cell_start_[c - 1];
+    cell_start_[0] = 0;
+    const std::string& year_name = table.years().names()[years_->in_order[year - 1]];
     const std::string year_field = csv_field(year_name) + ",";
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      const Cell& cell = cells[c];
-      const std::span<const std::uint32_t> cell_rows(grouped.data() + cell_start[c],
-                                                     cell_start[c + 1] - cell_start[c]);
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const Cell& cell = cells_[c];
+      const std::span<const std::uint32_t> cell_rows(grouped_.data() + cell_start_[c],
+                                                     cell_start_[c + 1] - cell_start_[c]);
       if (cell_rows.size() < 2) continue;
       // The mean as the observations file has it: summed in double
       // precision from the first value on, in table order.
@@ -262,10 +375,10 @@ FarApartCells write_replicate_years(OutputFile& file, const TrialTable& table,
         max = std::max(max, value);
       }
       const auto mean = static_cast<float>(sum / static_cast<double>(cell_rows.size()));
-      const bool far_apart = static_cast<double>(max) - static_cast<double>(min) > far_range;
+      const bool far_apart = static_cast<double>(max) - static_cast<double>(min) > far_range_;
       file.write(year_field);
-      file.write(location_fields[cell.location]);
-      file.write(entry_fields[cell.entry]);
+      file.write((*location_fields_)[cell.location]);
+      file.write((*entry_fields_)[cell.entry]);
       write_integer(file, cell_rows.size());
       for (float value : {mean, min, max}) {
         file.write(",");
@@ -276,69 +389,46 @@ FarApartCells write_replicate_years(OutputFile& file, const TrialTable& table,
       for (std::size_t r = 0; r < cell_rows.size(); ++r) {
         if (r > 0) file.write(" ");
         write_integer(file, table.line_of(cell_rows[r]));
-        if (far.count == 0 && far_apart) {
+        if (year_far_.count == 0 && far_apart) {
           if (r > 0) lines += r + 1 == cell_rows.size() ? " and " : ", ";
           lines += std::to_string(table.line_of(cell_rows[r]));
         }
       }
       file.write("\n");
       if (!far_apart) continue;
-      if (far.count++ == 0) {
-        far.first = "year " + quoted_for_message(year_name) + ", location " +
-                    quoted_for_message(table.locations().names()[cell.location]) + ", entry " +
-                    quoted_for_message(table.entries().names()[cell.entry]) + ", lines " + lines;
+      if (year_far_.count++ == 0) {
+        year_far_.first = "year " + quoted_for_message(year_name) + ", location " +
+                          quoted_for_message(table.locations().names()[cell.location]) +
+                          ", entry " + quoted_for_message(table.entries().names()[cell.entry]) +
+                          ", lines " + lines;
       }
     }
   }
-  return far;
-}
 
-// Below this many rows a second thread costs more than it saves.
-constexpr std::size_t kRowsWorthTwoThreads = std::size_t{1} << 16;
+  // The first far-apart cell of the file is that of the first year with one.
+  void joined(std::uint32_t) {
+    if (far_->count == 0) far_->first = std::move(year_far_.first);
+    far_->count += year_far_.count;
+  }
 
-// The first year of the second half of the rows, by year number: the years
-// [1, split) on the calling thread, [split, years] on a second one. 0 when
-// the file is written on one thread.
-std::uint32_t second_half_start(const RowsByYear& by_year, unsigned threads) {
-  const std::size_t year_count = by_year.start.size() - 2;
-  const std::size_t total = by_year.start.back();
-  if (threads < 2 || year_count < 2 || total < kRowsWorthTwoThreads) return 0;
-  std::uint32_t split = 2;
-  while (split < year_count && by_year.start[split] < total / 2) ++split;
-  return split;
-}
-
-// Formats the years [1, split) into `file` here and the years [split, end)
-// on a second thread into memory, then adds that text to `file`: the same
-// bytes as one pass in year order, in about half the time. `write_years`
-// (file, first, end, part) does a range of years, `part` 0 or 1 saying
-// which half; it must touch nothing the other half touches.
-template <class WriteYears>
-void write_in_two_halves(OutputFile& file, std::uint32_t split, std::uint32_t end,
-                         WriteYears& write_years) {
-  OutputFile later("", "", -1);
-  later.keep_in_memory(0);
-  std::future<void> second;
-  try {
-    second = std::async(std::launch::async, [&] { write_years(later, split, end, 1); });
-  } catch (const std::system_error&) {
-    write_years(file, 1, end, 0);  // no thread to be had: all of it here
-    return;
-  }
-  try {
-    write_years(file, 1, split, 0);
-  } catch (...) {
-    second.wait();
-    throw;
-  }
-  second.get();
-  const ByteBuffer text = later.take_kept();
-  // In pieces, so that the file's buffer stays at its size.
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
-  for (std::size_t at = 0; at < text.size(); at += kPiece) {
-    file.write(std::string_view(text.data() + at, std::min(kPiece, text.size() - at)));
-  }
-}
+ private:
+  struct Cell {
+    std::uint32_t location, entry;
+  };
+  const TrialTable* table_;
+  const YearNumbering* years_;
+  const RowsByYear* by_year_;
+  double far_range_;
+  const std::vector<std::string>* location_fields_;
+  const std::vector<std::string>* entry_fields_;
+  FarApartCells* far_;
+  YearCells cell_of_;
+  std::vector<Cell> cells_;
+  std::vector<std::uint32_t> cell_of_row_;  // the cell of each of the year's rows
+  std::vector<std::size_t> cell_start_;     // cell c's rows: grouped_[cell_start_[c] .. [c + 1])
+  std::vector<std::uint32_t> grouped_;
+  FarApartCells year_far_;
+};
 
 }  // namespace
 
@@ -346,29 +436,12 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
                                           const YearNumbering& years, Replicates replicates,
                                           std::vector<double>* merged_ranges, unsigned threads) {
   const RowsByYear by_year = rows_by_year(table.observations(), years);
-  const auto end = static_cast<std::uint32_t>(years.number.size() + 1);
-  const std::uint32_t split = second_half_start(by_year, threads);
-  if (split == 0) {
-    return write_observation_years(file, table, by_year, 1, end, replicates, merged_ranges);
-  }
-  ObservationCounts counts[2];
-  std::vector<double> later_ranges;
-  auto write_years = [&](OutputFile& out, std::uint32_t first, std::uint32_t last, int part) {
-    counts[part] = write_observation_years(out, table, by_year, first, last, replicates,
-                                           part == 0 ? merged_ranges
-                                           : merged_ranges ? &later_ranges
-                                                           : nullptr);
-  };
-  write_in_two_halves(file, split, end, write_years);
-  if (merged_ranges != nullptr) {
-    merged_ranges->insert(merged_ranges->end(), later_ranges.begin(), later_ranges.end());
-  }
-  ObservationCounts total = counts[0];
-  total.written += counts[1].written;
-  total.cells += counts[1].cells;
-  total.replicated += counts[1].replicated;
-  total.replicate_rows += counts[1].replicate_rows;
-  return total;
+  ObservationCounts counts;
+  std::vector<ObservationYearWriter> writers;
+  for (unsigned t = 0; t < writing_threads(by_year, threads); ++t)
+    writers.emplace_back(table, by_year, replicates, merged_ranges, counts);
+  write_years_in_order(file, static_cast<std::uint32_t>(years.number.size()), writers);
+  return counts;
 }
 
 FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
@@ -385,22 +458,12 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
   const std::vector<std::string> location_fields = as_fields(table.locations().names());
   const std::vector<std::string> entry_fields = as_fields(table.entries().names());
   file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
-  const auto end = static_cast<std::uint32_t>(years.number.size() + 1);
-  const std::uint32_t split = second_half_start(by_year, threads);
-  if (split == 0) {
-    return write_replicate_years(file, table, years, by_year, 1, end, far_range, location_fields,
-                                 entry_fields);
-  }
-  FarApartCells far[2];
-  auto write_years = [&](OutputFile& out, std::uint32_t first, std::uint32_t last, int part) {
-    far[part] = write_replicate_years(out, table, years, by_year, first, last, far_range,
-                                      location_fields, entry_fields);
-  };
-  write_in_two_halves(file, split, end, write_years);
-  // The first far-apart cell is the first half's, if it has one.
-  if (far[0].count == 0) far[0].first = std::move(far[1].first);
-  far[0].count += far[1].count;
-  return far[0];
+  FarApartCells far;
+  std::vector<ReplicateYearWriter> writers;
+  for (unsigned t = 0; t < writing_threads(by_year, threads); ++t)
+    writers.emplace_back(table, years, by_year, far_range, location_fields, entry_fields, far);
+  write_years_in_order(file, static_cast<std::uint32_t>(years.number.size()), writers);
+  return far;
 }
 
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

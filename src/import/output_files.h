@@ -45,6 +45,10 @@ class OutputFile {
   // bytes), written out in one call when the file is closed. Before the
   // first write.
   void keep_in_memory(std::size_t padding);
+  // The bytes kept so far by keep_in_memory (after the padding); and
+  // starting again from none, the buffer kept as it is.
+  std::string_view kept() const { return {buffer_.data() + start_, used_ - start_}; }
+  void clear_kept() { used_ = start_; }
   // After close(): the file's bytes kept by keep_in_memory, with the padding
   // (the padding after them zeroed).
   ByteBuffer take_kept();
