@@ -33,8 +33,21 @@ std::optional<std::string> huge_page_tunables(const char* tunables, const char* 
     return std::nullopt;
   if (preload != nullptr && std::string_view(preload).find("vgpreload") != std::string_view::npos)
     return std::nullopt;
-  std::string value = tunables != nullptr && *tunables != '\0' ? std::string(tunables) + ":" : "";
-  return value + std::string(kTunable) + "=1";
+  std::string value = tunables != nullptr ? tunables : "";
+  const auto add = [&](std::string_view name, std::string_view setting) {
+    if (value.find(name) != std::string::npos) return;  // the user's own stands
+    if (!value.empty()) value += ':';
+    value += name;
+    value += '=';
+    value += setting;
+  };
+  add(kTunable, "1");
+  // Blocks below 32 MiB from the heap, which grows 32 MiB at a time, rather
+  // than each mapped on its own: the history's arrays of 1-2 MiB each would
+  // otherwise never fill a huge page.
+  add("glibc.malloc.mmap_threshold", "33554432");
+  add("glibc.malloc.top_pad", "33554432");
+  return value;
 }
 
 void restart_with_huge_pages(char** argv) {

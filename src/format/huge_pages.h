@@ -6,8 +6,11 @@
 // transparent huge pages (one fault per 2 MiB) only when its tunable
 // glibc.malloc.hugetlb is set, and tunables are read once, as the program
 // starts. So these commands start the program again, the same arguments in
-// the same process, with the tunable added to the environment. The outputs
-// do not change: only where the pages come from.
+// the same process, with the tunable added to the environment, and with it
+// two that make blocks below 32 MiB come from the heap, grown 32 MiB at a
+// time (a block mapped on its own, as glibc maps those from 128 KiB on, gets
+// a huge page only where it spans a whole aligned 2 MiB). The outputs do not
+// change: only where the pages come from.
 #pragma once
 
 #include <optional>

@@ -12,6 +12,8 @@ namespace locprox {
 namespace {
 
 TEST(HugePageTunables, RestartsOnlyWhenItHelpsAndNeverTwice) {
+  const char* const kAdded =
+      "glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432:glibc.malloc.top_pad=33554432";
   struct Case {
     const char* tunables;
     const char* preload;
@@ -19,17 +21,20 @@ TEST(HugePageTunables, RestartsOnlyWhenItHelpsAndNeverTwice) {
     std::optional<std::string> expected;
   };
   const Case cases[] = {
-      {nullptr, nullptr, "madvise", "glibc.malloc.hugetlb=1"},
-      {"", nullptr, "madvise", "glibc.malloc.hugetlb=1"},
-      // The user's own tunables are kept, the new one added after them.
+      {nullptr, nullptr, "madvise", kAdded},
+      {"", nullptr, "madvise", kAdded},
+      // The user's own tunables are kept, the new ones added after them,
+      // except those the user set.
       {"glibc.malloc.arena_max=2", nullptr, "madvise",
-       "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+       std::string("glibc.malloc.arena_max=2:") + kAdded},
+      {"glibc.malloc.top_pad=0", nullptr, "madvise",
+       "glibc.malloc.top_pad=0:glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432"},
       // Already restarted, or the user chose: left as it is.
       {"glibc.malloc.hugetlb=1", nullptr, "madvise", std::nullopt},
       {"glibc.malloc.arena_max=2:glibc.malloc.hugetlb=0", nullptr, "madvise", std::nullopt},
       // Under valgrind the new start would escape the checks.
       {nullptr, "/usr/libexec/valgrind/vgpreload_core-amd64-linux.so", "madvise", std::nullopt},
-      {nullptr, "/usr/lib/libfaketime.so", "madvise", "glibc.malloc.hugetlb=1"},
+      {nullptr, "/usr/lib/libfaketime.so", "madvise", kAdded},
       // Huge pages given anyway, never given, or unknown: no restart.
       {nullptr, nullptr, "always", std::nullopt},
       {nullptr, nullptr, "never", std::nullopt},
