@@ -37,28 +37,12 @@ std::string default_analysis_folder(const std::string& table) {
 
 namespace {
 
-// The three steps, every output left staged in `outputs`; returns the exit
-// status, having said what went wrong.
-int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::FILE* out,
-                  int error_fd, StagedFiles& outputs, std::string& doing,
-                  std::string& closing_text, bool& publish_all_the_same) {
-  namespace fs = std::filesystem;
-  // 1. The import, into the folder.
-  doing = "importing " + options.import.table;
-  ImportOptions import = options.import;
-  import.stem = stem;
-  import.threads = options.run.threads;
-  // The run reads the observations from memory; STEM.SEQ is written all the same.
-  import.keep_observations = true;
-  ImportResult imported;
-  try {
-    imported = import_table(import, &outputs);
-    print_import_report(imported, out, false);
-  } catch (const ImportError& failure) {
-    complain(error_fd, failure.what());
-    return 2;
-  }
-
+// Steps 2 and 3 of an analysis, on the job the import left in `outputs`:
+// returns the exit status, having said what went wrong.
+int run_and_summarise(const AnalyseOptions& options, const std::string& stem,
+                      ImportResult& imported, std::FILE* out, int error_fd, StagedFiles& outputs,
+                      std::string& doing, std::string& closing_text,
+                      bool& publish_all_the_same) {
   // 2. The run, reading the job files the import has not yet put in place,
   //    its console messages into STEM.console.txt.
   doing = "running the job " + stem;
@@ -146,6 +130,34 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
   outputs.take(summary_outputs);
   closing_text = ran + summary_text;
   return 0;
+}
+
+// The three steps, every output left staged in `outputs`; returns the exit
+// status, having said what went wrong.
+int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::FILE* out,
+                  int error_fd, StagedFiles& outputs, std::string& doing,
+                  std::string& closing_text, bool& publish_all_the_same) {
+  // 1. The import, into the folder.
+  doing = "importing " + options.import.table;
+  ImportOptions import = options.import;
+  import.stem = stem;
+  import.threads = options.run.threads;
+  // The run reads the observations from memory; STEM.SEQ is written all the same.
+  import.keep_observations = true;
+  // The run and the summary go on while the import writes its list of
+  // merged replicates, which neither reads.
+  int status = 0;
+  try {
+    import_table(import, &outputs, [&](ImportResult& imported) {
+      print_import_report(imported, out, false);
+      status = run_and_summarise(options, stem, imported, out, error_fd, outputs, doing,
+                                 closing_text, publish_all_the_same);
+    });
+  } catch (const ImportError& failure) {
+    complain(error_fd, failure.what());
+    return 2;
+  }
+  return status;
 }
 
 }  // namespace

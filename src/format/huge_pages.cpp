@@ -1,5 +1,6 @@
 #include "format/huge_pages.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,7 +28,8 @@ std::string huge_page_mode() {
 }  // namespace
 
 std::optional<std::string> huge_page_tunables(const char* tunables, const char* preload,
-                                              std::string_view huge_page_mode) {
+                                              std::string_view huge_page_mode,
+                                              bool address_space_limited) {
   if (huge_page_mode != "madvise") return std::nullopt;
   if (tunables != nullptr && std::string_view(tunables).find(kTunable) != std::string_view::npos)
     return std::nullopt;
@@ -44,17 +46,24 @@ std::optional<std::string> huge_page_tunables(const char* tunables, const char* 
   add(kTunable, "1");
   // Blocks below 32 MiB from the heap, which grows 32 MiB at a time, rather
   // than each mapped on its own: the history's arrays of 1-2 MiB each would
-  // otherwise never fill a huge page.
-  add("glibc.malloc.mmap_threshold", "33554432");
-  add("glibc.malloc.top_pad", "33554432");
+  // otherwise never fill a huge page. Not under a limit of the address
+  // space (ulimit -v), where the heap's first 32 MiB could be refused before
+  // the program has started.
+  if (!address_space_limited) {
+    add("glibc.malloc.mmap_threshold", "33554432");
+    add("glibc.malloc.top_pad", "33554432");
+  }
   return value;
 }
 
 void restart_with_huge_pages(char** argv) {
 #ifdef __GLIBC__
   const char* tunables = std::getenv("GLIBC_TUNABLES");
+  struct rlimit address_space {};
+  const bool limited =
+      ::getrlimit(RLIMIT_AS, &address_space) == 0 && address_space.rlim_cur != RLIM_INFINITY;
   const std::optional<std::string> value =
-      huge_page_tunables(tunables, std::getenv("LD_PRELOAD"), huge_page_mode());
+      huge_page_tunables(tunables, std::getenv("LD_PRELOAD"), huge_page_mode(), limited);
   if (!value) return;
   const std::string before = tunables != nullptr ? tunables : "";
   if (::setenv("GLIBC_TUNABLES", value->c_str(), 1) != 0) return;

@@ -26,9 +26,11 @@ namespace locprox {
 // outside it), or the system's transparent huge pages (the bracketed word of
 // /sys/kernel/mm/transparent_hugepage/enabled) are not "madvise" ("always"
 // gives them without asking, "never" not at all). Null pointers stand for
-// unset variables.
+// unset variables. Under a limit of the address space, only the huge pages
+// are asked for, not the heap grown 32 MiB at a time.
 std::optional<std::string> huge_page_tunables(const char* tunables, const char* preload,
-                                              std::string_view huge_page_mode);
+                                              std::string_view huge_page_mode,
+                                              bool address_space_limited = false);
 
 // Starts the program again with the tunable when huge_page_tunables says
 // so; returns only when it does not or the new start fails (then nothing

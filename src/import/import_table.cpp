@@ -7,6 +7,7 @@
 #include <cstring>
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <system_error>
 #include <memory>
@@ -122,7 +123,8 @@ std::string shell_word(const std::string& text) {
   return quoted + "'";
 }
 
-ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
+ImportResult import_table(const ImportOptions& options, StagedFiles* outputs,
+                          const ImportMeanwhile& meanwhile) {
   ImportResult result;
   result.table = options.table;
   result.replicates = options.replicates;
@@ -147,12 +149,12 @@ ImportResult import_table(const ImportOptions& options, StagedFiles* outputs) {
   if (table.years().size() == 0) {
     throw ImportError(options.table + ": the table has a header but no rows");
   }
-  write_job_files(table, options, result, outputs);
+  write_job_files(table, options, result, outputs, meanwhile);
   return result;
 }
 
 void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result,
-                     StagedFiles* outputs) {
+                     StagedFiles* outputs, const ImportMeanwhile& meanwhile) {
   const YearNumbering years = number_years(table.years().names());
   result.years_numeric = years.numeric;
   result.years = static_cast<std::int32_t>(table.years().size());
@@ -174,37 +176,73 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
                                 &short_entries.names});
   OutputFile& observations_file = files.create(result.observations_file);
   if (options.keep_observations) observations_file.keep_in_memory(InputUnit::kReadPadding);
-  std::vector<double> merged_ranges;
+  MergedCells merged;
   const unsigned threads = table_threads(options.threads);
   result.observations = write_observations_file(observations_file, table, years,
-                                                options.replicates, &merged_ranges, threads);
+                                                options.replicates, &merged, threads);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
   const std::string replicates_file = result.stem + ".replicates.csv";
-  if (!merged_ranges.empty()) {
+  const bool any_merged = !merged.ranges.empty();
+  double far_range = 0;
+  if (any_merged) {
     result.replicates_file = replicates_file;
-    const double far_range = far_apart_range(merged_ranges);
+    far_range = far_apart_range(merged.ranges);
     result.median_range = static_cast<float>(far_range / static_cast<double>(kFarApart));
-    const FarApartCells far =
-        write_replicates_table(files.create(replicates_file), table, years, far_range, threads);
+    const FarApartCells far = far_apart_cells(table, years, merged, far_range);
     result.far_apart = far.count;
     result.first_far_apart = far.first;
   }
-  if (outputs != nullptr) {
-    files.hand_over(*outputs);
-    // The list of an earlier import of this job would describe merges that
-    // this one did not make: it goes when the new files are put in place.
-    if (merged_ranges.empty()) outputs->remove_when_published(replicates_file);
-  } else {
+  result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
+
+  if (outputs == nullptr) {
+    if (any_merged) {
+      write_replicates_table(files.create(replicates_file), table, years, far_range, threads);
+    }
     files.commit();
-    if (merged_ranges.empty()) {
+    if (!any_merged) {
       std::error_code ignored;
       std::filesystem::remove(replicates_file, ignored);
     }
+    if (options.keep_observations) result.observations_bytes = observations_file.take_kept();
+    return;
   }
 
+  files.hand_over(*outputs);
   if (options.keep_observations) result.observations_bytes = observations_file.take_kept();
-  result.dialogue_shortfall = dialogue_shortfall(result.years, result.locations, result.entries);
+  if (!any_merged) {
+    // The list of an earlier import of this job would describe merges that
+    // this one did not make: it goes when the new files are put in place.
+    outputs->remove_when_published(replicates_file);
+    if (meanwhile) meanwhile(result);
+    return;
+  }
+  OutputFileSet later;
+  OutputFile& replicates = later.create(replicates_file);
+  std::future<void> writing;
+  if (meanwhile) {
+    try {
+      writing = std::async(std::launch::async, [&] {
+        write_replicates_table(replicates, table, years, far_range, 1);
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: written first, here.
+    }
+  }
+  if (!writing.valid()) {
+    write_replicates_table(replicates, table, years, far_range, threads);
+    later.hand_over(*outputs);
+    if (meanwhile) meanwhile(result);
+    return;
+  }
+  try {
+    meanwhile(result);
+  } catch (...) {
+    writing.wait();
+    throw;
+  }
+  writing.get();
+  later.hand_over(*outputs);
 }
 
 void print_import_report(const ImportResult& r, std::FILE* out, bool next_command) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,19 +62,31 @@ struct ImportResult {
 // exceed for its rows to count as far apart.
 inline constexpr float kFarApart = 4.0f;
 
+// What a caller does with the imported job while the import writes
+// STEM.replicates.csv, which nothing that follows reads: the result is
+// complete (its far-apart cells included) and the other job files are in
+// the caller's outputs.
+using ImportMeanwhile = std::function<void(ImportResult&)>;
+
 // Reads the table and writes the job files; throws ImportError, having
 // written nothing, when the table or the files fail. With `outputs`, the job
-// files are left there under their temporary names, unpublished.
-ImportResult import_table(const ImportOptions& options, StagedFiles* outputs = nullptr);
+// files are left there under their temporary names, unpublished; and
+// `meanwhile`, when given, is called on this thread with the result while
+// STEM.replicates.csv is written on another, which is waited for (and its
+// failure thrown) once `meanwhile` returns. A `meanwhile` that throws has
+// the writing waited for, and the exception passed on.
+ImportResult import_table(const ImportOptions& options, StagedFiles* outputs = nullptr,
+                          const ImportMeanwhile& meanwhile = nullptr);
 
 // The job files for the rows of `table` (at least one), whoever filled it:
 // numbers the years, makes the short names and writes STEM.NAQ, STEM.SEQ,
 // STEM.names.csv and, when cells were merged, STEM.replicates.csv, filling
 // in the rest of `result` (its stem, file names and title already set).
 // With `outputs`, the files are handed over to it staged, as import_table's
-// are. Throws ImportError, having written nothing, when a file fails.
+// are, and `meanwhile` called as import_table does. Throws ImportError,
+// having written nothing, when a file fails.
 void write_job_files(const TrialTable& table, const ImportOptions& options, ImportResult& result,
-                     StagedFiles* outputs = nullptr);
+                     StagedFiles* outputs = nullptr, const ImportMeanwhile& meanwhile = nullptr);
 
 // What the import did, and (with `next_command`) the command to run next.
 void print_import_report(const ImportResult& result, std::FILE* out, bool next_command = true);

@@ -230,6 +230,14 @@ void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Wri
   if (failure) std::rethrow_exception(failure);
 }
 
+// Every name as a CSV field and its comma, made once.
+std::vector<std::string> csv_fields_with_comma(const std::vector<std::string>& names) {
+  std::vector<std::string> fields;
+  fields.reserve(names.size());
+  for (const std::string& name : names) fields.push_back(csv_field(name) + ",");
+  return fields;
+}
+
 // Below this many rows more threads cost more than they save.
 constexpr std::size_t kRowsWorthThreads = std::size_t{1} << 16;
 
@@ -243,9 +251,9 @@ unsigned writing_threads(const RowsByYear& by_year, unsigned threads) {
 class ObservationYearWriter {
  public:
   ObservationYearWriter(const TrialTable& table, const RowsByYear& by_year, Replicates replicates,
-                        std::vector<double>* merged_ranges, ObservationCounts& counts)
-      : table_(&table), by_year_(&by_year), replicates_(replicates),
-        merged_ranges_(merged_ranges), counts_(&counts),
+                        MergedCells* merged, ObservationCounts& counts)
+      : table_(&table), by_year_(&by_year), replicates_(replicates), merged_(merged),
+        counts_(&counts),
         cell_of_(table.locations().size(), table.entries().size()) {}
 
   void format(OutputFile& file, std::uint32_t year) {
@@ -294,8 +302,9 @@ class ObservationYearWriter {
     counts_->cells += year_counts_.cells;
     counts_->replicated += year_counts_.replicated;
     counts_->replicate_rows += year_counts_.replicate_rows;
-    if (merged_ranges_ != nullptr) {
-      merged_ranges_->insert(merged_ranges_->end(), ranges_.begin(), ranges_.end());
+    if (merged_ != nullptr) {
+      merged_->ranges.insert(merged_->ranges.end(), ranges_.begin(), ranges_.end());
+      merged_->per_year.push_back(ranges_.size());
     }
   }
 
@@ -310,7 +319,7 @@ class ObservationYearWriter {
   const TrialTable* table_;
   const RowsByYear* by_year_;
   Replicates replicates_;
-  std::vector<double>* merged_ranges_;
+  MergedCells* merged_;
   ObservationCounts* counts_;
   YearCells cell_of_;
   std::vector<Cell> cells_;
@@ -434,12 +443,12 @@ class ReplicateYearWriter {
 
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
                                           const YearNumbering& years, Replicates replicates,
-                                          std::vector<double>* merged_ranges, unsigned threads) {
+                                          MergedCells* merged, unsigned threads) {
   const RowsByYear by_year = rows_by_year(table.observations(), years);
   ObservationCounts counts;
   std::vector<ObservationYearWriter> writers;
   for (unsigned t = 0; t < writing_threads(by_year, threads); ++t)
-    writers.emplace_back(table, by_year, replicates, merged_ranges, counts);
+    writers.emplace_back(table, by_year, replicates, merged, counts);
   write_years_in_order(file, static_cast<std::uint32_t>(years.number.size()), writers);
   return counts;
 }
@@ -448,21 +457,47 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
                                      const YearNumbering& years, double far_range,
                                      unsigned threads) {
   const RowsByYear by_year = rows_by_year(table.observations(), years);
-  // Every name as a CSV field, made once.
-  const auto as_fields = [](const std::vector<std::string>& names) {
-    std::vector<std::string> fields;
-    fields.reserve(names.size());
-    for (const std::string& name : names) fields.push_back(csv_field(name) + ",");
-    return fields;
-  };
-  const std::vector<std::string> location_fields = as_fields(table.locations().names());
-  const std::vector<std::string> entry_fields = as_fields(table.entries().names());
+  const std::vector<std::string> location_fields = csv_fields_with_comma(table.locations().names());
+  const std::vector<std::string> entry_fields = csv_fields_with_comma(table.entries().names());
   file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
   FarApartCells far;
   std::vector<ReplicateYearWriter> writers;
   for (unsigned t = 0; t < writing_threads(by_year, threads); ++t)
     writers.emplace_back(table, years, by_year, far_range, location_fields, entry_fields, far);
   write_years_in_order(file, static_cast<std::uint32_t>(years.number.size()), writers);
+  return far;
+}
+
+FarApartCells far_apart_cells(const TrialTable& table, const YearNumbering& years,
+                              const MergedCells& merged, double far_range) {
+  FarApartCells far;
+  std::size_t first = merged.ranges.size();
+  for (std::size_t c = merged.ranges.size(); c-- > 0;) {
+    if (merged.ranges[c] > far_range) {
+      ++far.count;
+      first = c;
+    }
+  }
+  if (far.count == 0) return far;
+  // The year of the first: the one whose merged cells take in index `first`.
+  std::uint32_t year = 1;
+  for (std::size_t before = 0; year <= merged.per_year.size(); ++year) {
+    before += merged.per_year[year - 1];
+    if (before > first) break;
+  }
+  // That year's merged cells formed and written again, into memory, for
+  // the names and lines of its first far-apart cell.
+  const RowsByYear by_year = rows_by_year(table.observations(), years);
+  const std::vector<std::string> location_fields = csv_fields_with_comma(table.locations().names());
+  const std::vector<std::string> entry_fields = csv_fields_with_comma(table.entries().names());
+  FarApartCells in_year;
+  ReplicateYearWriter writer(table, years, by_year, far_range, location_fields, entry_fields,
+                             in_year);
+  OutputFile text("", "", -1);
+  text.keep_in_memory(0);
+  writer.format(text, year);
+  writer.joined(year);
+  far.first = std::move(in_year.first);
   return far;
 }
 

@@ -39,20 +39,25 @@ struct ObservationCounts {
   std::size_t replicate_rows = 0;   // rows in those cells
 };
 
+// The cells of several rows merged into their mean: the range (largest
+// value less the smallest) of each, in the order of the observations file,
+// and how many of them each year has (by year number, from 1).
+struct MergedCells {
+  std::vector<double> ranges;
+  std::vector<std::size_t> per_year;
+};
+
 // Writes the observations sorted by year number. Under Replicates::kMean a
 // cell of several rows becomes one line, the mean of their values: summed in
 // double precision in table order, divided by their number, rounded to
 // single precision. Every value is written as the shortest decimal text that
 // reads back as the same single-precision number, so the run sees exactly
-// the value (or mean) computed here. Under Replicates::kMean the range
-// (largest value less the smallest) of every merged cell goes to
-// `merged_ranges`, when given, in the order of the cells in the file.
-// With `threads` of 2 or more, a large table's later years are formatted on
-// a second thread (the same bytes).
+// the value (or mean) computed here. Under Replicates::kMean the merged
+// cells go to `merged`, when given. With `threads` of 2 or more, the years
+// of a large table are formatted on that many threads (the same bytes).
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
                                           const YearNumbering& years, Replicates replicates,
-                                          std::vector<double>* merged_ranges = nullptr,
-                                          unsigned threads = 1);
+                                          MergedCells* merged = nullptr, unsigned threads = 1);
 
 // What STEM.replicates.csv says of the merged cells whose rows lie far
 // apart.
@@ -71,6 +76,12 @@ struct FarApartCells {
 FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
                                      const YearNumbering& years, double far_range,
                                      unsigned threads = 1);
+
+// The far-apart cells that write_replicates_table will find, found without
+// writing it: counted from the merged cells' ranges, the first one's names
+// and lines from the one year that holds it.
+FarApartCells far_apart_cells(const TrialTable& table, const YearNumbering& years,
+                              const MergedCells& merged, double far_range);
 
 // One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,

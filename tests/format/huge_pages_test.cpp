@@ -41,6 +41,12 @@ TEST(HugePageTunables, RestartsOnlyWhenItHelpsAndNeverTwice) {
       {nullptr, nullptr, "", std::nullopt},
   };
   for (const Case& c : cases) {
+    // Under a limit of the address space, only the huge pages.
+    if (c.expected == kAdded) {
+      EXPECT_EQ(huge_page_tunables(c.tunables, c.preload, c.mode, true),
+                std::string(c.tunables && *c.tunables ? std::string(c.tunables) + ":" : "") +
+                    "glibc.malloc.hugetlb=1");
+    }
     SCOPED_TRACE(std::string("tunables ") + (c.tunables ? c.tunables : "(unset)") + ", preload " +
                  (c.preload ? c.preload : "(unset)") + ", mode " + c.mode);
     EXPECT_EQ(huge_page_tunables(c.tunables, c.preload, c.mode), c.expected);

@@ -7,12 +7,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
 #include <ostream>
 #include <utility>
 #include <string>
 #include <vector>
 
 #include "format/input_unit.h"
+#include "format/staged_file.h"
 #include "import/import_error.h"
 #include "import/trial_table.h"
 #include "support/case_names.h"
@@ -551,6 +554,85 @@ TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
           << one.first_far_apart;
     }
   }
+}
+
+// The table of replicates of JobFilesWrittenInTwoHalvesAreThoseOfOnePass's
+// first case, smaller: some cells far apart from the third year on.
+std::string replicates_far_apart_late() {
+  std::string table = "year,location,entry,value\n";
+  for (int year = 0; year < 5; ++year) {
+    for (int location = 0; location < 6; ++location) {
+      for (int entry = 0; entry < 30; ++entry) {
+        const int k = (year * 6 + location) * 30 + entry;
+        for (int rep = 0; rep < 2; ++rep) {
+          const bool far = year >= 2 && k % 37 == 0 && rep == 1;
+          table += std::to_string(2000 + year) + ",L" + std::to_string(location) + ",E" +
+                   std::to_string(entry) + "," + std::to_string(far ? 5000 : 10 + k % 13) +
+                   (rep ? ".5" : ".0") + "\n";
+        }
+      }
+    }
+  }
+  return table;
+}
+
+// For analyse, the list of merged replicates is written while the caller
+// goes on with the job: the caller is given the account complete (the
+// far-apart cells found before the list is written, the same as the list
+// says), the job files it needs are already staged, and the list, once in
+// place, is the one a plain import writes.
+TEST(Import, WhatTheCallerDoesMeanwhileSeesTheWholeAccount) {
+  const std::string table = replicates_far_apart_late();
+  ScratchDirectory plain;
+  plain.write("t.csv", table);
+  const ImportResult expected = import_table(options_for(plain, {}));
+  ASSERT_GT(expected.far_apart, 0u);
+  ASSERT_NE(expected.first_far_apart.find("year \"2002\""), std::string::npos)
+      << expected.first_far_apart;
+
+  ScratchDirectory directory;
+  directory.write("t.csv", table);
+  ImportOptions options = options_for(directory, {});
+  options.keep_observations = true;
+  StagedFiles outputs;
+  bool called = false;
+  import_table(options, &outputs, [&](ImportResult& result) {
+    called = true;
+    EXPECT_EQ(result.far_apart, expected.far_apart);
+    EXPECT_EQ(result.first_far_apart, expected.first_far_apart);
+    EXPECT_EQ(result.median_range, expected.median_range);
+    EXPECT_GT(result.observations_bytes.size(), 2 * InputUnit::kReadPadding);
+    for (const std::string& file : {result.names_file, result.observations_file}) {
+      const StagedFile* staged = outputs.find(file);
+      ASSERT_NE(staged, nullptr) << file;
+      EXPECT_EQ(testing::read_file(staged->temporary_path()),
+                plain.read(std::filesystem::path(file).filename().string()));
+    }
+  });
+  EXPECT_TRUE(called);
+  std::string problem;
+  ASSERT_EQ(outputs.publish_all(problem), 0) << problem;
+  for (const char* name : {"t.NAQ", "t.SEQ", "t.names.csv", "t.replicates.csv"}) {
+    EXPECT_EQ(directory.read(name), plain.read(name)) << name;
+  }
+}
+
+// A caller that fails meanwhile has its exception passed on once the list
+// is written, and the list's temporary goes with the rest: nothing is left.
+TEST(Import, AFailureMeanwhileLeavesNoFile) {
+  ScratchDirectory directory;
+  directory.write("t.csv", replicates_far_apart_late());
+  {
+    StagedFiles outputs;
+    EXPECT_THROW(import_table(options_for(directory, {}), &outputs,
+                              [](ImportResult&) { throw std::runtime_error("stopped"); }),
+                 std::runtime_error);
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
+    if (entry.path().filename() != "t.csv") left.push_back(entry.path().filename().string());
+  }
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 // For a run that follows, the observations file is also kept in memory:
