@@ -223,7 +223,7 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
   if (meanwhile) {
     try {
       writing = std::async(std::launch::async, [&] {
-        write_replicates_table(replicates, table, years, far_range, 1);
+        write_replicates_table(replicates, table, years, far_range, threads);
       });
     } catch (const std::system_error&) {
       // No thread to be had: written first, here.
