@@ -111,10 +111,9 @@ std::string listed_columns(const TableRow& header) {
 }  // namespace
 
 std::uint32_t NameIndex::index_of(std::string_view name) {
-  if (has_last_ && name == last_name_) return last_index_;
+  if (has_last_ && name == names_[last_index_]) return last_index_;
   const auto found = index_.find(name);
   if (found != index_.end()) {
-    last_name_ = name;
     last_index_ = found->second;
     has_last_ = true;
     return found->second;

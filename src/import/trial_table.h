@@ -66,9 +66,8 @@ class NameIndex {
   };
   std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
   std::vector<std::string> names_;
-  // The name asked for last: tables in field-book order repeat the year and
-  // the location row after row.
-  std::string last_name_;
+  // The index of the name found last: tables in field-book order repeat the
+  // year and the location row after row.
   std::uint32_t last_index_ = 0;
   bool has_last_ = false;
 };
