@@ -495,12 +495,34 @@ TEST(Import, SameFilesForAnyNumberOfThreads) {
   }
 }
 
-// A table large enough for the job files to be formatted in two halves of
-// its years, one per thread: the same files and the same account as on one
-// thread, whether the far-apart cells are in the later half only (the
-// first one named must then come from there) or in both, under either way
-// of keeping replicates.
-TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
+// A table of two replicates of every year, location and entry: values
+// half a unit apart, except in every `far_every`-th cell from year
+// `first_far_year` (0-based) on, where they lie thousands apart.
+std::string replicates_table(int years, int locations, int entries, int first_far_year,
+                             int far_every) {
+  std::string table = "year,location,entry,value\n";
+  for (int year = 0; year < years; ++year) {
+    for (int location = 0; location < locations; ++location) {
+      for (int entry = 0; entry < entries; ++entry) {
+        const int k = (year * locations + location) * entries + entry;
+        for (int rep = 0; rep < 2; ++rep) {
+          const bool far = year >= first_far_year && k % far_every == 0 && rep == 1;
+          table += std::to_string(2000 + year) + ",L" + std::to_string(location) + ",E" +
+                   std::to_string(entry) + "," + std::to_string(far ? 5000 + k % 7 : 10 + k % 13) +
+                   (rep ? ".5" : ".0") + "\n";
+        }
+      }
+    }
+  }
+  return table;
+}
+
+// A table large enough for the job files' years to be formatted on several
+// threads: the same files and the same account as on one thread, whether
+// the far-apart cells are in the last year only (the first one named must
+// then come from there) or throughout, under either way of keeping
+// replicates.
+TEST(Import, JobFilesWrittenOnSeveralThreadsAreThoseOfOnePass) {
   struct Case {
     const char* name;
     int first_far_year;  // from this year (0-based) on, some cells lie far apart
@@ -511,22 +533,7 @@ TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
                         {"far apart late, last", 5, "last"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string table = "year,location,entry,value\n";
-    for (int year = 0; year < 6; ++year) {
-      for (int location = 0; location < 40; ++location) {
-        for (int entry = 0; entry < 200; ++entry) {
-          const int k = (year * 40 + location) * 200 + entry;
-          for (int rep = 0; rep < 2; ++rep) {
-            const bool far = year >= c.first_far_year && k % 1009 == 0 && rep == 1;
-            // Replicates half a unit apart, or thousands.
-            table += std::to_string(2000 + year) + ",L" + std::to_string(location) + ",E" +
-                     std::to_string(entry) + "," +
-                     std::to_string(far ? 5000 + k % 7 : 10 + k % 13) + (rep ? ".5" : ".0") +
-                     "\n";
-          }
-        }
-      }
-    }
+    const std::string table = replicates_table(6, 40, 200, c.first_far_year, 1009);
     const auto import_with = [&](unsigned threads, ImportResult& result) {
       ScratchDirectory directory;
       directory.write("t.csv", table);
@@ -538,15 +545,19 @@ TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
         files += std::string(name) + ":\n" + directory.read(name);
       return files;
     };
-    ImportResult one, two;
+    ImportResult one;
     const std::string expected = import_with(1, one);
-    EXPECT_EQ(import_with(2, two), expected);
-    EXPECT_EQ(two.observations.written, one.observations.written);
-    EXPECT_EQ(two.observations.cells, one.observations.cells);
-    EXPECT_EQ(two.observations.replicated, one.observations.replicated);
-    EXPECT_EQ(two.observations.replicate_rows, one.observations.replicate_rows);
-    EXPECT_EQ(two.far_apart, one.far_apart);
-    EXPECT_EQ(two.first_far_apart, one.first_far_apart);
+    for (unsigned threads : {2u, 7u}) {
+      SCOPED_TRACE("threads " + std::to_string(threads));
+      ImportResult several;
+      EXPECT_EQ(import_with(threads, several), expected);
+      EXPECT_EQ(several.observations.written, one.observations.written);
+      EXPECT_EQ(several.observations.cells, one.observations.cells);
+      EXPECT_EQ(several.observations.replicated, one.observations.replicated);
+      EXPECT_EQ(several.observations.replicate_rows, one.observations.replicate_rows);
+      EXPECT_EQ(several.far_apart, one.far_apart);
+      EXPECT_EQ(several.first_far_apart, one.first_far_apart);
+    }
     if (std::string(c.replicates) == "mean") {
       EXPECT_GT(one.far_apart, 0u);
       EXPECT_NE(one.first_far_apart.find("\"" + std::to_string(2000 + c.first_far_year) + "\""),
@@ -556,33 +567,13 @@ TEST(Import, JobFilesWrittenInTwoHalvesAreThoseOfOnePass) {
   }
 }
 
-// The table of replicates of JobFilesWrittenInTwoHalvesAreThoseOfOnePass's
-// first case, smaller: some cells far apart from the third year on.
-std::string replicates_far_apart_late() {
-  std::string table = "year,location,entry,value\n";
-  for (int year = 0; year < 5; ++year) {
-    for (int location = 0; location < 6; ++location) {
-      for (int entry = 0; entry < 30; ++entry) {
-        const int k = (year * 6 + location) * 30 + entry;
-        for (int rep = 0; rep < 2; ++rep) {
-          const bool far = year >= 2 && k % 37 == 0 && rep == 1;
-          table += std::to_string(2000 + year) + ",L" + std::to_string(location) + ",E" +
-                   std::to_string(entry) + "," + std::to_string(far ? 5000 : 10 + k % 13) +
-                   (rep ? ".5" : ".0") + "\n";
-        }
-      }
-    }
-  }
-  return table;
-}
-
 // For analyse, the list of merged replicates is written while the caller
 // goes on with the job: the caller is given the account complete (the
 // far-apart cells found before the list is written, the same as the list
 // says), the job files it needs are already staged, and the list, once in
 // place, is the one a plain import writes.
 TEST(Import, WhatTheCallerDoesMeanwhileSeesTheWholeAccount) {
-  const std::string table = replicates_far_apart_late();
+  const std::string table = replicates_table(5, 6, 30, 2, 37);
   ScratchDirectory plain;
   plain.write("t.csv", table);
   const ImportResult expected = import_table(options_for(plain, {}));
@@ -621,7 +612,7 @@ TEST(Import, WhatTheCallerDoesMeanwhileSeesTheWholeAccount) {
 // is written, and the list's temporary goes with the rest: nothing is left.
 TEST(Import, AFailureMeanwhileLeavesNoFile) {
   ScratchDirectory directory;
-  directory.write("t.csv", replicates_far_apart_late());
+  directory.write("t.csv", replicates_table(5, 6, 30, 2, 37));
   {
     StagedFiles outputs;
     EXPECT_THROW(import_table(options_for(directory, {}), &outputs,
