@@ -11,11 +11,10 @@
 
 int main(int argc, char** argv) {
   const locprox::CommandLine line = locprox::parse_command_line(argc, argv, stdout, stderr);
-  // The commands hold large tables and buffers: their memory in huge pages.
-  // (The dialogue's jobs are small, and its work arrays take huge pages of
-  // their own.)
-  if (line.command == locprox::Command::kImport || line.command == locprox::Command::kRun ||
-      line.command == locprox::Command::kAnalyse) {
+  // The import and the summary hold large tables: their memory in huge
+  // pages. (The run's work arrays take huge pages of their own; restarted,
+  // it measured no faster.)
+  if (line.command == locprox::Command::kImport || line.command == locprox::Command::kAnalyse) {
     locprox::restart_with_huge_pages(argv);
   }
   // The commands write under temporary names, removed when a signal stops
