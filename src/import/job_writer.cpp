@@ -328,9 +328,9 @@ class ObservationYearWriter {
 };
 
 // One year of STEM.replicates.csv: the year's cells formed as the
-// observations file forms them, and their rows (indices into the table's
-// observations, table order within a cell) in one array, grouped by cell:
-// no memory of a cell's own.
+// observations file forms them, and their rows (their places among the
+// year's rows, table order within a cell) in one array, grouped by cell: no
+// memory of a cell's own.
 class ReplicateYearWriter {
  public:
   ReplicateYearWriter(const TrialTable& table, const YearNumbering& years,
@@ -362,7 +362,10 @@ class ReplicateYearWriter {
     for (std::size_t c = 1; c < cell_start_.size(); ++c) cell_start_[c] += cell_start_[c - 1];
     grouped_.resize(cell_of_row_.size());
     for (std::size_t k = first; k < end; ++k)
-      grouped_[cell_start_[cell_of_row_[k - first]]++] = order[k];
+      grouped_[cell_start_[cell_of_row_[k - first]]++] = static_cast<std::uint32_t>(k - first);
+    // The lines of the year's rows, by their place in the year (its rows are
+    // in table order).
+    table.lines_of(std::span<const std::uint32_t>(order.data() + first, end - first), lines_);
     // (each start has moved on to the next cell's: shift them back)
     for (std::size_t c = cell_start_.size() - 1; c > 0; --c) cell_start_[c] = cell_start_[c - 1];
     cell_start_[0] = 0;
@@ -370,15 +373,17 @@ class ReplicateYearWriter {
     const std::string year_field = csv_field(year_name) + ",";
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       const Cell& cell = cells_[c];
+      // The cell's rows by their place in the year, in table order.
       const std::span<const std::uint32_t> cell_rows(grouped_.data() + cell_start_[c],
                                                      cell_start_[c + 1] - cell_start_[c]);
       if (cell_rows.size() < 2) continue;
       // The mean as the observations file has it: summed in double
       // precision from the first value on, in table order.
-      double sum = rows[cell_rows.front()].value;
-      float min = rows[cell_rows.front()].value, max = min;
+      const float front = rows[order[first + cell_rows.front()]].value;
+      double sum = front;
+      float min = front, max = front;
       for (std::size_t r = 1; r < cell_rows.size(); ++r) {
-        const float value = rows[cell_rows[r]].value;
+        const float value = rows[order[first + cell_rows[r]]].value;
         sum += static_cast<double>(value);
         min = std::min(min, value);
         max = std::max(max, value);
@@ -397,10 +402,10 @@ class ReplicateYearWriter {
       std::string lines;
       for (std::size_t r = 0; r < cell_rows.size(); ++r) {
         if (r > 0) file.write(" ");
-        write_integer(file, table.line_of(cell_rows[r]));
+        write_integer(file, lines_[cell_rows[r]]);
         if (year_far_.count == 0 && far_apart) {
           if (r > 0) lines += r + 1 == cell_rows.size() ? " and " : ", ";
-          lines += std::to_string(table.line_of(cell_rows[r]));
+          lines += std::to_string(lines_[cell_rows[r]]);
         }
       }
       file.write("\n");
@@ -435,7 +440,8 @@ class ReplicateYearWriter {
   std::vector<Cell> cells_;
   std::vector<std::uint32_t> cell_of_row_;  // the cell of each of the year's rows
   std::vector<std::size_t> cell_start_;     // cell c's rows: grouped_[cell_start_[c] .. [c + 1])
-  std::vector<std::uint32_t> grouped_;
+  std::vector<std::uint32_t> grouped_;      // the rows' places in the year, grouped by cell
+  std::vector<long> lines_;                 // the table line of each of the year's rows
   FarApartCells year_far_;
 };
 

@@ -461,6 +461,25 @@ long TrialTable::line_of(std::size_t index) const {
   return line + static_cast<long>(index - first);
 }
 
+void TrialTable::lines_of(std::span<const std::uint32_t> indices, std::vector<long>& lines) const {
+  lines.resize(indices.size());
+  if (indices.empty()) return;
+  // The step after the last one at or before the first index.
+  auto step = std::upper_bound(
+      line_steps_.begin(), line_steps_.end(), std::size_t{indices.front()},
+      [](std::size_t i, const std::pair<std::size_t, long>& s) { return i < s.first; });
+  for (std::size_t k = 0; k < indices.size(); ++k) {
+    const std::size_t index = indices[k];
+    while (step != line_steps_.end() && step->first <= index) ++step;
+    if (step == line_steps_.begin()) {
+      lines[k] = 0;
+      continue;
+    }
+    const auto& [first, line] = *(step - 1);
+    lines[k] = line + static_cast<long>(index - first);
+  }
+}
+
 void TrialTable::add_row(std::string_view year, std::string_view location,
                          std::string_view entry, const float* value, long line) {
   ++rows_read_;

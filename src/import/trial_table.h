@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -171,6 +172,10 @@ class TrialTable : public RowHandler {
   const ObservationRows& observations() const { return observations_; }
   // The table line on which the row of observations()[index] starts.
   long line_of(std::size_t index) const;
+  // The lines of the rows of observations()[indices[i]], for indices in
+  // ascending order, into `lines` (resized to match): one search for the
+  // first, then a walk, where line_of would search for each.
+  void lines_of(std::span<const std::uint32_t> indices, std::vector<long>& lines) const;
   std::size_t rows_read() const { return rows_read_; }
   std::size_t rows_missing() const { return rows_missing_; }
   std::size_t rows_empty() const { return rows_empty_; }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,35 @@ TEST(TableLoading, EveryCutOfAShortTableGivesTheSameRows) {
       SCOPED_TRACE("threads " + std::to_string(threads) + ", stretches of " +
                    std::to_string(chunk));
       ASSERT_EQ(read_in_stretches(kShortTable, options, threads, chunk), expected);
+    }
+  }
+}
+
+// The lines of rows in ascending order, found by one walk (the replicates
+// list's way), are those found row by row, across the blank lines, empty
+// rows, missing values and line ends of the short table: from every first
+// row, every row and every other one.
+TEST(TableLines, LinesOfRowsInOrderAreThoseOfEachRow) {
+  ImportOptions options;
+  TableReader reader("t.csv", options.delimiter);
+  TrialTable table(options, reader);
+  reader.feed(kShortTable, table);
+  reader.finish(table);
+  const auto rows = static_cast<std::uint32_t>(table.observations().size());
+  ASSERT_GT(rows, 4u);
+  std::vector<long> lines = {99};
+  table.lines_of({}, lines);
+  EXPECT_TRUE(lines.empty());
+  for (std::uint32_t first = 0; first < rows; ++first) {
+    for (std::uint32_t stride : {1u, 2u}) {
+      std::vector<std::uint32_t> indices;
+      for (std::uint32_t i = first; i < rows; i += stride) indices.push_back(i);
+      table.lines_of(indices, lines);
+      ASSERT_EQ(lines.size(), indices.size());
+      for (std::size_t k = 0; k < indices.size(); ++k) {
+        EXPECT_EQ(lines[k], table.line_of(indices[k]))
+            << "row " << indices[k] << " from " << first << " by " << stride;
+      }
     }
   }
 }
