@@ -178,7 +178,8 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
   if (options.keep_observations) observations_file.keep_in_memory(InputUnit::kReadPadding);
   MergedCells merged;
   const unsigned threads = table_threads(options.threads);
-  result.observations = write_observations_file(observations_file, table, years,
+  const RowsByYear by_year = rows_by_year(table.observations(), years);
+  result.observations = write_observations_file(observations_file, table, by_year, years,
                                                 options.replicates, &merged, threads);
   OutputFile& names_table = files.create(result.names_table);
   write_names_table(names_table, table, years, short_years, short_locations, short_entries);
@@ -189,7 +190,7 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
     result.replicates_file = replicates_file;
     far_range = far_apart_range(merged.ranges);
     result.median_range = static_cast<float>(far_range / static_cast<double>(kFarApart));
-    const FarApartCells far = far_apart_cells(table, years, merged, far_range);
+    const FarApartCells far = far_apart_cells(table, by_year, years, merged, far_range);
     result.far_apart = far.count;
     result.first_far_apart = far.first;
   }
@@ -197,7 +198,8 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
 
   if (outputs == nullptr) {
     if (any_merged) {
-      write_replicates_table(files.create(replicates_file), table, years, far_range, threads);
+      write_replicates_table(files.create(replicates_file), table, by_year, years, far_range,
+                             threads);
     }
     files.commit();
     if (!any_merged) {
@@ -223,14 +225,14 @@ void write_job_files(const TrialTable& table, const ImportOptions& options, Impo
   if (meanwhile) {
     try {
       writing = std::async(std::launch::async, [&] {
-        write_replicates_table(replicates, table, years, far_range, threads);
+        write_replicates_table(replicates, table, by_year, years, far_range, threads);
       });
     } catch (const std::system_error&) {
       // No thread to be had: written first, here.
     }
   }
   if (!writing.valid()) {
-    write_replicates_table(replicates, table, years, far_range, threads);
+    write_replicates_table(replicates, table, by_year, years, far_range, threads);
     later.hand_over(*outputs);
     if (meanwhile) meanwhile(result);
     return;

@@ -78,15 +78,6 @@ void write_names_file(OutputFile& file, const NamesFileContents& contents) {
   write_names(file, *contents.entry_names);
 }
 
-namespace {
-
-// The table's rows by year number, each year's in table order (a counting
-// sort): the rows of year y are order[start[y]] to order[start[y + 1] - 1].
-struct RowsByYear {
-  std::vector<std::size_t> start;
-  std::vector<std::uint32_t> order;
-};
-
 RowsByYear rows_by_year(const ObservationRows& rows, const YearNumbering& years) {
   RowsByYear by_year;
   by_year.start.assign(years.number.size() + 2, 0);
@@ -98,6 +89,8 @@ RowsByYear rows_by_year(const ObservationRows& rows, const YearNumbering& years)
     by_year.order[next[years.number[rows[i].year]]++] = static_cast<std::uint32_t>(i);
   return by_year;
 }
+
+namespace {
 
 // The cells (location, entry) of one year, numbered by their first
 // appearance. The year's locations and entries are numbered first (in
@@ -448,9 +441,9 @@ class ReplicateYearWriter {
 }  // namespace
 
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
-                                          const YearNumbering& years, Replicates replicates,
-                                          MergedCells* merged, unsigned threads) {
-  const RowsByYear by_year = rows_by_year(table.observations(), years);
+                                          const RowsByYear& by_year, const YearNumbering& years,
+                                          Replicates replicates, MergedCells* merged,
+                                          unsigned threads) {
   ObservationCounts counts;
   std::vector<ObservationYearWriter> writers;
   for (unsigned t = 0; t < writing_threads(by_year, threads); ++t)
@@ -460,9 +453,8 @@ ObservationCounts write_observations_file(OutputFile& file, const TrialTable& ta
 }
 
 FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
-                                     const YearNumbering& years, double far_range,
-                                     unsigned threads) {
-  const RowsByYear by_year = rows_by_year(table.observations(), years);
+                                     const RowsByYear& by_year, const YearNumbering& years,
+                                     double far_range, unsigned threads) {
   const std::vector<std::string> location_fields = csv_fields_with_comma(table.locations().names());
   const std::vector<std::string> entry_fields = csv_fields_with_comma(table.entries().names());
   file.write("year,location,entry,rows,mean,min,max,far_apart,lines\n");
@@ -474,8 +466,9 @@ FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
   return far;
 }
 
-FarApartCells far_apart_cells(const TrialTable& table, const YearNumbering& years,
-                              const MergedCells& merged, double far_range) {
+FarApartCells far_apart_cells(const TrialTable& table, const RowsByYear& by_year,
+                              const YearNumbering& years, const MergedCells& merged,
+                              double far_range) {
   FarApartCells far;
   std::size_t first = merged.ranges.size();
   for (std::size_t c = merged.ranges.size(); c-- > 0;) {
@@ -493,7 +486,6 @@ FarApartCells far_apart_cells(const TrialTable& table, const YearNumbering& year
   }
   // That year's merged cells formed and written again, into memory, for
   // the names and lines of its first far-apart cell.
-  const RowsByYear by_year = rows_by_year(table.observations(), years);
   const std::vector<std::string> location_fields = csv_fields_with_comma(table.locations().names());
   const std::vector<std::string> entry_fields = csv_fields_with_comma(table.entries().names());
   FarApartCells in_year;

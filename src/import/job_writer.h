@@ -39,6 +39,15 @@ struct ObservationCounts {
   std::size_t replicate_rows = 0;   // rows in those cells
 };
 
+// The table's rows by year number, each year's in table order (a counting
+// sort): the rows of year y are observations()[order[k]] for k from
+// start[y] to start[y + 1] - 1. Made once for the job files.
+struct RowsByYear {
+  std::vector<std::size_t> start;
+  std::vector<std::uint32_t> order;
+};
+RowsByYear rows_by_year(const ObservationRows& rows, const YearNumbering& years);
+
 // The cells of several rows merged into their mean: the range (largest
 // value less the smallest) of each, in the order of the observations file,
 // and how many of them each year has (by year number, from 1).
@@ -56,8 +65,9 @@ struct MergedCells {
 // cells go to `merged`, when given. With `threads` of 2 or more, the years
 // of a large table are formatted on that many threads (the same bytes).
 ObservationCounts write_observations_file(OutputFile& file, const TrialTable& table,
-                                          const YearNumbering& years, Replicates replicates,
-                                          MergedCells* merged = nullptr, unsigned threads = 1);
+                                          const RowsByYear& by_year, const YearNumbering& years,
+                                          Replicates replicates, MergedCells* merged = nullptr,
+                                          unsigned threads = 1);
 
 // What STEM.replicates.csv says of the merged cells whose rows lie far
 // apart.
@@ -74,14 +84,15 @@ struct FarApartCells {
 // The cells are formed again a year at a time, so that nothing is kept of
 // them for the whole table. `threads` as for write_observations_file.
 FarApartCells write_replicates_table(OutputFile& file, const TrialTable& table,
-                                     const YearNumbering& years, double far_range,
-                                     unsigned threads = 1);
+                                     const RowsByYear& by_year, const YearNumbering& years,
+                                     double far_range, unsigned threads = 1);
 
 // The far-apart cells that write_replicates_table will find, found without
 // writing it: counted from the merged cells' ranges, the first one's names
 // and lines from the one year that holds it.
-FarApartCells far_apart_cells(const TrialTable& table, const YearNumbering& years,
-                              const MergedCells& merged, double far_range);
+FarApartCells far_apart_cells(const TrialTable& table, const RowsByYear& by_year,
+                              const YearNumbering& years, const MergedCells& merged,
+                              double far_range);
 
 // One line of STEM.names.csv per name; fields quoted where RFC 4180 needs it.
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,
