@@ -200,7 +200,8 @@ void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Wri
         // In pieces, so that the file's buffer stays at its size.
         constexpr std::size_t kPiece = std::size_t{1} << 20;
         const std::string_view bytes = text.kept();
-        for (std::size_t at = 0; at < bytes.size(); at += kPiece) file.write(bytes.substr(at, kPiece));
+        for (std::size_t at = 0; at < bytes.size(); at += kPiece)
+          file.write(bytes.substr(at, kPiece));
         writer.joined(year);
         ++next_joined;
       } catch (...) {

@@ -371,44 +371,26 @@ RowContents TrialTable::read_row(const TableRow& row) const {
 void TrialTable::row(const TableRow& row) {
   const RowContents contents = read_row(row);
   if (contents.kind == RowContents::Kind::kEmpty) {
-    ++rows_empty_;
+    ++kept_.rows_empty;
     return;
   }
-  ++rows_read_;
-  TableObservation observation{years_.index_of(contents.year),
-                               locations_.index_of(contents.location),
-                               entries_.index_of(contents.entry), contents.value};
-  if (contents.kind == RowContents::Kind::kMissing) {
-    ++rows_missing_;
-    return;
-  }
-  if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+  const bool valued = contents.kind == RowContents::Kind::kValue;
+  if (valued && kept_.observations.size() >= std::numeric_limits<std::uint32_t>::max()) {
     fail(row, columns_.value, columns_.value_header, "more than 4294967295 observations");
   }
-  if (line_steps_.empty() || row.line() != last_line_ + 1)
-    line_steps_.emplace_back(observations_.size(), row.line());
-  last_line_ = row.line();
-  observations_.push_back(observation);
+  kept_.add(contents.year, contents.location, contents.entry, valued ? &contents.value : nullptr,
+            row.line());
 }
 
 void TableChunk::row(const TableRow& row) {
   const RowContents contents = table_.read_row(row);
   if (contents.kind == RowContents::Kind::kEmpty) {
-    ++rows_empty_;
+    ++kept_.rows_empty;
     return;
   }
-  ++rows_read_;
-  TableObservation observation{years_.index_of(contents.year),
-                               locations_.index_of(contents.location),
-                               entries_.index_of(contents.entry), contents.value};
-  if (contents.kind == RowContents::Kind::kMissing) {
-    ++rows_missing_;
-    return;
-  }
-  if (line_steps_.empty() || row.line() != last_line_ + 1)
-    line_steps_.emplace_back(observations_.size(), row.line());
-  last_line_ = row.line();
-  observations_.push_back(observation);
+  // (TrialTable::append checks the number of observations.)
+  kept_.add(contents.year, contents.location, contents.entry,
+            contents.kind == RowContents::Kind::kValue ? &contents.value : nullptr, row.line());
 }
 
 void TrialTable::append(const TableChunk& chunk, long first_line) {
@@ -419,44 +401,48 @@ void TrialTable::append(const TableChunk& chunk, long first_line) {
     for (std::size_t i = 0; i < local.size(); ++i) number[i] = index.index_of(local.names()[i]);
     return number;
   };
-  const std::vector<std::uint32_t> year = renumber(years_, chunk.years_);
-  const std::vector<std::uint32_t> location = renumber(locations_, chunk.locations_);
-  const std::vector<std::uint32_t> entry = renumber(entries_, chunk.entries_);
-  rows_read_ += chunk.rows_read_;
-  rows_missing_ += chunk.rows_missing_;
-  rows_empty_ += chunk.rows_empty_;
+  const std::vector<std::uint32_t> year = renumber(kept_.years, chunk.kept_.years);
+  const std::vector<std::uint32_t> location = renumber(kept_.locations, chunk.kept_.locations);
+  const std::vector<std::uint32_t> entry = renumber(kept_.entries, chunk.kept_.entries);
+  kept_.rows_read += chunk.kept_.rows_read;
+  kept_.rows_missing += chunk.kept_.rows_missing;
+  kept_.rows_empty += chunk.kept_.rows_empty;
   const long line_offset = first_line - 1;
-  if (observations_.size() + chunk.observations_.size() > std::numeric_limits<std::uint32_t>::max()) {
-    const std::size_t first_beyond = std::numeric_limits<std::uint32_t>::max() - observations_.size();
+  if (kept_.observations.size() + chunk.kept_.observations.size() >
+      std::numeric_limits<std::uint32_t>::max()) {
+    const std::size_t first_beyond =
+        std::numeric_limits<std::uint32_t>::max() - kept_.observations.size();
     std::size_t step = 0;
-    while (step + 1 < chunk.line_steps_.size() && chunk.line_steps_[step + 1].first <= first_beyond)
+    while (step + 1 < chunk.kept_.line_steps.size() &&
+           chunk.kept_.line_steps[step + 1].first <= first_beyond)
       ++step;
-    const long line = chunk.line_steps_[step].second +
-                      static_cast<long>(first_beyond - chunk.line_steps_[step].first) + line_offset;
+    const long line = chunk.kept_.line_steps[step].second +
+                      static_cast<long>(first_beyond - chunk.kept_.line_steps[step].first) +
+                      line_offset;
     throw ImportError(reader_.file_name() + ", line " + std::to_string(line) + ", column " +
                       std::to_string(columns_.value + 1) + " (" + shown(columns_.value_header) +
                       "): more than 4294967295 observations");
   }
   // The first row continues the lines of the rows before when it is on the
   // next line; every later step of the chunk is a step of the table too.
-  const std::size_t base = observations_.size();
-  for (std::size_t s = 0; s < chunk.line_steps_.size(); ++s) {
-    const long line = chunk.line_steps_[s].second + line_offset;
-    if (s > 0 || line_steps_.empty() || line != last_line_ + 1)
-      line_steps_.emplace_back(base + chunk.line_steps_[s].first, line);
+  const std::size_t base = kept_.observations.size();
+  for (std::size_t s = 0; s < chunk.kept_.line_steps.size(); ++s) {
+    const long line = chunk.kept_.line_steps[s].second + line_offset;
+    if (s > 0 || kept_.line_steps.empty() || line != kept_.last_line + 1)
+      kept_.line_steps.emplace_back(base + chunk.kept_.line_steps[s].first, line);
   }
-  if (!chunk.observations_.empty()) last_line_ = chunk.last_line_ + line_offset;
-  for (const TableObservation& o : chunk.observations_)
-    observations_.push_back({year[o.year], location[o.location], entry[o.entry], o.value});
+  if (!chunk.kept_.observations.empty()) kept_.last_line = chunk.kept_.last_line + line_offset;
+  for (const TableObservation& o : chunk.kept_.observations)
+    kept_.observations.push_back({year[o.year], location[o.location], entry[o.entry], o.value});
 }
 
 long TrialTable::line_of(std::size_t index) const {
   // The last step at or before the index; the rows after it follow on, one
   // a line.
   const auto step = std::upper_bound(
-      line_steps_.begin(), line_steps_.end(), index,
+      kept_.line_steps.begin(), kept_.line_steps.end(), index,
       [](std::size_t i, const std::pair<std::size_t, long>& s) { return i < s.first; });
-  if (step == line_steps_.begin()) return 0;
+  if (step == kept_.line_steps.begin()) return 0;
   const auto& [first, line] = *(step - 1);
   return line + static_cast<long>(index - first);
 }
@@ -466,12 +452,12 @@ void TrialTable::lines_of(std::span<const std::uint32_t> indices, std::vector<lo
   if (indices.empty()) return;
   // The step after the last one at or before the first index.
   auto step = std::upper_bound(
-      line_steps_.begin(), line_steps_.end(), std::size_t{indices.front()},
+      kept_.line_steps.begin(), kept_.line_steps.end(), std::size_t{indices.front()},
       [](std::size_t i, const std::pair<std::size_t, long>& s) { return i < s.first; });
   for (std::size_t k = 0; k < indices.size(); ++k) {
     const std::size_t index = indices[k];
-    while (step != line_steps_.end() && step->first <= index) ++step;
-    if (step == line_steps_.begin()) {
+    while (step != kept_.line_steps.end() && step->first <= index) ++step;
+    if (step == kept_.line_steps.begin()) {
       lines[k] = 0;
       continue;
     }
@@ -482,20 +468,10 @@ void TrialTable::lines_of(std::span<const std::uint32_t> indices, std::vector<lo
 
 void TrialTable::add_row(std::string_view year, std::string_view location,
                          std::string_view entry, const float* value, long line) {
-  ++rows_read_;
-  TableObservation observation{years_.index_of(year), locations_.index_of(location),
-                               entries_.index_of(entry), 0.0f};
-  if (value == nullptr) {
-    ++rows_missing_;
-    return;
-  }
-  if (observations_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+  if (value != nullptr && kept_.observations.size() >= std::numeric_limits<std::uint32_t>::max()) {
     throw ImportError("more than 4294967295 observations");
   }
-  observation.value = *value;
-  if (line_steps_.empty() || line != last_line_ + 1) line_steps_.emplace_back(observations_.size(), line);
-  last_line_ = line;
-  observations_.push_back(observation);
+  kept_.add(year, location, entry, value, line);
 }
 
 }  // namespace locprox

@@ -112,6 +112,43 @@ struct RowContents {
   float value = 0.0f;
 };
 
+// What reading rows gathers, kept alike by a whole table and by a stretch
+// of one: the names numbered by their first appearance, the rows with a
+// value (in `Rows`: the table's blocks or a stretch's vector), the lines of
+// those rows where they do not follow on from the row before (a row left
+// out, a blank line, a row of several lines: (index of the observation, its
+// line); most tables have one row a line, so this stays short), and the
+// counts.
+template <class Rows>
+struct RowTally {
+  NameIndex years, locations, entries;
+  Rows observations;
+  std::vector<std::pair<std::size_t, long>> line_steps;
+  long last_line = 0;
+  std::size_t rows_read = 0;     // data rows that held something
+  std::size_t rows_missing = 0;  // of those, rows without a value
+  std::size_t rows_empty = 0;    // rows whose every field was empty
+
+  // A row that held something: its names (trimmed, not empty), its value
+  // (null when it has none) and the line it starts on. Every name gets its
+  // number, even where the row has no value: a season without a harvest
+  // stays in the sequence as a year without observations.
+  void add(std::string_view year, std::string_view location, std::string_view entry,
+           const float* value, long line) {
+    ++rows_read;
+    const TableObservation observation{years.index_of(year), locations.index_of(location),
+                                       entries.index_of(entry), value ? *value : 0.0f};
+    if (value == nullptr) {
+      ++rows_missing;
+      return;
+    }
+    if (line_steps.empty() || line != last_line + 1)
+      line_steps.emplace_back(observations.size(), line);
+    last_line = line;
+    observations.push_back(observation);
+  }
+};
+
 class TrialTable;
 
 // The rows of one stretch of the table, read on a thread of their own: the
@@ -125,23 +162,19 @@ class TableChunk : public RowHandler {
   // come, in `storage` (the memory of a chunk already joined, whose pages
   // are in place) where it is large enough.
   void reserve(std::size_t rows, std::vector<TableObservation> storage = {}) {
-    observations_ = std::move(storage);
-    observations_.clear();
-    observations_.reserve(rows);
+    kept_.observations = std::move(storage);
+    kept_.observations.clear();
+    kept_.observations.reserve(rows);
   }
   // The rows' memory, for the next chunk, once the chunk is joined.
-  std::vector<TableObservation> release() { return std::move(observations_); }
+  std::vector<TableObservation> release() { return std::move(kept_.observations); }
   void header(const TableRow& row) override { this->row(row); }
   void row(const TableRow& row) override;
 
  private:
   friend class TrialTable;
   const TrialTable& table_;
-  NameIndex years_, locations_, entries_;
-  std::vector<TableObservation> observations_;
-  std::vector<std::pair<std::size_t, long>> line_steps_;  // as TrialTable's
-  long last_line_ = 0;
-  std::size_t rows_read_ = 0, rows_missing_ = 0, rows_empty_ = 0;
+  RowTally<std::vector<TableObservation>> kept_;
 };
 
 class TrialTable : public RowHandler {
@@ -166,19 +199,19 @@ class TrialTable : public RowHandler {
   void append(const TableChunk& chunk, long first_line);
 
   const TableColumns& columns() const { return columns_; }
-  const NameIndex& years() const { return years_; }
-  const NameIndex& locations() const { return locations_; }
-  const NameIndex& entries() const { return entries_; }
-  const ObservationRows& observations() const { return observations_; }
+  const NameIndex& years() const { return kept_.years; }
+  const NameIndex& locations() const { return kept_.locations; }
+  const NameIndex& entries() const { return kept_.entries; }
+  const ObservationRows& observations() const { return kept_.observations; }
   // The table line on which the row of observations()[index] starts.
   long line_of(std::size_t index) const;
   // The lines of the rows of observations()[indices[i]], for indices in
   // ascending order, into `lines` (resized to match): one search for the
   // first, then a walk, where line_of would search for each.
   void lines_of(std::span<const std::uint32_t> indices, std::vector<long>& lines) const;
-  std::size_t rows_read() const { return rows_read_; }
-  std::size_t rows_missing() const { return rows_missing_; }
-  std::size_t rows_empty() const { return rows_empty_; }
+  std::size_t rows_read() const { return kept_.rows_read; }
+  std::size_t rows_missing() const { return kept_.rows_missing; }
+  std::size_t rows_empty() const { return kept_.rows_empty; }
   long header_line() const { return header_line_; }
 
  private:
@@ -197,17 +230,7 @@ class TrialTable : public RowHandler {
   std::size_t fields_needed_ = 0;
   std::size_t header_fields_ = 0;
   long header_line_ = 0;
-  NameIndex years_, locations_, entries_;
-  ObservationRows observations_;
-  // The lines of the observations' rows, held only where they do not follow
-  // on from the row before (a row left out, a blank line, a row of several
-  // lines): (index of the observation, its line). Most tables have one row a
-  // line, so this stays short.
-  std::vector<std::pair<std::size_t, long>> line_steps_;
-  long last_line_ = 0;
-  std::size_t rows_read_ = 0;     // data rows that held something
-  std::size_t rows_missing_ = 0;  // of those, rows without a value
-  std::size_t rows_empty_ = 0;    // rows whose every field was empty
+  RowTally<ObservationRows> kept_;
 };
 
 }  // namespace locprox
