@@ -152,6 +152,8 @@ int analyse_steps(const AnalyseOptions& options, const std::string& stem, std::F
       print_import_report(imported, out, false);
       status = run_and_summarise(options, stem, imported, out, error_fd, outputs, doing,
                                  closing_text, publish_all_the_same);
+      // What may still be going on once they are done.
+      doing = "writing " + stem + ".replicates.csv";
     });
   } catch (const ImportError& failure) {
     complain(error_fd, failure.what());
