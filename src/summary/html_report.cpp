@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "job/worker_pool.h"
 #include "summary/averages.h"
 #include "summary/clustering.h"
 #include "summary/colour_scale.h"
@@ -382,9 +383,18 @@ std::string report_json(const ProximityHistory& history, const HtmlFacts& facts)
   out += std::to_string(facts.budget) + ',';
   add_key(out, "states");
   out += '[';
-  for (size_t k = 0; k < kept.size(); ++k) {
+  // Each state's averages, tree and texts are its own: they are made on
+  // facts.threads threads and joined in order (the same text as one after
+  // another).
+  std::vector<std::string> states(kept.size());
+  auto make_state = [&](size_t k) {
+    add_state(states[k], history, kept[k], facts, k + 1 == kept.size());
+  };
+  WorkerPool pool(static_cast<unsigned>(std::min<size_t>(std::max(1u, facts.threads), kept.size())));
+  pool.run(kept.size(), make_state);
+  for (size_t k = 0; k < states.size(); ++k) {
     if (k > 0) out += ',';
-    add_state(out, history, kept[k], facts, k + 1 == kept.size());
+    out += states[k];
   }
   out += "]}";
   return out;
@@ -438,6 +448,7 @@ std::string summary_page(const CommandLine& command, const ShownNames& shown,
   facts.groups = groups;
   facts.stability = stability;
   facts.trust = trust_texts(trust);
+  facts.threads = command.threads == 0 ? default_thread_count() : command.threads;
   if (!pale_rule.empty()) {
     facts.pale = pale;
     facts.pale_rule = pale_rule;

@@ -64,6 +64,8 @@ struct HtmlFacts {
   // another); without it, two.
   std::optional<std::int32_t> groups;
   std::int64_t budget = kPairYearBudget;
+  // Threads that make the embedded states (the same text for any number).
+  unsigned threads = 1;
   // The leave-one-year-out figures of the state summarised, when the summary
   // grouped it (not owned; its group numbers are the summary's).
   const Stability* stability = nullptr;

@@ -518,8 +518,9 @@ TEST_P(NothingToGroupFiles, SayNoPairComparedAndWriteNothing) {
 INSTANTIATE_TEST_SUITE_P(Program, NothingToGroupFiles, ::testing::ValuesIn(kNothingToGroup),
                          locprox::testing::NameOfCase());
 
-// The year groups are read, and the leave-one-year-out runs clustered, on
-// the threads asked for: every file and message the same on any number.
+// The year groups are read, the leave-one-year-out runs clustered and the
+// page's states (all eight years here) made on the threads asked for: every
+// file and message the same on any number.
 TEST(Program, WritesTheSameOnAnyNumberOfThreads) {
   // 40 locations over 8 years, a squared Euclidean run with sums that grow
   // year by year, so that every year is compared and the groups are chosen.
