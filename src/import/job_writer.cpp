@@ -182,29 +182,36 @@ void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Wri
   std::uint32_t next_taken = 1, next_joined = 1;
   std::exception_ptr failure;
   const auto work = [&](Writer& writer) {
-    OutputFile text("", "", -1);
-    text.keep_in_memory(0);
-    for (;;) {
-      std::uint32_t year = 0;
-      {
-        std::lock_guard lock(mutex);
-        if (failure || next_taken > years) return;
-        year = next_taken++;
-      }
-      try {
+    // Whatever fails (memory included) is kept for the caller: nothing may
+    // leave a thread.
+    try {
+      OutputFile text("", "", -1);
+      text.keep_in_memory(0);
+      for (;;) {
+        std::uint32_t year = 0;
+        {
+          std::lock_guard lock(mutex);
+          if (failure || next_taken > years) return;
+          year = next_taken++;
+        }
         text.clear_kept();
         writer.format(text, year);
-        std::unique_lock lock(mutex);
-        turn.wait(lock, [&] { return next_joined == year || failure; });
-        if (failure) return;
-        // In pieces, so that the file's buffer stays at its size.
-        constexpr std::size_t kPiece = std::size_t{1} << 20;
-        const std::string_view bytes = text.kept();
-        for (std::size_t at = 0; at < bytes.size(); at += kPiece)
-          file.write(bytes.substr(at, kPiece));
-        writer.joined(year);
-        ++next_joined;
-      } catch (...) {
+        {
+          std::unique_lock lock(mutex);
+          turn.wait(lock, [&] { return next_joined == year || failure; });
+          if (failure) return;
+          // In pieces, so that the file's buffer stays at its size.
+          constexpr std::size_t kPiece = std::size_t{1} << 20;
+          const std::string_view bytes = text.kept();
+          for (std::size_t at = 0; at < bytes.size(); at += kPiece)
+            file.write(bytes.substr(at, kPiece));
+          writer.joined(year);
+          ++next_joined;
+        }
+        turn.notify_all();
+      }
+    } catch (...) {
+      {
         std::lock_guard lock(mutex);
         if (!failure) failure = std::current_exception();
       }
@@ -212,6 +219,7 @@ void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Wri
     }
   };
   std::vector<std::thread> threads;
+  threads.reserve(writers.size());  // (no allocation once a thread runs)
   for (std::size_t t = 1; t < writers.size(); ++t) {
     try {
       threads.emplace_back(work, std::ref(writers[t]));
