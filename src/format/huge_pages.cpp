@@ -1,5 +1,6 @@
 #include "format/huge_pages.h"
 
+#include <sys/auxv.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -58,6 +59,9 @@ std::optional<std::string> huge_page_tunables(const char* tunables, const char* 
 
 void restart_with_huge_pages(char** argv) {
 #ifdef __GLIBC__
+  // A program started with raised privileges has GLIBC_TUNABLES taken from
+  // its environment by the loader: it would start again and again.
+  if (::getauxval(AT_SECURE) != 0) return;
   const char* tunables = std::getenv("GLIBC_TUNABLES");
   struct rlimit address_space {};
   const bool limited =
