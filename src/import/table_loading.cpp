@@ -1,9 +1,5 @@
 #include "import/table_loading.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,58 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "format/whole_file.h"
 #include "import/import_error.h"
 #include "input/table_error.h"
 
 namespace locprox {
 namespace {
-
-// The whole file in memory: a regular file mapped (its pages shared with
-// the system's cache: neither cleared nor copied), anything else read.
-class WholeFile {
- public:
-  explicit WholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw ImportError("cannot open " + path + ": " + std::strerror(errno));
-    struct Closer {
-      int fd;
-      ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-      const auto size = static_cast<std::size_t>(status.st_size);
-      void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (mapped != MAP_FAILED) {
-        mapped_ = mapped;
-        text_ = std::string_view(static_cast<const char*>(mapped), size);
-        return;
-      }
-    }
-    std::size_t filled = 0;
-    read_.resize(std::size_t{1} << 16);
-    for (;;) {
-      if (filled == read_.size()) read_.resize(read_.size() * 2);
-      const ssize_t got = ::read(fd, read_.data() + filled, read_.size() - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) throw ImportError("cannot read " + path + ": " + std::strerror(errno));
-      if (got == 0) break;
-      filled += static_cast<std::size_t>(got);
-    }
-    read_.resize(filled);
-    text_ = read_;
-  }
-  ~WholeFile() {
-    if (mapped_ != nullptr) ::munmap(mapped_, text_.size());
-  }
-  WholeFile(const WholeFile&) = delete;
-  WholeFile& operator=(const WholeFile&) = delete;
-  std::string_view text() const { return text_; }
-
- private:
-  void* mapped_ = nullptr;
-  std::string read_;
-  std::string_view text_;
-};
 
 // The body cut at line feeds into stretches of about `chunk_bytes`.
 std::vector<std::string_view> cut_at_line_ends(std::string_view body, std::size_t chunk_bytes) {
@@ -257,8 +207,17 @@ void load_trial_table_text(std::string_view text, TableReader& reader, TrialTabl
 
 void load_trial_table(const std::string& path, TableReader& reader, TrialTable& table,
                       unsigned threads, std::size_t chunk_bytes) {
-  const WholeFile file(path);
-  load_trial_table_text(file.text(), reader, table, threads, chunk_bytes);
+  // Mapped with every page at once: the threads read it all straight away.
+  const WholeFile file = [&] {
+    try {
+      return WholeFile(path, WholeFile::Pages::kAllAtOnce);
+    } catch (const WholeFileError& failure) {
+      const char* doing = failure.step() == WholeFileError::Step::kOpen ? "open" : "read";
+      throw ImportError(std::string("cannot ") + doing + " " + path + ": " +
+                        std::strerror(failure.code().value()));
+    }
+  }();
+  load_trial_table_text(file.bytes(), reader, table, threads, chunk_bytes);
 }
 
 }  // namespace locprox

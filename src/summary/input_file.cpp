@@ -1,7 +1,6 @@
 #include "summary/input_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,69 +49,20 @@ namespace {
 constexpr std::size_t kLongestRecord = std::size_t{64} << 20;
 }  // namespace
 
-WholeFile::WholeFile(const std::string& path) {
-  const int fd = ::open(readable_path(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw InputError(path + ": cannot be opened: " + std::strerror(errno));
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) {
-    const int error = errno;
-    ::close(fd);
-    throw InputError(path + ": cannot be opened: " + std::strerror(error));
-  }
-  if (S_ISDIR(status.st_mode)) {
-    ::close(fd);
-    throw InputError(path + ": cannot be opened: it is a directory");
-  }
-  // A regular file is mapped whole: no copy. Its pages are mapped as they
-  // are first read (several at a time) and let go by done_with, so the
-  // process holds only the part being read.
-  if (S_ISREG(status.st_mode) && status.st_size > 0) {
-    const std::size_t size = static_cast<std::size_t>(status.st_size);
-    void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (at != MAP_FAILED) {
-      mapped_ = at;
-      mapped_size_ = size;
-      bytes_ = std::string_view(static_cast<const char*>(at), size);
-      ::close(fd);
-      return;
+WholeFile whole_proximity_file(const std::string& path) {
+  try {
+    return WholeFile(readable_path(path), WholeFile::Pages::kAsRead);
+  } catch (const WholeFileError& failure) {
+    switch (failure.step()) {
+      case WholeFileError::Step::kOpen:
+        throw InputError(path + ": cannot be opened: " + std::strerror(failure.code().value()));
+      case WholeFileError::Step::kDirectory:
+        throw InputError(path + ": cannot be opened: it is a directory");
+      case WholeFileError::Step::kRead:
+        break;
     }
+    throw InputError(path + ": read failed: " + std::strerror(failure.code().value()));
   }
-  // Anything else (a pipe, a file that cannot be mapped) is read into one
-  // buffer, grown by doubling from the size the system gives.
-  std::size_t room = S_ISREG(status.st_mode) && status.st_size > 0
-                         ? static_cast<std::size_t>(status.st_size) + 1
-                         : std::size_t{1} << 16;
-  std::size_t filled = 0;
-  read_.resize(room);
-  for (;;) {
-    if (filled == read_.size()) read_.resize(read_.size() * 2);
-    const ssize_t got = ::read(fd, read_.data() + filled, read_.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw InputError(path + ": read failed: " + std::strerror(error));
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  read_.resize(filled);
-  bytes_ = read_;
-}
-
-void WholeFile::done_with(std::size_t from, std::size_t to) const {
-  if (mapped_ == nullptr || to > mapped_size_) return;
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t first = (from + page - 1) / page * page;
-  const std::size_t last = to / page * page;
-  if (first >= last) return;
-  // A hint: refused, the pages simply stay.
-  ::madvise(static_cast<char*>(mapped_) + first, last - first, MADV_DONTNEED);
-}
-
-WholeFile::~WholeFile() {
-  if (mapped_ != nullptr) ::munmap(mapped_, mapped_size_);
 }
 
 bool RecordCursor::next(std::string_view& record) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "format/input_unit.h"
+#include "format/whole_file.h"
 #include "format/run_error.h"
 #include "summary/errors.h"
 
@@ -59,32 +60,11 @@ class InputFile {
 
 namespace locprox::summary {
 
-// A whole input file in memory, for a reader that cuts it into records
-// itself: mapped from the page cache where the system allows (no copy), else
-// read into one buffer sized from the file's size. The bytes live as long as
-// the object.
-class WholeFile {
- public:
-  // Throws InputError "PATH: cannot be opened: REASON" or "PATH: read failed:
-  // REASON". A file in the making is read from its temporary (readable_path).
-  explicit WholeFile(const std::string& path);
-  ~WholeFile();
-  WholeFile(const WholeFile&) = delete;
-  WholeFile& operator=(const WholeFile&) = delete;
-
-  std::string_view bytes() const { return bytes_; }
-
-  // Tells the system that bytes [from, to) will not be read again for a
-  // while: the pages of a mapped file wholly inside leave the process's
-  // memory (they stay in the page cache; read again, they come back).
-  void done_with(std::size_t from, std::size_t to) const;
-
- private:
-  void* mapped_ = nullptr;
-  std::size_t mapped_size_ = 0;
-  std::string read_;  // the bytes when the file could not be mapped
-  std::string_view bytes_;
-};
+// The proximity file held whole (format/whole_file.h), its pages coming in
+// as they are read; a file in the making is read from its temporary
+// (readable_path). Throws InputError "PATH: cannot be opened: REASON" (or
+// "...: it is a directory") or "PATH: read failed: REASON".
+WholeFile whole_proximity_file(const std::string& path);
 
 // The records of a file held in memory, from a given byte and line on, cut
 // as the record layer cuts them: at each line feed, a carriage return before

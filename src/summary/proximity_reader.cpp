@@ -324,7 +324,7 @@ class Walker {
   // `every_year` is set.
   Walker(const std::string& path, std::optional<std::int32_t> year, bool every_year,
          unsigned threads)
-      : path_(path), file_(path), year_(year),
+      : path_(path), file_(whole_proximity_file(path)), year_(year),
         every_year_(every_year),
         pool_(threads == 0 ? default_thread_count() : threads) {}
 
