@@ -52,17 +52,6 @@ void write_names(OutputFile& file, const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string csv_field(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 void write_names_file(OutputFile& file, const NamesFileContents& contents) {
   file.write(contents.title);
@@ -234,9 +223,8 @@ void write_years_in_order(OutputFile& file, std::uint32_t years, std::vector<Wri
 
 // Every name as a CSV field and its comma, made once.
 std::vector<std::string> csv_fields_with_comma(const std::vector<std::string>& names) {
-  std::vector<std::string> fields;
-  fields.reserve(names.size());
-  for (const std::string& name : names) fields.push_back(csv_field(name) + ",");
+  std::vector<std::string> fields = csv_fields(names);
+  for (std::string& field : fields) field += ',';
   return fields;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "format/csv_field.h"
 #include "import/import_options.h"
 #include "import/numbering.h"
 #include "import/output_files.h"
@@ -98,9 +99,5 @@ FarApartCells far_apart_cells(const TrialTable& table, const RowsByYear& by_year
 void write_names_table(OutputFile& file, const TrialTable& table, const YearNumbering& years,
                        const ShortNames& year_names, const ShortNames& location_names,
                        const ShortNames& entry_names);
-
-// A field of a CSV line, quoted when it holds a comma, a quote, a line end or
-// blanks at either end.
-std::string csv_field(std::string_view text);
 
 }  // namespace locprox

@@ -11,31 +11,8 @@
 namespace locprox::summary {
 
 namespace {
+
 constexpr const char* kLineEnd = "\n";
-}  // namespace
-
-std::string csv_field(const std::string& text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
-namespace {
-
-// Every name as a CSV field, quoted once rather than on every row.
-std::vector<std::string> csv_fields(const std::vector<std::string>& names) {
-  std::vector<std::string> fields;
-  fields.reserve(names.size());
-  for (const std::string& name : names) fields.push_back(csv_field(name));
-  return fields;
-}
 
 void append_optional(std::string& out, const std::optional<double>& value) {
   out += ',';

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "format/csv_field.h"
 #include "summary/averages.h"
 #include "summary/clustering.h"
 #include "summary/pair_trust.h"
@@ -52,9 +53,5 @@ std::string groups_csv(const Dendrogram& tree, const std::vector<std::string>& n
 // Columns: location_i, name_i, location_j, name_j, together, runs: one row
 // per pair i < j in reading order (see Stability).
 std::string stability_csv(const Stability& stability, const std::vector<std::string>& names);
-
-// A CSV field, quoted when it holds a comma, a quote, a line end or blanks at
-// either end.
-std::string csv_field(const std::string& text);
 
 }  // namespace locprox::summary
