@@ -6,16 +6,15 @@
 namespace locprox::summary {
 
 std::string number_text(double value) {
-  std::array<char, 32> buffer{};
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  return std::string(buffer.data(), result.ptr);
+  std::string text;
+  append_number(text, value);
+  return text;
 }
 
 std::string average_text(double value) {
-  std::array<char, 40> buffer{};
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                              std::chars_format::general, kAverageDigits);
-  return std::string(buffer.data(), result.ptr);
+  std::string text;
+  append_average(text, value);
+  return text;
 }
 
 void append_number(std::string& out, double value) {
