@@ -232,24 +232,13 @@ class GroupReader {
       };
       for (std::int32_t first = 1; first <= j; first += kRealsPerRecord) {
         const int fields = std::min(kRealsPerRecord, j - first + 1);
-        std::string_view record = next_record(in_, what, written_length(fields * kRealWidth));
-        if (!has_fields(record, kRealWidth, fields)) {
-          throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
-                          std::to_string(kRealWidth) + " columns");
-        }
-        if (group_ == nullptr) {
-          if (!is_real_text(record))
-            throw in_.error("a character that cannot be part of a number in " + what());
-          continue;
-        }
+        const std::optional<std::string_view> record =
+            next_fields(what, fields, kRealWidth, is_real_text, "number");
+        if (!record) continue;
         for (int f = 0; f < fields; ++f) {
-          std::string_view text = record.substr(static_cast<size_t>(f) * kRealWidth, kRealWidth);
+          std::string_view text = record->substr(static_cast<size_t>(f) * kRealWidth, kRealWidth);
           auto value = real_field_value(text);
-          if (!value) {
-            throw in_.error("bad field " + quoted(text) + " in columns " +
-                            std::to_string(f * kRealWidth + 1) + "-" +
-                            std::to_string((f + 1) * kRealWidth) + " of " + what());
-          }
+          if (!value) throw bad_field(text, f, kRealWidth, what);
           group_->prox.push_back(*value);  // at packed_index(first + f, j)
         }
       }
@@ -265,25 +254,14 @@ class GroupReader {
       // Value 0 of the row is the location's total, values 1..j the column of the triangle.
       for (std::int32_t first = 0; first <= j; first += kCountsPerRecord) {
         const int fields = std::min(kCountsPerRecord, j - first + 1);
-        std::string_view record = next_record(in_, what, written_length(fields * kCountWidth));
-        if (!has_fields(record, kCountWidth, fields)) {
-          throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
-                          std::to_string(kCountWidth) + " columns");
-        }
-        if (group_ == nullptr) {
-          if (!is_count_text(record))
-            throw in_.error("a character that cannot be part of a count in " + what());
-          continue;
-        }
+        const std::optional<std::string_view> record =
+            next_fields(what, fields, kCountWidth, is_count_text, "count");
+        if (!record) continue;
         for (int f = 0; f < fields; ++f) {
           std::string_view text =
-              record.substr(static_cast<size_t>(f) * kCountWidth, kCountWidth);
+              record->substr(static_cast<size_t>(f) * kCountWidth, kCountWidth);
           auto value = count_field_value(text);
-          if (!value) {
-            throw in_.error("bad field " + quoted(text) + " in columns " +
-                            std::to_string(f * kCountWidth + 1) + "-" +
-                            std::to_string((f + 1) * kCountWidth) + " of " + what());
-          }
+          if (!value) throw bad_field(text, f, kCountWidth, what);
           std::int32_t i = first + f;
           if (i == 0 || block == 2) continue;  // totals and KII are not summarised
           if (value->known && value->value < 0) throw in_.error("a negative count in " + what());
@@ -298,6 +276,34 @@ class GroupReader {
         }
       }
     }
+  }
+
+  // The next record of what(), which must hold `fields` fields of `width`
+  // columns; nothing when the group is only checked, after its characters
+  // are (`text_ok`: every one could be part of a `kind`).
+  template <class Describe>
+  std::optional<std::string_view> next_fields(const Describe& what, int fields, int width,
+                                              bool (*text_ok)(std::string_view),
+                                              const char* kind) {
+    std::string_view record = next_record(in_, what, written_length(fields * width));
+    if (!has_fields(record, width, fields)) {
+      throw in_.error(what() + " should hold " + std::to_string(fields) + " field(s) of " +
+                      std::to_string(width) + " columns");
+    }
+    if (group_ != nullptr) return record;
+    if (!text_ok(record)) {
+      throw in_.error(std::string("a character that cannot be part of a ") + kind + " in " +
+                      what());
+    }
+    return std::nullopt;
+  }
+
+  // The error of field `f` (from 0), `text`, of `width` columns in what().
+  template <class Describe>
+  InputError bad_field(std::string_view text, int f, int width, const Describe& what) const {
+    return in_.error("bad field " + quoted(text) + " in columns " +
+                     std::to_string(f * width + 1) + "-" + std::to_string((f + 1) * width) +
+                     " of " + what());
   }
 
   size_t written_length(int characters) const {
