@@ -93,13 +93,14 @@ void add_key(std::string& out, const char* key) {
 template <typename TextOf>
 void add_packed(std::string& out, size_t count, TextOf text_of) {
   out += '"';
-  size_t written = 0;
+  // Each text is made once: the one that ends a run starts the next.
+  std::string text = count > 0 ? text_of(0) : std::string();
+  std::string next;
   for (size_t p = 0; p < count;) {
-    const std::string text = text_of(p);
     size_t end = p + 1;
-    while (end < count && text_of(end) == text) ++end;
+    while (end < count && (next = text_of(end)) == text) ++end;
     const size_t run = end - p;
-    if (written++ > 0) out += ',';
+    if (p > 0) out += ',';
     out += text;
     if (run >= 3) {
       out += '*';
@@ -109,6 +110,7 @@ void add_packed(std::string& out, size_t count, TextOf text_of) {
       out += text;
     }
     p = end;
+    text.swap(next);
   }
   out += '"';
 }
