@@ -231,8 +231,12 @@ std::vector<std::string> csv_fields_with_comma(const std::vector<std::string>& n
 // Below this many rows more threads cost more than they save.
 constexpr std::size_t kRowsWorthThreads = std::size_t{1} << 16;
 
+// The threads that format the job files' years: one for a small table, and
+// never more than there are years.
 unsigned writing_threads(const RowsByYear& by_year, unsigned threads) {
-  return by_year.start.back() < kRowsWorthThreads ? 1 : std::max(1u, threads);
+  const std::size_t years = by_year.start.size() - 2;
+  if (by_year.start.back() < kRowsWorthThreads) return 1;
+  return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, years)));
 }
 
 // One year of the observations file: its cells in the order of their first
