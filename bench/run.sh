@@ -123,6 +123,23 @@ done
 
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
+# time_job PROGRAM DIR: one run of workload $w with option set $set by
+# PROGRAM in DIR, W3 through its run command (standard error, the progress
+# line a terminal would show, dropped) and the others through the console
+# dialogue's answers; sets seconds, rss, code and cpu.
+time_job() {
+  local program=$1 dir=$2
+  if [ "$w" = W3 ]; then
+    # shellcheck disable=SC2086
+    read -r seconds rss code cpu _ < <(cd "$dir" &&
+      "${realtime[@]}" "$build/time_run" /dev/null console.txt "$program" run W3 \
+      ${flags[$set]} 2>/dev/null)
+  else
+    read -r seconds rss code cpu _ < <(cd "$dir" &&
+      "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$program")
+  fi
+}
+
 status=0
 sums=$(mktemp)
 trap 'rm -f "$sums"' EXIT
@@ -287,15 +304,8 @@ for w in $workloads; do
         read -r seconds rss code cpu _ < <(cd "$dir" &&
           "${realtime[@]}" "$build/time_run" /dev/null console.txt \
           "$build/sized-run-reference" W3 $w3_size "${codes[$set]}")
-      elif [ "$w" = W3 ]; then
-        # (standard error: the progress line that a terminal would show)
-        # shellcheck disable=SC2086
-        read -r seconds rss code cpu _ < <(cd "$dir" &&
-          "${realtime[@]}" "$build/time_run" /dev/null console.txt "$build/locprox" run W3 \
-          ${flags[$set]} 2>/dev/null)
       else
-        read -r seconds rss code cpu _ < <(cd "$dir" &&
-          "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$build/$program")
+        time_job "$build/$program" "$dir"
       fi
       if [ "$code" != 0 ]; then
         echo "$w $set: locprox exited with status $code" >&2
@@ -305,15 +315,9 @@ for w in $workloads; do
       cpus+=("$cpu")
       if [ -n "$against" ]; then
         rm -f "$other/$w.OCC" "$other/$w.PRX"
-        if [ "$w" = W3 ]; then
-          # shellcheck disable=SC2086
-          read -r seconds _ code cpu _ < <(cd "$other" &&
-            "${realtime[@]}" "$build/time_run" /dev/null console.txt "$against" run W3 \
-            ${flags[$set]} 2>/dev/null)
-        else
-          read -r seconds _ code cpu _ < <(cd "$other" &&
-            "${realtime[@]}" "$build/time_run" "$data/$w.$set.answers" console.txt "$against")
-        fi
+        kept_rss=$rss  # ours: the peak shown is our program's
+        time_job "$against" "$other"
+        rss=$kept_rss
         if [ "$code" != 0 ]; then
           echo "$w $set: $against exited with status $code" >&2
           exit 1
