@@ -37,6 +37,8 @@ import subprocess
 import sys
 import tempfile
 
+from page_test_support import run, site_table
+
 SKIP = 77
 
 
@@ -148,14 +150,6 @@ def find_chromium():
         if name and shutil.which(name):
             return shutil.which(name)
     return None
-
-
-def run(command, **kwargs):
-    result = subprocess.run(command, capture_output=True, text=True, **kwargs)
-    if result.returncode != 0:
-        raise AssertionError('%s exited %d:\n%s%s' % (' '.join(command), result.returncode,
-                                                     result.stdout, result.stderr))
-    return result.stdout
 
 
 def dump_dom(chromium, page, address, profile, virtual_time=True):
@@ -340,14 +334,7 @@ def wide_table(path):
     """300 sites over ten seasons: a map drawn on a canvas, and 45,150 pairs
     x 10 years is beyond the page's budget of 300,000, so it holds the last
     six states and leaves out the first four."""
-    rng = random.Random(250)
-    with open(path, 'w', newline='', encoding='utf-8') as f:
-        out = csv.writer(f)
-        out.writerow(['year', 'site', 'variety', 'yield'])
-        for year in range(2011, 2021):
-            for s in range(SITES):
-                for e in rng.sample(range(60), 12):
-                    out.writerow([year, 'S%03d' % s, 'V%02d' % e, '%.2f' % rng.uniform(4, 9)])
+    site_table(path, SITES, range(2011, 2021), 60, 250)
 
 
 # Run after the page's own script on a copy of a large map's page: how long

@@ -13,15 +13,15 @@ Chromium test checks what the page shows; this one only that it runs.
 """
 
 import argparse
-import csv
 import os
-import random
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import zlib
+
+from page_test_support import run, site_table
 
 SKIP = 77
 
@@ -60,24 +60,6 @@ def first_pixel(png_path):
     return tuple(row[1:4])
 
 
-def large_table(path, sites):
-    rng = random.Random(150)
-    with open(path, 'w', newline='', encoding='utf-8') as f:
-        out = csv.writer(f)
-        out.writerow(['year', 'site', 'variety', 'yield'])
-        for year in range(2019, 2022):
-            for s in range(sites):
-                for e in rng.sample(range(40), 12):
-                    out.writerow([year, 'S%03d' % s, 'V%02d' % e, '%.2f' % rng.uniform(4, 9)])
-
-
-def run(command):
-    result = subprocess.run(command, capture_output=True, text=True)
-    if result.returncode != 0:
-        raise AssertionError('%s exited %d:\n%s%s' % (' '.join(command), result.returncode,
-                                                     result.stdout, result.stderr))
-
-
 def check_page(firefox, work, page, label):
     copy = page[:-len('.html')] + '.probe.html'
     with open(page, encoding='utf-8') as f:
@@ -113,7 +95,7 @@ def main():
         columns = ['--location', 'site', '--entry', 'variety', '--value', 'yield']
         run([args.locprox, 'analyse', args.example, '--out', os.path.join(work, 'example')] + columns)
         table = os.path.join(work, 'large.csv')
-        large_table(table, 150)
+        site_table(table, 150, range(2019, 2022), 40, 150)
         run([args.locprox, 'analyse', table, '--out', os.path.join(work, 'large')] + columns)
         problems = []
         for label, page in (('example', os.path.join(work, 'example', 'variety_trial.html')),
