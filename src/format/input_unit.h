@@ -71,6 +71,18 @@ class InputUnit {
     ++line_number_;
     if (flush_before_read_ != nullptr) tell_line_read();
   }
+  // Takes `count` (at least one) records at once, as as many take_line
+  // calls would: the first `length` bytes of whole_lines(), the last record
+  // starting `last_start` bytes into them.
+  void take_lines(std::size_t length, std::size_t last_start, long count) {
+    last_record_ = next_ + last_start;
+    next_ += length;
+    can_step_back_ = true;
+    line_number_ += count;
+    if (flush_before_read_ != nullptr) {
+      for (long i = 0; i < count; ++i) tell_line_read();
+    }
+  }
 
   // The 1-based line number of the record last read (0 before the first).
   long line_number() const { return line_number_; }

@@ -72,6 +72,7 @@ inline constexpr double kNegativePowersOfTen[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1
 struct ByteClasses {
   std::uint32_t digits = 0;
   std::uint32_t blanks = 0;
+  std::uint32_t line_feeds = 0;
 };
 
 // With plain integer arithmetic, eight bytes at a time. Masking each byte to
@@ -92,8 +93,12 @@ inline ByteClasses classify_bytes_portably(const char* p) {
         (((digit_values & kLowSeven) + 0x76 * kEveryByte) | digit_values) & kTop;
     const std::uint64_t blank_zeros = word ^ (' ' * kEveryByte);
     const std::uint64_t not_blank = (((blank_zeros & kLowSeven) + kLowSeven) | blank_zeros) & kTop;
+    const std::uint64_t line_feed_zeros = word ^ ('\n' * kEveryByte);
+    const std::uint64_t not_line_feed =
+        (((line_feed_zeros & kLowSeven) + kLowSeven) | line_feed_zeros) & kTop;
     classes.digits |= gather(~not_digit & kTop) << (8 * k);
     classes.blanks |= gather(~not_blank & kTop) << (8 * k);
+    classes.line_feeds |= gather(~not_line_feed & kTop) << (8 * k);
   }
   return classes;
 }
@@ -108,10 +113,11 @@ inline ByteClasses classify_bytes_portably(const char* p) {
     const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
     return static_cast<std::uint32_t>(_mm_movemask_epi8(small));
   };
-  const auto blanks = [](__m128i bytes) {
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+  const auto equal = [](__m128i bytes, char c) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
   };
-  return {digits(low) | digits(high) << 16, blanks(low) | blanks(high) << 16};
+  return {digits(low) | digits(high) << 16, equal(low, ' ') | equal(high, ' ') << 16,
+          equal(low, '\n') | equal(high, '\n') << 16};
 }
 #else
 inline ByteClasses classify_bytes(const char* p) {
@@ -163,17 +169,17 @@ template <bool kPortably>
     p += decimals + 1;
   }
   if (whole_digits + decimals == 0) return nullptr;
-  const char* after;
-  if (*p == '\n') {
-    after = p + 1;
-  } else if (*p == '\r' && p[1] == '\n') {
-    after = p + 2;
-  } else if (*p == ' ') {
-    const auto rest = static_cast<std::size_t>(lines_end - p);
-    after = static_cast<const char*>(std::memchr(p, '\n', rest)) + 1;
-  } else {
-    return nullptr;
-  }
+  if (*p != '\n' && !(*p == '\r' && p[1] == '\n') && *p != ' ') return nullptr;
+  // The line ends at its first line feed, which is at p or after it (every
+  // byte before p is a digit, a blank or the point). Taken from the classes
+  // rather than from p, the end (where the next line starts) waits for the
+  // load and one compare alone, not for the whole of this line's parse, so
+  // that a reader going from line to line overlaps their parses.
+  const char* const after =
+      classes.line_feeds != 0
+          ? line + lowest_bit(classes.line_feeds) + 1
+          : static_cast<const char*>(
+                std::memchr(p, '\n', static_cast<std::size_t>(lines_end - p))) + 1;
   std::uint32_t year, location, entry;
   std::uint64_t mantissa;
   // No five digits in a row up to the end of the value: every number has at

@@ -76,12 +76,16 @@ bool YearReader::store_waiting(YearNote& note) {
   fields_.value = record.value;
 }
 
-// Files the record just parsed (`record`, a copy of `fields_`): skips it, or
-// adds its cell to those waiting; false when it ends the batch (a later year, a record out of
-// range).
-[[gnu::always_inline]] inline bool YearReader::take_fields(const ObservationFields& record) {
+// Files the record just parsed (`record`, a copy of `fields_`), which is
+// `lines_ahead` lines past the unit's line number: skips it, or adds its
+// cell to those waiting; false when it ends the batch (a later year, a
+// record out of range).
+[[gnu::always_inline]] inline bool YearReader::take_fields(const ObservationFields& record,
+                                                           long lines_ahead) {
   if (record.year < IY_) {
-    if (sequence_started_ && skipped_++ == 0) first_skipped_line_ = file_.line_number();
+    if (sequence_started_ && skipped_++ == 0) {
+      first_skipped_line_ = file_.line_number() + lines_ahead;
+    }
     return true;
   }
   sequence_started_ = true;
@@ -104,6 +108,47 @@ bool YearReader::store_waiting(YearNote& note) {
   return true;
 }
 
+// Reads the lines of the common shape at the start of `lines` (the unit's
+// whole_lines()) one after another, up to the first of another shape or the
+// end of the view (kOtherLine), a record that ends the batch (kStop) or a
+// duplicate to report (kNote, in `note`). The lines are told to the unit
+// once, at the end. The next line's start comes from this line's line feed
+// alone and is kept here rather than in the unit, so that the parses of
+// successive lines overlap instead of each waiting for the last.
+[[gnu::always_inline]] inline YearReader::Batch YearReader::take_common_lines(
+    std::string_view lines, YearNote& note) {
+  const char* const begin = lines.data();
+  const char* const end = begin + lines.size();
+  const char* line = begin;
+  const char* last = begin;
+  long taken = 0;
+  Batch batch = Batch::kOtherLine;
+  while (line != end) {
+    if (taken_ - stored_ == kAhead && store_oldest(note)) {
+      batch = Batch::kNote;
+      break;
+    }
+    // A local of this loop alone, whose address is never taken, so that its
+    // fields stay in registers.
+    ObservationFields common;
+    const char* const after = common_line::read_common_line<false>(line, end, common);
+    if (after == nullptr) break;
+    keep_fields(common);
+    last = line;
+    line = after;
+    ++taken;
+    if (!take_fields(common, taken)) {
+      batch = Batch::kStop;
+      break;
+    }
+  }
+  if (taken > 0) {
+    file_.take_lines(static_cast<std::size_t>(line - begin), static_cast<std::size_t>(last - begin),
+                     taken);
+  }
+  return batch;
+}
+
 YearNote YearReader::next() {
   YearNote note;
   for (;;) {
@@ -118,7 +163,7 @@ YearNote YearReader::next() {
         // stored and their notes returned by now.
         then_ = Then::kRead;
         if (parse_general_observation(file_, record_, fields_) == ObservationLine::kObservation) {
-          take_fields(fields_);
+          take_fields(fields_, 0);
         }
         continue;
       case Then::kOutOfRange:
@@ -139,25 +184,18 @@ YearNote YearReader::next() {
     }
     // The common case: records of the year, each a cell to store once
     // kAhead more have been taken (and their cells prefetched). Lines of the
-    // common shape are read straight from the unit's buffer; any other line,
-    // and a last line without a line feed, is taken as a record and read by
-    // the record readers. The fields are parsed into a local copy and filed
-    // from it, so that they are not read back from memory right after being
-    // stored.
+    // common shape are read straight from the unit's buffer, a run of them
+    // at a time (take_common_lines); any other line, and a last line without
+    // a line feed, is taken as a record and read by the record readers.
     for (;;) {
-      if (taken_ - stored_ == kAhead && store_oldest(note)) return note;
-      ObservationFields line;  // both short paths set every field or none
       const std::string_view lines = file_.whole_lines();
       if (!lines.empty()) {
-        const char* const after =
-            common_line::read_common_line<false>(lines.data(), lines.data() + lines.size(), line);
-        if (after != nullptr) {
-          keep_fields(line);
-          file_.take_line(static_cast<std::size_t>(after - lines.data()));
-          if (!take_fields(line)) break;
-          continue;
-        }
+        const Batch batch = take_common_lines(lines, note);
+        if (batch == Batch::kNote) return note;
+        if (batch == Batch::kStop) break;
       }
+      if (taken_ - stored_ == kAhead && store_oldest(note)) return note;
+      ObservationFields line;  // set in full, or not at all
       std::string_view record;
       if (!file_.next_record(record)) {
         then_ = Then::kEndOfData;
@@ -169,7 +207,7 @@ YearNote YearReader::next() {
         break;
       }
       keep_fields(line);
-      if (!take_fields(line)) break;
+      if (!take_fields(line, 0)) break;
     }
   }
 }

@@ -77,10 +77,14 @@ class YearReader {
     float value;
   };
 
+  // How a run of common lines ended (take_common_lines).
+  enum class Batch { kOtherLine, kStop, kNote };
+
   bool store_oldest(YearNote& note);
   bool store_waiting(YearNote& note);
   void keep_fields(const ObservationFields& record);
-  bool take_fields(const ObservationFields& record);
+  bool take_fields(const ObservationFields& record, long lines_ahead);
+  Batch take_common_lines(std::string_view lines, YearNote& note);
 
   InputUnit& file_;
   ObservationFields& fields_;

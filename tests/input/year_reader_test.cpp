@@ -235,7 +235,7 @@ TEST(YearReader, LinesOfEveryShapeAcrossBlockEdgesAsRecordByRecord) {
       const std::string L = std::to_string(pick(MAXL + 1) + (pick(50) == 0 ? 10 : 0));
       const std::string G = std::to_string(1 + pick(MAXG));
       const std::string value = std::to_string(pick(100000)) + "." + std::to_string(pick(1000));
-      switch (pick(12)) {
+      switch (pick(14)) {
         case 0:
           seq += "  1   " + L + " " + G + "  " + value + "  \n";
           break;
@@ -256,6 +256,15 @@ TEST(YearReader, LinesOfEveryShapeAcrossBlockEdgesAsRecordByRecord) {
           break;
         case 6:
           seq += "001 " + L + " 0" + G + " " + value + " 9 9\r\n";
+          break;
+        case 7:
+          // Text after the value that takes the line feed past 32 bytes.
+          seq += "1 " + L + " " + G + " " + value + " " + std::string(40, 'x') + "\n";
+          break;
+        case 8:
+          // A carriage return as the 32nd byte, its line feed the 33rd.
+          seq += "00000001 " + L + " 000" + G + " 1234567.123456" + std::to_string(pick(10)) +
+                 "\r\n";
           break;
         default:
           seq += "1 " + L + " " + G + " " + value + (pick(3) == 0 ? "\r\n" : "\n");
