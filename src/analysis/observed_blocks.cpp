@@ -48,39 +48,22 @@ void clear_observed(std::span<float> YDATA, std::span<std::int32_t> INCID,
   }
 }
 
-void count_observed_occurrences(std::span<const std::int32_t> INCID,
+void count_observed_occurrences(std::span<const std::int32_t> LOCSEEN,
                                 std::span<const std::int32_t> observed_locations,
-                                std::span<const std::int32_t> observed_entries,
                                 std::span<std::int32_t> DELTA, std::span<std::int32_t> DELTOT,
                                 std::int32_t& NDELTA, std::span<std::int32_t> GAMMA,
                                 std::span<std::int32_t> GAMTOT, std::span<std::int32_t> GAMYR,
                                 std::int32_t& NGAMMA, std::int32_t MAXL,
-                                std::int32_t observed_location_count,
-                                std::int32_t observed_entry_count, std::int32_t K) {
+                                std::int32_t observed_location_count, std::int32_t K) {
   if (K < 1) return;
   const std::size_t col = at(K - 1) * at(MAXL);  // column K of DELTA and GAMMA
-  // Integer sums do not depend on their order.
-  for (std::int32_t m = 0; m < observed_entry_count; ++m) {
-    const std::size_t column = at(observed_entries[at(m)]) * at(MAXL);
-    if (observed_location_count == MAXL) {  // every location: the whole column, in storage order
-      const std::int32_t* inc = INCID.data() + column;
-      for (std::size_t l = 0; l < at(MAXL); ++l) {
-        DELTA[col + l] += inc[l];
-        DELTOT[l] += inc[l];
-        NDELTA += inc[l];
-      }
-      continue;
-    }
-    for (std::int32_t k = 0; k < observed_location_count; ++k) {
-      const std::size_t l = at(observed_locations[at(k)]);
-      const std::int32_t observed = INCID[column + l];
-      DELTA[col + l] += observed;
-      DELTOT[l] += observed;
-      NDELTA += observed;
-    }
-  }
+  // Integer sums do not depend on their order: a row's sum is added at once.
   for (std::int32_t k = 0; k < observed_location_count; ++k) {
     const std::size_t l = at(observed_locations[at(k)]);
+    const std::int32_t observed = LOCSEEN[l];
+    DELTA[col + l] += observed;
+    DELTOT[l] += observed;
+    NDELTA += observed;
     GAMMA[col + l] = DELTA[col + l] != 0 ? 1 : 0;
     GAMTOT[l] += GAMMA[col + l];
     GAMYR[at(K - 1)] += GAMMA[col + l];

@@ -27,9 +27,9 @@ struct ObservedCounts {
 
 // Lists the locations (observed_locations, MAXL elements of room) and the
 // entries (observed_entries, MAXG elements) that a year observed, as 0-based
-// numbers in ascending order, from the marks its reader leaves (LOCSEEN,
-// ENTSEEN: 1 for a location or entry it stored a cell of), and returns how
-// many of each.
+// numbers in ascending order, from what its reader leaves (LOCSEEN,
+// ENTSEEN: not 0 for a location or entry it stored a cell of), and returns
+// how many of each.
 ObservedCounts list_observed(std::span<std::int32_t> observed_locations,
                              std::span<std::int32_t> observed_entries,
                              std::span<const std::int32_t> LOCSEEN,
@@ -44,21 +44,21 @@ void clear_observed(std::span<float> YDATA, std::span<std::int32_t> INCID,
                     std::span<const std::int32_t> observed_entries, std::int32_t MAXL,
                     std::int32_t observed_location_count, std::int32_t observed_entry_count);
 
-// OCCCNT over the observed part of the year at position K: the same counts
-// as count_occurrences (analysis/occurrence_counts.h) over the whole of
-// INCID, as a location or entry outside the lists has no cell to count, so
-// that its DELTA and GAMMA for the year stay 0 and its totals as they are.
-// Column K of DELTA and GAMMA must be 0 beforehand (the year loop clears
-// them at the start of the sequence).
-void count_observed_occurrences(std::span<const std::int32_t> INCID,
+// OCCCNT over the observed part of the year at position K, from the year's
+// count of observed cells at each location (LOCSEEN as the reader leaves
+// it: for location L, the cells of INCID in row L that hold 1): the same
+// counts as count_occurrences (analysis/occurrence_counts.h) over the whole
+// of INCID, since DELTA(L,K) is that row's sum, and a location outside the
+// list has no cell to count, so that its DELTA and GAMMA for the year stay 0
+// and its totals as they are. Column K of DELTA and GAMMA must be 0
+// beforehand (the year loop clears them at the start of the sequence).
+void count_observed_occurrences(std::span<const std::int32_t> LOCSEEN,
                                 std::span<const std::int32_t> observed_locations,
-                                std::span<const std::int32_t> observed_entries,
                                 std::span<std::int32_t> DELTA, std::span<std::int32_t> DELTOT,
                                 std::int32_t& NDELTA, std::span<std::int32_t> GAMMA,
                                 std::span<std::int32_t> GAMTOT, std::span<std::int32_t> GAMYR,
                                 std::int32_t& NGAMMA, std::int32_t MAXL,
-                                std::int32_t observed_location_count,
-                                std::int32_t observed_entry_count, std::int32_t K);
+                                std::int32_t observed_location_count, std::int32_t K);
 
 // Copies the cells of the observed locations and entries into
 // observed_values and observed_incidence (a row per observed location, a

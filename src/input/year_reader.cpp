@@ -50,7 +50,7 @@ YearReader::YearReader(InputUnit& observations, ObservationFields& fields, std::
   const bool twice = INCID_[c.cell] == 1;
   INCID_[c.cell] = 1;
   if (!LOCSEEN_.empty()) {
-    LOCSEEN_[static_cast<std::size_t>(c.L - 1)] = 1;
+    LOCSEEN_[static_cast<std::size_t>(c.L - 1)] += twice ? 0 : 1;
     ENTSEEN_[static_cast<std::size_t>(c.G - 1)] = 1;
   }
   if (twice) note = {YearNote::Kind::kDuplicate, c.L, c.G, c.value};

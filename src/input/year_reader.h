@@ -50,8 +50,11 @@ class YearReader {
 
   // A reader for a caller that works on the observed part of the year only:
   // it leaves YDATA and INCID as they are (the caller has cleared the cells
-  // the previous year used) and sets LOCSEEN(L) and ENTSEEN(G) to 1 for the
-  // location L and the entry G of every cell it stores.
+  // the previous year used and LOCSEEN), adds 1 to LOCSEEN(L) for every cell
+  // of location L it stores for the first time (so that LOCSEEN ends as the
+  // year's count of observed entries at each location, what the occurrence
+  // counts need) and sets ENTSEEN(G) to 1 for the entry G of every cell it
+  // stores.
   YearReader(InputUnit& observations, ObservationFields& fields, std::span<float> YDATA,
              std::span<std::int32_t> INCID, std::span<std::int32_t> LOCSEEN,
              std::span<std::int32_t> ENTSEEN, std::int32_t IY, std::int32_t MAXL,
@@ -90,7 +93,7 @@ class YearReader {
   ObservationFields& fields_;
   std::span<float> YDATA_;
   std::span<std::int32_t> INCID_;
-  std::span<std::int32_t> LOCSEEN_;  // empty unless the caller marks what was seen
+  std::span<std::int32_t> LOCSEEN_;  // empty unless the caller counts what was seen
   std::span<std::int32_t> ENTSEEN_;
   std::int32_t IY_, MAXL_, MAXG_;
   bool sequence_started_;

@@ -406,10 +406,9 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     observed.counts = list_observed(observed.observed_locations, observed.observed_entries,
                                     observed.LOCSEEN, observed.ENTSEEN, MAXL, MAXG);
     progress(units, "   Calculate delta & gamma matrices");
-    count_observed_occurrences(w.INCID, observed.observed_locations, observed.observed_entries,
-                               w.DELTA, w.DELTOT, NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
-                               observed.counts.observed_location_count,
-                               observed.counts.observed_entry_count, K);
+    count_observed_occurrences(observed.LOCSEEN, observed.observed_locations, w.DELTA, w.DELTOT,
+                               NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
+                               observed.counts.observed_location_count, K);
     progress(units, "   Write delta and gamma matrices");
     gather_year(w, size, observed);
 

@@ -300,5 +300,31 @@ TEST(YearReader, LinesOfEveryShapeAcrossBlockEdgesAsRecordByRecord) {
   }
 }
 
+// The reader for the observed part of a year: LOCSEEN ends as the number of
+// cells each location holds in INCID (a repeated cell counted once), ENTSEEN
+// marks the entries, and records out of range leave both alone.
+TEST(YearReader, CountsEachLocationsCellsOnceAndMarksTheEntries) {
+  const std::int32_t MAXL = 4, MAXG = 5;
+  ScratchDirectory dir;
+  dir.write("T.SEQ",
+            "1 2 3 1.0\n1 2 3 2.0\n1 2 5 1.0\n1 4 1 1.0\n1 9 2 1.0\n1 4 1 3.0\n1 2 1 1.0\n"
+            "2 1 1 1.0\n");
+  InputUnit file(20, (dir.path() / "T.SEQ").string());
+  file.open();
+  ObservationFields fields;
+  std::vector<float> YDATA(MAXL * MAXG, 0.0f);
+  std::vector<std::int32_t> INCID(MAXL * MAXG, 0), LOCSEEN(MAXL, 0), ENTSEEN(MAXG, 0);
+  YearReader reader(file, fields, YDATA, INCID, LOCSEEN, ENTSEEN, 1, MAXL, MAXG, 1);
+  while (reader.next().kind != YearNote::Kind::kYearEnd) {
+  }
+  EXPECT_EQ(LOCSEEN, (std::vector<std::int32_t>{0, 3, 0, 1}));
+  EXPECT_EQ(ENTSEEN, (std::vector<std::int32_t>{1, 0, 1, 0, 1}));
+  for (std::int32_t L = 1; L <= MAXL; ++L) {
+    std::int32_t row = 0;
+    for (std::int32_t G = 1; G <= MAXG; ++G) row += INCID[(L - 1) + (G - 1) * MAXL];
+    EXPECT_EQ(LOCSEEN[L - 1], row) << "location " << L;
+  }
+}
+
 }  // namespace
 }  // namespace locprox
