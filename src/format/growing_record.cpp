@@ -23,11 +23,13 @@ void GrowingRecord::append(std::span<const std::int32_t> values) {
   RecordWriter writer(*added_, *layout_, position_);
   writer.put_all(values);
   position_ = writer.position();
+  size_ += values.size();
 }
 
 void GrowingRecord::clear() {
   added_->clear();
   position_ = start_;
+  size_ = 0;
 }
 
 void GrowingRecord::write(OutputUnit& out, std::span<const std::int32_t> front) const {

@@ -27,6 +27,8 @@ class GrowingRecord {
   void append(std::int32_t value) { append(std::span<const std::int32_t>(&value, 1)); }
   // Drops every value added.
   void clear();
+  // How many values were added.
+  std::size_t size() const { return size_; }
 
   // Writes the record to `out`: the front values, then those added, then
   // what ends the record.
@@ -37,6 +39,7 @@ class GrowingRecord {
   [[maybe_unused]] std::size_t front_values_;  // checked by an assertion only
   std::size_t start_;     // the writer's position after the front values
   std::size_t position_;  // and after the values added
+  std::size_t size_ = 0;  // the values added
   std::unique_ptr<OutputUnit> added_;  // the text of the values added
 };
 

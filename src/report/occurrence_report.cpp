@@ -174,13 +174,12 @@ void OccurrenceRows::catch_up(std::span<const std::int32_t> DELTA,
   }
   for (std::int32_t k = years_ + 1; k <= K; ++k) {
     year_numbers_.append(IYS + k - 1);
-    for (std::int32_t i = 1; i <= MAXL; ++i) {
-      delta_rows_[at(i - 1)].append(DELTA[element(i, k, MAXL)]);
-      gamma_rows_[at(i - 1)].append(GAMMA[element(i, k, MAXL)]);
-    }
     gamma_totals_.append(GAMYR[at(k - 1)]);
   }
   if (K > years_) years_ = K;
+  DELTA_ = DELTA;
+  GAMMA_ = GAMMA;
+  MAXL_ = MAXL;
 }
 
 std::size_t OccurrenceRows::rows_per_piece() const {
@@ -200,7 +199,7 @@ std::size_t OccurrenceRows::pieces(std::int32_t MAXL) const {
 void OccurrenceRows::write(OutputUnit& report, std::span<const std::int32_t> DELTOT,
                            std::int32_t NDELTA, std::span<const std::int32_t> GAMTOT,
                            std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t IYS,
-                           std::int32_t IY) const {
+                           std::int32_t IY) {
   const std::size_t count = pieces(MAXL);
   for (std::size_t piece = 0; piece < count; ++piece) {
     write_piece(report, DELTOT, NDELTA, GAMTOT, NGAMMA, MAXL, IYS, IY, piece);
@@ -210,7 +209,7 @@ void OccurrenceRows::write(OutputUnit& report, std::span<const std::int32_t> DEL
 void OccurrenceRows::write_piece(OutputUnit& report, std::span<const std::int32_t> DELTOT,
                                  std::int32_t NDELTA, std::span<const std::int32_t> GAMTOT,
                                  std::int32_t NGAMMA, std::int32_t MAXL, std::int32_t IYS,
-                                 std::int32_t IY, std::size_t piece) const {
+                                 std::int32_t IY, std::size_t piece) {
   assert(years_ == IY - IYS + 1);
   const std::size_t per_section = pieces(MAXL) / 2;
   const bool delta = piece < per_section;
@@ -220,12 +219,18 @@ void OccurrenceRows::write_piece(OutputUnit& report, std::span<const std::int32_
     write_record(report, kYearRange, IYS, IY);
     year_numbers_.write(report, {});
   }
-  const auto& rows = delta ? delta_rows_ : gamma_rows_;
+  auto& rows = delta ? delta_rows_ : gamma_rows_;
+  const std::span<const std::int32_t> values = delta ? DELTA_ : GAMMA_;
   const auto& totals = delta ? DELTOT : GAMTOT;
   const std::size_t first = part * rows_per_piece();
   const std::size_t last = std::min(first + rows_per_piece(), MAXL > 0 ? at(MAXL) : 0);
   for (std::size_t row = first; row < last; ++row) {
-    const std::int32_t front[2] = {static_cast<std::int32_t>(row + 1), totals[row]};
+    const std::int32_t i = static_cast<std::int32_t>(row + 1);
+    // The years the row has not had yet.
+    for (auto k = static_cast<std::int32_t>(rows[row].size()) + 1; k <= years_; ++k) {
+      rows[row].append(values[element(i, k, MAXL_)]);
+    }
+    const std::int32_t front[2] = {i, totals[row]};
     rows[row].write(report, front);
   }
   if (part + 1 < per_section) return;

@@ -56,8 +56,11 @@ void write_incidence_piece(OutputUnit& report, std::span<const std::int32_t> obs
 class OccurrenceRows {
  public:
   OccurrenceRows();
-  // Adds the years after those already kept up to position K: columns of
-  // DELTA and GAMMA, their year numbers IYS.., and GAMYR.
+  // Adds the years after those already kept up to position K: their year
+  // numbers IYS.. and GAMYR now, and the columns of DELTA and GAMMA as each
+  // location's rows are written (by the piece that writes them, so that the
+  // pieces share that work), from the arrays given here, which must stay as
+  // they are in those columns until then.
   void catch_up(std::span<const std::int32_t> DELTA, std::span<const std::int32_t> GAMMA,
                 std::span<const std::int32_t> GAMYR, std::int32_t MAXL, std::int32_t IYS,
                 std::int32_t K);
@@ -66,19 +69,23 @@ class OccurrenceRows {
   // the totals DELTOT, NDELTA, GAMTOT and NGAMMA in front.
   void write(OutputUnit& report, std::span<const std::int32_t> DELTOT, std::int32_t NDELTA,
              std::span<const std::int32_t> GAMTOT, std::int32_t NGAMMA, std::int32_t MAXL,
-             std::int32_t IYS, std::int32_t IY) const;
+             std::int32_t IYS, std::int32_t IY);
   // The same in pieces of whole records, about the same size each, so that
   // several threads can format them: the pieces one after another are the
-  // two sections.
+  // two sections. Pieces may be written at the same time on different
+  // threads; each catches up the rows it writes.
   std::size_t pieces(std::int32_t MAXL) const;
   void write_piece(OutputUnit& report, std::span<const std::int32_t> DELTOT, std::int32_t NDELTA,
                    std::span<const std::int32_t> GAMTOT, std::int32_t NGAMMA, std::int32_t MAXL,
-                   std::int32_t IYS, std::int32_t IY, std::size_t piece) const;
+                   std::int32_t IYS, std::int32_t IY, std::size_t piece);
 
  private:
   std::size_t rows_per_piece() const;
 
   std::int32_t years_ = 0;  // the years kept
+  // Where the rows' values for those years come from (catch_up).
+  std::span<const std::int32_t> DELTA_, GAMMA_;
+  std::int32_t MAXL_ = 0;
   GrowingRecord year_numbers_;
   std::vector<GrowingRecord> delta_rows_;
   std::vector<GrowingRecord> gamma_rows_;
