@@ -5,7 +5,7 @@
 namespace locprox {
 
 OrderedOutput::OrderedOutput(WorkerPool& pool) : pool_(pool) {
-  slots_.resize(std::min(2 * static_cast<std::size_t>(pool.threads()), kMaxPiecesInFlight));
+  slots_.resize(pieces_in_flight(pool.threads()));
   for (Slot& slot : slots_) slot.text = std::make_unique<OutputUnit>(OutputUnit::InMemory{});
 }
 

@@ -6,15 +6,16 @@
 // every piece before it has been, by whichever thread finds it next in line.
 // So every unit receives its records in piece order, exactly the bytes that
 // formatting the pieces one after another would give, and no record is
-// formatted twice. At most a window of 2 pieces per thread (32 at most) is
-// held in memory at once: a thread that runs ahead waits for the writing to
-// catch up.
+// formatted twice. At most a window of 2 pieces per thread (at least 8, at
+// most 32) is held in memory at once: a thread that runs ahead waits for the
+// writing to catch up.
 //
 // When a piece cannot be formatted or written, nothing after it is written,
 // and the batch ends with the failure of the earliest such piece, as if the
 // pieces had been done one after another.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -29,6 +30,14 @@ namespace locprox {
 
 // The window: pieces held in memory at once, two per thread up to this.
 inline constexpr std::size_t kMaxPiecesInFlight = 32;
+// and at least this many, so that on few threads one writing a large piece
+// does not stop the others formatting the next.
+inline constexpr std::size_t kMinPiecesInFlight = 8;
+
+// The window of a pool of `threads` threads.
+inline std::size_t pieces_in_flight(std::size_t threads) {
+  return std::min(std::max(2 * threads, kMinPiecesInFlight), kMaxPiecesInFlight);
+}
 
 class OrderedOutput {
  public:

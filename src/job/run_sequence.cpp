@@ -315,7 +315,7 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   // The pieces in flight (OrderedOutput: at most 32 of them) take up to a
   // chunk each (kMaxChunkBytes, within the run's fixed overhead) and one
   // location's records more.
-  const std::uint64_t in_flight = std::min<std::uint64_t>(2 * workers, kMaxPiecesInFlight);
+  const std::uint64_t in_flight = pieces_in_flight(static_cast<std::size_t>(workers));
   bytes = add(bytes, times(locations, 20 * in_flight));
   return bytes;
 }

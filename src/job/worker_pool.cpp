@@ -4,6 +4,20 @@
 #include <system_error>
 
 namespace locprox {
+namespace {
+
+// About 100 microseconds of pauses.
+constexpr unsigned kSpinsBeforeSleep = 4000;
+
+void pause_briefly() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+}  // namespace
 
 unsigned default_thread_count() {
   const unsigned hardware = std::thread::hardware_concurrency();
@@ -31,6 +45,7 @@ WorkerPool::~WorkerPool() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    announced_.store(~0ul, std::memory_order_release);
   }
   batch_given_.notify_all();
   for (std::thread& worker : workers_) worker.join();
@@ -47,6 +62,7 @@ void WorkerPool::start_on_workers(std::size_t count, Call call, void* task) {
     failure_ = nullptr;
     batch_open_ = true;
     ++generation_;
+    announced_.store(generation_, std::memory_order_release);
   }
   if (count > 0 && !workers_.empty()) batch_given_.notify_all();
 }
@@ -86,6 +102,17 @@ void WorkerPool::serve() {
   unsigned long seen = 0;
   std::unique_lock lock(mutex_);
   for (;;) {
+    if (!stopping_ && generation_ == seen) {
+      // A year's next batch usually comes within a few microseconds of the
+      // last one ending; waiting for it awake, for a while, saves a sleep
+      // and a wake-up through the system on each.
+      lock.unlock();
+      for (unsigned spin = 0;
+           spin < kSpinsBeforeSleep && announced_.load(std::memory_order_acquire) == seen; ++spin) {
+        pause_briefly();
+      }
+      lock.lock();
+    }
     batch_given_.wait(lock, [&] { return stopping_ || generation_ != seen; });
     if (stopping_) return;
     seen = generation_;
