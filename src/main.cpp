@@ -7,6 +7,7 @@
 #include "import/import_table.h"
 #include "format/huge_pages.h"
 #include "format/staged_file.h"
+#include "format/whole_file.h"
 #include "job/console_dialogue.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +19,13 @@ int main(int argc, char** argv) {
     locprox::restart_with_huge_pages(argv);
   }
   // The commands write under temporary names, removed when a signal stops
-  // them; the dialogue writes its files in place, as it always has.
-  if (line.command != locprox::Command::kDialogue) locprox::remove_temporaries_on_signals();
+  // them; the dialogue writes its files in place, as it always has. A table
+  // or proximity file that another program cuts short while it is mapped
+  // stops them as an error does.
+  if (line.command != locprox::Command::kDialogue) {
+    locprox::remove_temporaries_on_signals();
+    locprox::stop_when_a_mapped_file_shrinks("locprox");
+  }
   switch (line.command) {
     case locprox::Command::kDialogue:
       return locprox::run_console_dialogue(0, 1, 2);

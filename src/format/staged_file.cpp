@@ -29,9 +29,7 @@ std::mutex registry_mutex;
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void remove_temporaries_and_die(int signal_number) {
-  for (int i = 0; i < kSlots; ++i) {
-    if (registry_used[i].load()) ::unlink(registry_paths[i]);
-  }
+  remove_live_temporaries();
   // The signal is blocked while its handler runs: raised again with the
   // default action, it ends the process as soon as the handler returns.
   ::signal(signal_number, SIG_DFL);
@@ -111,6 +109,12 @@ void sync_folder(const std::string& final_path) {
 }
 
 }  // namespace
+
+void remove_live_temporaries() noexcept {
+  for (int i = 0; i < kSlots; ++i) {
+    if (registry_used[i].load()) ::unlink(registry_paths[i]);
+  }
+}
 
 void remove_temporaries_on_signals() {
   for (int signal_number : kCleanedSignals) {

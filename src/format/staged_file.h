@@ -27,6 +27,10 @@ inline constexpr std::string_view kTemporaryMark = ".locprox-tmp.";
 // temporaries and then end the process with the signal's own status.
 void remove_temporaries_on_signals();
 
+// Removes every live temporary; async-signal-safe, for a handler of another
+// signal that ends the process (see whole_file.h).
+void remove_live_temporaries() noexcept;
+
 // A file named `final_path` in the making. The destructor removes the
 // temporary unless publish() has renamed it.
 class StagedFile {

@@ -25,6 +25,16 @@ class WholeFileError : public std::system_error {
   Step step_;
 };
 
+// A mapped file that another program cuts short while it is read: the pages
+// past its new end can no longer be read, and reading one raises SIGBUS.
+// A program that calls stop_when_a_mapped_file_shrinks() (the programs' main
+// functions do; library code never installs handlers) then stops as from an
+// error: it writes "PROGRAM: FILE: the file became shorter while it was
+// being read (changed by another program)", removes its live temporaries
+// (staged_file.h) and exits with status 2. A SIGBUS anywhere else keeps its
+// default action.
+void stop_when_a_mapped_file_shrinks(const char* program);
+
 class WholeFile {
  public:
   // How a mapped file's pages come in: as they are first read (several at
@@ -46,6 +56,7 @@ class WholeFile {
 
  private:
   void* mapped_ = nullptr;
+  int slot_ = -1;  // in the registry of mapped files, or -1
   std::size_t mapped_size_ = 0;
   std::string read_;  // the bytes when the file could not be mapped
   std::string_view bytes_;

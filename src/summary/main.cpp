@@ -8,6 +8,7 @@
 #include "format/huge_pages.h"
 #include "format/job_lock.h"
 #include "format/staged_file.h"
+#include "format/whole_file.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
 #include "summary/output_file.h"
@@ -42,8 +43,10 @@ int main(int argc, char** argv) {
       break;  // a folder that cannot hold the lock file cannot hold the outputs: they say why
   }
   // Interrupted, the summary leaves no file half-written; its outputs are
-  // put in place together once all are written.
+  // put in place together once all are written. A proximity file cut short
+  // by another program while it is read stops it as an error does.
   locprox::remove_temporaries_on_signals();
+  locprox::stop_when_a_mapped_file_shrinks("locprox-summary");
   locprox::StagedFiles outputs;
   try {
     int status = 0;
