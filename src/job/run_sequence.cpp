@@ -52,10 +52,16 @@ const char* names_disagreement(const NamesCounts& counts, const ProblemSize& siz
   return nullptr;
 }
 
+// A pair of arrays a year is read into: YDATA and INCID of the workspace,
+// or their like besides it (see run_sequence).
+struct ReadingArrays {
+  std::span<float> YDATA;
+  std::span<std::int32_t> INCID;
+};
+
 // What a year observed: the marks its reader leaves, the lists made from
 // them, and the year's values and incidence gathered over them (so that the
-// next year can be read into YDATA and INCID while the workers still work
-// on this one).
+// next year can be read while the workers still work on this one).
 struct ObservedYear {
   ObservedYear(std::int32_t MAXL, std::int32_t MAXG)
       : LOCSEEN(static_cast<std::size_t>(MAXL)),
@@ -70,6 +76,9 @@ struct ObservedYear {
   std::span<std::int32_t> observed_incidence;
   ReusedBlock<float> values_memory;
   ReusedBlock<std::int32_t> incidence_memory;
+  // The arrays the year was read into, when the workers gather it from them
+  // and clear them afterwards; null when this thread has gathered it.
+  const ReadingArrays* read_into = nullptr;
 
   std::span<const std::int32_t> locations() const {
     return std::span<const std::int32_t>(observed_locations)
@@ -114,9 +123,11 @@ std::string year_messages(const OutputUnit& out, const Measure& measure, bool to
   return std::string(text.text());
 }
 
-// A year after its reading, counting and gathering, run by the workers while
-// this thread reads the next year, as one batch of tasks taken in this
-// order: the occurrence sections and the messages, in pieces; the centring
+// A year after its reading and counting, run by the workers while this
+// thread reads the next year, as one batch of tasks taken in this order:
+// the gathering of the year's blocks, when this thread has not done it (and
+// the clearing of the arrays it was read into, for the year after next);
+// the occurrence sections and the messages, in pieces; the centring
 // (and standardising) of the year's blocks, a chunk of locations at a time;
 // the accumulation, shared by all threads a column at a time; the kappa
 // counts; the kappa section and the proximity blocks, in pieces. Each phase
@@ -124,8 +135,9 @@ std::string year_messages(const OutputUnit& out, const Measure& measure, bool to
 // (YearOutput).
 class YearInBackground {
  public:
-  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w, const Measure& measure)
-      : pool_(pool), output_(output), w_(w), measure_(measure) {}
+  YearInBackground(WorkerPool& pool, YearOutput& output, const Workspace& w, const Measure& measure,
+                   std::int32_t MAXL)
+      : pool_(pool), output_(output), w_(w), measure_(measure), MAXL_(MAXL) {}
   // Waits for a year still running (its failure is dropped: the run is
   // already stopping for another reason).
   ~YearInBackground() {
@@ -152,12 +164,14 @@ class YearInBackground {
     centring_ =
         static_cast<std::size_t>((observed_location_count + rows_per_chunk_ - 1) / rows_per_chunk_);
     accumulating_ = threads;
+    gathering_ = year.read_into != nullptr ? 1 : 0;
     columns_.reset(observed_location_count);
+    gathered_.emplace(static_cast<std::ptrdiff_t>(gathering_));
     centring_left_.emplace(static_cast<std::ptrdiff_t>(centring_));
     accumulation_left_.emplace(static_cast<std::ptrdiff_t>(accumulating_));
     counts_ready_.emplace(1);
     running_ = true;
-    pool_.start(pieces_.early + centring_ + accumulating_ + 1 + pieces_.late, *this);
+    pool_.start(gathering_ + pieces_.early + centring_ + accumulating_ + 1 + pieces_.late, *this);
   }
 
   // Takes part in the year started last, returns once its records are
@@ -171,9 +185,14 @@ class YearInBackground {
   }
 
   void operator()(std::size_t task) {
-    if (task < pieces_.early) {
+    if (task < gathering_) {
+      gather_and_clear();
+      gathered_->count_down();
+    } else if ((task -= gathering_) < pieces_.early) {
+      gathered_->wait();
       output_.do_early_piece(task);
     } else if ((task -= pieces_.early) < centring_) {
+      gathered_->wait();
       centre(static_cast<std::int32_t>(task) * rows_per_chunk_);
       centring_left_->count_down();
     } else if ((task -= centring_) < accumulating_) {
@@ -191,6 +210,18 @@ class YearInBackground {
   }
 
  private:
+  // The year's blocks from the arrays it was read into, which are then
+  // cleared where it observed.
+  void gather_and_clear() {
+    ObservedYear& y = *year_;
+    const ReadingArrays& arrays = *y.read_into;
+    gather_observed(y.observed_values, y.observed_incidence, arrays.YDATA, arrays.INCID,
+                    y.observed_locations, y.observed_entries, MAXL_,
+                    y.counts.observed_location_count, y.counts.observed_entry_count);
+    clear_observed(arrays.YDATA, arrays.INCID, y.observed_locations, y.observed_entries, MAXL_,
+                   y.counts.observed_location_count, y.counts.observed_entry_count);
+  }
+
   void centre(std::int32_t first) {
     ObservedYear& y = *year_;
     const std::int32_t observed_location_count = y.counts.observed_location_count;
@@ -211,13 +242,16 @@ class YearInBackground {
   YearOutput& output_;
   const Workspace& w_;
   const Measure& measure_;
+  std::int32_t MAXL_;
   bool running_ = false;
   ObservedYear* year_ = nullptr;
   YearOutput::Pieces pieces_;
   std::int32_t rows_per_chunk_ = 16;
+  std::size_t gathering_ = 0;     // tasks that gather the year's blocks (0 or 1)
   std::size_t centring_ = 0;      // tasks that centre a chunk of locations
   std::size_t accumulating_ = 0;  // tasks that share the accumulation
   ColumnQueue columns_;
+  std::optional<std::latch> gathered_;
   std::optional<std::latch> centring_left_;
   std::optional<std::latch> accumulation_left_;
   std::optional<std::latch> counts_ready_;
@@ -252,20 +286,21 @@ class YearOpening {
   bool written_ = false;
 };
 
-// Gathers the year's observed values and incidence into its blocks: only
+// Finds room for the year's blocks of observed values and incidence: only
 // what the year observed is touched from here on (see
 // analysis/observed_blocks.h for why the results are the same as over the
 // whole arrays).
-void gather_year(const Workspace& w, const ProblemSize& size, ObservedYear& year) {
-  const std::int32_t observed_location_count = year.counts.observed_location_count;
-  const std::int32_t observed_entry_count = year.counts.observed_entry_count;
-  const std::size_t cells = static_cast<std::size_t>(observed_location_count) *
-                            static_cast<std::size_t>(observed_entry_count);
+void make_room_for_blocks(ObservedYear& year) {
+  const std::size_t cells = static_cast<std::size_t>(year.counts.observed_location_count) *
+                            static_cast<std::size_t>(year.counts.observed_entry_count);
   year.observed_values = year.values_memory.first(cells);
   year.observed_incidence = year.incidence_memory.first(cells);
-  gather_observed(year.observed_values, year.observed_incidence, w.YDATA, w.INCID,
-                  year.observed_locations, year.observed_entries, size.MAXL,
-                  observed_location_count, observed_entry_count);
+}
+
+// Whether a problem of `cells` reads into two pairs of arrays, given the
+// most they may take (see run_sequence).
+bool reads_into_two_pairs(std::uint64_t cells, std::uint64_t second_arrays_bytes) {
+  return cells <= second_arrays_bytes / 8;
 }
 
 // Writes what the year's reading met; false once the reading is over.
@@ -305,6 +340,10 @@ std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads
   // huge pages when large).
   const std::uint64_t block = times(cells, 4);
   std::uint64_t bytes = block > kTop / 4 ? kTop : 2 * zeroed_block_bytes(block);
+  // A second YDATA and INCID to read into, for a problem of few cells.
+  if (cells >= 0 && reads_into_two_pairs(static_cast<std::uint64_t>(cells), kSecondArraysBytes)) {
+    bytes = add(bytes, 2 * zeroed_block_bytes(block));
+  }
   bytes = add(bytes, times(need.NTM, 40));                    // the kept texts
   bytes = add(bytes, times(names, 32));                       // lists, marks and positions
   bytes = add(bytes, times(locations, 2 * 200));              // delta and gamma rows, their fronts
@@ -370,8 +409,24 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
   YearOutput output(pool, units, w, size, year_messages(units.report, measure, true),
                     year_messages(units.console, measure, false));
   ObservedYear observed(MAXL, MAXG);
+  // A problem of few cells reads its years into two pairs of arrays in
+  // turn, YDATA and INCID and a pair besides them: a year's blocks are then
+  // gathered (and its cells cleared) by the workers while this thread reads
+  // the next year into the other pair, instead of by this thread in
+  // between. A larger one reads every year into YDATA and INCID.
+  const std::uint64_t cells =
+      static_cast<std::uint64_t>(std::max(MAXL, 0)) * static_cast<std::uint64_t>(std::max(MAXG, 0));
+  const bool two_pairs = reads_into_two_pairs(cells, settings.second_arrays_bytes);
+  std::optional<ZeroedBlock<float>> second_values;
+  std::optional<ZeroedBlock<std::int32_t>> second_incidence;
+  ReadingArrays pairs[2] = {{w.YDATA, w.INCID}, {}};
+  if (two_pairs) {
+    second_values.emplace(static_cast<std::size_t>(cells));
+    second_incidence.emplace(static_cast<std::size_t>(cells));
+    pairs[1] = {second_values->span(), second_incidence->span()};
+  }
   // Declared after what it works on, so that it finishes first.
-  YearInBackground background(pool, output, w, measure);
+  YearInBackground background(pool, output, w, measure, MAXL);
   std::int32_t NDELTA = 0;
   std::int32_t NGAMMA = 0;
   for (std::int32_t IY = size.IYS, K = 1; IY <= size.IYF; ++IY, ++K) {
@@ -380,13 +435,19 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     const Name year_name = w.YEARNAME[static_cast<std::size_t>(IY - 1)];
     YearOpening opening(units, background, IY, year_name);
     // The arrays were cleared at the start; after a year, the cells it used
-    // are cleared again (the workers work on the year's own blocks), and the
-    // reader marks what the new year observes.
-    clear_observed(w.YDATA, w.INCID, observed.observed_locations, observed.observed_entries, MAXL,
-                   observed.counts.observed_location_count, observed.counts.observed_entry_count);
+    // are cleared again (the workers work on the year's own blocks): here,
+    // or with two pairs by the workers after gathering the year that used
+    // the pair two years ago, done by now. The reader marks what the new
+    // year observes.
+    const ReadingArrays& arrays = pairs[two_pairs ? K % 2 : 0];
+    if (!two_pairs) {
+      clear_observed(w.YDATA, w.INCID, observed.observed_locations, observed.observed_entries,
+                     MAXL, observed.counts.observed_location_count,
+                     observed.counts.observed_entry_count);
+    }
     std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
     std::fill(observed.ENTSEEN.begin(), observed.ENTSEEN.end(), 0);
-    YearReader reader(units.observations, fields, w.YDATA, w.INCID, observed.LOCSEEN,
+    YearReader reader(units.observations, fields, arrays.YDATA, arrays.INCID, observed.LOCSEEN,
                       observed.ENTSEEN, IY, MAXL, MAXG, size.IYS);
     try {
       // Each note is written as it comes, after the year's opening.
@@ -410,7 +471,16 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
                                NDELTA, w.GAMMA, w.GAMTOT, w.GAMYR, NGAMMA, MAXL,
                                observed.counts.observed_location_count, K);
     progress(units, "   Write delta and gamma matrices");
-    gather_year(w, size, observed);
+    make_room_for_blocks(observed);
+    if (two_pairs) {
+      observed.read_into = &arrays;
+    } else {
+      observed.read_into = nullptr;
+      gather_observed(observed.observed_values, observed.observed_incidence, w.YDATA, w.INCID,
+                      observed.observed_locations, observed.observed_entries, MAXL,
+                      observed.counts.observed_location_count,
+                      observed.counts.observed_entry_count);
+    }
 
     // The rest of the year on the workers, while this thread reads the
     // next one; the year's messages are among its records.

@@ -14,10 +14,18 @@ namespace locprox {
 
 // How the year loop runs. The results do not depend on it: every setting
 // gives the same bytes in every file.
+// The most memory (8 bytes a cell) a problem takes for a second pair of
+// YDATA and INCID, into which the year loop reads every other year so that
+// the workers gather a year's blocks while the next is read.
+inline constexpr std::uint64_t kSecondArraysBytes = std::uint64_t{16} << 20;
+
 struct SequenceSettings {
   // Threads that share the year's work, the calling one included; 0 means
   // one per hardware thread.
   unsigned threads = 0;
+  // A problem whose second pair of arrays would take more than this reads
+  // every year into YDATA and INCID (0: every problem does).
+  std::uint64_t second_arrays_bytes = kSecondArraysBytes;
 };
 
 enum class SequenceOutcome {
@@ -42,8 +50,10 @@ struct SequenceNotes {
 // a problem with these requirements on `threads` threads (0: every hardware
 // thread); saturates instead of wrapping. The largest parts: a year's values
 // and incidence gathered into blocks (as large as YDATA and INCID for a year
-// that observed everything), and the texts of the kappa section and the
-// proximity blocks kept from year to year (40 bytes a pair of locations).
+// that observed everything), for a problem of few cells the second pair of
+// arrays to read into (kSecondArraysBytes at most, with the default
+// settings), and the texts of the kappa section and the proximity blocks
+// kept from year to year (40 bytes a pair of locations).
 std::uint64_t year_loop_memory(const ProblemRequirements& need, unsigned threads);
 
 // Clears the accumulators, writes the title and the options, checks the

@@ -1,5 +1,6 @@
 // The year loop gives the same bytes in the report, the proximity file and on
-// the console whatever the number of threads, on a job whose years observe
+// the console whatever the number of threads, and whether it reads the years
+// into one pair of arrays or two in turn, on a job whose years observe
 // different locations and entries (some years all of them, one none), with
 // duplicates and records out of range, under every kind of option.
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/input_unit.h"
@@ -90,9 +92,10 @@ struct Files {
   std::string report, proximity, console;
 };
 
-Files run_with(const ScratchDirectory& dir, const Measure& options, unsigned threads) {
+Files run_with(const ScratchDirectory& dir, const Measure& options, unsigned threads,
+               bool two_pairs = true) {
   char name[16];
-  std::snprintf(name, sizeof name, "T%u", threads);
+  std::snprintf(name, sizeof name, "T%u%s", threads, two_pairs ? "" : "-one");
   const std::string stem = (dir.path() / name).string();
   {
     OutputUnit console(0, stem + ".console", OutputUnit::Style::kFile, false);
@@ -125,6 +128,7 @@ Files run_with(const ScratchDirectory& dir, const Measure& options, unsigned thr
     const Workspace work = partition_work_arrays(DZ, Z, MZ, AZ, size);
     SequenceSettings settings;
     settings.threads = threads;
+    if (!two_pairs) settings.second_arrays_bytes = 0;
     EXPECT_EQ(run_sequence(units, work, size, options, nullptr, settings), SequenceOutcome::kCompleted);
     report.close();
     proximity.close();
@@ -145,15 +149,21 @@ TEST(ThreadCount, EveryNumberOfThreadsGivesTheSameFiles) {
       {'U', 'C', '\0', 'Z'},  // Fisher z, unweighted
   };
   for (const Measure& options : option_sets) {
-    const Files one = run_with(dir, options, 1);
+    // One thread reading every year into YDATA and INCID, against every
+    // number of threads reading into two pairs of arrays in turn (the
+    // workers gathering each year), and into one.
+    const Files one = run_with(dir, options, 1, false);
     ASSERT_GT(one.proximity.size(), 10000u);
     ASSERT_NE(one.report.find(" Duplicate observation"), std::string::npos);
-    for (const unsigned threads : {2u, 3u, 8u}) {
-      const Files more = run_with(dir, options, threads);
-      char label[64];
-      std::snprintf(label, sizeof label, "%c%c%c%c with %u threads", options.WEIGHT,
+    for (const auto& [threads, two_pairs] : {std::pair{1u, true}, std::pair{2u, true},
+                                             std::pair{3u, true}, std::pair{8u, true},
+                                             std::pair{2u, false}}) {
+      const Files more = run_with(dir, options, threads, two_pairs);
+      char label[80];
+      std::snprintf(label, sizeof label, "%c%c%c%c with %u threads, %s", options.WEIGHT,
                     options.PRXTYP, options.SEDTYP ? options.SEDTYP : '-',
-                    options.CORTYP ? options.CORTYP : '-', threads);
+                    options.CORTYP ? options.CORTYP : '-', threads,
+                    two_pairs ? "two pairs of arrays" : "one pair");
       EXPECT_TRUE(more.report == one.report) << label << ": report differs";
       EXPECT_TRUE(more.proximity == one.proximity) << label << ": proximity file differs";
       EXPECT_TRUE(more.console == one.console) << label << ": console differs";
