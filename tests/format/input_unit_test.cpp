@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,37 @@ TEST(InputRecords, LongRecordsAcrossBlocks) {
   std::string a(3'000'000, 'a');
   std::string b((1 << 20) - 1, 'b');
   EXPECT_EQ(records(b + "\n" + a + "\r\nc"), (std::vector<std::string>{b, a, "c"}));
+}
+
+// A file of many large blocks gives the records and line numbers of reading
+// it a small block at a time: lines cross the blocks' edges, and some are
+// longer than a block.
+TEST(InputRecords, LargeBlocksGiveTheRecordsOfSmallBlocks) {
+  std::mt19937_64 random(11);
+  std::string text;
+  while (text.size() < 7 * InputUnit::kLargeBlock) {
+    const std::size_t pick = random() % 1000;
+    const std::size_t length = pick == 0 ? 100'000 + random() % 2'000'000 : random() % 120;
+    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + random() % 26);
+    text += random() % 4 == 0 ? "\r\n" : "\n";
+  }
+  text += "last line";
+  ScratchDirectory dir;
+  dir.write("in", text);
+  auto read_all = [&](std::size_t block) {
+    InputUnit unit(21, (dir.path() / "in").string(), nullptr, block);
+    unit.open();
+    std::vector<std::pair<std::string, long>> all;
+    std::string_view record;
+    while (unit.next_record(record)) all.emplace_back(record, unit.line_number());
+    EXPECT_FALSE(unit.next_record(record));
+    return all;
+  };
+  const auto large = read_all(InputUnit::kLargeBlock);
+  const auto small = read_all(4096);
+  ASSERT_EQ(large.size(), small.size());
+  EXPECT_TRUE(large == small);
+  EXPECT_EQ(large.back().first, "last line");
 }
 
 TEST(InputRecords, StepBackGivesTheSameRecordOnceMore) {
