@@ -4,6 +4,9 @@
 #include <array>
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
 
 #include "format/layout.h"
 #include "format/proximity_records.h"
@@ -256,27 +259,41 @@ void derive_kappa_counts(std::span<const std::int32_t> NGPAIR, std::span<std::in
                          std::span<std::int32_t> KII, std::span<std::int32_t> KI,
                          std::int32_t NTM, std::int32_t MAXL) {
   // The counts are derived afresh from the pair counts every year.
-  for (std::int32_t i = 0; i < MAXL; ++i) {
-    NGLOC[at(i)] = 0;
-    NYLOC[at(i)] = 0;
-    KI[at(i)] = 0;
-  }
   for (std::int32_t p = 0; p < NTM; ++p) KII[at(p)] = NYPAIR[at(p)] != 0 ? 1 : 0;
   // Pairs of different locations only: the diagonal never enters the totals.
-  // The location totals add up non-negative pair counts, so once a total
-  // reaches the 32-bit limit it stays there whatever the order of the
-  // additions.
+  // The location totals add up non-negative pair counts, so a total that
+  // saturates at the 32-bit limit is the smaller of its exact sum and that
+  // limit, whatever the order of the additions: the sums are taken exactly
+  // in 64 bits (MAXL counts below 2^31 each cannot overflow them), a column
+  // at a time, and limited once at the end.
+  const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
+  std::vector<std::int64_t> ng(locations, 0), ny(locations, 0);
+  std::vector<std::int32_t> ki(locations, 0);
   for (std::int32_t J = 2; J <= MAXL; ++J) {
     const std::size_t column = packed_column_start(J);
-    for (std::int32_t I = 1; I <= J - 1; ++I) {
-      const std::size_t p = column + at(I - 1);
-      NGLOC[at(J - 1)] = saturating_add(NGLOC[at(J - 1)], NGPAIR[p]);
-      NGLOC[at(I - 1)] = saturating_add(NGLOC[at(I - 1)], NGPAIR[p]);
-      NYLOC[at(J - 1)] = saturating_add(NYLOC[at(J - 1)], NYPAIR[p]);
-      NYLOC[at(I - 1)] = saturating_add(NYLOC[at(I - 1)], NYPAIR[p]);
-      KI[at(J - 1)] += KII[p];
-      KI[at(I - 1)] += KII[p];
+    const std::size_t above = at(J - 1);
+    const std::int32_t* const ngpair = NGPAIR.data() + column;
+    const std::int32_t* const nypair = NYPAIR.data() + column;
+    const std::int32_t* const kii = KII.data() + column;
+    std::int64_t ng_j = 0, ny_j = 0;
+    std::int32_t ki_j = 0;
+    for (std::size_t i = 0; i < above; ++i) {
+      ng_j += ngpair[i];
+      ny_j += nypair[i];
+      ki_j += kii[i];
+      ng[i] += ngpair[i];
+      ny[i] += nypair[i];
+      ki[i] += kii[i];
     }
+    ng[above] += ng_j;
+    ny[above] += ny_j;
+    ki[above] += ki_j;
+  }
+  constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+  for (std::size_t l = 0; l < locations; ++l) {
+    NGLOC[l] = static_cast<std::int32_t>(std::min(ng[l], kLargest));
+    NYLOC[l] = static_cast<std::int32_t>(std::min(ny[l], kLargest));
+    KI[l] = ki[l];
   }
 }
 
