@@ -7,7 +7,7 @@
 #include "import/import_table.h"
 #include "format/huge_pages.h"
 #include "format/staged_file.h"
-#include "format/whole_file.h"
+#include "format/mapped_file_stop.h"
 #include "job/console_dialogue.h"
 
 int main(int argc, char** argv) {

@@ -5,43 +5,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <signal.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
-#include "format/staged_file.h"
-
 namespace locprox {
 namespace {
 
-// The registry of mapped files: where each lies and the message that names
-// it, pre-formatted, since a signal handler may only call async-signal-safe
+// The registry of mapped files: where each lies and its path, in fixed
+// buffers, since it is read from a signal handler
+// (format/mapped_file_stop.cpp), which may only call async-signal-safe
 // functions. A slot is marked in use only once it is complete.
 constexpr int kMappedSlots = 16;
-constexpr std::size_t kMessageSize = 4096 + 256;
+constexpr std::size_t kPathSize = 4096;
 struct MappedSlot {
   const char* start = nullptr;
   std::size_t size = 0;
-  char message[kMessageSize];
-  std::size_t message_size = 0;
+  char path[kPathSize];
 };
 MappedSlot mapped_slots[kMappedSlots];
 std::atomic<bool> mapped_used[kMappedSlots];
 std::mutex mapped_mutex;
-char program_name[64] = "locprox";
-
-void append(char* to, std::size_t& size, std::string_view text) {
-  const std::size_t n = std::min(text.size(), kMessageSize - 1 - size);
-  std::memcpy(to + size, text.data(), n);
-  size += n;
-}
 
 // Records a mapping of `path`; its slot, or -1 when the registry is full
-// (such a file then ends the process as before, on the default action).
+// (reading such a file past a new end then raises SIGBUS as before).
 int register_mapping(const void* start, std::size_t size, const std::string& path) {
   std::lock_guard lock(mapped_mutex);
   for (int i = 0; i < kMappedSlots; ++i) {
@@ -49,50 +38,25 @@ int register_mapping(const void* start, std::size_t size, const std::string& pat
     MappedSlot& slot = mapped_slots[i];
     slot.start = static_cast<const char*>(start);
     slot.size = size;
-    slot.message_size = 0;
-    append(slot.message, slot.message_size, program_name);
-    append(slot.message, slot.message_size, ": ");
-    append(slot.message, slot.message_size, path);
-    append(slot.message, slot.message_size,
-           ": the file became shorter while it was being read (changed by another program)\n");
+    const std::size_t n = std::min(path.size(), kPathSize - 1);
+    std::memcpy(slot.path, path.data(), n);
+    slot.path[n] = '\0';
     mapped_used[i].store(true);
     return i;
   }
   return -1;
 }
 
-void stop_on_shrunk_file(int signal_number, siginfo_t* info, void*) {
-  const char* address = static_cast<const char*>(info->si_addr);
+}  // namespace
+
+const char* mapped_file_at(const void* address) noexcept {
+  const char* const at = static_cast<const char*>(address);
   for (int i = 0; i < kMappedSlots; ++i) {
     if (!mapped_used[i].load()) continue;
     const MappedSlot& slot = mapped_slots[i];
-    if (address < slot.start || address >= slot.start + slot.size) continue;
-    std::size_t written = 0;
-    while (written < slot.message_size) {
-      const ssize_t n = ::write(2, slot.message + written, slot.message_size - written);
-      if (n <= 0) break;
-      written += static_cast<std::size_t>(n);
-    }
-    remove_live_temporaries();
-    ::_exit(2);
+    if (at >= slot.start && at < slot.start + slot.size) return slot.path;
   }
-  // Not a mapped file's page (or a signal sent by another program): the
-  // default action, as soon as the handler returns.
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
-}
-
-}  // namespace
-
-void stop_when_a_mapped_file_shrinks(const char* program) {
-  const std::size_t n = std::min(std::strlen(program), sizeof program_name - 1);
-  std::memcpy(program_name, program, n);
-  program_name[n] = '\0';
-  struct sigaction action {};
-  action.sa_sigaction = stop_on_shrunk_file;
-  action.sa_flags = SA_SIGINFO;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGBUS, &action, nullptr);
+  return nullptr;
 }
 
 WholeFile::WholeFile(const std::string& path, Pages pages) {

@@ -25,15 +25,10 @@ class WholeFileError : public std::system_error {
   Step step_;
 };
 
-// A mapped file that another program cuts short while it is read: the pages
-// past its new end can no longer be read, and reading one raises SIGBUS.
-// A program that calls stop_when_a_mapped_file_shrinks() (the programs' main
-// functions do; library code never installs handlers) then stops as from an
-// error: it writes "PROGRAM: FILE: the file became shorter while it was
-// being read (changed by another program)", removes its live temporaries
-// (staged_file.h) and exits with status 2. A SIGBUS anywhere else keeps its
-// default action.
-void stop_when_a_mapped_file_shrinks(const char* program);
+// The path of the file whose mapping (by a WholeFile alive now) holds
+// `address`, or null; async-signal-safe, for the handler that stops a
+// program when a mapped file is cut short (format/mapped_file_stop.h).
+const char* mapped_file_at(const void* address) noexcept;
 
 class WholeFile {
  public:

@@ -8,7 +8,7 @@
 #include "format/huge_pages.h"
 #include "format/job_lock.h"
 #include "format/staged_file.h"
-#include "format/whole_file.h"
+#include "format/mapped_file_stop.h"
 #include "summary/command_line.h"
 #include "summary/errors.h"
 #include "summary/output_file.h"

@@ -2,7 +2,7 @@
 // program stops as from an error (its message, status 2, no temporary left)
 // instead of dying of SIGBUS; a SIGBUS that is not about such a file keeps
 // its default action.
-#include "format/whole_file.h"
+#include "format/mapped_file_stop.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "format/staged_file.h"
+#include "format/whole_file.h"
 #include "support/run_program.h"
 
 namespace locprox {
@@ -32,7 +33,7 @@ std::vector<std::string> names_in(const std::filesystem::path& folder) {
   return names;
 }
 
-TEST(WholeFile, ACutShortFileStopsTheProgramWithItsMessageAndStatus2) {
+TEST(MappedFileStop, ACutShortFileStopsTheProgramWithItsMessageAndStatus2) {
   ScratchDirectory dir;
   dir.write("table.csv", std::string(3 * 4096, 'x'));
   dir.write("job.PRX", "earlier result");
@@ -63,7 +64,7 @@ TEST(WholeFile, ACutShortFileStopsTheProgramWithItsMessageAndStatus2) {
   EXPECT_EQ(dir.read("job.PRX"), "earlier result");
 }
 
-TEST(WholeFile, ASigbusSentByAnotherProgramKeepsItsDefaultAction) {
+TEST(MappedFileStop, ASigbusSentByAnotherProgramKeepsItsDefaultAction) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
