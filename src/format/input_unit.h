@@ -62,18 +62,9 @@ class InputUnit {
     return lines_end_ > next_ ? std::string_view(bytes() + next_, lines_end_ - next_)
                               : std::string_view();
   }
-  // Takes the first `length` bytes of whole_lines(), which end with the line
-  // feed of its first record, as next_record would take that record.
-  void take_line(std::size_t length) {
-    last_record_ = next_;
-    next_ += length;
-    can_step_back_ = true;
-    ++line_number_;
-    if (flush_before_read_ != nullptr) tell_line_read();
-  }
-  // Takes `count` (at least one) records at once, as as many take_line
-  // calls would: the first `length` bytes of whole_lines(), the last record
-  // starting `last_start` bytes into them.
+  // Takes `count` (at least one) records at once, as next_record would take
+  // them one by one: the first `length` bytes of whole_lines(), which end
+  // with a line feed, the last record starting `last_start` bytes into them.
   void take_lines(std::size_t length, std::size_t last_start, long count) {
     last_record_ = next_ + last_start;
     next_ += length;

@@ -182,7 +182,6 @@ void OccurrenceRows::catch_up(std::span<const std::int32_t> DELTA,
   if (K > years_) years_ = K;
   DELTA_ = DELTA;
   GAMMA_ = GAMMA;
-  MAXL_ = MAXL;
 }
 
 std::size_t OccurrenceRows::rows_per_piece() const {
@@ -231,7 +230,7 @@ void OccurrenceRows::write_piece(OutputUnit& report, std::span<const std::int32_
     const std::int32_t i = static_cast<std::int32_t>(row + 1);
     // The years the row has not had yet.
     for (auto k = static_cast<std::int32_t>(rows[row].size()) + 1; k <= years_; ++k) {
-      rows[row].append(values[element(i, k, MAXL_)]);
+      rows[row].append(values[element(i, k, MAXL)]);
     }
     const std::int32_t front[2] = {i, totals[row]};
     rows[row].write(report, front);

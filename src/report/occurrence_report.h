@@ -85,7 +85,6 @@ class OccurrenceRows {
   std::int32_t years_ = 0;  // the years kept
   // Where the rows' values for those years come from (catch_up).
   std::span<const std::int32_t> DELTA_, GAMMA_;
-  std::int32_t MAXL_ = 0;
   GrowingRecord year_numbers_;
   std::vector<GrowingRecord> delta_rows_;
   std::vector<GrowingRecord> gamma_rows_;
