@@ -45,7 +45,7 @@ WorkerPool::~WorkerPool() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    announced_.store(~0ul, std::memory_order_release);
+    ++generation_;
   }
   batch_given_.notify_all();
   for (std::thread& worker : workers_) worker.join();
@@ -62,7 +62,6 @@ void WorkerPool::start_on_workers(std::size_t count, Call call, void* task) {
     failure_ = nullptr;
     batch_open_ = true;
     ++generation_;
-    announced_.store(generation_, std::memory_order_release);
   }
   if (count > 0 && !workers_.empty()) batch_given_.notify_all();
 }
@@ -108,7 +107,7 @@ void WorkerPool::serve() {
       // and a wake-up through the system on each.
       lock.unlock();
       for (unsigned spin = 0;
-           spin < kSpinsBeforeSleep && announced_.load(std::memory_order_acquire) == seen; ++spin) {
+           spin < kSpinsBeforeSleep && generation_.load(std::memory_order_acquire) == seen; ++spin) {
         pause_briefly();
       }
       lock.lock();

@@ -75,10 +75,9 @@ class WorkerPool {
   std::size_t count_ = 0;
   std::atomic<std::size_t> next_{0};  // the next task to take
   unsigned active_ = 0;               // workers taking tasks of the batch
-  unsigned long generation_ = 0;
-  // generation_ and stopping_ as a worker may read them without the lock
-  // while it waits a little before sleeping (serve).
-  std::atomic<unsigned long> announced_{0};
+  // Changed under the lock; a worker also reads it without the lock while
+  // it waits a little before sleeping (serve). Stopping changes it too.
+  std::atomic<unsigned long> generation_{0};
   bool stopping_ = false;
   bool batch_open_ = false;
   std::size_t failed_index_ = 0;
