@@ -94,6 +94,21 @@ struct ObservedYear {
   }
 };
 
+// Gathers the year's observed values and incidence from the arrays it was
+// read into into its blocks.
+void gather_year(ObservedYear& year, const ReadingArrays& arrays, std::int32_t MAXL) {
+  gather_observed(year.observed_values, year.observed_incidence, arrays.YDATA, arrays.INCID,
+                  year.observed_locations, year.observed_entries, MAXL,
+                  year.counts.observed_location_count, year.counts.observed_entry_count);
+}
+
+// Clears the year's cells in the arrays it was read into: arrays that were
+// clear before the year are clear again.
+void clear_year(const ObservedYear& year, const ReadingArrays& arrays, std::int32_t MAXL) {
+  clear_observed(arrays.YDATA, arrays.INCID, year.observed_locations, year.observed_entries, MAXL,
+                 year.counts.observed_location_count, year.counts.observed_entry_count);
+}
+
 // The messages that follow a year's delta and gamma sections, written to
 // the report and then to the console; the report has an empty record before
 // the first two.
@@ -213,13 +228,8 @@ class YearInBackground {
   // The year's blocks from the arrays it was read into, which are then
   // cleared where it observed.
   void gather_and_clear() {
-    ObservedYear& y = *year_;
-    const ReadingArrays& arrays = *y.read_into;
-    gather_observed(y.observed_values, y.observed_incidence, arrays.YDATA, arrays.INCID,
-                    y.observed_locations, y.observed_entries, MAXL_,
-                    y.counts.observed_location_count, y.counts.observed_entry_count);
-    clear_observed(arrays.YDATA, arrays.INCID, y.observed_locations, y.observed_entries, MAXL_,
-                   y.counts.observed_location_count, y.counts.observed_entry_count);
+    gather_year(*year_, *year_->read_into, MAXL_);
+    clear_year(*year_, *year_->read_into, MAXL_);
   }
 
   void centre(std::int32_t first) {
@@ -440,11 +450,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
     // the pair two years ago, done by now. The reader marks what the new
     // year observes.
     const ReadingArrays& arrays = pairs[two_pairs ? K % 2 : 0];
-    if (!two_pairs) {
-      clear_observed(w.YDATA, w.INCID, observed.observed_locations, observed.observed_entries,
-                     MAXL, observed.counts.observed_location_count,
-                     observed.counts.observed_entry_count);
-    }
+    if (!two_pairs) clear_year(observed, pairs[0], MAXL);
     std::fill(observed.LOCSEEN.begin(), observed.LOCSEEN.end(), 0);
     std::fill(observed.ENTSEEN.begin(), observed.ENTSEEN.end(), 0);
     YearReader reader(units.observations, fields, arrays.YDATA, arrays.INCID, observed.LOCSEEN,
@@ -476,10 +482,7 @@ SequenceOutcome run_sequence(Units& units, const Workspace& w, const ProblemSize
       observed.read_into = &arrays;
     } else {
       observed.read_into = nullptr;
-      gather_observed(observed.observed_values, observed.observed_incidence, w.YDATA, w.INCID,
-                      observed.observed_locations, observed.observed_entries, MAXL,
-                      observed.counts.observed_location_count,
-                      observed.counts.observed_entry_count);
+      gather_year(observed, arrays, MAXL);
     }
 
     // The rest of the year on the workers, while this thread reads the
