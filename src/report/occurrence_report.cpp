@@ -267,7 +267,7 @@ void derive_kappa_counts(std::span<const std::int32_t> NGPAIR, std::span<std::in
   // at a time, and limited once at the end.
   const std::size_t locations = MAXL > 0 ? at(MAXL) : 0;
   std::vector<std::int64_t> ng(locations, 0), ny(locations, 0);
-  std::vector<std::int32_t> ki(locations, 0);
+  std::fill_n(KI.begin(), locations, 0);
   for (std::int32_t J = 2; J <= MAXL; ++J) {
     const std::size_t column = packed_column_start(J);
     const std::size_t above = at(J - 1);
@@ -282,17 +282,16 @@ void derive_kappa_counts(std::span<const std::int32_t> NGPAIR, std::span<std::in
       ki_j += kii[i];
       ng[i] += ngpair[i];
       ny[i] += nypair[i];
-      ki[i] += kii[i];
+      KI[i] += kii[i];
     }
     ng[above] += ng_j;
     ny[above] += ny_j;
-    ki[above] += ki_j;
+    KI[above] += ki_j;
   }
   constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
   for (std::size_t l = 0; l < locations; ++l) {
     NGLOC[l] = static_cast<std::int32_t>(std::min(ng[l], kLargest));
     NYLOC[l] = static_cast<std::int32_t>(std::min(ny[l], kLargest));
-    KI[l] = ki[l];
   }
 }
 
