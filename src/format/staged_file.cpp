@@ -6,25 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <system_error>
+
+#include "format/signal_safe_slots.h"
 
 namespace locprox {
 namespace {
 
-// The registry of live temporaries. A signal handler may only call
-// async-signal-safe functions, so the paths are kept pre-formatted in fixed
-// buffers and a slot is marked in use only once its path is complete.
-constexpr int kSlots = 64;
+// The registry of live temporaries, which the signal handlers remove.
 constexpr std::size_t kPathSize = 4096;
-char registry_paths[kSlots][kPathSize];
-std::atomic<bool> registry_used[kSlots];
-std::mutex registry_mutex;
+struct TemporaryPath {
+  char path[kPathSize];
+};
+SignalSafeSlots<TemporaryPath, 64> live_temporaries;
 
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -63,19 +61,12 @@ class SignalsHeld {
 // path too long (the file is then still removed on every ordinary stop).
 int register_temporary(const std::string& path) {
   if (path.size() >= kPathSize) return -1;
-  std::lock_guard lock(registry_mutex);
-  for (int i = 0; i < kSlots; ++i) {
-    if (!registry_used[i].load()) {
-      std::memcpy(registry_paths[i], path.c_str(), path.size() + 1);
-      registry_used[i].store(true);
-      return i;
-    }
-  }
-  return -1;
+  return live_temporaries.add(
+      [&](TemporaryPath& entry) { std::memcpy(entry.path, path.c_str(), path.size() + 1); });
 }
 
 void release(int slot) {
-  if (slot >= 0) registry_used[slot].store(false);
+  live_temporaries.release(slot);
 }
 
 std::string folder_of(const std::string& path) {
@@ -111,9 +102,7 @@ void sync_folder(const std::string& final_path) {
 }  // namespace
 
 void remove_live_temporaries() noexcept {
-  for (int i = 0; i < kSlots; ++i) {
-    if (registry_used[i].load()) ::unlink(registry_paths[i]);
-  }
+  live_temporaries.for_each([](const TemporaryPath& entry) { ::unlink(entry.path); });
 }
 
 void remove_temporaries_on_signals() {

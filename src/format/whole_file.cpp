@@ -6,57 +6,45 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
+
+#include "format/signal_safe_slots.h"
 
 namespace locprox {
 namespace {
 
-// The registry of mapped files: where each lies and its path, in fixed
-// buffers, since it is read from a signal handler
-// (format/mapped_file_stop.cpp), which may only call async-signal-safe
-// functions. A slot is marked in use only once it is complete.
-constexpr int kMappedSlots = 16;
+// The registry of mapped files, which the handler of a file cut short
+// (format/mapped_file_stop.cpp) looks addresses up in.
 constexpr std::size_t kPathSize = 4096;
-struct MappedSlot {
-  const char* start = nullptr;
-  std::size_t size = 0;
+struct Mapping {
+  const char* start;
+  std::size_t size;
   char path[kPathSize];
 };
-MappedSlot mapped_slots[kMappedSlots];
-std::atomic<bool> mapped_used[kMappedSlots];
-std::mutex mapped_mutex;
+SignalSafeSlots<Mapping, 16> mappings;
 
 // Records a mapping of `path`; its slot, or -1 when the registry is full
 // (reading such a file past a new end then raises SIGBUS as before).
 int register_mapping(const void* start, std::size_t size, const std::string& path) {
-  std::lock_guard lock(mapped_mutex);
-  for (int i = 0; i < kMappedSlots; ++i) {
-    if (mapped_used[i].load()) continue;
-    MappedSlot& slot = mapped_slots[i];
-    slot.start = static_cast<const char*>(start);
-    slot.size = size;
+  return mappings.add([&](Mapping& mapping) {
+    mapping.start = static_cast<const char*>(start);
+    mapping.size = size;
     const std::size_t n = std::min(path.size(), kPathSize - 1);
-    std::memcpy(slot.path, path.data(), n);
-    slot.path[n] = '\0';
-    mapped_used[i].store(true);
-    return i;
-  }
-  return -1;
+    std::memcpy(mapping.path, path.data(), n);
+    mapping.path[n] = '\0';
+  });
 }
 
 }  // namespace
 
 const char* mapped_file_at(const void* address) noexcept {
   const char* const at = static_cast<const char*>(address);
-  for (int i = 0; i < kMappedSlots; ++i) {
-    if (!mapped_used[i].load()) continue;
-    const MappedSlot& slot = mapped_slots[i];
-    if (at >= slot.start && at < slot.start + slot.size) return slot.path;
-  }
-  return nullptr;
+  const char* found = nullptr;
+  mappings.for_each([&](const Mapping& mapping) {
+    if (at >= mapping.start && at < mapping.start + mapping.size) found = mapping.path;
+  });
+  return found;
 }
 
 WholeFile::WholeFile(const std::string& path, Pages pages) {
@@ -109,7 +97,7 @@ void WholeFile::done_with(std::size_t from, std::size_t to) const {
 }
 
 WholeFile::~WholeFile() {
-  if (slot_ >= 0) mapped_used[slot_].store(false);
+  mappings.release(slot_);
   if (mapped_ != nullptr) ::munmap(mapped_, mapped_size_);
 }
 

@@ -52,7 +52,6 @@ void write_names(OutputFile& file, const std::vector<std::string>& names) {
 
 }  // namespace
 
-
 void write_names_file(OutputFile& file, const NamesFileContents& contents) {
   file.write(contents.title);
   file.write("\n");
