@@ -89,22 +89,29 @@ void add_key(std::string& out, const char* key) {
 // a JSON array of strings, and the page splits it once. A run of three or
 // more equal texts is written once, as TEXT*COUNT (no text holds a '*'):
 // years compared, degrees of freedom and pale flags are mostly runs, and at
-// 600 locations each would otherwise take 360 kB.
-template <typename TextOf>
-void add_packed(std::string& out, size_t count, TextOf text_of) {
+// 600 locations each would otherwise take 360 kB. `write_text(p, text)`
+// puts the text of element p into `text`, which it is given empty.
+template <typename WriteText>
+void add_packed(std::string& out, size_t count, WriteText write_text) {
   out += '"';
-  // Each text is made once: the one that ends a run starts the next.
-  std::string text = count > 0 ? text_of(0) : std::string();
-  std::string next;
+  // Each text is made once: the one that ends a run starts the next. The two
+  // buffers are reused from element to element.
+  std::string text, next;
+  if (count > 0) write_text(size_t{0}, text);
   for (size_t p = 0; p < count;) {
     size_t end = p + 1;
-    while (end < count && (next = text_of(end)) == text) ++end;
+    while (end < count) {
+      next.clear();
+      write_text(end, next);
+      if (next != text) break;
+      ++end;
+    }
     const size_t run = end - p;
     if (p > 0) out += ',';
     out += text;
     if (run >= 3) {
       out += '*';
-      out += std::to_string(run);
+      append_integer(out, static_cast<std::int64_t>(run));
     } else if (run == 2) {
       out += ',';
       out += text;
@@ -153,28 +160,30 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
   // Per pair: the average as pairs.csv writes it; "" never compared, "?" a
   // count written as asterisks, "-" no average of this measure (a diagonal).
   add_key(out, "values");
-  add_packed(out, ntm, [&](size_t p) -> std::string {
+  add_packed(out, ntm, [&](size_t p, std::string& text) {
     switch (averages.state[p]) {
       case PairState::compared:
-        return average_text(averages.value[p]);
+        append_average(text, averages.value[p]);
+        break;
       case PairState::never_compared:
-        return "";
+        break;
       case PairState::unknown:
-        return "?";
+        text += '?';
+        break;
       case PairState::no_value:
-        return "-";
+        text += '-';
+        break;
     }
-    return "";
   });
   out += ',';
   add_key(out, "common");
-  add_packed(out, ntm, [&](size_t p) {
-    return averages.common_known[p] ? std::to_string(averages.common[p]) : std::string();
+  add_packed(out, ntm, [&](size_t p, std::string& text) {
+    if (averages.common_known[p]) append_integer(text, averages.common[p]);
   });
   out += ',';
   add_key(out, "years");
-  add_packed(out, ntm, [&](size_t p) {
-    return group.nypair_known[p] ? std::to_string(group.nypair[p]) : std::string();
+  add_packed(out, ntm, [&](size_t p, std::string& text) {
+    if (group.nypair_known[p]) append_integer(text, group.nypair[p]);
   });
   out += ',';
   // The merges in the order they happen: [left, right, height], nodes as in
@@ -199,14 +208,16 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
   if (last && facts.pale.size() == ntm) {
     out += ',';
     add_key(out, "pale");
-    add_packed(out, ntm, [&](size_t p) { return std::string(facts.pale[p] ? "1" : ""); });
+    add_packed(out, ntm, [&](size_t p, std::string& text) {
+      if (facts.pale[p]) text += '1';
+    });
     out += ',';
     add_key(out, "pale_rule");
     add_json_text(out, facts.pale_rule);
   }
   if (last && facts.trust) {
     const TrustTexts& trust = *facts.trust;
-    const std::pair<const char*, const std::vector<std::string>*> fields[] = {
+    const std::pair<const char*, const TextColumn*> fields[] = {
         {"ci_low", &trust.ci_low},
         {"ci_high", &trust.ci_high},
         {"heterogeneity_q", &trust.heterogeneity_q},
@@ -216,11 +227,10 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
         {"stability", &trust.stability}};
     for (const auto& [key, texts] : fields) {
       if (texts->size() != ntm) continue;  // not given for this run
-      if (std::all_of(texts->begin(), texts->end(), [](const std::string& t) { return t.empty(); }))
-        continue;  // not a figure of this measure
+      if (texts->all_empty()) continue;  // not a figure of this measure
       out += ',';
       add_key(out, key);
-      add_packed(out, ntm, [&](size_t p) { return (*texts)[p]; });
+      add_packed(out, ntm, [&](size_t p, std::string& text) { text += (*texts)[p]; });
     }
   }
   if (last && facts.stability && facts.stability->together.size() == ntm) {
@@ -230,13 +240,13 @@ void add_state(std::string& out, const ProximityHistory& history, size_t index,
     add_key(out, "together");
     const Stability& stability = *facts.stability;
     const std::int32_t maxl = file.dims.maxl;
-    std::vector<std::string> together(ntm);
+    std::vector<std::uint8_t> off_diagonal(ntm, 0);
     for (std::int32_t j = 2; j <= maxl; ++j) {
-      for (std::int32_t i = 1; i < j; ++i) {
-        together[packed_index(i, j)] = std::to_string(stability.together[packed_index(i, j)]);
-      }
+      for (std::int32_t i = 1; i < j; ++i) off_diagonal[packed_index(i, j)] = 1;
     }
-    add_packed(out, ntm, [&](size_t p) { return together[p]; });
+    add_packed(out, ntm, [&](size_t p, std::string& text) {
+      if (off_diagonal[p]) append_integer(text, stability.together[p]);
+    });
   }
   out += '}';
 }
@@ -414,18 +424,41 @@ std::string html_report(const ProximityHistory& history, const HtmlFacts& facts)
   return page;
 }
 
+TextColumn::TextColumn(std::initializer_list<std::string_view> texts) {
+  for (std::string_view text : texts) push_back(text);
+}
+
+void TextColumn::pop_back() {
+  ends_.pop_back();
+  chars_.resize(ends_.empty() ? 0 : ends_.back());
+}
+
+void TextColumn::reserve(size_t texts, size_t chars) {
+  ends_.reserve(texts);
+  chars_.reserve(chars);
+}
+
 TrustTexts trust_texts(const std::vector<PairTrust>& trust) {
   TrustTexts texts;
-  const auto text = [](const std::optional<double>& value) {
-    return value ? average_text(*value) : std::string();
+  const auto add = [](TextColumn& column, const std::optional<double>& value) {
+    column.add([&](std::string& chars) {
+      if (value) append_average(chars, *value);
+    });
   };
+  for (TextColumn* column : {&texts.ci_low, &texts.ci_high, &texts.heterogeneity_q,
+                             &texts.heterogeneity_p, &texts.sd_years}) {
+    column->reserve(trust.size(), trust.size() * 8);
+  }
+  texts.heterogeneity_df.reserve(trust.size(), trust.size() * 2);
   for (const PairTrust& t : trust) {
-    texts.ci_low.push_back(text(t.ci_low));
-    texts.ci_high.push_back(text(t.ci_high));
-    texts.heterogeneity_q.push_back(text(t.q));
-    texts.heterogeneity_df.push_back(t.df ? std::to_string(*t.df) : std::string());
-    texts.heterogeneity_p.push_back(text(t.p));
-    texts.sd_years.push_back(text(t.sd_years));
+    add(texts.ci_low, t.ci_low);
+    add(texts.ci_high, t.ci_high);
+    add(texts.heterogeneity_q, t.q);
+    texts.heterogeneity_df.add([&](std::string& chars) {
+      if (t.df) append_integer(chars, *t.df);
+    });
+    add(texts.heterogeneity_p, t.p);
+    add(texts.sd_years, t.sd_years);
   }
   return texts;
 }

@@ -15,8 +15,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "summary/command_line.h"
@@ -35,11 +37,46 @@ inline constexpr std::int64_t kPairYearBudget = 300000;
 // triangles like the averages (see packed_index); each field is shown when
 // present. Values are already text, as the CSV files show them; an empty
 // text is "not available" for that pair.
+// A column of texts, one per pair, kept end to end with the end of each: a
+// few allocations for the whole column, where 180,000 strings each took an
+// object of their own and the memory for it had to be cleared and copied as
+// the vector grew.
+class TextColumn {
+ public:
+  TextColumn() = default;
+  TextColumn(std::initializer_list<std::string_view> texts);
+
+  // Adds the text that `write` appends to the string it is given.
+  template <typename Write>
+  void add(Write write) {
+    write(chars_);
+    ends_.push_back(chars_.size());
+  }
+  void push_back(std::string_view text) {
+    add([text](std::string& chars) { chars += text; });
+  }
+  void pop_back();
+  void reserve(size_t texts, size_t chars);
+
+  size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  // Whether every text is empty (or there is none).
+  bool all_empty() const { return chars_.empty(); }
+  std::string_view operator[](size_t k) const {
+    const size_t begin = k == 0 ? 0 : ends_[k - 1];
+    return std::string_view(chars_).substr(begin, ends_[k] - begin);
+  }
+
+ private:
+  std::string chars_;
+  std::vector<size_t> ends_;
+};
+
 struct TrustTexts {
-  std::vector<std::string> ci_low, ci_high;
-  std::vector<std::string> heterogeneity_q, heterogeneity_df, heterogeneity_p;
-  std::vector<std::string> sd_years;   // the spread of the yearly values
-  std::vector<std::string> stability;  // the leave-one-year-out stability, as text
+  TextColumn ci_low, ci_high;
+  TextColumn heterogeneity_q, heterogeneity_df, heterogeneity_p;
+  TextColumn sd_years;   // the spread of the yearly values
+  TextColumn stability;  // the leave-one-year-out stability, as text
 };
 
 struct HtmlFacts {
