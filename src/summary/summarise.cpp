@@ -136,14 +136,9 @@ int summarise(const CommandLine& command, std::FILE* out) {
   const std::string matrix_path = stem + ".matrix.csv";
   const std::string tree_path = stem + ".tree.csv";
   const std::string svg_path = stem + ".svg";
-  write_file(pairs_path, pairs_csv(file, averages, names, trust));
-  write_file(matrix_path, matrix_csv(averages, names));
-  write_file(tree_path, tree_csv(tree));
   const std::string years_path = stem + ".years.csv";
   const std::string groups_path = stem + ".groups.csv";
   const std::string stability_path = stem + ".stability.csv";
-  write_file(years_path, years_csv(history, yearly, names, year_names));
-  write_file(groups_path, groups_csv(tree, names));
   // The state summarised covers the sequence's years up to this one.
   const std::string first_year_name = year_names.empty() ? year_name : year_names.front();
 
@@ -174,7 +169,36 @@ int summarise(const CommandLine& command, std::FILE* out) {
     }
     text.pale_rule = "95 % interval wider than " + average_text(command.max_interval);
   }
-  write_file(svg_path, heatmap_svg(pictured, tree, names, text));
+
+  // The files' texts are made on every thread (beside the leave-one-year-out
+  // runs), each by one task, then written in a fixed order on this thread.
+  struct Table {
+    const std::string* path;
+    std::string text;
+  };
+  Table tables[] = {{&pairs_path, {}}, {&matrix_path, {}}, {&tree_path, {}},
+                    {&years_path, {}}, {&groups_path, {}}, {&svg_path, {}}};
+  auto make_table = [&](size_t k) {
+    switch (k) {
+      case 0: tables[0].text = pairs_csv(file, averages, names, trust); break;
+      case 1: tables[1].text = matrix_csv(averages, names); break;
+      case 2: tables[2].text = tree_csv(tree); break;
+      case 3: tables[3].text = years_csv(history, yearly, names, year_names); break;
+      case 4: tables[4].text = groups_csv(tree, names); break;
+      case 5: tables[5].text = heatmap_svg(pictured, tree, names, text); break;
+    }
+  };
+  {
+    // The largest tables first, so that the small ones fill in at the end.
+    const size_t order[] = {0, 3, 1, 5, 2, 4};
+    auto make_in_order = [&](size_t k) { make_table(order[k]); };
+    WorkerPool pool(std::min<unsigned>(threads, std::size(order)));
+    pool.run(std::size(order), make_in_order);
+  }
+  for (Table& table : tables) {
+    write_file(*table.path, table.text);
+    std::string().swap(table.text);
+  }
   // The page shows the leave-one-year-out figures, so it waits for them.
   std::optional<Stability> stability;
   if (groups) {
