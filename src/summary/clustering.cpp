@@ -1,5 +1,6 @@
 #include "summary/clustering.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -12,35 +13,35 @@ namespace {
 
 constexpr double kUnconnected = std::numeric_limits<double>::infinity();
 
-// The pairs of 0-based slots x < y, the diagonal left out. Their triangle is
-// laid out as the packed triangle over n - 1, diagonal included: the pair
-// x < y sits where the packed pair (x + 1, y) does.
-size_t upper(std::int32_t x, std::int32_t y) {
-  return packed_index(x + 1, y);
-}
-
 // The working state: every cluster lives in the slot of its lowest location
 // and keeps, towards every other cluster, the sum of the distances of the
 // compared pairs between them and how many there are. The mean linkage
 // distance is their quotient, so merging two clusters only adds their rows.
+//
+// The pairs of 0-based slots x < y (the diagonal left out) are kept row by
+// row: slot x's row holds its pairs with y = x + 1 .. n - 1 side by side, sum
+// and count together. A refresh of x's closest partner reads one row from
+// end to end, and so do most of a merge's additions.
 class Linkage {
  public:
   Linkage(std::int32_t n, const std::vector<double>& distance,
           const std::vector<std::uint8_t>& compared)
       : n_(n),
-        sum_(n > 0 ? packed_size(n - 1) : 0, 0.0),
-        pairs_(sum_.size(), 0),
+        row_start_(static_cast<size_t>(std::max(n, 0))),
+        cells_(n > 0 ? packed_size(n - 1) : 0),
         active_(static_cast<size_t>(n), 1),
         node_(static_cast<size_t>(n)),
         size_(static_cast<size_t>(n), 1),
         best_(static_cast<size_t>(n)) {
+    size_t start = 0;
+    for (std::int32_t x = 0; x < n; ++x) {
+      row_start_[x] = start;
+      start += static_cast<size_t>(n - 1 - x);
+    }
     for (std::int32_t y = 1; y < n; ++y) {
       for (std::int32_t x = 0; x < y; ++x) {
         const size_t p = packed_index(x + 1, y + 1);
-        if (compared[p]) {
-          sum_[upper(x, y)] = distance[p];
-          pairs_[upper(x, y)] = 1;
-        }
+        if (compared[p]) cells_[upper(x, y)] = Cell{distance[p], 1};
       }
     }
     std::iota(node_.begin(), node_.end(), 0);
@@ -76,16 +77,32 @@ class Linkage {
     std::int32_t partner = -1;  // the closest active slot above this one, -1 if none
   };
 
+  // The sum of the compared pairs' distances between two clusters and how
+  // many they are.
+  struct Cell {
+    double sum = 0.0;
+    std::int64_t pairs = 0;
+  };
+
+  // Where the pair of slots x < y is kept.
+  size_t upper(std::int32_t x, std::int32_t y) const {
+    return row_start_[static_cast<size_t>(x)] + static_cast<size_t>(y - x - 1);
+  }
+
+  static double mean(const Cell& cell) {
+    return cell.pairs > 0 ? cell.sum / static_cast<double>(cell.pairs) : kUnconnected;
+  }
+
   double between(std::int32_t x, std::int32_t y) const {
-    const size_t p = x < y ? upper(x, y) : upper(y, x);
-    return pairs_[p] > 0 ? sum_[p] / static_cast<double>(pairs_[p]) : kUnconnected;
+    return mean(cells_[x < y ? upper(x, y) : upper(y, x)]);
   }
 
   void refresh(std::int32_t x) {
     Best best;
+    const Cell* row = cells_.data() + row_start_[static_cast<size_t>(x)];
     for (std::int32_t y = x + 1; y < n_; ++y) {
       if (!active_[y]) continue;
-      const double d = between(x, y);
+      const double d = mean(row[y - x - 1]);
       if (best.partner < 0 || d < best.distance) best = Best{d, y};
     }
     best_[x] = best;
@@ -97,10 +114,10 @@ class Linkage {
     size_[a] += size_[b];
     for (std::int32_t x = 0; x < n_; ++x) {
       if (!active_[x] || x == a) continue;
-      const size_t to_a = x < a ? upper(x, a) : upper(a, x);
-      const size_t to_b = x < b ? upper(x, b) : upper(b, x);
-      sum_[to_a] += sum_[to_b];
-      pairs_[to_a] += pairs_[to_b];
+      Cell& to_a = cells_[x < a ? upper(x, a) : upper(a, x)];
+      const Cell& to_b = cells_[x < b ? upper(x, b) : upper(b, x)];
+      to_a.sum += to_b.sum;
+      to_a.pairs += to_b.pairs;
     }
     refresh(a);
     for (std::int32_t x = 0; x < b; ++x) {
@@ -135,8 +152,8 @@ class Linkage {
   }
 
   std::int32_t n_;
-  std::vector<double> sum_;
-  std::vector<std::int64_t> pairs_;
+  std::vector<size_t> row_start_;  // where each slot's row begins in cells_
+  std::vector<Cell> cells_;
   std::vector<std::uint8_t> active_;
   std::vector<std::int32_t> node_;
   std::vector<std::int32_t> size_;
