@@ -1,6 +1,7 @@
 #include "summary/stability.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "job/worker_pool.h"
@@ -21,38 +22,6 @@ std::vector<std::int32_t> grouping(const ProximityFile& file, std::int32_t group
   return cut_tree(average_linkage(file.dims.maxl, averages.distance, compared), groups);
 }
 
-// `file` with year `k` of `history` taken out of its sums and counts. A count
-// of the year that is not known leaves the pair's count unknown.
-ProximityFile without_year(const ProximityFile& file, const ProximityHistory& history, size_t k) {
-  ProximityFile out = file;
-  YearGroup& g = out.group;
-  const YearGroup& now = history.years[k];
-  const YearGroup* before = k == 0 ? nullptr : &history.years[k - 1];
-  const size_t ntm = g.prox.size();
-  if (g.ngpair_known.empty()) g.ngpair_known.assign(ntm, 1);
-  if (g.nypair_known.empty()) g.nypair_known.assign(ntm, 1);
-  for (size_t p = 0; p < ntm; ++p) {
-    const bool known = now.ngpair_is_known(p) && now.nypair_is_known(p) &&
-                       (!before || (before->ngpair_is_known(p) && before->nypair_is_known(p)));
-    if (!known) {
-      g.ngpair_known[p] = 0;
-      g.nypair_known[p] = 0;
-      continue;
-    }
-    g.prox[p] -= now.prox[p] - (before ? before->prox[p] : 0.0);
-    g.ngpair[p] -= now.ngpair[p] - (before ? before->ngpair[p] : 0);
-    g.nypair[p] -= now.nypair[p] - (before ? before->nypair[p] : 0);
-    // A pair left with no year compared is never compared, whatever
-    // rounding left in its sum.
-    if (g.nypair[p] <= 0) {
-      g.prox[p] = 0.0;
-      g.ngpair[p] = 0;
-      g.nypair[p] = 0;
-    }
-  }
-  return out;
-}
-
 // Whether any pair of distinct locations was compared in year `k`.
 bool year_compared(const ProximityHistory& history, size_t k) {
   const YearGroup& now = history.years[k];
@@ -67,6 +36,44 @@ bool year_compared(const ProximityHistory& history, size_t k) {
 }
 
 }  // namespace
+
+void distances_without_year(const ProximityFile& file, const ProximityHistory& history, size_t k,
+                            std::vector<double>& distance, std::vector<std::uint8_t>& compared) {
+  const Measure& measure = file.options;
+  const YearGroup& g = file.group;
+  const YearGroup& now = history.years[k];
+  const YearGroup* before = k == 0 ? nullptr : &history.years[k - 1];
+  const size_t ntm = g.prox.size();
+  distance.assign(ntm, 0.0);
+  compared.assign(ntm, 0);
+  for (std::int32_t j = 2; j <= file.dims.maxl; ++j) {
+    for (std::int32_t i = 1; i < j; ++i) {
+      const size_t p = packed_index(i, j);
+      // Counts of the year (or the one before) not known leave the pair's
+      // counts unknown, and so does a count of the file's own not known.
+      const bool known = now.ngpair_is_known(p) && now.nypair_is_known(p) &&
+                         (!before || (before->ngpair_is_known(p) && before->nypair_is_known(p)));
+      if (!known) continue;
+      if (!(measure.weighted() ? g.ngpair_is_known(p) : g.nypair_is_known(p))) continue;
+      // The year's own sums and counts taken out, term by term as they were
+      // added up.
+      const double prox = g.prox[p] - (now.prox[p] - (before ? before->prox[p] : 0.0));
+      std::int32_t ngpair = g.ngpair[p];
+      ngpair -= now.ngpair[p] - (before ? before->ngpair[p] : 0);
+      std::int32_t nypair = g.nypair[p];
+      nypair -= now.nypair[p] - (before ? before->nypair[p] : 0);
+      // A pair left with no year compared is never compared, whatever
+      // rounding left in its sum.
+      if (nypair <= 0) continue;
+      const std::int32_t count = measure.weighted() ? ngpair : nypair;
+      if (count <= 0) continue;
+      const double average = prox / static_cast<double>(count);
+      const double r = measure.fisher_z() ? std::tanh(average) : average;
+      distance[p] = measure.distance() ? average : 1.0 - r;
+      compared[p] = 1;
+    }
+  }
+}
 
 double adjusted_rand_index(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
   if (a.size() < 2) return 1.0;
@@ -107,7 +114,10 @@ Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& 
   // in the order of the years.
   std::vector<std::vector<std::int32_t>> runs(years.size());
   auto cluster_run = [&](size_t r) {
-    runs[r] = grouping(without_year(file, history, years[r]), groups);
+    std::vector<double> distance;
+    std::vector<std::uint8_t> compared;
+    distances_without_year(file, history, years[r], distance, compared);
+    runs[r] = cut_tree(average_linkage(n, distance, compared), groups);
   };
   WorkerPool(threads == 0 ? default_thread_count() : threads).run(years.size(), cluster_run);
   for (size_t r = 0; r < years.size(); ++r) {

@@ -44,6 +44,15 @@ struct Stability {
 Stability leave_one_year_out(const ProximityFile& file, const ProximityHistory& history,
                              std::int32_t groups, unsigned threads = 1);
 
+// What the clustering of `file` with year k of `history` taken out is given:
+// per packed pair, whether it is compared and its distance, as
+// form_averages() forms them on the file less that year's sums and counts
+// (a pair left with no year compared is never compared; one whose count of
+// that year or the one before is not known has no average). Diagonal
+// elements stay not compared. The vectors are refilled, keeping their memory.
+void distances_without_year(const ProximityFile& file, const ProximityHistory& history, size_t k,
+                            std::vector<double>& distance, std::vector<std::uint8_t>& compared);
+
 // The adjusted Rand index of two groupings of the same locations (group
 // numbers from 1); 1 when both put every location alone or all together.
 double adjusted_rand_index(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b);

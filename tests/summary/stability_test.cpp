@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <string>
 #include <vector>
 
+#include "summary/averages.h"
 #include "support/case_names.h"
 
 namespace locprox::summary {
@@ -90,6 +94,116 @@ TEST(LeaveOneYearOut, NeedsTwoYearsCompared) {
   EXPECT_TRUE(s.adjusted_rand.empty());
   EXPECT_EQ(s.together, std::vector<std::int32_t>(10, 0));
   EXPECT_EQ(s.full_group, (std::vector<std::int32_t>{1, 1, 2, 2}));
+}
+
+// The file less one year's sums and counts, made the plain way: every
+// figure of the year taken out of a copy of the file.
+ProximityFile file_without_year(const ProximityFile& file, const ProximityHistory& history,
+                                size_t k) {
+  ProximityFile out = file;
+  YearGroup& g = out.group;
+  const YearGroup& now = history.years[k];
+  const YearGroup* before = k == 0 ? nullptr : &history.years[k - 1];
+  for (size_t p = 0; p < g.prox.size(); ++p) {
+    if (!now.ngpair_is_known(p) || !now.nypair_is_known(p) ||
+        (before && (!before->ngpair_is_known(p) || !before->nypair_is_known(p)))) {
+      g.ngpair_known[p] = 0;
+      g.nypair_known[p] = 0;
+      continue;
+    }
+    g.prox[p] -= now.prox[p] - (before ? before->prox[p] : 0.0);
+    g.ngpair[p] -= now.ngpair[p] - (before ? before->ngpair[p] : 0);
+    g.nypair[p] -= now.nypair[p] - (before ? before->nypair[p] : 0);
+    if (g.nypair[p] <= 0) {
+      g.prox[p] = 0.0;
+      g.ngpair[p] = 0;
+      g.nypair[p] = 0;
+    }
+  }
+  return out;
+}
+
+// Random running sums over five years of seven locations, with pairs that
+// only one year compared, counts that fall to 0 when a year goes, a count of
+// one year written as asterisks and one of the final year's: under every
+// measure, the distances the clustering is given for each year left out are
+// bit for bit those of form_averages on the file less that year.
+TEST(DistancesWithoutYear, AreTheAveragesOfTheFileLessTheYear) {
+  constexpr std::int32_t maxl = 7;
+  constexpr size_t ntm = 28;
+  std::uint64_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return seed >> 33;
+  };
+  for (const MeasureKind kind :
+       {MeasureKind::kCentredDistance, MeasureKind::kStandardisedDistance,
+        MeasureKind::kPlainCorrelation, MeasureKind::kFisherZCorrelation}) {
+    for (const bool weighted : {true, false}) {
+      ProximityHistory history;
+      history.dims.maxl = maxl;
+      history.dims.ntm = ntm;
+      history.dims.iys = 1;
+      history.dims.iyf = 5;
+      history.options = Measure::of(kind, weighted);
+      YearGroup running;
+      running.prox.assign(ntm, 0.0);
+      running.ngpair.assign(ntm, 0);
+      running.nypair.assign(ntm, 0);
+      for (std::int32_t year = 1; year <= 5; ++year) {
+        running.year = year;
+        for (size_t p = 0; p < ntm; ++p) {
+          if (p % 7 == 1 && year != 2) continue;  // compared in year 2 only
+          if (next() % 3 == 0) continue;          // not compared this year
+          const std::int32_t entries = static_cast<std::int32_t>(next() % 12);
+          running.prox[p] += static_cast<double>(next() % 2000) / 1000.0 - 0.5;
+          running.ngpair[p] += entries;
+          running.nypair[p] += 1;
+        }
+        history.years.push_back(running);
+      }
+      // A count of year 2 and one of year 5 written as asterisks.
+      history.years[1].ngpair_known.assign(ntm, 1);
+      history.years[1].nypair_known.assign(ntm, 1);
+      history.years[1].ngpair_known[packed_index(2, 5)] = 0;
+      history.years[4].ngpair_known.assign(ntm, 1);
+      history.years[4].nypair_known.assign(ntm, 1);
+      history.years[4].nypair_known[packed_index(3, 6)] = 0;
+      ProximityFile file;
+      file.dims = history.dims;
+      file.options = history.options;
+      file.group = history.years[4];
+      SCOPED_TRACE("measure " + std::to_string(static_cast<int>(kind)) +
+                   (weighted ? ", weighted" : ", unweighted"));
+      std::vector<double> distance;
+      std::vector<std::uint8_t> compared;
+      size_t compared_pairs = 0, never = 0;
+      for (size_t k = 0; k < 5; ++k) {
+        distances_without_year(file, history, k, distance, compared);
+        const Averages expected = form_averages(file_without_year(file, history, k), false, 0);
+        ASSERT_EQ(distance.size(), ntm);
+        ASSERT_EQ(compared.size(), ntm);
+        for (std::int32_t j = 2; j <= maxl; ++j) {
+          for (std::int32_t i = 1; i < j; ++i) {
+            const size_t p = packed_index(i, j);
+            const bool is_compared = expected.state[p] == PairState::compared;
+            EXPECT_EQ(compared[p] != 0, is_compared) << "year " << k + 1 << " pair " << i << "," << j;
+            if (is_compared) {
+              ++compared_pairs;
+              EXPECT_EQ(std::bit_cast<std::uint64_t>(distance[p]),
+                        std::bit_cast<std::uint64_t>(expected.distance[p]))
+                  << "year " << k + 1 << " pair " << i << "," << j;
+            } else {
+              ++never;
+            }
+          }
+        }
+      }
+      // Both kinds of pair occur.
+      EXPECT_GT(compared_pairs, 50u);
+      EXPECT_GT(never, 5u);
+    }
+  }
 }
 
 struct RandCase {
