@@ -1,6 +1,8 @@
 #include "summary/proximity_fields.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace locprox::summary {
 
@@ -33,9 +35,16 @@ std::optional<double> real_field_value(std::string_view field) {
     return parse_real_field(field);
   }
   std::int64_t digits = 0;
-  for (int k = 2; k < 10; ++k) {
-    if (!is_digit(c[k])) return parse_real_field(field);
-    digits = digits * 10 + (c[k] - '0');
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t digit_bytes;
+    std::memcpy(&digit_bytes, c + 2, sizeof digit_bytes);
+    if (digits_detail::not_digits(digit_bytes) != 0) return parse_real_field(field);
+    digits = digits_detail::eight_digits(digit_bytes);
+  } else {
+    for (int k = 2; k < 10; ++k) {
+      if (!is_digit(c[k])) return parse_real_field(field);
+      digits = digits * 10 + (c[k] - '0');
+    }
   }
   const int exponent = (c[11] == '-' ? -1 : 1) * ((c[12] - '0') * 10 + (c[13] - '0'));
   // The value is digits * 10^(exponent - 8). The digits (below 10^8) and a
@@ -51,6 +60,9 @@ std::optional<double> real_field_value(std::string_view field) {
 }
 
 std::optional<CountField> count_field_value(std::string_view field) {
+  if (const std::int32_t count = usual_count_field(field); count >= 0) {
+    return CountField{count, true};
+  }
   std::size_t at = 0;
   while (at < field.size() && field[at] == ' ') ++at;
   const bool negative = at < field.size() && field[at] == '-';

@@ -260,14 +260,20 @@ class GroupReader {
         for (int f = 0; f < fields; ++f) {
           std::string_view text =
               record->substr(static_cast<size_t>(f) * kCountWidth, kCountWidth);
-          auto value = count_field_value(text);
-          if (!value) throw bad_field(text, f, kCountWidth, what);
+          // Nearly every field is right-aligned digits; the rest take the
+          // general reader.
+          CountField value{usual_count_field(text), true};
+          if (value.value < 0) {
+            const std::optional<CountField> other = count_field_value(text);
+            if (!other) throw bad_field(text, f, kCountWidth, what);
+            value = *other;
+          }
           std::int32_t i = first + f;
           if (i == 0 || block == 2) continue;  // totals and KII are not summarised
-          if (value->known && value->value < 0) throw in_.error("a negative count in " + what());
+          if (value.known && value.value < 0) throw in_.error("a negative count in " + what());
           auto& counts = block == 0 ? group_->ngpair : group_->nypair;
-          counts.push_back(value->known ? value->value : 0);  // at packed_index(i, j)
-          if (!value->known) {
+          counts.push_back(value.known ? value.value : 0);  // at packed_index(i, j)
+          if (!value.known) {
             auto& known = block == 0 ? group_->ngpair_known : group_->nypair_known;
             if (known.empty()) known.assign(static_cast<size_t>(dims_.ntm), 1);
             known[packed_index(i, j)] = 0;
