@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "format/free_form.h"
@@ -110,20 +111,85 @@ std::string listed_columns(const TableRow& header) {
 
 }  // namespace
 
+namespace {
+
+std::uint64_t mixed(std::uint64_t h) {
+  h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
+  return h ^ (h >> 31);
+}
+
+// A hash of a name, eight bytes at a time (the last eight overlapping the
+// ones before when the length is not a multiple of eight).
+std::uint64_t name_hash(std::string_view name) {
+  const char* text = name.data();
+  const std::size_t size = name.size();
+  std::uint64_t h = size * 0x9e3779b97f4a7c15ULL;
+  if (size < 8) {
+    std::uint64_t word = 0;
+    if (size >= 4) {
+      std::uint32_t first, last;
+      std::memcpy(&first, text, 4);
+      std::memcpy(&last, text + size - 4, 4);
+      word = (std::uint64_t{last} << 32) | first;
+    } else if (size > 0) {
+      word = static_cast<unsigned char>(text[0]) |
+             (static_cast<std::uint64_t>(static_cast<unsigned char>(text[size / 2])) << 8) |
+             (static_cast<std::uint64_t>(static_cast<unsigned char>(text[size - 1])) << 16);
+    }
+    return mixed(h ^ word);
+  }
+  for (std::size_t at = 0; at + 8 < size; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text + at, 8);
+    h = mixed(h ^ word);
+  }
+  std::uint64_t word;
+  std::memcpy(&word, text + size - 8, 8);
+  return mixed(h ^ word);
+}
+
+}  // namespace
+
+std::size_t NameIndex::slot_of(std::string_view name, std::uint64_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const std::uint32_t slot = slots_[at];
+    if (slot == 0) return at;
+    if (hashes_[slot - 1] == hash && names_[slot - 1] == name) return at;
+  }
+}
+
+void NameIndex::grow() {
+  std::vector<std::uint32_t> slots(std::max<std::size_t>(16, slots_.size() * 2), 0);
+  slots_.swap(slots);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t k = 0; k < names_.size(); ++k) {
+    std::size_t at = hashes_[k] & mask;
+    while (slots_[at] != 0) at = (at + 1) & mask;
+    slots_[at] = static_cast<std::uint32_t>(k + 1);
+  }
+}
+
 std::uint32_t NameIndex::index_of(std::string_view name) {
   if (has_last_ && name == names_[last_index_]) return last_index_;
-  const auto found = index_.find(name);
-  if (found != index_.end()) {
-    last_index_ = found->second;
+  if (slots_.empty()) grow();
+  const std::uint64_t hash = name_hash(name);
+  std::size_t at = slot_of(name, hash);
+  if (slots_[at] != 0) {
+    last_index_ = slots_[at] - 1;
     has_last_ = true;
-    return found->second;
+    return last_index_;
   }
   if (names_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw ImportError("more than 2147483647 different names of one kind");
   }
   const auto index = static_cast<std::uint32_t>(names_.size());
   names_.emplace_back(name);
-  index_.emplace(names_.back(), index);
+  hashes_.push_back(hash);
+  slots_[at] = index + 1;
+  // At most half full, so that a search meets an empty slot soon.
+  if (2 * names_.size() > slots_.size()) grow();
   return index;
 }
 
@@ -140,7 +206,17 @@ bool parse_table_value(std::string_view text, char delimiter, float& value) {
 }
 
 TrialTable::TrialTable(const ImportOptions& options, const TableReader& reader)
-    : options_(options), reader_(reader) {}
+    : options_(options), reader_(reader) {
+  for (const std::string& marker : options_.missing) {
+    const std::string_view text = trimmed(marker);
+    missing_.emplace_back(text);
+    if (text.size() < 64) {
+      missing_lengths_ |= std::uint64_t{1} << text.size();
+    } else {
+      missing_long_ = true;
+    }
+  }
+}
 
 std::size_t TrialTable::find_column(const TableRow& header, const std::string& wanted,
                                     std::string_view role) const {
@@ -270,8 +346,11 @@ void TrialTable::fail(const TableRow& row, std::size_t column, std::string_view 
 
 bool TrialTable::is_missing(std::string_view value) const {
   if (value.empty()) return true;
-  for (const std::string& marker : options_.missing)
-    if (equal_ignoring_case(value, trimmed(marker))) return true;
+  if (value.size() < 64 ? (missing_lengths_ >> value.size() & 1) == 0 : !missing_long_) {
+    return false;
+  }
+  for (const std::string& marker : missing_)
+    if (equal_ignoring_case(value, marker)) return true;
   return false;
 }
 

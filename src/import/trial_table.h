@@ -11,7 +11,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,12 +60,15 @@ class NameIndex {
   std::size_t size() const { return names_.size(); }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> index_;
+  // Where `name` is or would go in slots_.
+  std::size_t slot_of(std::string_view name, std::uint64_t hash) const;
+  void grow();
+
   std::vector<std::string> names_;
+  std::vector<std::uint64_t> hashes_;  // of each name
+  // An open-addressed table of the names, at most half full: each slot holds
+  // a name's index + 1, or 0. Its size is a power of two.
+  std::vector<std::uint32_t> slots_;
   // The index of the name found last: tables in field-book order repeat the
   // year and the location row after row.
   std::uint32_t last_index_ = 0;
@@ -226,6 +228,11 @@ class TrialTable : public RowHandler {
 
   const ImportOptions& options_;
   const TableReader& reader_;
+  // The missing-value markers as compared (trimmed), and a bit for each of
+  // their lengths below 64: most values are of no marker's length.
+  std::vector<std::string> missing_;
+  std::uint64_t missing_lengths_ = 0;
+  bool missing_long_ = false;  // a marker of 64 or more characters
   TableColumns columns_;
   std::size_t fields_needed_ = 0;
   std::size_t header_fields_ = 0;
