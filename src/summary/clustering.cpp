@@ -20,8 +20,10 @@ constexpr double kUnconnected = std::numeric_limits<double>::infinity();
 //
 // The pairs of 0-based slots x < y (the diagonal left out) are kept row by
 // row: slot x's row holds its pairs with y = x + 1 .. n - 1 side by side, sum
-// and count together. A refresh of x's closest partner reads one row from
-// end to end, and so do most of a merge's additions.
+// and count together, and in the same places their means, formed once when
+// a merge changes a sum (the mean of a cluster merged away is +inf). A
+// refresh of x's closest partner reads one row of means from end to end,
+// with no division and no look at which clusters are left.
 class Linkage {
  public:
   Linkage(std::int32_t n, const std::vector<double>& distance,
@@ -29,6 +31,7 @@ class Linkage {
       : n_(n),
         row_start_(static_cast<size_t>(std::max(n, 0))),
         cells_(n > 0 ? packed_size(n - 1) : 0),
+        mean_(cells_.size(), kUnconnected),
         active_(static_cast<size_t>(n), 1),
         node_(static_cast<size_t>(n)),
         size_(static_cast<size_t>(n), 1),
@@ -41,7 +44,11 @@ class Linkage {
     for (std::int32_t y = 1; y < n; ++y) {
       for (std::int32_t x = 0; x < y; ++x) {
         const size_t p = packed_index(x + 1, y + 1);
-        if (compared[p]) cells_[upper(x, y)] = Cell{distance[p], 1};
+        if (compared[p]) {
+          const size_t at = upper(x, y);
+          cells_[at] = Cell{distance[p], 1};
+          mean_[at] = mean(cells_[at]);
+        }
       }
     }
     std::iota(node_.begin(), node_.end(), 0);
@@ -94,16 +101,22 @@ class Linkage {
   }
 
   double between(std::int32_t x, std::int32_t y) const {
-    return mean(cells_[x < y ? upper(x, y) : upper(y, x)]);
+    return mean_[x < y ? upper(x, y) : upper(y, x)];
   }
 
   void refresh(std::int32_t x) {
     Best best;
-    const Cell* row = cells_.data() + row_start_[static_cast<size_t>(x)];
-    for (std::int32_t y = x + 1; y < n_; ++y) {
-      if (!active_[y]) continue;
-      const double d = mean(row[y - x - 1]);
-      if (best.partner < 0 || d < best.distance) best = Best{d, y};
+    const double* row = mean_.data() + row_start_[static_cast<size_t>(x)];
+    std::int32_t y = x + 1;
+    while (y < n_ && !active_[y]) ++y;
+    if (y < n_) {
+      best = Best{row[y - x - 1], y};
+      // A cluster merged away reads as never closer (its means are +inf and
+      // the comparison strict), so the rest needs no look at active_.
+      for (++y; y < n_; ++y) {
+        const double d = row[y - x - 1];
+        if (d < best.distance) best = Best{d, y};
+      }
     }
     best_[x] = best;
   }
@@ -112,12 +125,15 @@ class Linkage {
   void join(std::int32_t a, std::int32_t b) {
     active_[b] = 0;
     size_[a] += size_[b];
+    for (std::int32_t x = 0; x < b; ++x) mean_[upper(x, b)] = kUnconnected;
     for (std::int32_t x = 0; x < n_; ++x) {
       if (!active_[x] || x == a) continue;
-      Cell& to_a = cells_[x < a ? upper(x, a) : upper(a, x)];
+      const size_t at = x < a ? upper(x, a) : upper(a, x);
+      Cell& to_a = cells_[at];
       const Cell& to_b = cells_[x < b ? upper(x, b) : upper(b, x)];
       to_a.sum += to_b.sum;
       to_a.pairs += to_b.pairs;
+      mean_[at] = mean(to_a);
     }
     refresh(a);
     for (std::int32_t x = 0; x < b; ++x) {
@@ -154,6 +170,7 @@ class Linkage {
   std::int32_t n_;
   std::vector<size_t> row_start_;  // where each slot's row begins in cells_
   std::vector<Cell> cells_;
+  std::vector<double> mean_;  // mean() of each cell; +inf towards a cluster merged away
   std::vector<std::uint8_t> active_;
   std::vector<std::int32_t> node_;
   std::vector<std::int32_t> size_;
