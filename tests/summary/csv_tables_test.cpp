@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -158,6 +162,74 @@ TEST(AverageText, GivesNineSignificantDigits) {
   for (double r : {0.7884227149761941, -0.2763110704161812, 0.9455642271295132}) {
     EXPECT_EQ(average_text(std::nextafter(r, 2.0)), average_text(r));
     EXPECT_EQ(average_text(std::nextafter(r, -2.0)), average_text(r));
+  }
+}
+
+// The averages are written by a short path of the program's own for most
+// magnitudes: it must give the library's text for every double. Random
+// doubles of every magnitude near the path's edges, values halfway between
+// two nine-digit decimals (left to the library) and just beside them,
+// values that round up to the next power of ten, and decimal boundaries.
+TEST(AverageText, WritesWhatTheLibraryWritesForEveryDouble) {
+  const auto library = [](double value) {
+    char buffer[40];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::general, kAverageDigits);
+    return std::string(buffer, result.ptr);
+  };
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1e-7,
+                                9.9999999e-8,
+                                1e9,
+                                999999999.5,
+                                999999999.4,
+                                99999999.95,
+                                0.00099999999995,
+                                1e-5,
+                                0.0001,
+                                123456789.0,
+                                2.5,
+                                1e8,
+                                0.5,
+                                0.125,
+                                12345678.25,
+                                12345678.75,
+                                1.0000000005,
+                                std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::denorm_min()};
+  // Exact halves at the ninth digit: k + 0.5 scaled by powers of two.
+  for (std::int64_t k : {100000000LL, 123456789LL, 999999999LL, 543210987LL}) {
+    for (int shift = -40; shift <= 6; ++shift) {
+      values.push_back(std::ldexp(static_cast<double>(2 * k + 1), shift - 1));
+    }
+  }
+  std::mt19937_64 random(2026);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  for (int trial = 0; trial < 300000; ++trial) {
+    double value = mantissa(random) * std::pow(10.0, exponent(random));
+    if (trial % 2 == 1) value = -value;
+    values.push_back(value);
+    // A nine-digit decimal and the point halfway to the next, with the
+    // doubles either side of each: where the rounding is decided.
+    if (trial % 4 == 0) {
+      const double step = std::pow(10.0, std::floor(std::log10(std::fabs(value))) - 8);
+      const double decimal = std::round(value / step) * step;
+      for (double point : {decimal, decimal + step / 2}) {
+        values.push_back(std::nextafter(point, 0.0));
+        values.push_back(point);
+        values.push_back(std::nextafter(point, 2 * point));
+      }
+    }
+  }
+  std::uniform_int_distribution<std::uint64_t> bits;
+  for (int trial = 0; trial < 100000; ++trial)
+    values.push_back(std::bit_cast<double>(bits(random)));
+  for (double value : values) {
+    SCOPED_TRACE(::testing::Message() << std::hexfloat << value);
+    ASSERT_EQ(average_text(value), library(value));
   }
 }
 
