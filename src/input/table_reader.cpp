@@ -79,6 +79,7 @@ TableReader::~TableReader() {
 void TableReader::on_field(void* data, std::size_t size, void* self) {
   auto& reader = *static_cast<TableReader*>(self);
   TableRow& row = reader.current_;
+  row.starts_.push_back(row.text_.size());
   if (data != nullptr) row.text_.append(static_cast<const char*>(data), size);
   row.ends_.push_back(row.text_.size());
 }
@@ -303,11 +304,12 @@ long TableReader::read_unquoted(std::string_view text, char delimiter, Blanks bl
           while (first < last && is_blank(*first)) ++first;
           while (last > first && is_blank(last[-1])) --last;
         }
-        row.text_.append(first, static_cast<std::size_t>(last - first));
-        row.ends_.push_back(row.text_.size());
+        row.starts_.push_back(static_cast<std::size_t>(first - start));
+        row.ends_.push_back(static_cast<std::size_t>(last - start));
         if (stop == end || kind[static_cast<unsigned char>(*stop)] == kLineEnd) break;
         field = ++stop;
       }
+      row.text_.assign(start, stop);
       handler.row(row);
     }
     // The line end: LF, CR LF or a lone CR.

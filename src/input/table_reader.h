@@ -29,8 +29,7 @@ class TableRow {
   long line() const { return line_; }
   std::size_t size() const { return ends_.size(); }
   std::string_view field(std::size_t i) const {
-    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(text_).substr(start, ends_[i] - start);
+    return std::string_view(text_).substr(starts_[i], ends_[i] - starts_[i]);
   }
   // The row as one line of text, its fields joined by `delimiter`, for
   // messages.
@@ -40,10 +39,15 @@ class TableRow {
   friend class TableReader;
   void clear() {
     text_.clear();
+    starts_.clear();
     ends_.clear();
   }
   long line_ = 0;
+  // The fields' text, field i from starts_[i] to ends_[i]: a row read from
+  // a line without quotes keeps the line whole (one copy), the delimiters
+  // and the blanks around its fields in between.
   std::string text_;
+  std::vector<std::size_t> starts_;
   std::vector<std::size_t> ends_;
 };
 
