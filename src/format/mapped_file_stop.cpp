@@ -14,22 +14,13 @@ namespace {
 
 char program_name[64] = "locprox";
 
-void write_all(const char* text) {
-  std::size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::write(2, text, left);
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
-
 void stop_on_shrunk_file(int signal_number, siginfo_t* info, void*) {
   if (const char* path = mapped_file_at(info->si_addr)) {
-    write_all(program_name);
-    write_all(": ");
-    write_all(path);
-    write_all(": the file became shorter while it was being read (changed by another program)\n");
+    // write_all (staged_file.h) calls write alone: safe in a handler.
+    write_all(2, program_name);
+    write_all(2, ": ");
+    write_all(2, path);
+    write_all(2, ": the file became shorter while it was being read (changed by another program)\n");
     remove_live_temporaries();
     ::_exit(2);
   }

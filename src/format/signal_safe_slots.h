@@ -6,9 +6,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 
 namespace locprox {
+
+// The room for a path kept in a slot, its terminating NUL included.
+inline constexpr std::size_t kSlotPathSize = 4096;
 
 template <class Entry, int kSlots>
 class SignalSafeSlots {

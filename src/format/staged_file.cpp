@@ -18,9 +18,8 @@ namespace locprox {
 namespace {
 
 // The registry of live temporaries, which the signal handlers remove.
-constexpr std::size_t kPathSize = 4096;
 struct TemporaryPath {
-  char path[kPathSize];
+  char path[kSlotPathSize];
 };
 SignalSafeSlots<TemporaryPath, 64> live_temporaries;
 
@@ -60,7 +59,7 @@ class SignalsHeld {
 // Records `path`; returns its slot, or -1 when the registry is full or the
 // path too long (the file is then still removed on every ordinary stop).
 int register_temporary(const std::string& path) {
-  if (path.size() >= kPathSize) return -1;
+  if (path.size() >= kSlotPathSize) return -1;
   return live_temporaries.add(
       [&](TemporaryPath& entry) { std::memcpy(entry.path, path.c_str(), path.size() + 1); });
 }

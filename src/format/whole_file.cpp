@@ -16,11 +16,10 @@ namespace {
 
 // The registry of mapped files, which the handler of a file cut short
 // (format/mapped_file_stop.cpp) looks addresses up in.
-constexpr std::size_t kPathSize = 4096;
 struct Mapping {
   const char* start;
   std::size_t size;
-  char path[kPathSize];
+  char path[kSlotPathSize];
 };
 SignalSafeSlots<Mapping, 16> mappings;
 
@@ -30,7 +29,7 @@ int register_mapping(const void* start, std::size_t size, const std::string& pat
   return mappings.add([&](Mapping& mapping) {
     mapping.start = static_cast<const char*>(start);
     mapping.size = size;
-    const std::size_t n = std::min(path.size(), kPathSize - 1);
+    const std::size_t n = std::min(path.size(), kSlotPathSize - 1);
     std::memcpy(mapping.path, path.data(), n);
     mapping.path[n] = '\0';
   });
