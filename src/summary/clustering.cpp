@@ -125,15 +125,18 @@ class Linkage {
   void join(std::int32_t a, std::int32_t b) {
     active_[b] = 0;
     size_[a] += size_[b];
-    for (std::int32_t x = 0; x < b; ++x) mean_[upper(x, b)] = kUnconnected;
+    // b's column reads as never closer from now on, in the rows of the
+    // clusters left (a < b, and only their rows are scanned again).
+    mean_[upper(a, b)] = kUnconnected;
     for (std::int32_t x = 0; x < n_; ++x) {
       if (!active_[x] || x == a) continue;
       const size_t at = x < a ? upper(x, a) : upper(a, x);
+      const size_t from_b = x < b ? upper(x, b) : upper(b, x);
       Cell& to_a = cells_[at];
-      const Cell& to_b = cells_[x < b ? upper(x, b) : upper(b, x)];
-      to_a.sum += to_b.sum;
-      to_a.pairs += to_b.pairs;
+      to_a.sum += cells_[from_b].sum;
+      to_a.pairs += cells_[from_b].pairs;
       mean_[at] = mean(to_a);
+      if (x < b) mean_[from_b] = kUnconnected;
     }
     refresh(a);
     for (std::int32_t x = 0; x < b; ++x) {
