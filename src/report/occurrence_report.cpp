@@ -11,7 +11,6 @@
 #include "format/layout.h"
 #include "format/proximity_records.h"
 #include "format/record_writer.h"
-#include "format/saturating.h"
 
 namespace locprox {
 namespace {

@@ -59,7 +59,6 @@ class TextColumn {
   void reserve(size_t texts, size_t chars);
 
   size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
   // Whether every text is empty (or there is none).
   bool all_empty() const { return chars_.empty(); }
   std::string_view operator[](size_t k) const {

@@ -83,7 +83,6 @@ char* short_average(char* out, double value) {
       break;
     }
   }
-  if (exponent < -7) return nullptr;
   // Round half to even on the exact remainder; an exact half is left to the
   // library.
   const Wide remainder = scaled & ((Wide{1} << s) - 1);
